@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, running and testing Tirlada need.
+# Only what is missing is installed; nothing happens when everything is present.
+set -euo pipefail
+
+packages=(
+  # build and run
+  build-essential cmake qt6-base-dev libjpeg62-turbo-dev p7zip-full
+  # Tahoma, the window's font
+  fonts-wine
+  # tests: oracles, headless display, screenshots, a real browser
+  libjpeg-turbo-progs unzip libxml2-utils xvfb xauth imagemagick chromium
+  fonts-dejavu-core
+  # sanitizer build and fuzzing
+  clang libclang-rt-14-dev valgrind
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+echo "Installing: ${missing[*]}"
+sudo=()
+if [ "$(id -u)" -ne 0 ]; then
+  sudo=(sudo)
+fi
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update -qq
+"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

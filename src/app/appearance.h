@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QFont>
+#include <QPalette>
+
+class QPlainTextEdit;
+class QLineEdit;
+class QWidget;
+
+// Tahoma 8 pt where installed, else the platform's sans-serif at 8 pt.
+QFont formFont();
+
+// Gives a fixed-size window its size and the title-bar buttons it may have:
+// system menu, close and, when asked, minimise; never maximise.
+void makeFixedWindow(QWidget *window, int clientWidth, int clientHeight, bool minimizeButton);
+
+// An editable memo: wraps at word boundaries, has no scroll bars, and Tab
+// moves the focus on instead of inserting a tab character.
+void setUpMemo(QPlainTextEdit *memo);
+
+// A display-only help memo: read-only, no border, the background of its
+// parent.
+void setUpHelpMemo(QPlainTextEdit *memo);
+
+// Sets the background of an edit to a palette role of the system colours.
+void setEditBackground(QLineEdit *edit, QPalette::ColorRole role);
+
+// Sizes every label under root to its caption.
+void fitLabels(QWidget *root);

@@ -1,0 +1,116 @@
+#include "app/pasport.h"
+
+#include "app/appearance.h"
+#include "app/help_texts.h"
+#include "ui_pasport.h"
+
+#include <QGuiApplication>
+#include <QPainter>
+#include <QScreen>
+
+TPasport::TPasport(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::TPasport>())
+{
+    ui->setupUi(this);
+    setObjectName(QStringLiteral("Pasport"));
+    setFont(formFont());
+    makeFixedWindow(this, 787, 502, /*minimizeButton=*/true);
+
+    for (QPlainTextEdit *memo : {ui->description, ui->manual, ui->Notes})
+        setUpMemo(memo);
+    for (QPlainTextEdit *memo : {ui->HelpMemo, ui->Memo5, ui->Memo1, ui->Memo2})
+        setUpHelpMemo(memo);
+    {
+        QPalette palette = ui->HelpMemo->palette();
+        palette.setColor(QPalette::Text, palette.color(QPalette::ButtonText));
+        ui->HelpMemo->setPalette(palette);
+    }
+    ui->HelpMemo->setPlainText(passportTextToMemo(help::initialPanelText()));
+    ui->Memo5->setPlainText(passportTextToMemo(help::pictureHelp()));
+    ui->Memo1->setPlainText(passportTextToMemo(help::participantsHelp()));
+    ui->Memo2->setPlainText(passportTextToMemo(help::commentsHelp()));
+
+    ui->Temp_string->setVisible(false);
+    setEditBackground(ui->WorkImgSign, QPalette::Window);
+    for (QLineEdit *edit : {ui->AuthorsLastname, ui->AuthorsName, ui->AuthorsPatronymic,
+                            ui->TeachersLastname, ui->TeachersName, ui->TeachersPatronymic})
+        setEditBackground(edit, QPalette::Button);
+    ui->LeaderID->setEditable(false);
+    fitLabels(this);
+
+    // Construction of the window's state, in order.
+    AuthorsData = {};
+    TeachersData = {};
+    SeasonId = 4;
+    SeasonName = QStringLiteral("2008/2009 учебный год");
+    ui->SectionsTabs->setCurrentIndex(0);
+    ui->AuthorAdd->setEnabled(ui->AuthorsListBox->count() < kMaxAuthors);
+    ui->TeacherAdd->setEnabled(ui->TeachersListBox->count() < kMaxTeachers);
+    SubjectSlots = {0, 0, 0, 0};
+    SubjectNames = defaultSubjectNames();
+
+    // The placeholder picture: a blank 300 x 300 bitmap with its size written
+    // on it.
+    ui->WorkImg->resizeBitmap(300, 300);
+    {
+        QPainter painter(&ui->WorkImg->bitmap());
+        painter.setFont(font());
+        painter.setPen(Qt::black);
+        painter.drawText(QRect(130, 148, 170, 30), Qt::AlignLeft | Qt::AlignTop,
+                         QStringLiteral("300 x 300"));
+    }
+    ui->WorkImg->bitmapChanged();
+
+    connectHelp();
+    connectParticipants();
+    connectSections();
+    connectPicture();
+    connectSave();
+    connectPreview();
+
+    // Centred on the desktop when first shown.
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        QRect frame(QPoint(), size());
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+}
+
+TPasport::~TPasport() = default;
+
+void TPasport::setDialogs(TSubjects *subjects, TForm1 *form1)
+{
+    Subjects = subjects;
+    Form1 = form1;
+}
+
+PassportSnapshot TPasport::snapshot() const
+{
+    PassportSnapshot s;
+    s.title = ui->title->text();
+    s.description = memoTextToPassport(ui->description->toPlainText());
+    s.techRequest = ui->tech_request->text();
+    s.manual = memoTextToPassport(ui->manual->toPlainText());
+    s.postIndex = ui->public_post_index->text();
+    s.postAddress = ui->public_post_address->text();
+    s.phone = ui->public_phone->text();
+    s.email = ui->public_email->text();
+    s.notes = memoTextToPassport(ui->Notes->toPlainText());
+
+    s.subjectSlots = SubjectSlots;
+    s.subjectNames = SubjectNames;
+    s.seasonId = SeasonId;
+    s.seasonName = SeasonName;
+
+    for (int i = 0; i < ui->AuthorsListBox->count() && i < int(AuthorsData.size()); ++i)
+        s.authors.append(AuthorsData[i]);
+    for (int i = 0; i < ui->TeachersListBox->count() && i < int(TeachersData.size()); ++i)
+        s.teachers.append(TeachersData[i]);
+    s.leaderIndex = ui->LeaderID->currentIndex();
+
+    // A picture is loaded exactly while its add button is disabled.
+    s.hasPicture = !ui->AddImg->isEnabled();
+    if (s.hasPicture)
+        s.picture = ui->WorkImg->bitmap();
+    s.pictureCaption = ui->WorkImgSign->text();
+    return s;
+}

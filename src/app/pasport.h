@@ -1,0 +1,98 @@
+#pragma once
+
+#include "app/passport.h"
+
+#include <QWidget>
+#include <array>
+#include <memory>
+
+class TForm1;
+class TSubjects;
+
+namespace Ui {
+class TPasport;
+}
+
+// The passport window. It owns every piece of the passport: the texts in its
+// controls and the tables below. The handlers of each part of the window live
+// beside that part (participants/, sections/, picture/, save/, preview/).
+class TPasport : public QWidget {
+    Q_OBJECT
+public:
+    explicit TPasport(QWidget *parent = nullptr);
+    ~TPasport() override;
+
+    // The two dialogs are created after the window; start-up hands them over.
+    void setDialogs(TSubjects *subjects, TForm1 *form1);
+
+    // Reads the window into one plain value.
+    PassportSnapshot snapshot() const;
+
+    // ---- State owned by the window ----
+    std::array<TPersonRecord, 10> AuthorsData;
+    std::array<TPersonRecord, 6> TeachersData;
+    std::array<qint32, 4> SubjectSlots{};
+    std::array<QString, kSubjectCount + 1> SubjectNames; // by section number 1..22
+    qint32 SeasonId = 0;
+    QString SeasonName;
+
+    // ---- Field help ----
+    void titleClick();
+    void descriptionClick();
+    void tech_requestClick();
+    void manualClick();
+    void public_post_indexClick();
+
+    // ---- Participants ----
+    void AuthorAddClick();
+    void TeacherAddClick();
+    void AuthorDeleteClick();
+    void TeacherDeleteClick();
+    void AuthorSelectClick();
+    void TeacherSelectClick();
+    void AuthorsLastnameChange();
+    void AuthorsNameChange();
+    void AuthorsPatronymicChange();
+    void TeachersLastnameChange();
+    void TeachersNameChange();
+    void TeachersPatronymicChange();
+
+    // ---- Subject sections ----
+    void Button3Click();
+
+    // ---- Work picture ----
+    void AddImgClick();
+    void DelImgClick();
+    // Writes the shown picture as a JPEG file; false (and nothing written)
+    // without a picture. A failure to write throws.
+    bool SaveWorkPicture(const QString &path);
+
+    // ---- Saving ----
+    void SaveButtonClick();
+
+    // ---- Preview ----
+    void PreviewClick();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void connectHelp();
+    void connectParticipants();
+    void connectSections();
+    void connectPicture();
+    void connectSave();
+    void connectPreview();
+
+    std::unique_ptr<Ui::TPasport> ui;
+    TSubjects *Subjects = nullptr;
+    TForm1 *Form1 = nullptr;
+
+    // ---- Participants state ----
+
+    // ---- Picture state ----
+    QString lastPictureFile; // offered by the open dialog next time
+
+    // ---- Save state ----
+    QString lastPackagePath; // proposed by the save dialog next time
+};

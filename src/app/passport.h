@@ -1,0 +1,65 @@
+#pragma once
+
+// The passport as plain values: what the window holds, read at one moment.
+// Saving and the preview work from this snapshot only.
+
+#include <QImage>
+#include <QList>
+#include <QString>
+#include <array>
+
+// One participant: the formatted ID and the names as typed.
+struct TPersonRecord {
+    QString Id;
+    QString Surname;
+    QString Name;
+    QString Patronymic;
+
+    bool operator==(const TPersonRecord &) const = default;
+};
+
+inline constexpr int kMaxAuthors = 10;
+inline constexpr int kMaxTeachers = 3;
+inline constexpr int kSubjectCount = 22;
+
+struct PassportSnapshot {
+    // Texts as typed. A memo's line breaks are CR LF.
+    QString title;
+    QString description;
+    QString techRequest;
+    QString manual;
+    QString postIndex;
+    QString postAddress;
+    QString phone;
+    QString email;
+    QString notes;
+
+    // The section numbers chosen, from the first slot on; 0 is empty.
+    std::array<qint32, 4> subjectSlots{};
+    // The section names by number; index 0 is unused.
+    std::array<QString, kSubjectCount + 1> subjectNames;
+
+    qint32 seasonId = 0;
+    QString seasonName;
+
+    // One entry per list item, in list order.
+    QList<TPersonRecord> authors;
+    QList<TPersonRecord> teachers;
+    // The supervisor who receives the invoice: an index into teachers, or -1.
+    int leaderIndex = -1;
+
+    // The work picture as shown (at most 300 x 300), and its caption.
+    bool hasPicture = false;
+    QImage picture;
+    QString pictureCaption;
+
+    bool operator==(const PassportSnapshot &) const = default;
+};
+
+// The 22 section names as the window shows them, index 0 unused.
+std::array<QString, kSubjectCount + 1> defaultSubjectNames();
+
+// Memo text as the passport carries it: every line break is CR LF.
+QString memoTextToPassport(const QString &plainText);
+// The reverse, for putting passport text into a memo.
+QString passportTextToMemo(const QString &text);

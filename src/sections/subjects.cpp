@@ -1,0 +1,6 @@
+#include "sections/subjects.h"
+
+TSubjects::TSubjects(QWidget *parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("Subjects"));
+}
