@@ -46,3 +46,40 @@ QString passportTextToMemo(const QString &text)
     plain.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     return plain;
 }
+
+namespace {
+bool isControlOrBlank(QChar c) { return c.unicode() <= 32; }
+} // namespace
+
+QString trimControls(const QString &text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && isControlOrBlank(text[begin]))
+        ++begin;
+    while (end > begin && isControlOrBlank(text[end - 1]))
+        --end;
+    return text.mid(begin, end - begin);
+}
+
+bool isBlank(const QString &text)
+{
+    for (QChar c : text)
+        if (!isControlOrBlank(c))
+            return false;
+    return true;
+}
+
+QString publishedDescription(const QString &description)
+{
+    if (description.size() <= kPublishedDescriptionLength)
+        return description;
+    qsizetype length = kPublishedDescriptionLength;
+    const QChar last = description[length - 1];
+    const QChar next = description[length];
+    if (last.isHighSurrogate() && next.isLowSurrogate())
+        --length;
+    else if (last == QLatin1Char('\r') && next == QLatin1Char('\n'))
+        --length;
+    return description.left(length);
+}

@@ -63,3 +63,16 @@ std::array<QString, kSubjectCount + 1> defaultSubjectNames();
 QString memoTextToPassport(const QString &plainText);
 // The reverse, for putting passport text into a memo.
 QString passportTextToMemo(const QString &text);
+
+// Removes every leading and trailing character with a code from 0 to 32 and
+// nothing else: the no-break space stays.
+QString trimControls(const QString &text);
+// True when nothing is left of the text after trimControls.
+bool isBlank(const QString &text);
+
+// How many characters of the description are published.
+inline constexpr int kPublishedDescriptionLength = 500;
+// The description as published: its first 500 characters, cut so that no
+// CR LF pair and no character outside the basic plane is split (the lone
+// half is dropped). Not trimmed.
+QString publishedDescription(const QString &description);

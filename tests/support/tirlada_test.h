@@ -71,7 +71,7 @@ struct Session {
     }
 
     // Puts section numbers straight into the window's slots.
-    void setSubjectSlots(std::array<qint32, 4> slots) { window().SubjectSlots = slots; }
+    void setSubjectSlots(std::array<qint32, 4> numbers) { window().SubjectSlots = numbers; }
 };
 
 } // namespace tt
