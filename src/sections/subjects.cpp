@@ -68,14 +68,23 @@ void TSubjects::setVisible(bool visible)
 // has been moved in the meantime.
 void TSubjects::centreOverOwner()
 {
+    const QWidget *owner = parentWidget() ? parentWidget()->window() : nullptr;
     QRect area;
-    if (const QWidget *owner = parentWidget())
-        area = owner->window()->frameGeometry();
+    if (owner)
+        area = owner->frameGeometry();
     else if (const QScreen *screen = QGuiApplication::primaryScreen())
         area = screen->availableGeometry();
     else
         return;
     QRect frame = frameGeometry();
+    // Before the first showing the title bar and border are not known yet;
+    // they are taken to be those of the owner window.
+    if (owner && frame == geometry()) {
+        const QRect ownerFrame = owner->frameGeometry();
+        const QRect ownerClient = owner->geometry();
+        frame.adjust(ownerFrame.left() - ownerClient.left(), ownerFrame.top() - ownerClient.top(),
+                     ownerFrame.right() - ownerClient.right(), ownerFrame.bottom() - ownerClient.bottom());
+    }
     frame.moveCenter(area.center());
     move(frame.topLeft());
 }
