@@ -22,6 +22,11 @@ TSubjects::TSubjects(QWidget *parent) : QDialog(parent), ui(std::make_unique<Ui:
              ui->CheckBox7,  ui->CheckBox8,  ui->CheckBox9,  ui->CheckBox10, ui->CheckBox11, ui->CheckBox12,
              ui->CheckBox13, ui->CheckBox14, ui->CheckBox15, ui->CheckBox16, ui->CheckBox17, ui->CheckBox18,
              ui->CheckBox19, ui->CheckBox20, ui->CheckBox21, ui->CheckBox22};
+    // A caption wider than its box (the font differs from the one the layout
+    // was drawn with) widens the box rather than being clipped; the columns
+    // leave room for that.
+    for (QCheckBox *box : boxes)
+        box->resize(qMax(box->width(), box->sizeHint().width()), box->height());
 
     // "Выбрать" is no default button: Enter must not press it, wherever the
     // focus is.
