@@ -77,6 +77,9 @@ void TForm1::setVisible(bool visible)
 void TForm1::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
+    // Again now that the window has its frame: before the first showing its
+    // size was not known.
+    centreOverMainWindow();
     AddIDChange();
     AddID->setFocus(Qt::OtherFocusReason);
 }
@@ -89,5 +92,6 @@ void TForm1::centreOverMainWindow()
     const QRect over = main->frameGeometry();
     // The whole window, frame included, is centred over the main window.
     const QSize frame = frameGeometry().size();
-    move(over.center() - QPoint(frame.width() / 2, frame.height() / 2));
+    move(over.topLeft()
+         + QPoint((over.width() - frame.width()) / 2, (over.height() - frame.height()) / 2));
 }
