@@ -21,8 +21,6 @@ TForm1::TForm1(QWidget *parent) : QDialog(parent), ui(std::make_unique<Ui::TForm
     // Digits only: no input method may bypass the key filter.
     AddID->setAttribute(Qt::WA_InputMethodEnabled, false);
     AddID->installEventFilter(this);
-    Button1->setDefault(true);
-    Button1->setEnabled(false);
 
     connect(AddID, &QLineEdit::textChanged, this, guarded(this, &TForm1::AddIDChange));
     connect(Button1, &QPushButton::clicked, this, guarded(this, &TForm1::Button1Click));
