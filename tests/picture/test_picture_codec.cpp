@@ -109,13 +109,27 @@ private slots:
         QCOMPARE(streamed, fixtures::fullDecodeThenSample(jpeg, shown));
     }
 
-    // A file cut short stops decoding a few rows past the end of its data
+    // Where the picture data end early (the file is cut short, or a marker
+    // stands in the middle of the data), decoding stops a few rows later
     // instead of decoding padding down to the last row.
-    void cutFileStopsAtEndOfData()
+    void dataEndingEarlyStopsDecoding_data()
     {
+        QTest::addColumn<bool>("marker");
+        QTest::newRow("file cut short") << false;
+        QTest::newRow("marker inside the data") << true;
+    }
+    void dataEndingEarlyStopsDecoding()
+    {
+        QFETCH(bool, marker);
         QByteArray jpeg = fixtures::cjpeg(fixtures::pattern(1600, 1600), {"-quality", "90"});
         QVERIFY(!jpeg.isEmpty());
-        jpeg.truncate(jpeg.size() / 5);
+        const qsizetype at = jpeg.size() / 5;
+        if (marker) {
+            jpeg[at] = char(0xFF);
+            jpeg[at + 1] = char(0x05);
+        } else {
+            jpeg.truncate(at);
+        }
         picture::JpegReader reader(put(QStringLiteral("cut.jpg"), jpeg));
         const QImage shown = reader.decodeReduced(QSize(300, 300));
         QVERIFY2(reader.rowsDecoded() < 600, qPrintable(QString::number(reader.rowsDecoded())));
