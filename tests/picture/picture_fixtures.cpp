@@ -57,7 +57,7 @@ namespace {
 void quiet(j_common_ptr, int) {}
 } // namespace
 
-QByteArray cmykRedBlue(int width, int height, bool ycck)
+QByteArray cmykRedBlue(int width, int height, Cmyk kind)
 {
     jpeg_compress_struct codec;
     jpeg_error_mgr errors;
@@ -71,14 +71,21 @@ QByteArray cmykRedBlue(int width, int height, bool ycck)
     codec.input_components = 4;
     codec.in_color_space = JCS_CMYK;
     jpeg_set_defaults(&codec);
-    jpeg_set_colorspace(&codec, ycck ? JCS_YCCK : JCS_CMYK); // writes the Adobe marker
+    jpeg_set_colorspace(&codec, kind == Cmyk::AdobeYcck ? JCS_YCCK : JCS_CMYK); // with the Adobe marker
+    codec.write_Adobe_marker = kind != Cmyk::Plain;
     jpeg_set_quality(&codec, 95, TRUE);
     jpeg_start_compress(&codec, TRUE);
     std::vector<JSAMPLE> row(size_t(width) * 4);
     for (int x = 0; x < width; ++x) {
         // Inverted inks: 0 is full ink, 255 none.
         const bool left = x < width / 2;
-        const JSAMPLE c = left ? 255 : 0, m = 0, yellow = left ? 0 : 255, k = 255;
+        JSAMPLE c = left ? 255 : 0, m = 0, yellow = left ? 0 : 255, k = 255;
+        if (kind == Cmyk::Plain) {
+            c = JSAMPLE(255 - c);
+            m = JSAMPLE(255 - m);
+            yellow = JSAMPLE(255 - yellow);
+            k = JSAMPLE(255 - k);
+        }
         row[size_t(x) * 4 + 0] = c;
         row[size_t(x) * 4 + 1] = m;
         row[size_t(x) * 4 + 2] = yellow;

@@ -23,10 +23,12 @@ QByteArray ppm(const QImage &picture);
 // JPEG bytes (empty when cjpeg fails).
 QByteArray cjpeg(const QImage &picture, const QStringList &options);
 
-// A CMYK JPEG with an Adobe marker, inks stored inverted as print software
-// writes them; stored as YCCK when ycck is set. The left half is pure
-// magenta + yellow ink (red), the right half cyan + magenta (blue).
-QByteArray cmykRedBlue(int width, int height, bool ycck);
+// A CMYK JPEG whose left half is magenta + yellow ink (red) and right half
+// cyan + magenta (blue). Kinds: an Adobe marker with the inks stored inverted,
+// as print software writes them, as CMYK or as YCCK; or plain CMYK without
+// the marker, inks stored as they are.
+enum class Cmyk { Adobe, AdobeYcck, Plain };
+QByteArray cmykRedBlue(int width, int height, Cmyk kind);
 
 // Decodes the whole picture at full size with libjpeg (missing data filled
 // in as the codec does) and reduces it by taking pixel (x * w / W, y * h / H).

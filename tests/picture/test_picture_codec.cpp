@@ -175,8 +175,13 @@ private slots:
         QTest::addColumn<QByteArray>("jpeg");
         QTest::addColumn<QRgb>("left");
         QTest::addColumn<QRgb>("right");
-        QTest::newRow("CMYK, Adobe") << fixtures::cmykRedBlue(400, 200, false) << qRgb(255, 0, 0) << qRgb(0, 0, 255);
-        QTest::newRow("YCCK, Adobe") << fixtures::cmykRedBlue(400, 200, true) << qRgb(255, 0, 0) << qRgb(0, 0, 255);
+        using fixtures::Cmyk;
+        QTest::newRow("CMYK, Adobe") << fixtures::cmykRedBlue(400, 200, Cmyk::Adobe) << qRgb(255, 0, 0)
+                                     << qRgb(0, 0, 255);
+        QTest::newRow("YCCK, Adobe") << fixtures::cmykRedBlue(400, 200, Cmyk::AdobeYcck) << qRgb(255, 0, 0)
+                                     << qRgb(0, 0, 255);
+        QTest::newRow("CMYK, no Adobe marker") << fixtures::cmykRedBlue(400, 200, Cmyk::Plain) << qRgb(255, 0, 0)
+                                               << qRgb(0, 0, 255);
         QImage grey(400, 200, QImage::Format_RGB32);
         grey.fill(qRgb(60, 60, 60));
         QTest::newRow("greyscale") << fixtures::cjpeg(grey, {"-grayscale"}) << qRgb(60, 60, 60) << qRgb(60, 60, 60);

@@ -165,7 +165,7 @@ private slots:
 
     void loadsCmyk()
     {
-        load(put(QStringLiteral("print.jpg"), fixtures::cmykRedBlue(600, 200, false)));
+        load(put(QStringLiteral("print.jpg"), fixtures::cmykRedBlue(600, 200, fixtures::Cmyk::AdobeYcck)));
         QVERIFY(modal::testing::messages().isEmpty());
         verifyLoadedControls(QSize(300, 100));
         QVERIFY(qRed(bitmap().pixel(20, 50)) > 240 && qBlue(bitmap().pixel(20, 50)) < 15);
