@@ -10,9 +10,9 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 printf '%-12s %10s %10s %8s %12s %10s\n' size "ours ms" "djpeg ms" ratio "extra MB" "file MB"
-for spec in 640x480:30 4000x3000:7 6000x4000:5 12000x8000:3; do
-  size=${spec%%:*}
-  runs=${spec##*:}
+for entry in 640x480:30 4000x3000:7 6000x4000:5 12000x8000:3; do
+  size=${entry%%:*}
+  runs=${entry##*:}
   file=$work/$size.jpg
   "$bench" ppm "${size%x*}" "${size#*x}" | cjpeg -quality 90 -outfile "$file"
   read -r ours theirs ratio < <("$bench" time "$file" "$djpeg" "$runs")
