@@ -1,0 +1,50 @@
+// The picture loader from arbitrary bytes: header, streaming decode and
+// reduction, then the export of what was shown. Failures with a message are
+// the expected outcome for most inputs; anything else is a finding.
+
+#include "app/failure.h"
+#include "picture/jpeg_codec.h"
+#include "picture/picture_size.h"
+
+#include <QFile>
+#include <QGuiApplication>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <cstddef>
+#include <cstdint>
+
+namespace {
+
+const QString &scratchFile()
+{
+    static QTemporaryDir folder(QStringLiteral("/dev/shm/tirlada-fuzz-XXXXXX"));
+    static const QString path = folder.filePath(QStringLiteral("input.jpg"));
+    return path;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    QFile file(scratchFile());
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        abort();
+    file.write(reinterpret_cast<const char *>(data), qint64(size));
+    file.close();
+
+    try {
+        picture::JpegReader reader(scratchFile());
+        const QSize source = reader.size();
+        const QSize target = TargetSize(source.width(), source.height());
+        if (target.width() < 1 || target.height() < 1 || target.width() > 300 || target.height() > 300)
+            abort();
+        const QImage shown = reader.decodeReduced(target);
+        if (shown.size() != target)
+            abort();
+        const QByteArray exported = picture::encodeJpeg(shown);
+        if (!exported.startsWith("\xFF\xD8"))
+            abort();
+    } catch (const Failure &) {
+    }
+    return 0;
+}
