@@ -1,0 +1,31 @@
+#pragma once
+
+// The preview page: the public part of the passport as an HTML page, built
+// from a snapshot of the window. Everything here is a plain function.
+
+#include "app/passport.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+// The names the preview uses in the temporary folder.
+inline const QString kPreviewPageName = QStringLiteral("prewiev.html");
+inline const QString kPreviewPictureName = QStringLiteral("img.jpg");
+
+// Every CR LF pair becomes "<br />"; a CR or an LF standing alone stays.
+QString LineBreaksToHtml(const QString &text);
+
+// A text from the window as the page shows it: "&", "<", ">" and "\"" turned
+// into entity references, then every CR LF into "<br />".
+QString previewText(const QString &text);
+
+// The page, one entry per line and without line ends. pictureWritten says
+// whether the picture file was written beside the page: only then does the
+// page show the picture and its caption.
+QStringList previewPageLines(const PassportSnapshot &passport, bool pictureWritten);
+
+// The bytes of the page file: each line followed by CR LF, in Windows-1251
+// without a byte order mark. A character that Windows-1251 cannot hold is
+// written as a decimal character reference, so nothing typed is lost.
+QByteArray encodePreviewPage(const QStringList &lines);
