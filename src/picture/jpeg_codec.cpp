@@ -5,13 +5,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryFile>
 
 #include <algorithm>
 #include <csetjmp>
 #include <cstdio>
-#include <filesystem>
-#include <system_error>
 
 #include <jpeglib.h>
 #include <jerror.h>
@@ -405,35 +402,5 @@ QByteArray encodeJpeg(const QImage &picture)
 }
 
 // ---- Writing ----
-
-void writeFileReplacing(const QString &path, const QByteArray &bytes)
-{
-    const QString fullPath = QFileInfo(path).absoluteFilePath();
-    auto fail = [&](const QString &reason) {
-        throw Failure(QStringLiteral("Cannot create file \"%1\". %2").arg(QDir::toNativeSeparators(fullPath), reason));
-    };
-
-    QTemporaryFile temporary(fullPath + QStringLiteral(".XXXXXX"));
-    if (!temporary.open())
-        fail(temporary.errorString());
-    if (temporary.write(bytes) != bytes.size() || !temporary.flush())
-        fail(temporary.errorString());
-    temporary.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser |
-                             QFileDevice::WriteUser | QFileDevice::ReadGroup | QFileDevice::ReadOther);
-    const QString temporaryPath = temporary.fileName();
-    temporary.close();
-
-#ifdef Q_OS_WIN
-    const std::filesystem::path from(temporaryPath.toStdWString()), to(fullPath.toStdWString());
-#else
-    const std::filesystem::path from(QFile::encodeName(temporaryPath).toStdString()),
-        to(QFile::encodeName(fullPath).toStdString());
-#endif
-    std::error_code error;
-    std::filesystem::rename(from, to, error);
-    if (error)
-        fail(QString::fromLocal8Bit(error.message()));
-    temporary.setAutoRemove(false);
-}
 
 } // namespace picture

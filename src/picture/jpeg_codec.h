@@ -50,9 +50,5 @@ private:
 // -dct float` makes of the same pixels.
 QByteArray encodeJpeg(const QImage &picture);
 
-// Writes bytes to a new file beside path and then renames it over path, so
-// that whatever stood at path (a file, a link) is replaced and never written
-// through. Throws Failure("Cannot create file \"%s\". %s") on failure.
-void writeFileReplacing(const QString &path, const QByteArray &bytes);
 
 } // namespace picture

@@ -1,6 +1,7 @@
 // The work picture on the passport window: load, remove, export.
 
 #include "app/appearance.h"
+#include "app/files.h"
 #include "app/guard.h"
 #include "app/modal.h"
 #include "app/pasport.h"
@@ -70,6 +71,6 @@ bool TPasport::SaveWorkPicture(const QString &path)
     // A picture is loaded exactly while its add button is disabled.
     if (ui->AddImg->isEnabled())
         return false;
-    picture::writeFileReplacing(path, picture::encodeJpeg(ui->WorkImg->bitmap()));
+    writeFileReplacing(path, picture::encodeJpeg(ui->WorkImg->bitmap()));
     return true;
 }

@@ -1,4 +1,5 @@
 #include "app/failure.h"
+#include "app/files.h"
 #include "picture/jpeg_codec.h"
 #include "picture/picture_size.h"
 #include "picture_fixtures.h"
@@ -269,7 +270,7 @@ private slots:
         QFile::remove(target);
         QVERIFY(QFile::link(victim, target));
         const QByteArray jpeg = picture::encodeJpeg(fixtures::pattern(30, 20));
-        picture::writeFileReplacing(target, jpeg);
+        writeFileReplacing(target, jpeg);
         QVERIFY(!QFileInfo(target).isSymLink());
         QFile written(target);
         QVERIFY(written.open(QIODevice::ReadOnly));
@@ -286,7 +287,7 @@ private slots:
     {
         const QString file = put(QStringLiteral("plain.txt"), "x");
         const QString target = file + QStringLiteral("/image.jpg");
-        const QString message = failureOf([&] { picture::writeFileReplacing(target, "data"); });
+        const QString message = failureOf([&] { writeFileReplacing(target, "data"); });
         QVERIFY2(message.startsWith(QStringLiteral("Cannot create file \"%1\". ").arg(target)), qPrintable(message));
         QVERIFY(message.size() > QStringLiteral("Cannot create file \"%1\". ").arg(target).size());
     }

@@ -1,0 +1,64 @@
+#include "app/files.h"
+
+#include "app/failure.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryFile>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#else
+#include <cerrno>
+#include <cstdio>
+#endif
+
+namespace {
+
+// Renames from over to, replacing whatever entry to names. QFile::rename
+// refuses an existing target and QSaveFile follows a link at the target, so
+// the system's own call is used.
+bool renameOver(const QString &from, const QString &to, QString *error)
+{
+#ifdef Q_OS_WIN
+    if (MoveFileExW(reinterpret_cast<const wchar_t *>(from.utf16()), reinterpret_cast<const wchar_t *>(to.utf16()),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return true;
+    *error = qt_error_string(int(GetLastError()));
+    return false;
+#else
+    if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0)
+        return true;
+    *error = qt_error_string(errno);
+    return false;
+#endif
+}
+
+} // namespace
+
+void writeFileReplacing(const QString &path, const QByteArray &bytes)
+{
+    const QString fullPath = QFileInfo(path).absoluteFilePath();
+    auto fail = [&](const QString &reason) {
+        throw Failure(QStringLiteral("Cannot create file \"%1\". %2").arg(QDir::toNativeSeparators(fullPath), reason));
+    };
+
+    // The fresh name keeps the file's name in front, so that a left-over
+    // file still shows what it was.
+    QTemporaryFile fresh(fullPath + QStringLiteral(".XXXXXX"));
+    if (!fresh.open())
+        fail(fresh.errorString());
+    if (fresh.write(bytes) != bytes.size() || !fresh.flush())
+        fail(fresh.errorString());
+    // As a file created the ordinary way: readable by everyone, written by
+    // its owner.
+    fresh.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser
+                         | QFileDevice::WriteUser | QFileDevice::ReadGroup | QFileDevice::ReadOther);
+    fresh.close();
+
+    QString error;
+    if (!renameOver(fresh.fileName(), fullPath, &error))
+        fail(error);
+    // The fresh name is gone; nothing is left to remove.
+    fresh.setAutoRemove(false);
+}

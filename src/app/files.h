@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// Writes bytes to a fresh file, created under a random name in the same
+// folder, and then renames it over path. Whatever stood at path (an earlier
+// file, a link planted in a shared folder, another user's file) is replaced
+// as a directory entry and never written through; on failure nothing at
+// path has changed and the fresh file is removed.
+// Throws Failure("Cannot create file \"<full path>\". <reason>").
+void writeFileReplacing(const QString &path, const QByteArray &bytes);
