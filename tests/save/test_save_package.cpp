@@ -198,9 +198,7 @@ class TestSavePackage : public QObject {
     {
         QImage image(640, 480, QImage::Format_RGB32);
         image.fill(QColor(40, 120, 200));
-        const QString jpeg = outPath("../picture-source.jpg");
-        const QString source = QDir(temp->path()).filePath("source.jpg");
-        Q_UNUSED(jpeg);
+        const QString source = outPath("source.jpg");
         if (!image.save(source, "JPEG"))
             return false;
         modal::testing::queueFileName(source);
@@ -316,6 +314,18 @@ private slots:
         expectStoredPackage(packagePath, {"data.xml"});
         QCOMPARE(outEntries(), QStringList{"old.kwp"});
         QVERIFY(workingFolders().isEmpty());
+    }
+
+    // A name without an extension, which the archiver would extend with one
+    // of its own: the package still lands at exactly that path.
+    void nameWithoutExtension()
+    {
+        const QString packagePath = outPath("Passport");
+        save(packagePath);
+
+        expectSaved(packagePath);
+        expectStoredPackage(packagePath, {"data.xml"});
+        QCOMPARE(outEntries(), QStringList{"Passport"});
     }
 
     void replacesNonZipFile()
