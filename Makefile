@@ -40,8 +40,11 @@ bench: deps
 	cmake --build $(BENCH_BUILD) -j $(JOBS)
 	bash bench/run.sh $(BENCH_BUILD)
 
+fuzz: deps
+	bash scripts/fuzz.sh
+
 screenshots: build
 	bash scripts/screenshots.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD) build-fuzz fuzz-out

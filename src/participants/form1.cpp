@@ -1,6 +1,95 @@
 #include "participants/form1.h"
 
-TForm1::TForm1(QWidget *parent) : QDialog(parent)
+#include "app/appearance.h"
+#include "app/guard.h"
+#include "participants/participant_id.h"
+#include "ui_form1.h"
+
+#include <QKeyEvent>
+#include <QShowEvent>
+
+TForm1::TForm1(QWidget *parent) : QDialog(parent), ui(std::make_unique<Ui::TForm1>())
 {
+    ui->setupUi(this);
     setObjectName(QStringLiteral("Form1"));
+    setFont(formFont());
+    makeFixedWindow(this, 249, 84, /*minimizeButton=*/false);
+    ui->AddIDLabel->adjustSize();
+
+    AddID = ui->AddID;
+    Button1 = ui->Button1;
+    // Digits only: no input method may bypass the key filter.
+    AddID->setAttribute(Qt::WA_InputMethodEnabled, false);
+    AddID->installEventFilter(this);
+
+    connect(AddID, &QLineEdit::textChanged, this, guarded(this, &TForm1::AddIDChange));
+    connect(Button1, &QPushButton::clicked, this, guarded(this, &TForm1::Button1Click));
+}
+
+TForm1::~TForm1() = default;
+
+bool TForm1::AddIDKeyPress(QChar key) const { return IsParticipantIdKey(key); }
+
+void TForm1::AddIDChange() { Button1->setEnabled(IsWellFormedParticipantId(AddID->text())); }
+
+void TForm1::Button1Click() { accept(); }
+
+bool TForm1::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == AddID && event->type() == QEvent::KeyPress) {
+        // Only keys that would insert characters are screened; editing keys
+        // (backspace, delete, arrows) and shortcuts such as paste pass.
+        const auto *key = static_cast<QKeyEvent *>(event);
+        const QString text = key->text();
+        const bool inserts = !text.isEmpty() && !text.front().isNull() && text.front().unicode() >= 32
+                             && text.front().unicode() != 127;
+        if (inserts && !(key->modifiers() & (Qt::ControlModifier | Qt::MetaModifier))) {
+            for (QChar c : text)
+                if (!AddIDKeyPress(c))
+                    return true; // discarded: the field does not change
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void TForm1::keyPressEvent(QKeyEvent *event)
+{
+    // Button1 is both the default and the cancel button: Escape presses it
+    // while it is enabled, like Enter does, and does nothing otherwise.
+    if (event->matches(QKeySequence::Cancel)) {
+        if (Button1->isEnabled())
+            Button1->click();
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void TForm1::setVisible(bool visible)
+{
+    if (visible)
+        centreOverMainWindow();
+    QDialog::setVisible(visible);
+}
+
+void TForm1::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    // Again now that the window has its frame: before the first showing its
+    // size was not known.
+    centreOverMainWindow();
+    AddIDChange();
+    AddID->setFocus(Qt::OtherFocusReason);
+}
+
+void TForm1::centreOverMainWindow()
+{
+    const QWidget *main = parentWidget() ? parentWidget()->window() : nullptr;
+    if (!main)
+        return;
+    const QRect over = main->frameGeometry();
+    // The whole window, frame included, is centred over the main window.
+    const QSize frame = frameGeometry().size();
+    move(over.topLeft()
+         + QPoint((over.width() - frame.width()) / 2, (over.height() - frame.height()) / 2));
 }

@@ -1,10 +1,75 @@
 // The work picture on the passport window: load, remove, export.
 
+#include "app/appearance.h"
 #include "app/guard.h"
+#include "app/modal.h"
 #include "app/pasport.h"
+#include "picture/jpeg_codec.h"
+#include "picture/picture_size.h"
 #include "ui_pasport.h"
 
-void TPasport::connectPicture() {}
-void TPasport::AddImgClick() {}
-void TPasport::DelImgClick() {}
-bool TPasport::SaveWorkPicture(const QString &) { return false; }
+#include <QFileInfo>
+
+namespace {
+// Qt's filter syntax; Qt's own file dialog matches it without regard to case,
+// so the .JPG files that cameras write are listed too.
+const QString kPictureFilter = QStringLiteral("JPEG Image File (*.jpg *.jpeg)");
+constexpr int kFrameSide = 300;
+} // namespace
+
+void TPasport::connectPicture()
+{
+    connect(ui->AddImg, &QPushButton::clicked, this, guarded(this, &TPasport::AddImgClick));
+    connect(ui->DelImg, &QPushButton::clicked, this, guarded(this, &TPasport::DelImgClick));
+}
+
+void TPasport::AddImgClick()
+{
+    modal::OpenFileRequest request;
+    if (!lastPictureFile.isEmpty()) {
+        request.directory = QFileInfo(lastPictureFile).absolutePath();
+        request.selectedFile = lastPictureFile;
+    }
+    request.nameFilters = QStringList{kPictureFilter};
+    request.picturePreview = true;
+    const QString path = modal::openFile(this, request);
+    if (path.isEmpty())
+        return;
+    lastPictureFile = path;
+
+    // Opening the file and reading its header change nothing when they fail.
+    picture::JpegReader reader(path);
+    const QSize shown = TargetSize(reader.size().width(), reader.size().height());
+
+    // The box takes the picture's size before decoding: if the data then
+    // fail, it keeps that size with nothing drawn and no picture loaded.
+    ui->WorkImg->resizeBitmap(shown.width(), shown.height());
+    ui->WorkImg->setBitmap(reader.decodeReduced(shown));
+
+    ui->WorkImgSign->setEnabled(true);
+    setEditBackground(ui->WorkImgSign, QPalette::Base);
+    ui->DelImg->setEnabled(true);
+    ui->AddImg->setEnabled(false);
+}
+
+void TPasport::DelImgClick()
+{
+    // Plain white: the "300 x 300" of start-up is not drawn again.
+    ui->WorkImg->resizeBitmap(kFrameSide, kFrameSide);
+    ui->WorkImg->clearBitmap();
+
+    ui->WorkImgSign->setEnabled(false);
+    ui->WorkImgSign->clear();
+    setEditBackground(ui->WorkImgSign, QPalette::Window);
+    ui->DelImg->setEnabled(false);
+    ui->AddImg->setEnabled(true);
+}
+
+bool TPasport::SaveWorkPicture(const QString &path)
+{
+    // A picture is loaded exactly while its add button is disabled.
+    if (ui->AddImg->isEnabled())
+        return false;
+    picture::writeFileReplacing(path, picture::encodeJpeg(ui->WorkImg->bitmap()));
+    return true;
+}

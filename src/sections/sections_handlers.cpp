@@ -1,9 +1,35 @@
 // The section summary on the passport window.
 
 #include "app/guard.h"
+#include "app/modal.h"
 #include "app/pasport.h"
+#include "sections/section_rules.h"
 #include "sections/subjects.h"
 #include "ui_pasport.h"
 
-void TPasport::connectSections() {}
-void TPasport::Button3Click() {}
+#include <QLabel>
+#include <QPushButton>
+
+void TPasport::connectSections()
+{
+    connect(ui->Button3, &QPushButton::clicked, this, guarded(this, &TPasport::Button3Click));
+}
+
+// Shows the sections dialog; on "Выбрать" the ticked sections go into the
+// slots in section order and their names into the summary lines. Closing the
+// dialog otherwise changes nothing here; its ticks stay for the next time.
+void TPasport::Button3Click()
+{
+    if (!Subjects)
+        return;
+    if (modal::exec(Subjects) != QDialog::Accepted)
+        return;
+
+    SubjectSlots = subjectSlotsFromTicks(Subjects->ticks());
+    const std::array<QString, 4> lines = subjectSummaryLines(SubjectSlots, SubjectNames);
+    QLabel *const labels[] = {ui->subj1, ui->subj2, ui->subj3, ui->subj4};
+    for (std::size_t k = 0; k < lines.size(); ++k) {
+        labels[k]->setText(lines[k]);
+        labels[k]->adjustSize();
+    }
+}

@@ -1,6 +1,106 @@
 #include "sections/subjects.h"
 
-TSubjects::TSubjects(QWidget *parent) : QDialog(parent)
+#include "app/appearance.h"
+#include "app/guard.h"
+#include "ui_subjects.h"
+
+#include <QCheckBox>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QPushButton>
+#include <QScreen>
+
+TSubjects::TSubjects(QWidget *parent) : QDialog(parent), ui(std::make_unique<Ui::TSubjects>())
 {
+    ui->setupUi(this);
     setObjectName(QStringLiteral("Subjects"));
+    setFont(formFont());
+    makeFixedWindow(this, 652, 350, /*minimizeButton=*/false);
+    fitLabels(this);
+
+    boxes = {ui->CheckBox1,  ui->CheckBox2,  ui->CheckBox3,  ui->CheckBox4,  ui->CheckBox5,  ui->CheckBox6,
+             ui->CheckBox7,  ui->CheckBox8,  ui->CheckBox9,  ui->CheckBox10, ui->CheckBox11, ui->CheckBox12,
+             ui->CheckBox13, ui->CheckBox14, ui->CheckBox15, ui->CheckBox16, ui->CheckBox17, ui->CheckBox18,
+             ui->CheckBox19, ui->CheckBox20, ui->CheckBox21, ui->CheckBox22};
+    // A caption wider than its box (the font differs from the one the layout
+    // was drawn with) widens the box rather than being clipped; the columns
+    // leave room for that.
+    for (QCheckBox *box : boxes)
+        box->resize(qMax(box->width(), box->sizeHint().width()), box->height());
+
+    // "Выбрать" is no default button: Enter must not press it, wherever the
+    // focus is.
+    ui->Button1->setAutoDefault(false);
+    ui->Button1->setDefault(false);
+    connect(ui->Button1, &QPushButton::clicked, this, &QDialog::accept);
+
+    // Every change of a tick, by mouse, keyboard or the rule itself, runs the
+    // rule again; the rule depends on the ticks only, so running it twice
+    // changes nothing.
+    for (QCheckBox *box : boxes)
+        connect(box, &QCheckBox::toggled, this, guarded(this, &TSubjects::CheckBoxClick));
+    CheckBoxClick();
+}
+
+TSubjects::~TSubjects() = default;
+
+SubjectFlags TSubjects::ticks() const
+{
+    SubjectFlags flags{};
+    for (int i = 0; i < kSubjectCount; ++i)
+        flags[i] = boxes[i]->isChecked();
+    return flags;
+}
+
+void TSubjects::CheckBoxClick()
+{
+    const SubjectBoxStates states = subjectBoxStates(ticks());
+    for (int i = 0; i < kSubjectCount; ++i)
+        boxes[i]->setEnabled(states.enabled[i]);
+    QCheckBox *supplementary = boxes[kSupplementarySubject - 1];
+    if (states.untickSupplementary && supplementary->isChecked())
+        supplementary->setChecked(false);
+}
+
+void TSubjects::setVisible(bool visible)
+{
+    if (visible && !isVisible())
+        centreOverOwner();
+    QDialog::setVisible(visible);
+}
+
+// Centred over the passport window at every showing, wherever that window
+// has been moved in the meantime.
+void TSubjects::centreOverOwner()
+{
+    const QWidget *owner = parentWidget() ? parentWidget()->window() : nullptr;
+    QRect area;
+    if (owner)
+        area = owner->frameGeometry();
+    else if (const QScreen *screen = QGuiApplication::primaryScreen())
+        area = screen->availableGeometry();
+    else
+        return;
+    QRect frame = frameGeometry();
+    // Before the first showing the title bar and border are not known yet;
+    // they are taken to be those of the owner window.
+    if (owner && frame == geometry()) {
+        const QRect ownerFrame = owner->frameGeometry();
+        const QRect ownerClient = owner->geometry();
+        frame.adjust(ownerFrame.left() - ownerClient.left(), ownerFrame.top() - ownerClient.top(),
+                     ownerFrame.right() - ownerClient.right(), ownerFrame.bottom() - ownerClient.bottom());
+    }
+    frame.moveCenter(area.center());
+    move(frame.topLeft());
+}
+
+void TSubjects::keyPressEvent(QKeyEvent *event)
+{
+    // No cancel button: Escape leaves the dialog open. The close box still
+    // cancels it.
+    if (event->matches(QKeySequence::Cancel)) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }

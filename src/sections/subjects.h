@@ -1,10 +1,44 @@
 #pragma once
 
-#include <QDialog>
+#include "sections/section_rules.h"
 
-// The subject sections dialog "Разделы".
+#include <QDialog>
+#include <array>
+#include <memory>
+
+class QCheckBox;
+class QKeyEvent;
+
+namespace Ui {
+class TSubjects;
+}
+
+// The subject sections dialog "Разделы": 22 check boxes under one selection
+// rule and the button "Выбрать". It is created once and only hidden between
+// showings, so the ticks and enabled states carry over. It has neither a
+// default nor a cancel button: only "Выбрать" accepts it, only the close box
+// cancels it.
 class TSubjects : public QDialog {
     Q_OBJECT
 public:
     explicit TSubjects(QWidget *parent = nullptr);
+    ~TSubjects() override;
+
+    // The shared click handler of the 22 boxes: applies the selection rule
+    // to the current ticks.
+    void CheckBoxClick();
+
+    // The current ticks, section 1 first.
+    SubjectFlags ticks() const;
+
+    void setVisible(bool visible) override;
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    void centreOverOwner();
+
+    std::unique_ptr<Ui::TSubjects> ui;
+    std::array<QCheckBox *, kSubjectCount> boxes{};
 };

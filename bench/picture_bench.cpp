@@ -1,0 +1,141 @@
+// Figures for loading a work picture: the time to load and reduce a JPEG
+// file next to djpeg's time to decode it, and the memory the load takes on
+// top of the idle process.
+//
+//   picture_bench ppm WIDTH HEIGHT      a photo-like PPM on standard output
+//   picture_bench time FILE DJPEG RUNS  best times of ours and of djpeg
+//   picture_bench memory FILE           peak memory of one load above idle
+//   picture_bench load FILE             one load (for memory)
+//   picture_bench idle FILE             no load (for memory)
+
+#include "picture/jpeg_codec.h"
+#include "picture/picture_size.h"
+
+#include <QFile>
+#include <QString>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <spawn.h>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <vector>
+
+extern char **environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double seconds(Clock::time_point from) { return std::chrono::duration<double>(Clock::now() - from).count(); }
+
+int writePpm(int width, int height)
+{
+    std::printf("P6\n%d %d\n255\n", width, height);
+    std::vector<unsigned char> row(size_t(width) * 3);
+    unsigned state = 12345;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            state = state * 1103515245u + 12345u;
+            const int noise = int((state >> 16) & 15) - 8;
+            const double wave = std::sin(x / 37.0) * std::cos(y / 23.0);
+            auto clamp = [](double v) { return (unsigned char)(v < 0 ? 0 : v > 255 ? 255 : v); };
+            row[size_t(x) * 3 + 0] = clamp(x * 255.0 / width + noise);
+            row[size_t(x) * 3 + 1] = clamp(y * 255.0 / height + noise);
+            row[size_t(x) * 3 + 2] = clamp(128 + 90 * wave + noise);
+        }
+        std::fwrite(row.data(), 1, row.size(), stdout);
+    }
+    return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
+void loadAndReduce(const QString &path)
+{
+    picture::JpegReader reader(path);
+    const QSize shown = TargetSize(reader.size().width(), reader.size().height());
+    const QImage picture = reader.decodeReduced(shown);
+    if (picture.size() != shown)
+        std::abort();
+}
+
+double runDjpeg(const char *djpeg, const char *file)
+{
+    const char *argv[] = {djpeg, "-outfile", "/dev/null", file, nullptr};
+    const auto start = Clock::now();
+    pid_t pid = 0;
+    if (posix_spawn(&pid, djpeg, nullptr, nullptr, const_cast<char **>(argv), environ) != 0)
+        std::abort();
+    int status = 0;
+    waitpid(pid, &status, 0);
+    const double elapsed = seconds(start);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        std::abort();
+    return elapsed;
+}
+
+int timeBoth(const char *file, const char *djpeg, int runs)
+{
+    const QString path = QString::fromLocal8Bit(file);
+    double ours = 1e9, theirs = 1e9;
+    loadAndReduce(path); // warm the page cache
+    for (int i = 0; i < runs; ++i) {
+        theirs = std::min(theirs, runDjpeg(djpeg, file));
+        const auto start = Clock::now();
+        loadAndReduce(path);
+        ours = std::min(ours, seconds(start));
+    }
+    std::printf("%.2f %.2f %.3f\n", ours * 1000, theirs * 1000, ours / theirs);
+    return 0;
+}
+
+// The peak resident size of a fresh copy of this program run with the given
+// mode, in kB; the least of a few runs, to keep out noise.
+long childPeakKilobytes(const char *mode, const char *file)
+{
+    long least = -1;
+    for (int i = 0; i < 3; ++i) {
+        const char *argv[] = {"/proc/self/exe", mode, file, nullptr};
+        pid_t pid = 0;
+        if (posix_spawn(&pid, argv[0], nullptr, nullptr, const_cast<char **>(argv), environ) != 0)
+            std::abort();
+        int status = 0;
+        rusage usage{};
+        wait4(pid, &status, 0, &usage);
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+            std::abort();
+        if (least < 0 || usage.ru_maxrss < least)
+            least = usage.ru_maxrss;
+    }
+    return least;
+}
+
+// The load's peak above the same program that stops short of loading.
+int measureMemory(const char *file)
+{
+    std::printf("%ld\n", childPeakKilobytes("load", file) - childPeakKilobytes("idle", file));
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc == 4 && std::strcmp(argv[1], "ppm") == 0)
+        return writePpm(std::atoi(argv[2]), std::atoi(argv[3]));
+    if (argc == 5 && std::strcmp(argv[1], "time") == 0)
+        return timeBoth(argv[2], argv[3], std::atoi(argv[4]));
+    if (argc == 3 && std::strcmp(argv[1], "memory") == 0)
+        return measureMemory(argv[2]);
+    if (argc == 3 && std::strcmp(argv[1], "load") == 0) {
+        loadAndReduce(QString::fromLocal8Bit(argv[2]));
+        return 0;
+    }
+    if (argc == 3 && std::strcmp(argv[1], "idle") == 0)
+        return QString::fromLocal8Bit(argv[2]).isEmpty() ? 1 : 0;
+    std::fprintf(stderr, "usage: picture_bench ppm W H | time FILE DJPEG RUNS | memory FILE\n");
+    return 2;
+}

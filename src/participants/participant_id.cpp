@@ -1,0 +1,70 @@
+#include "participants/participant_id.h"
+
+#include "app/modal.h"
+#include "app/passport.h"
+
+#include <QCryptographicHash>
+#include <QStringEncoder>
+
+QString StripParticipantId(const QString &text)
+{
+    QString s = trimControls(text);
+    s.remove(QLatin1Char('-'));
+    s.remove(QLatin1Char(' '));
+    return s;
+}
+
+QString Md5Hex(const QByteArray &bytes)
+{
+    return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Md5).toHex());
+}
+
+QString ParticipantIdCheckDigits(const QString &firstSeven)
+{
+    QStringEncoder toCp1251("windows-1251");
+    const QByteArray bytes = toCp1251(firstSeven);
+    const int n = Md5Hex(bytes).left(2).toInt(nullptr, 16);
+    // n * 99 / 255 never ends in exactly one half, so adding 127 before the
+    // integer division rounds to the nearest.
+    const int x = (n * 99 + 127) / 255;
+    return QStringLiteral("%1").arg(x, 2, 10, QLatin1Char('0'));
+}
+
+bool IsParticipantIdKey(QChar character)
+{
+    const char16_t c = character.unicode();
+    return (c >= u'0' && c <= u'9') || c == u'.' || c == u'-' || c == u' ';
+}
+
+bool IsWellFormedParticipantId(const QString &text)
+{
+    if (text.isEmpty())
+        return false;
+    const QString s = StripParticipantId(text);
+    if (s.size() != 9)
+        return false;
+    qint64 value = 0;
+    for (QChar c : s) {
+        if (c.unicode() < u'0' || c.unicode() > u'9')
+            return false;
+        value = value * 10 + (c.unicode() - u'0');
+    }
+    return value >= kLowestParticipantId && value <= kHighestParticipantId;
+}
+
+std::optional<QString> FormatCheckedParticipantId(const QString &entered)
+{
+    const QString s = StripParticipantId(entered);
+    if (ParticipantIdCheckDigits(s.left(7)) != s.mid(7, 2))
+        return std::nullopt;
+    return s.left(3) + QLatin1Char('-') + s.mid(3, 3) + QLatin1Char('-') + s.mid(6);
+}
+
+std::optional<QString> CheckParticipantId(QWidget *parent, const QString &entered)
+{
+    std::optional<QString> id = FormatCheckedParticipantId(entered);
+    if (!id)
+        modal::message(parent, modal::Icon::Error, QStringLiteral("Ошибка"),
+                       QStringLiteral("Введен ошибочный ID"));
+    return id;
+}

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QSize>
+#include <QString>
+#include <memory>
+
+namespace picture {
+
+// Reads one JPEG file with libjpeg. The file is read in small pieces as the
+// decoder asks for them; the decoded picture is never held at full size:
+// each source row is decoded into one row buffer and only the rows that the
+// reduced picture samples are kept.
+//
+// Every failure is thrown as Failure with the text the user reads:
+//   "Cannot open file \"%s\". %s"       the file cannot be opened
+//   "Floating point division by zero"   the file is empty (no size at all)
+//   "JPEG error #%d"                    libjpeg's message code
+class JpegReader {
+public:
+    // Opens the file and reads the JPEG header.
+    explicit JpegReader(const QString &path);
+    ~JpegReader();
+    JpegReader(const JpegReader &) = delete;
+    JpegReader &operator=(const JpegReader &) = delete;
+
+    // The picture's size in pixels, from its header.
+    QSize size() const;
+
+    // Decodes the whole picture at full resolution, row after row, and
+    // returns it reduced to target (RGB32) by dropping whole rows and columns:
+    // target pixel (x, y) is source pixel (x * w / W, y * h / H), rounded down.
+    // Greyscale pictures come out grey; CMYK and YCCK ones are converted to
+    // RGB. Where the data end early, decoding stops there and the rows that
+    // had no data are mid-grey, as the codec shows missing data. Call once.
+    QImage decodeReduced(QSize target);
+
+    // Source rows that the last decodeReduced() read from the codec.
+    int rowsDecoded() const;
+
+private:
+    struct State;
+    std::unique_ptr<State> d;
+};
+
+// Encodes a picture as a baseline JFIF JPEG of its own size: 24-bit RGB,
+// libjpeg's compression defaults, quality 90 with baseline forcing, the
+// floating-point DCT. The result equals what `cjpeg -quality 90 -baseline
+// -dct float` makes of the same pixels.
+QByteArray encodeJpeg(const QImage &picture);
+
+// Writes bytes to a new file beside path and then renames it over path, so
+// that whatever stood at path (a file, a link) is replaced and never written
+// through. Throws Failure("Cannot create file \"%s\". %s") on failure.
+void writeFileReplacing(const QString &path, const QByteArray &bytes);
+
+} // namespace picture

@@ -1,0 +1,18 @@
+#include "picture/picture_size.h"
+
+#include <algorithm>
+
+namespace {
+constexpr qint64 kFrame = 300;
+
+qint64 ceilDiv(qint64 a, qint64 b) { return (a + b - 1) / b; }
+} // namespace
+
+QSize TargetSize(int width, int height)
+{
+    const qint64 larger = std::max(width, height);
+    if (larger <= kFrame)
+        return QSize(width, height);
+    return QSize(int(ceilDiv(qint64(width) * kFrame, larger)),
+                 int(ceilDiv(qint64(height) * kFrame, larger)));
+}

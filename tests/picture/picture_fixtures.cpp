@@ -1,0 +1,153 @@
+#include "picture_fixtures.h"
+
+#include <QFile>
+#include <QProcess>
+
+#include <cstdio>
+#include <vector>
+
+#include <jpeglib.h>
+
+namespace fixtures {
+
+QImage pattern(int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y) {
+        auto *row = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < width; ++x) {
+            const int red = width > 1 ? x * 255 / (width - 1) : 128;
+            const int green = height > 1 ? y * 255 / (height - 1) : 128;
+            const int blue = ((x / 7 + y / 5) % 2) ? 230 : 20;
+            row[x] = qRgb(red, green, blue);
+        }
+    }
+    return image;
+}
+
+QByteArray ppm(const QImage &picture)
+{
+    const QImage rgb = picture.convertToFormat(QImage::Format_RGB888);
+    QByteArray bytes = QStringLiteral("P6\n%1 %2\n255\n").arg(rgb.width()).arg(rgb.height()).toLatin1();
+    for (int y = 0; y < rgb.height(); ++y)
+        bytes.append(reinterpret_cast<const char *>(rgb.constScanLine(y)), rgb.width() * 3);
+    return bytes;
+}
+
+QByteArray cjpeg(const QImage &picture, const QStringList &options)
+{
+    QProcess process;
+    process.start(QStringLiteral("cjpeg"), options);
+    if (!process.waitForStarted())
+        return {};
+    process.write(ppm(picture));
+    process.closeWriteChannel();
+    QByteArray out;
+    while (process.state() != QProcess::NotRunning) {
+        process.waitForReadyRead(10000);
+        out += process.readAllStandardOutput();
+    }
+    out += process.readAllStandardOutput();
+    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+        return {};
+    return out;
+}
+
+namespace {
+void quiet(j_common_ptr, int) {}
+} // namespace
+
+QByteArray cmykRedBlue(int width, int height, Cmyk kind)
+{
+    jpeg_compress_struct codec;
+    jpeg_error_mgr errors;
+    codec.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&codec);
+    unsigned char *buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&codec, &buffer, &size);
+    codec.image_width = JDIMENSION(width);
+    codec.image_height = JDIMENSION(height);
+    codec.input_components = 4;
+    codec.in_color_space = JCS_CMYK;
+    jpeg_set_defaults(&codec);
+    jpeg_set_colorspace(&codec, kind == Cmyk::AdobeYcck ? JCS_YCCK : JCS_CMYK); // with the Adobe marker
+    codec.write_Adobe_marker = kind != Cmyk::Plain;
+    jpeg_set_quality(&codec, 95, TRUE);
+    jpeg_start_compress(&codec, TRUE);
+    std::vector<JSAMPLE> row(size_t(width) * 4);
+    for (int x = 0; x < width; ++x) {
+        // Inverted inks: 0 is full ink, 255 none.
+        const bool left = x < width / 2;
+        JSAMPLE c = left ? 255 : 0, m = 0, yellow = left ? 0 : 255, k = 255;
+        if (kind == Cmyk::Plain) {
+            c = JSAMPLE(255 - c);
+            m = JSAMPLE(255 - m);
+            yellow = JSAMPLE(255 - yellow);
+            k = JSAMPLE(255 - k);
+        }
+        row[size_t(x) * 4 + 0] = c;
+        row[size_t(x) * 4 + 1] = m;
+        row[size_t(x) * 4 + 2] = yellow;
+        row[size_t(x) * 4 + 3] = k;
+    }
+    while (codec.next_scanline < codec.image_height) {
+        JSAMPROW pointer = row.data();
+        jpeg_write_scanlines(&codec, &pointer, 1);
+    }
+    jpeg_finish_compress(&codec);
+    jpeg_destroy_compress(&codec);
+    QByteArray bytes(reinterpret_cast<const char *>(buffer), qsizetype(size));
+    free(buffer);
+    return bytes;
+}
+
+QImage fullDecodeThenSample(const QByteArray &jpeg, QSize target)
+{
+    jpeg_decompress_struct codec;
+    jpeg_error_mgr errors;
+    codec.err = jpeg_std_error(&errors);
+    errors.emit_message = quiet;
+    jpeg_create_decompress(&codec);
+    jpeg_mem_src(&codec, reinterpret_cast<const unsigned char *>(jpeg.constData()), (unsigned long)jpeg.size());
+    jpeg_read_header(&codec, TRUE);
+    const bool grey = codec.jpeg_color_space == JCS_GRAYSCALE;
+    codec.out_color_space = grey ? JCS_GRAYSCALE : JCS_RGB;
+    jpeg_start_decompress(&codec);
+    const int w = int(codec.output_width), h = int(codec.output_height), n = codec.output_components;
+    std::vector<JSAMPLE> full(size_t(w) * size_t(h) * size_t(n));
+    while (codec.output_scanline < codec.output_height) {
+        JSAMPROW row = full.data() + size_t(codec.output_scanline) * size_t(w) * size_t(n);
+        jpeg_read_scanlines(&codec, &row, 1);
+    }
+    jpeg_finish_decompress(&codec);
+    jpeg_destroy_decompress(&codec);
+
+    QImage out(target, QImage::Format_RGB32);
+    for (int y = 0; y < target.height(); ++y) {
+        const qint64 sy = qint64(y) * h / target.height();
+        for (int x = 0; x < target.width(); ++x) {
+            const qint64 sx = qint64(x) * w / target.width();
+            const JSAMPLE *p = full.data() + (sy * w + sx) * n;
+            out.setPixel(x, y, grey ? qRgb(p[0], p[0], p[0]) : qRgb(p[0], p[1], p[2]));
+        }
+    }
+    return out;
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+qsizetype firstScanDataOffset(const QByteArray &jpeg)
+{
+    const qsizetype sos = jpeg.indexOf(QByteArray("\xFF\xDA", 2));
+    if (sos < 0)
+        return -1;
+    const int length = (uchar(jpeg[sos + 2]) << 8) | uchar(jpeg[sos + 3]);
+    return sos + 2 + length;
+}
+
+} // namespace fixtures

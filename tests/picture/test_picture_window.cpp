@@ -1,0 +1,338 @@
+#include "app/failure.h"
+#include "app/guard.h"
+#include "app/image_box.h"
+#include "picture/picture_size.h"
+#include "picture_fixtures.h"
+#include "tirlada_test.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
+
+#include <jpeglib.h>
+#include <jerror.h>
+
+namespace {
+
+enum class After { Unchanged, Half, Loaded };
+
+QString jpegError(int code) { return QStringLiteral("JPEG error #%1").arg(code); }
+
+QByteArray withByte(QByteArray bytes, qsizetype at, char value)
+{
+    bytes[at] = value;
+    return bytes;
+}
+
+// The SOS header of the scan after the first one gets Ss > Se.
+QByteArray badSecondScan(const QByteArray &progressive)
+{
+    const QByteArray sos("\xFF\xDA", 2);
+    const qsizetype first = progressive.indexOf(sos);
+    const qsizetype second = progressive.indexOf(sos, first + 2);
+    if (second < 0)
+        return {};
+    const int components = uchar(progressive[second + 4]);
+    QByteArray bytes = progressive;
+    bytes[second + 5 + 2 * components] = 63;    // spectral start
+    bytes[second + 5 + 2 * components + 1] = 0; // spectral end
+    return bytes;
+}
+
+QByteArray enormousProgressive()
+{
+    QByteArray jpeg = fixtures::cjpeg(fixtures::pattern(64, 64), {"-progressive"});
+    const qsizetype sof = jpeg.indexOf(QByteArray("\xFF\xC2", 2));
+    for (int i = 5; i <= 8; ++i)
+        jpeg[sof + i] = char(i % 2 ? 0xFD : 0xE8); // 65000 x 65000
+    return jpeg;
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(After)
+
+class TestPictureWindow : public QObject {
+    Q_OBJECT
+private:
+    std::unique_ptr<tt::Session> session;
+    QTemporaryDir dir;
+
+    QImage &bitmap() { return session->control<TImage>("WorkImg")->bitmap(); }
+    TImage *box() { return session->control<TImage>("WorkImg"); }
+    QPushButton *addImg() { return session->control<QPushButton>("AddImg"); }
+    QPushButton *delImg() { return session->control<QPushButton>("DelImg"); }
+    QLineEdit *sign() { return session->control<QLineEdit>("WorkImgSign"); }
+
+    QString put(const QString &name, const QByteArray &bytes)
+    {
+        const QString path = dir.filePath(name);
+        if (!fixtures::writeFile(path, bytes))
+            qFatal("cannot write %s", qPrintable(path));
+        return path;
+    }
+
+    // Presses "Добавить" and picks path in the open dialog.
+    void load(const QString &path)
+    {
+        modal::testing::queueFileName(path);
+        QTest::mouseClick(addImg(), Qt::LeftButton);
+    }
+
+    QColor signBackground() { return sign()->palette().color(QPalette::Base); }
+
+    void verifyNoPictureControls()
+    {
+        QVERIFY(addImg()->isEnabled());
+        QVERIFY(!delImg()->isEnabled());
+        QVERIFY(!sign()->isEnabled());
+        QVERIFY(sign()->text().isEmpty());
+        QCOMPARE(signBackground(), QPalette().color(QPalette::Window));
+        QVERIFY(!session->window().snapshot().hasPicture);
+    }
+
+    void verifyLoadedControls(QSize shown)
+    {
+        QVERIFY(!addImg()->isEnabled());
+        QVERIFY(delImg()->isEnabled());
+        QVERIFY(sign()->isEnabled());
+        QCOMPARE(signBackground(), QPalette().color(QPalette::Base));
+        QCOMPARE(box()->geometry(), QRect(QPoint(23, 30), shown));
+        QCOMPARE(bitmap().size(), shown);
+        QVERIFY(session->window().snapshot().hasPicture);
+    }
+
+private slots:
+    void initTestCase() { QVERIFY(dir.isValid()); }
+    void init()
+    {
+        session = std::make_unique<tt::Session>();
+        session->control<QTabWidget>("SectionsTabs")->setCurrentIndex(1);
+    }
+    void cleanup() { session.reset(); }
+
+    void dialogRequest()
+    {
+        const QString path = put(QStringLiteral("first.jpg"), fixtures::cjpeg(fixtures::pattern(40, 30), {}));
+        load(path);
+        QTest::mouseClick(delImg(), Qt::LeftButton);
+        modal::testing::queueFileName(QString()); // cancelled
+        QTest::mouseClick(addImg(), Qt::LeftButton);
+
+        const auto requests = modal::testing::openRequests();
+        QCOMPARE(requests.size(), 2);
+        QCOMPARE(requests[0].nameFilters, QStringList{QStringLiteral("JPEG Image File (*.jpg *.jpeg)")});
+        QVERIFY(requests[0].picturePreview);
+        QVERIFY(requests[0].selectedFile.isEmpty());
+        // The previously chosen file is offered again.
+        QCOMPARE(requests[1].selectedFile, path);
+        QCOMPARE(requests[1].directory, dir.path());
+        // Cancelling changes nothing.
+        verifyNoPictureControls();
+        QVERIFY(modal::testing::messages().isEmpty());
+    }
+
+    void loadsPicture_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<QStringList>("options");
+        QTest::newRow("colour 640x480") << QSize(640, 480) << QStringList{};
+        QTest::newRow("greyscale") << QSize(1024, 768) << QStringList{"-grayscale"};
+        QTest::newRow("progressive") << QSize(200, 600) << QStringList{"-progressive"};
+        QTest::newRow("small, kept as is") << QSize(299, 100) << QStringList{};
+        QTest::newRow("1000x1") << QSize(1000, 1) << QStringList{};
+        QTest::newRow("1x1000") << QSize(1, 1000) << QStringList{};
+    }
+    void loadsPicture()
+    {
+        QFETCH(QSize, size);
+        QFETCH(QStringList, options);
+        const QByteArray jpeg = fixtures::cjpeg(fixtures::pattern(size.width(), size.height()), options);
+        load(put(QStringLiteral("photo.JPG"), jpeg));
+        QVERIFY(modal::testing::messages().isEmpty());
+        const QSize shown = TargetSize(size.width(), size.height());
+        verifyLoadedControls(shown);
+        QCOMPARE(bitmap(), fixtures::fullDecodeThenSample(jpeg, shown));
+        if (options.contains(QStringLiteral("-grayscale")))
+            for (int x = 0; x < shown.width(); x += 17)
+                QVERIFY(qGray(bitmap().pixel(x, 7)) == qRed(bitmap().pixel(x, 7)) &&
+                        qRed(bitmap().pixel(x, 7)) == qBlue(bitmap().pixel(x, 7)));
+    }
+
+    void loadsCmyk()
+    {
+        load(put(QStringLiteral("print.jpg"), fixtures::cmykRedBlue(600, 200, fixtures::Cmyk::AdobeYcck)));
+        QVERIFY(modal::testing::messages().isEmpty());
+        verifyLoadedControls(QSize(300, 100));
+        QVERIFY(qRed(bitmap().pixel(20, 50)) > 240 && qBlue(bitmap().pixel(20, 50)) < 15);
+        QVERIFY(qBlue(bitmap().pixel(280, 50)) > 240 && qRed(bitmap().pixel(280, 50)) < 15);
+    }
+
+    // A picture that is not square fills the top left of the frame; the rest
+    // shows the group box's background, not white.
+    void nonSquareSitsTopLeft()
+    {
+        QImage dark(200, 100, QImage::Format_RGB32);
+        dark.fill(qRgb(20, 40, 60));
+        load(put(QStringLiteral("wide.jpg"), fixtures::cjpeg(dark, {})));
+        verifyLoadedControls(QSize(200, 100));
+        auto *group = session->control<QGroupBox>("GroupBox3");
+        const QImage shot = group->grab().toImage();
+        const qreal ratio = shot.devicePixelRatio();
+        auto at = [&](int x, int y) { return QColor(shot.pixel(int(x * ratio), int(y * ratio))); };
+        QVERIFY(qAbs(at(23 + 100, 30 + 50).red() - 20) < 8);
+        const QColor outside = at(23 + 250, 30 + 250);
+        QVERIFY(outside != QColor(Qt::white));
+        QCOMPARE(outside, group->palette().color(QPalette::Window));
+    }
+
+    // Each bad file gives its message in the error box and leaves the
+    // documented state.
+    void badFiles_data()
+    {
+        QTest::addColumn<QByteArray>("bytes"); // null: the file does not exist
+        QTest::addColumn<QString>("message");  // empty: no error box
+        QTest::addColumn<After>("after");
+        QTest::addColumn<QSize>("shown");
+
+        const QByteArray good = fixtures::cjpeg(fixtures::pattern(640, 480), {});
+        const qsizetype data = fixtures::firstScanDataOffset(good);
+        const QByteArray progressive = fixtures::cjpeg(fixtures::pattern(640, 480), {"-progressive"});
+        const QSize none(300, 300), shown(300, 225);
+
+        QTest::newRow("missing") << QByteArray() << QString() << After::Unchanged << none;
+        QTest::newRow("empty") << QByteArray("") << QStringLiteral("Floating point division by zero")
+                               << After::Unchanged << none;
+        QTest::newRow("text named .jpg") << QByteArray("just some text\r\n") << jpegError(JERR_NO_SOI)
+                                         << After::Unchanged << none;
+        QTest::newRow("cut after 1 byte") << good.left(1) << jpegError(JERR_NO_SOI) << After::Unchanged << none;
+        QTest::newRow("cut after the start marker") << good.left(2) << jpegError(JERR_NO_IMAGE)
+                                                    << After::Unchanged << none;
+        QTest::newRow("cut in the tables") << good.left(100) << jpegError(JERR_NO_IMAGE) << After::Unchanged
+                                           << none;
+        // A sound header with the data cut short: shown as far as decoded.
+        QTest::newRow("cut before the data") << good.left(data) << QString() << After::Loaded << shown;
+        QTest::newRow("cut in the data") << good.left(data + (good.size() - data) / 3) << QString()
+                                         << After::Loaded << shown;
+        QTest::newRow("cut before the end marker") << good.left(good.size() - 2) << QString() << After::Loaded
+                                                   << shown;
+        QTest::newRow("progressive cut in the data") << progressive.left(progressive.size() / 2) << QString()
+                                                     << After::Loaded << shown;
+        // A sound header, then a codec error: the half-state.
+        QTest::newRow("bad marker after the data")
+            << withByte(good, good.size() - 1, char(0x05)) << jpegError(JERR_UNKNOWN_MARKER) << After::Half << shown;
+        QTest::newRow("bad marker between scans") << badSecondScan(progressive) << jpegError(JERR_BAD_PROGRESSION)
+                                                  << After::Half << shown;
+        QTest::newRow("enormous progressive") << enormousProgressive() << jpegError(JERR_NO_BACKING_STORE)
+                                              << After::Half << QSize(300, 300);
+    }
+    void badFiles()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, message);
+        QFETCH(After, after);
+        QFETCH(QSize, shown);
+
+        QString path = dir.filePath(QStringLiteral("missing.jpg"));
+        if (bytes.isNull())
+            message = QStringLiteral("Cannot open file \"%1\". No such file or directory").arg(path);
+        else
+            path = put(QStringLiteral("bad.jpg"), bytes);
+        const QImage before = bitmap();
+
+        load(path);
+
+        const auto messages = modal::testing::messages();
+        if (message.isEmpty()) {
+            QVERIFY2(messages.isEmpty(), qPrintable(messages.value(0).text));
+        } else {
+            QCOMPARE(messages.size(), 1);
+            QCOMPARE(messages[0].icon, modal::Icon::Error);
+            QCOMPARE(messages[0].caption, kAppTitle);
+            QCOMPARE(messages[0].text, errorBoxText(message));
+        }
+        switch (after) {
+        case After::Unchanged:
+            verifyNoPictureControls();
+            QCOMPARE(box()->geometry(), QRect(23, 30, 300, 300));
+            QCOMPARE(bitmap(), before);
+            break;
+        case After::Half:
+            // The box took the picture's size, keeping what it showed; no
+            // picture was drawn or loaded.
+            verifyNoPictureControls();
+            QCOMPARE(box()->geometry(), QRect(QPoint(23, 30), shown));
+            QCOMPARE(bitmap(), before.copy(QRect(QPoint(0, 0), shown)));
+            QVERIFY(!session->window().SaveWorkPicture(dir.filePath(QStringLiteral("none.jpg"))));
+            QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("none.jpg"))));
+            break;
+        case After::Loaded:
+            verifyLoadedControls(shown);
+            QCOMPARE(bitmap(), fixtures::fullDecodeThenSample(bytes, shown));
+            break;
+        }
+    }
+
+    // Load, caption, export, delete, load again.
+    void loadDeleteLoad()
+    {
+        const QString first = put(QStringLiteral("one.jpeg"), fixtures::cjpeg(fixtures::pattern(800, 600), {}));
+        const QString second = put(QStringLiteral("two.jpg"), fixtures::cjpeg(fixtures::pattern(120, 250), {}));
+        const QString exported = dir.filePath(QStringLiteral("image.jpg"));
+        QFile::remove(exported);
+
+        QVERIFY(!session->window().SaveWorkPicture(exported));
+        QVERIFY(!QFile::exists(exported));
+
+        load(first);
+        verifyLoadedControls(QSize(300, 225));
+        QTest::keyClicks(sign(), QStringLiteral("Experiment"));
+        QCOMPARE(session->window().snapshot().pictureCaption, QStringLiteral("Experiment"));
+        // Loading again needs "Удалить" first.
+        QTest::mouseClick(addImg(), Qt::LeftButton);
+        QCOMPARE(modal::testing::openRequests().size(), 1);
+
+        // The export is the displayed pixels, encoded as cjpeg would.
+        QVERIFY(session->window().SaveWorkPicture(exported));
+        QFile file(exported);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(file.readAll() == fixtures::cjpeg(bitmap(), {"-quality", "90", "-baseline", "-dct", "float"}));
+        file.close();
+
+        QTest::mouseClick(delImg(), Qt::LeftButton);
+        verifyNoPictureControls();
+        QCOMPARE(box()->geometry(), QRect(23, 30, 300, 300));
+        QImage white(300, 300, QImage::Format_RGB32);
+        white.fill(Qt::white);
+        QCOMPARE(bitmap(), white); // no "300 x 300" any more
+        QVERIFY(!session->window().SaveWorkPicture(dir.filePath(QStringLiteral("after.jpg"))));
+        QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("after.jpg"))));
+
+        load(second);
+        verifyLoadedControls(QSize(120, 250));
+        QVERIFY(sign()->text().isEmpty());
+        QCOMPARE(modal::testing::openRequests().last().selectedFile, first);
+        QVERIFY(modal::testing::messages().isEmpty());
+    }
+
+    void exportFailureThrows()
+    {
+        load(put(QStringLiteral("ok.jpg"), fixtures::cjpeg(fixtures::pattern(50, 50), {})));
+        const QString blocker = put(QStringLiteral("blocker"), "x");
+        const QString target = blocker + QStringLiteral("/img.jpg");
+        try {
+            session->window().SaveWorkPicture(target);
+            QFAIL("no failure");
+        } catch (const Failure &failure) {
+            QVERIFY2(failure.message().startsWith(QStringLiteral("Cannot create file \"%1\". ").arg(target)),
+                     qPrintable(failure.message()));
+        }
+    }
+};
+
+QTEST_MAIN(TestPictureWindow)
+#include "test_picture_window.moc"
