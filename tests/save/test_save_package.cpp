@@ -160,11 +160,11 @@ class TestSavePackage : public QObject {
 
     // The working folder that a failed archiving leaves: the data document,
     // private to the user.
-    void expectKeptFolder(const QString &name = kFolderName)
+    void expectKeptFolder(const QString &name = kFolderName, const QStringList &files = {"data.xml"})
     {
         QVERIFY(workingFolders().contains(name));
         const QString folder = tempPath(name);
-        QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList{"data.xml"});
+        QCOMPARE(QDir(folder).entryList(QDir::Files, QDir::Name), files);
         QCOMPARE(readFile(folder + "/data.xml"), save::BuildDataDocument(session->window().snapshot(), kTime));
         QCOMPARE(QFile::permissions(folder) & ~(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser),
                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
@@ -359,18 +359,23 @@ private slots:
     void archiverMissing_data()
     {
         QTest::addColumn<QString>("archiver");
-        QTest::newRow("no such program") << "/nonexistent/7za";
-        QTest::newRow("none found") << "";
+        QTest::addColumn<bool>("picture");
+        QTest::newRow("no such program") << "/nonexistent/7za" << false;
+        QTest::newRow("none found") << "" << false;
+        QTest::newRow("with a picture") << "/nonexistent/7za" << true;
     }
     void archiverMissing()
     {
         QFETCH(QString, archiver);
+        QFETCH(bool, picture);
+        if (picture && !loadPicture())
+            QSKIP("picture loading not available");
         platform::testing::setArchiver(archiver);
         const QString packagePath = outPath("missing.kwp");
         save(packagePath);
 
         expectWriteError(save::kArchiveErrorText);
-        expectKeptFolder();
+        expectKeptFolder(kFolderName, picture ? QStringList{"data.xml", "image.jpg"} : QStringList{"data.xml"});
         QVERIFY(outEntries().isEmpty());
     }
 
