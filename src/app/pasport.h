@@ -95,4 +95,7 @@ private:
 
     // ---- Save state ----
     QString lastPackagePath; // proposed by the save dialog next time
+    QByteArray WorkInfoXML;  // the data document of the latest save, as written
+    // Writes WorkInfoXML to the given path; throws when it cannot.
+    void WriteDataDocument(const QString &path);
 };

@@ -1,8 +1,74 @@
 // Saving the passport as a package.
 
 #include "app/guard.h"
+#include "app/modal.h"
 #include "app/pasport.h"
+#include "app/platform.h"
+#include "save/completeness.h"
+#include "save/data_document.h"
+#include "save/package.h"
 #include "ui_pasport.h"
 
-void TPasport::connectSave() {}
-void TPasport::SaveButtonClick() {}
+#include <QDir>
+#include <QFileInfo>
+
+void TPasport::connectSave()
+{
+    connect(ui->SaveButton, &QPushButton::clicked, this, guarded(this, &TPasport::SaveButtonClick));
+}
+
+void TPasport::WriteDataDocument(const QString &path)
+{
+    save::WriteDataDocument(path, WorkInfoXML);
+}
+
+void TPasport::SaveButtonClick()
+{
+    const PassportSnapshot passport = snapshot();
+    const QStringList missing = save::missingItems(passport);
+    if (!missing.isEmpty()) {
+        modal::message(this, modal::Icon::Warning, save::kIncompleteCaption, save::incompleteText(missing));
+        return;
+    }
+
+    // SaveDialog: the first time the home folder and "Passport", then the
+    // path chosen last.
+    modal::SaveFileRequest request;
+    request.caption = QStringLiteral("Сохранение файла паспорта работы");
+    if (lastPackagePath.isEmpty()) {
+        request.directory = QDir::homePath();
+        request.selectedFile = QStringLiteral("Passport");
+    } else {
+        request.directory = QFileInfo(lastPackagePath).absolutePath();
+        request.selectedFile = lastPackagePath;
+    }
+    request.nameFilters = {QStringLiteral("Паспорт работы Фестиваля \"Ковирта\" (*.kwp)")};
+    request.defaultSuffix = QStringLiteral("kwp");
+    request.confirmOverwrite = true;
+    const QString packagePath = modal::saveFile(this, request);
+    if (packagePath.isEmpty())
+        return;
+    lastPackagePath = packagePath;
+
+    WorkInfoXML = save::BuildDataDocument(passport, platform::currentSeconds());
+
+    const QString workingFolder = save::createWorkingFolder(platform::tempFolder(), platform::currentSeconds());
+    if (workingFolder.isEmpty()) {
+        modal::message(this, modal::Icon::Error, save::kWriteErrorCaption, save::kFolderErrorText);
+        return;
+    }
+
+    // A failure to write either file ends the save here; the working folder
+    // stays for the user to look at.
+    WriteDataDocument(workingFolder + QStringLiteral("data.xml"));
+    SaveWorkPicture(workingFolder + QStringLiteral("image.jpg"));
+
+    if (!save::writePackage(platform::archiverPath(), packagePath, workingFolder)) {
+        modal::message(this, modal::Icon::Error, save::kWriteErrorCaption, save::kArchiveErrorText);
+        return;
+    }
+
+    modal::message(this, modal::Icon::Information, save::kSavedCaption, save::savedText(packagePath));
+    save::ClearFolder(workingFolder);
+    QDir().rmdir(workingFolder);
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+// The passport data document "data.xml": the machine-readable passport that
+// goes into the package.
+
+#include "app/passport.h"
+
+#include <QByteArray>
+
+namespace save {
+
+// The document's exact bytes for a passport, with the given time (seconds
+// since 1970) as "datetime". UTF-8 without a byte order mark; the whole tree
+// on one line; every LF written as CR CR LF; the five markup characters as
+// decimal character references; characters that XML 1.0 cannot carry
+// (control characters other than TAB, CR and LF, U+FFFE, U+FFFF, lone
+// surrogates) left out.
+QByteArray BuildDataDocument(const PassportSnapshot &passport, qint64 seconds);
+
+// Creates or empties the file and writes the bytes. Throws Failure
+// "Cannot create file ..." when that fails.
+void WriteDataDocument(const QString &path, const QByteArray &document);
+
+} // namespace save

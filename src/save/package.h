@@ -1,0 +1,50 @@
+#pragma once
+
+// The package: a working folder with the package's files, and the external
+// archiver that packs them into the ZIP file the user chose.
+
+#include <QString>
+
+namespace save {
+
+inline const QString kWriteErrorCaption = QStringLiteral("Ошибка записи");
+inline const QString kFolderErrorText =
+    QStringLiteral("Ошибка сохранения паспорта.\nПаспорт работы не сохранен.");
+inline const QString kArchiveErrorText =
+    QStringLiteral("Ошибка записи файла на диск.\nПаспорт работы не сохранен.");
+inline const QString kSavedCaption = QStringLiteral("Паспорт сохранен");
+inline QString savedText(const QString &packagePath)
+{
+    return QStringLiteral("Тирлада успешно сохранен как: ") + packagePath + QLatin1Char('.');
+}
+
+// How long the archiver may run before it is killed, in milliseconds.
+inline constexpr int kArchiverTimeoutMs = 10000;
+
+// Creates a new folder "Passport_<seconds>" in the given folder (which ends
+// in a separator), private to the user. A name that is taken by anything,
+// even a dangling symbolic link, is never reused: the next free of
+// "Passport_<seconds>_2", "_3", ... is taken instead. Returns the folder's
+// path with a trailing separator, or an empty text when no folder could be
+// created.
+QString createWorkingFolder(const QString &tempFolder, qint64 seconds);
+
+// Deletes everything inside the folder, at any depth; the folder itself
+// stays. A symbolic link is deleted as a link: nothing outside the folder is
+// touched. What cannot be deleted is passed over.
+void ClearFolder(const QString &folder);
+
+// Packs every file of the working folder (which ends in a separator) into a
+// ZIP package of stored entries at packagePath, with the archiver program
+// given. True only when the archiver exited with status 0 within the time
+// limit and the package is there. A file that was at packagePath before is
+// replaced only on success, in one rename; on failure it stays as it was and
+// whatever the archiver wrote is removed.
+bool writePackage(const QString &archiver, const QString &packagePath, const QString &workingFolder);
+
+namespace testing {
+// The archiver's time limit; a value of 0 or less restores the normal one.
+void setArchiverTimeout(int milliseconds);
+} // namespace testing
+
+} // namespace save
