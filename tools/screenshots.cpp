@@ -9,11 +9,21 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileDialog>
+#include <QLibraryInfo>
+#include <QTranslator>
+#include <QImage>
+#include <QPainter>
 #include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTimer>
 
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
+    QTranslator qtTranslation;
+    if (qtTranslation.load(QStringLiteral("qtbase_ru"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTranslation);
     const QDir out(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("docs/screenshots"));
     out.mkpath(QStringLiteral("."));
     modal::testing::install();
@@ -34,5 +44,27 @@ int main(int argc, char **argv)
         dialog->grab().save(out.filePath(QStringLiteral("dialog-") + dialog->objectName().toLower() + QStringLiteral(".png")));
         dialog->hide();
     }
+
+    // The picture open dialog, with a photo selected and previewed.
+    QTemporaryDir pictures;
+    QImage photo(640, 480, QImage::Format_RGB32);
+    {
+        QPainter painter(&photo);
+        QLinearGradient gradient(0, 0, 640, 480);
+        gradient.setColorAt(0, QColor(230, 190, 60));
+        gradient.setColorAt(1, QColor(40, 90, 200));
+        painter.fillRect(photo.rect(), gradient);
+    }
+    photo.save(pictures.filePath(QStringLiteral("DSC0001.JPG")), "JPG");
+    photo.save(pictures.filePath(QStringLiteral("весна.jpg")), "JPG");
+    modal::testing::uninstall();
+    QTimer::singleShot(700, [&] {
+        if (QWidget *dialog = QApplication::activeModalWidget()) {
+            dialog->grab().save(out.filePath(QStringLiteral("dialog-open-picture.png")));
+            static_cast<QDialog *>(dialog)->reject();
+        }
+    });
+    modal::openFile(&window, {QString(), pictures.path(), pictures.filePath(QStringLiteral("DSC0001.JPG")),
+                              {QStringLiteral("JPEG Image File (*.jpg *.jpeg)")}, true});
     return 0;
 }

@@ -50,7 +50,7 @@ QString takeFileName()
 }
 
 // Shows the picture under the cursor beside the open dialog's file list.
-void addPicturePreview(QFileDialog &dialog)
+void addPicturePreview(QFileDialog &dialog, const QString &initialFile)
 {
     auto *preview = new QLabel(&dialog);
     preview->setObjectName(QStringLiteral("PicturePreview"));
@@ -59,9 +59,9 @@ void addPicturePreview(QFileDialog &dialog)
     preview->setFrameShape(QFrame::StyledPanel);
     if (auto *grid = qobject_cast<QGridLayout *>(dialog.layout()))
         grid->addWidget(preview, 1, grid->columnCount(), 1, 1);
-    QObject::connect(&dialog, &QFileDialog::currentChanged, preview, [preview](const QString &path) {
-        // Scaled by Qt's reader with a size limit, so a huge photo does not
-        // stall the dialog.
+    auto show = [preview](const QString &path) {
+        // Qt's reader decodes straight to the small size, so a huge photo
+        // does not stall the dialog.
         QPixmap picture;
         QImageReader reader(path);
         const QSize size = reader.size();
@@ -70,7 +70,10 @@ void addPicturePreview(QFileDialog &dialog)
             picture = QPixmap::fromImageReader(&reader);
         }
         preview->setPixmap(picture);
-    });
+    };
+    QObject::connect(&dialog, &QFileDialog::currentChanged, preview, show);
+    if (!initialFile.isEmpty())
+        show(initialFile);
 }
 
 } // namespace
@@ -116,10 +119,10 @@ QString openFile(QWidget *parent, const OpenFileRequest &request)
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setNameFilters(request.nameFilters);
+    if (request.picturePreview)
+        addPicturePreview(dialog, request.selectedFile);
     if (!request.selectedFile.isEmpty())
         dialog.selectFile(request.selectedFile);
-    if (request.picturePreview)
-        addPicturePreview(dialog);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return QString();
     return dialog.selectedFiles().constFirst();

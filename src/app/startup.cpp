@@ -5,7 +5,9 @@
 #include "participants/form1.h"
 #include "sections/subjects.h"
 
+#include <QLibraryInfo>
 #include <QStyle>
+#include <QTranslator>
 
 TirladaApplication::TirladaApplication(int &argc, char **argv) : QApplication(argc, argv) {}
 
@@ -39,6 +41,11 @@ int runTirlada(int argc, char **argv)
 {
     TirladaApplication app(argc, argv);
     QApplication::setApplicationName(kAppTitle);
+    // The program speaks Russian: so do Qt's own dialogs and buttons ("Да",
+    // "Нет", "Открыть"), whatever the system's language.
+    QTranslator qtTranslation;
+    if (qtTranslation.load(QStringLiteral("qtbase_ru"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTranslation);
 
     std::unique_ptr<Windows> windows;
     runGuarded(nullptr, [&] {
