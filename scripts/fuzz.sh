@@ -16,7 +16,7 @@ bash fuzz/make-seeds.sh "$out/seeds"
 export QT_QPA_PLATFORM=offscreen
 status=0
 for target in "$build"/fuzz/fuzz_*; do
-  [ -x "$target" ] || continue
+  [ -f "$target" ] && [ -x "$target" ] || continue
   name=$(basename "$target")
   corpus="$out/corpus/$name"
   mkdir -p "$corpus" "$out/crashes/$name"
