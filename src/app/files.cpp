@@ -13,28 +13,24 @@
 #include <cstdio>
 #endif
 
-namespace {
-
 // Renames from over to, replacing whatever entry to names. QFile::rename
 // refuses an existing target and QSaveFile follows a link at the target, so
 // the system's own call is used.
-bool renameOver(const QString &from, const QString &to, QString *error)
+bool renameReplacing(const QString &from, const QString &to, QString *reason)
 {
 #ifdef Q_OS_WIN
     if (MoveFileExW(reinterpret_cast<const wchar_t *>(from.utf16()), reinterpret_cast<const wchar_t *>(to.utf16()),
                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return true;
-    *error = qt_error_string(int(GetLastError()));
+    *reason = qt_error_string(int(GetLastError()));
     return false;
 #else
     if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0)
         return true;
-    *error = qt_error_string(errno);
+    *reason = qt_error_string(errno);
     return false;
 #endif
 }
-
-} // namespace
 
 void writeFileReplacing(const QString &path, const QByteArray &bytes)
 {
@@ -57,7 +53,7 @@ void writeFileReplacing(const QString &path, const QByteArray &bytes)
     fresh.close();
 
     QString error;
-    if (!renameOver(fresh.fileName(), fullPath, &error))
+    if (!renameReplacing(fresh.fileName(), fullPath, &error))
         fail(error);
     // The fresh name is gone; nothing is left to remove.
     fresh.setAutoRemove(false);

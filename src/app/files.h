@@ -10,3 +10,7 @@
 // path has changed and the fresh file is removed.
 // Throws Failure("Cannot create file \"<full path>\". <reason>").
 void writeFileReplacing(const QString &path, const QByteArray &bytes);
+
+// Renames from over to in one step, replacing whatever entry to names (a
+// link is replaced, not followed). On failure reason tells why.
+bool renameReplacing(const QString &from, const QString &to, QString *reason);

@@ -1,5 +1,7 @@
 #include "save/package.h"
 
+#include "app/files.h"
+
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QDirIterator>
@@ -7,9 +9,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <filesystem>
 #include <optional>
-#include <system_error>
 
 namespace save {
 namespace {
@@ -130,10 +130,8 @@ bool writePackage(const QString &archiver, const QString &packagePath, const QSt
         return false;
     }
     if (staged) {
-        std::error_code error;
-        std::filesystem::rename(QFile::encodeName(output).toStdString(),
-                                QFile::encodeName(packagePath).toStdString(), error);
-        if (error)
+        QString reason;
+        if (!renameReplacing(output, packagePath, &reason))
             return false;
     }
     return true;
