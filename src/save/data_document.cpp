@@ -1,9 +1,6 @@
 #include "save/data_document.h"
 
-#include "app/failure.h"
-
-#include <QDir>
-#include <QFile>
+#include "app/files.h"
 
 namespace save {
 namespace {
@@ -105,11 +102,7 @@ QByteArray BuildDataDocument(const PassportSnapshot &passport, qint64 seconds)
 
 void WriteDataDocument(const QString &path, const QByteArray &document)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(document) != document.size()
-        || !file.flush())
-        throw Failure(QStringLiteral("Cannot create file \"%1\". %2")
-                          .arg(QDir::toNativeSeparators(path), file.errorString()));
+    writeFileReplacing(path, document);
 }
 
 } // namespace save

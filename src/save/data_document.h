@@ -17,8 +17,8 @@ namespace save {
 // surrogates) left out.
 QByteArray BuildDataDocument(const PassportSnapshot &passport, qint64 seconds);
 
-// Creates or empties the file and writes the bytes. Throws Failure
-// "Cannot create file ..." when that fails.
+// Writes the bytes as the file at path (see writeFileReplacing). Throws
+// Failure "Cannot create file ..." when that fails.
 void WriteDataDocument(const QString &path, const QByteArray &document);
 
 } // namespace save
