@@ -117,7 +117,8 @@ QString openFile(QWidget *parent, const OpenFileRequest &request)
     QFileDialog dialog(parent, request.caption, request.directory);
     dialog.setOption(QFileDialog::DontUseNativeDialog, true);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFile);
+    // A typed name need not exist: opening it then reports why it cannot.
+    dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilters(request.nameFilters);
     if (request.picturePreview)
         addPicturePreview(dialog, request.selectedFile);
