@@ -1,6 +1,8 @@
 #include "app/appearance.h"
 
 #include <QFontDatabase>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QFontInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -87,4 +89,25 @@ void fitLabels(QWidget *root)
 {
     for (QLabel *label : root->findChildren<QLabel *>())
         label->adjustSize();
+}
+
+void centreOverOwner(QWidget *dialog)
+{
+    const QWidget *owner = dialog->parentWidget() ? dialog->parentWidget()->window() : nullptr;
+    QRect area;
+    if (owner)
+        area = owner->frameGeometry();
+    else if (const QScreen *screen = QGuiApplication::primaryScreen())
+        area = screen->availableGeometry();
+    else
+        return;
+    QRect frame = dialog->frameGeometry();
+    if (owner && frame == dialog->geometry()) {
+        const QRect ownerFrame = owner->frameGeometry();
+        const QRect ownerClient = owner->geometry();
+        frame.adjust(ownerFrame.left() - ownerClient.left(), ownerFrame.top() - ownerClient.top(),
+                     ownerFrame.right() - ownerClient.right(), ownerFrame.bottom() - ownerClient.bottom());
+    }
+    frame.moveCenter(area.center());
+    dialog->move(frame.topLeft());
 }

@@ -25,5 +25,10 @@ void setUpHelpMemo(QPlainTextEdit *memo);
 // Sets the background of an edit to a palette role of the system colours.
 void setEditBackground(QLineEdit *edit, QPalette::ColorRole role);
 
+// Moves a dialog so that its whole window, frame included, stands centred
+// over the window of its parent (the screen when it has none). Before the
+// first showing the dialog's frame is not known yet; the parent's is taken.
+void centreOverOwner(QWidget *dialog);
+
 // Sizes every label under root to its caption.
 void fitLabels(QWidget *root);

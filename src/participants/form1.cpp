@@ -68,7 +68,7 @@ void TForm1::keyPressEvent(QKeyEvent *event)
 void TForm1::setVisible(bool visible)
 {
     if (visible)
-        centreOverMainWindow();
+        centreOverOwner(this);
     QDialog::setVisible(visible);
 }
 
@@ -77,19 +77,7 @@ void TForm1::showEvent(QShowEvent *event)
     QDialog::showEvent(event);
     // Again now that the window has its frame: before the first showing its
     // size was not known.
-    centreOverMainWindow();
+    centreOverOwner(this);
     AddIDChange();
     AddID->setFocus(Qt::OtherFocusReason);
-}
-
-void TForm1::centreOverMainWindow()
-{
-    const QWidget *main = parentWidget() ? parentWidget()->window() : nullptr;
-    if (!main)
-        return;
-    const QRect over = main->frameGeometry();
-    // The whole window, frame included, is centred over the main window.
-    const QSize frame = frameGeometry().size();
-    move(over.topLeft()
-         + QPoint((over.width() - frame.width()) / 2, (over.height() - frame.height()) / 2));
 }

@@ -37,7 +37,5 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
-    void centreOverMainWindow();
-
     std::unique_ptr<Ui::TForm1> ui;
 };

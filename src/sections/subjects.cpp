@@ -5,10 +5,8 @@
 #include "ui_subjects.h"
 
 #include <QCheckBox>
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QPushButton>
-#include <QScreen>
 
 TSubjects::TSubjects(QWidget *parent) : QDialog(parent), ui(std::make_unique<Ui::TSubjects>())
 {
@@ -64,34 +62,11 @@ void TSubjects::CheckBoxClick()
 
 void TSubjects::setVisible(bool visible)
 {
+    // Centred over the passport window at every showing, wherever that
+    // window has been moved in the meantime.
     if (visible && !isVisible())
-        centreOverOwner();
+        centreOverOwner(this);
     QDialog::setVisible(visible);
-}
-
-// Centred over the passport window at every showing, wherever that window
-// has been moved in the meantime.
-void TSubjects::centreOverOwner()
-{
-    const QWidget *owner = parentWidget() ? parentWidget()->window() : nullptr;
-    QRect area;
-    if (owner)
-        area = owner->frameGeometry();
-    else if (const QScreen *screen = QGuiApplication::primaryScreen())
-        area = screen->availableGeometry();
-    else
-        return;
-    QRect frame = frameGeometry();
-    // Before the first showing the title bar and border are not known yet;
-    // they are taken to be those of the owner window.
-    if (owner && frame == geometry()) {
-        const QRect ownerFrame = owner->frameGeometry();
-        const QRect ownerClient = owner->geometry();
-        frame.adjust(ownerFrame.left() - ownerClient.left(), ownerFrame.top() - ownerClient.top(),
-                     ownerFrame.right() - ownerClient.right(), ownerFrame.bottom() - ownerClient.bottom());
-    }
-    frame.moveCenter(area.center());
-    move(frame.topLeft());
 }
 
 void TSubjects::keyPressEvent(QKeyEvent *event)

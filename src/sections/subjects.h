@@ -37,8 +37,6 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
-    void centreOverOwner();
-
     std::unique_ptr<Ui::TSubjects> ui;
     std::array<QCheckBox *, kSubjectCount> boxes{};
 };
