@@ -1,4 +1,4 @@
-#include "app/failure.h"
+#include "core/failure.h"
 #include "save/data_document.h"
 
 #include <QFile>

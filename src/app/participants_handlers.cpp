@@ -3,9 +3,9 @@
 // Both lists follow the same rules; a Side names the controls, the table and
 // the texts of one list, so each rule is written once.
 
-#include "app/appearance.h"
-#include "app/guard.h"
-#include "app/modal.h"
+#include "gui/appearance.h"
+#include "gui/guard.h"
+#include "gui/modal.h"
 #include "app/pasport.h"
 #include "participants/form1.h"
 #include "participants/participant_id.h"
