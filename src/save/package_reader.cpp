@@ -689,7 +689,7 @@ void checkPeople(const QList<RawPerson> &people, PassportSnapshot &passport, QSt
             problems.append(QStringLiteral("У ID участника %1 неверные контрольные цифры.").arg(id));
         }
         if (seen.contains(id) && !reported.contains(id)) {
-            problems.append(QStringLiteral("ID участника %1 записан в паспорте дважды.").arg(quoted(id)));
+            problems.append(QStringLiteral("ID участника %1 записан в паспорте дважды.").arg(id));
             reported.insert(id);
         }
         seen.insert(id);
