@@ -278,3 +278,48 @@ void TPasport::TeachersPatronymicChange()
 {
     storeName(teachersSide(*ui, *this), &TPersonRecord::Patronymic, ui->TeachersPatronymic);
 }
+
+// Puts the participants of a passport read back into both lists, as if they
+// had been added one by one: the tables, the list items, the captions, the
+// add buttons and the invoice recipient. The first participant of each list
+// is selected, with its names in the unlocked name edits.
+void TPasport::restoreParticipants(const QList<TPersonRecord> &authors, const QList<TPersonRecord> &teachers,
+                                   int leader)
+{
+    AuthorsData = {};
+    TeachersData = {};
+    const std::pair<Side, const QList<TPersonRecord> *> sides[] = {{authorsSide(*ui, *this), &authors},
+                                                                   {teachersSide(*ui, *this), &teachers}};
+    for (const auto &[side, people] : sides) {
+        const int n = int(std::min<qsizetype>(people->size(), side.limit));
+        {
+            const QSignalBlocker quiet(side.list);
+            side.list->clear();
+            for (int i = 0; i < n; ++i)
+                side.list->addItem((*people)[i].Id);
+        }
+        for (QLineEdit *edit : {side.surname, side.name, side.patronymic}) {
+            const QSignalBlocker quiet(edit);
+            edit->clear();
+        }
+        setNameEditsUnlocked(side, false);
+        for (int i = 0; i < n; ++i)
+            side.table[i] = (*people)[i];
+
+        if (side.leader) {
+            side.leader->clear();
+            for (int i = 0; i < n; ++i)
+                side.leader->addItem((*people)[i].Id);
+            side.leader->setCurrentIndex(leader >= 0 && leader < n ? leader : -1);
+            side.leaderLabel->setEnabled(n > 0);
+            side.leader->setEnabled(n > 0);
+        }
+        updateCaption(side);
+        side.add->setEnabled(n < side.limit);
+        side.remove->setEnabled(false);
+        if (n > 0) {
+            selectRow(side.list, 0);
+            (this->*side.select)();
+        }
+    }
+}

@@ -2,6 +2,7 @@
 
 #include "gui/appearance.h"
 #include "app/help_texts.h"
+#include "save/draft.h"
 #include "ui_pasport.h"
 
 #include <QGuiApplication>
@@ -66,6 +67,7 @@ TPasport::TPasport(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::T
     connectPicture();
     connectSave();
     connectPreview();
+    connectPackage();
 
     // Centred on the desktop when first shown.
     if (const QScreen *screen = QGuiApplication::primaryScreen()) {

@@ -22,13 +22,15 @@ void TPasport::WriteDataDocument(const QString &path)
     save::WriteDataDocument(path, WorkInfoXML);
 }
 
-void TPasport::SaveButtonClick()
+void TPasport::SaveButtonClick() { savePassport(); }
+
+bool TPasport::savePassport()
 {
     const PassportSnapshot passport = snapshot();
     const QStringList missing = save::missingItems(passport);
     if (!missing.isEmpty()) {
         modal::message(this, modal::Icon::Warning, save::kIncompleteCaption, save::incompleteText(missing));
-        return;
+        return false;
     }
 
     // SaveDialog: the first time the home folder and "Passport", then the
@@ -47,7 +49,7 @@ void TPasport::SaveButtonClick()
     request.confirmOverwrite = true;
     const QString packagePath = modal::saveFile(this, request);
     if (packagePath.isEmpty())
-        return;
+        return false;
     lastPackagePath = packagePath;
 
     WorkInfoXML = save::BuildDataDocument(passport, platform::currentSeconds());
@@ -55,7 +57,7 @@ void TPasport::SaveButtonClick()
     const QString workingFolder = save::createWorkingFolder(platform::tempFolder(), platform::currentSeconds());
     if (workingFolder.isEmpty()) {
         modal::message(this, modal::Icon::Error, save::kWriteErrorCaption, save::kFolderErrorText);
-        return;
+        return false;
     }
 
     // A failure to write either file ends the save here; the working folder
@@ -65,10 +67,12 @@ void TPasport::SaveButtonClick()
 
     if (!save::writePackage(platform::archiverPath(), packagePath, workingFolder)) {
         modal::message(this, modal::Icon::Error, save::kWriteErrorCaption, save::kArchiveErrorText);
-        return;
+        return false;
     }
 
+    packageSaved(packagePath, passport);
     modal::message(this, modal::Icon::Information, save::kSavedCaption, save::savedText(packagePath));
     save::ClearFolder(workingFolder);
     QDir().rmdir(workingFolder);
+    return true;
 }
