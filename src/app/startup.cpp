@@ -51,6 +51,13 @@ int runTirlada(int argc, char **argv)
     runGuarded(nullptr, [&] {
         windows = createWindows();
         windows->Pasport->show();
+        // A passport that a crash left unsaved is offered first; then the
+        // package named on the command line opens (asking about the
+        // restored input, should there be any).
+        windows->Pasport->offerDraftRecovery();
+        const QStringList arguments = QCoreApplication::arguments();
+        if (arguments.size() > 1)
+            windows->Pasport->openPackage(arguments.at(1));
         QApplication::exec();
     });
     return 0;
