@@ -292,10 +292,15 @@ void TPasport::writeDraft()
     drafts->submit(now, keptPictureForShown(), platform::currentSeconds());
 }
 
-void TPasport::flushDraft()
+void TPasport::writeDraftNow()
 {
     draftTimer->stop();
     writeDraft();
+}
+
+void TPasport::flushDraft()
+{
+    writeDraftNow();
     drafts->waitUntilIdle();
 }
 

@@ -88,9 +88,14 @@ public:
     // Offers the drafts that programs which ended without saving left
     // behind; restores the first one the user accepts. Called at start-up.
     void offerDraftRecovery();
-    // Writes the draft now, if the passport differs from the saved one, and
-    // waits until it is on disk (tests and benchmarks).
+    // Hands the passport to the draft's writer now, if it changed; what the
+    // timer does after a change (benchmarks).
+    void writeDraftNow();
+    // Writes the draft now and waits until it is on disk (tests and
+    // benchmarks).
     void flushDraft();
+    // The writer of this window's draft.
+    save::DraftKeeper &draftKeeper() { return *drafts; }
     // Removes this window's draft.
     void discardDraft();
     // The path of this window's draft, once it has one.

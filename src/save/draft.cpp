@@ -21,9 +21,23 @@
 #include <optional>
 #include <thread>
 
+#include <ctime>
+
 namespace save {
 
 namespace {
+
+// The calling thread's CPU time in nanoseconds.
+qint64 threadCpuNs()
+{
+#ifdef Q_OS_UNIX
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
+#else
+    return 0;
+#endif
+}
 
 const QString kDraftPrefix = QStringLiteral("draft-");
 const QString kDraftSuffix = QStringLiteral(".kwp");
@@ -75,6 +89,7 @@ struct DraftKeeper::State {
     bool onDisk = false;
     QString lastError;
     QList<qint64> times;
+    QList<qint64> cpuTimes;
 
     // Held while the draft file is written or removed.
     std::mutex fileMutex;
@@ -136,6 +151,7 @@ void DraftKeeper::State::run()
 
         QElapsedTimer clock;
         clock.start();
+        const qint64 cpuStart = threadCpuNs();
         QString error;
         bool written = false;
         try {
@@ -170,12 +186,14 @@ void DraftKeeper::State::run()
             error = QString::fromLocal8Bit(e.what());
         }
         const qint64 elapsed = clock.nsecsElapsed();
+        const qint64 cpu = threadCpuNs() - cpuStart;
 
         std::lock_guard guard(mutex);
         writing = false;
         if (written) {
             onDisk = true;
             times.append(elapsed);
+            cpuTimes.append(cpu);
             lastError.clear();
         } else if (!error.isEmpty()) {
             lastError = error;
@@ -302,4 +320,12 @@ void removeOrphanDraft(OrphanDraft &draft)
     draft.lock.reset(); // unlocking removes the lock file
 }
 
+} // namespace save
+
+namespace save {
+QList<qint64> DraftKeeper::writeCpuTimes() const
+{
+    std::lock_guard guard(d->mutex);
+    return d->cpuTimes;
+}
 } // namespace save

@@ -61,8 +61,10 @@ public:
     // The reason the last write failed; empty after a good write.
     QString lastError() const;
     // Nanoseconds each finished write took on the writer thread, oldest
-    // first (for the benchmark).
+    // first (for the benchmark): as wall time, and as the thread's own CPU
+    // time (which leaves out the time other programs had the processor).
     QList<qint64> writeTimes() const;
+    QList<qint64> writeCpuTimes() const;
 
 private:
     struct State;
