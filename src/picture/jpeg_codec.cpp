@@ -1,6 +1,6 @@
 #include "picture/jpeg_codec.h"
 
-#include "app/failure.h"
+#include "core/failure.h"
 
 #include <QDir>
 #include <QFile>
