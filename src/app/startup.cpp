@@ -121,8 +121,9 @@ CommandLine readCommandLine(const QStringList &arguments)
         return result;
     };
 
-    if (!parser.parse(arguments))
-        return fail(parser.errorText());
+    // Help and version are answered before a window system could take Qt's
+    // own options out, so an option unknown here does not stop them.
+    const bool parsed = parser.parse(arguments);
     if (parser.isSet(options.help)) {
         result.run = false;
         result.output = parser.helpText();
@@ -134,6 +135,8 @@ CommandLine readCommandLine(const QStringList &arguments)
                                                      QCoreApplication::applicationVersion());
         return result;
     }
+    if (!parsed)
+        return fail(parser.errorText());
     const QStringList packages = parser.positionalArguments();
     if (packages.size() > 1)
         return fail(QStringLiteral("Можно открыть только один паспорт."));

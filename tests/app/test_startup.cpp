@@ -62,6 +62,9 @@ private slots:
                                 << QStringList();
         QTest::newRow("-h with a package") << QStringList{"tirlada", "-h", "work.kwp"} << false << 0 << QString()
                                            << QStringList{"Показать эту справку и выйти."} << QStringList();
+        QTest::newRow("--help among Qt's own options")
+            << QStringList{"tirlada", "-style", "fusion", "--help"} << false << 0 << QString()
+            << QStringList{"Показать эту справку и выйти."} << QStringList();
         QTest::newRow("--version") << QStringList{"tirlada", "--version"} << false << 0 << QString()
                                    << QStringList{"Тирлада 7.3\n"} << QStringList();
         QTest::newRow("-v") << QStringList{"tirlada", "-v"} << false << 0 << QString()
