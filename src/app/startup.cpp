@@ -1,7 +1,7 @@
 #include "app/startup.h"
 
-#include "gui/guard.h"
 #include "app/pasport.h"
+#include "gui/guard.h"
 #include "participants/form1.h"
 #include "sections/subjects.h"
 
@@ -55,8 +55,7 @@ struct ProgramOptions {
     void addTo(QCommandLineParser &parser) const
     {
         parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-        parser.setApplicationDescription(
-            QStringLiteral("Тирлада: паспорт работы для Фестиваля \"Ковирта\"."));
+        parser.setApplicationDescription(QStringLiteral("Тирлада: паспорт работы для Фестиваля \"Ковирта\"."));
         parser.addOption(help);
         parser.addOption(version);
         parser.addPositionalArgument(QStringLiteral("паспорт"),
@@ -131,8 +130,7 @@ CommandLine readCommandLine(const QStringList &arguments)
     }
     if (parser.isSet(options.version)) {
         result.run = false;
-        result.output = QStringLiteral("%1 %2\n").arg(kAppTitle,
-                                                     QCoreApplication::applicationVersion());
+        result.output = QStringLiteral("%1 %2\n").arg(kAppTitle, QCoreApplication::applicationVersion());
         return result;
     }
     if (!parsed)

@@ -2,8 +2,8 @@
 // are created in order, and a failure escaping an event handler is shown in
 // the error box while the program goes on.
 
-#include "core/failure.h"
 #include "app/startup.h"
+#include "core/failure.h"
 #include "participants/form1.h"
 #include "sections/subjects.h"
 #include "tirlada_test.h"
@@ -54,8 +54,8 @@ private slots:
         QTest::newRow("absolute package with spaces and Cyrillic")
             << QStringList{"tirlada", "/tmp/Мои работы/Паспорт 1.kwp"} << true << 0
             << QString("/tmp/Мои работы/Паспорт 1.kwp") << QStringList() << QStringList();
-        QTest::newRow("package named like an option, after --")
-            << QStringList{"tirlada", "--", "-v.kwp"} << true << 0 << here + "/-v.kwp" << QStringList() << QStringList();
+        QTest::newRow("package named like an option, after --") << QStringList{"tirlada", "--", "-v.kwp"} << true << 0
+                                                                << here + "/-v.kwp" << QStringList() << QStringList();
         QTest::newRow("--help") << QStringList{"/usr/bin/tirlada", "--help"} << false << 0 << QString()
                                 << QStringList{"-h, --help", "-v, --version", "[паспорт.kwp]",
                                                "Паспорт работы (файл .kwp)"}
@@ -67,16 +67,16 @@ private slots:
             << QStringList{"Показать эту справку и выйти."} << QStringList();
         QTest::newRow("--version") << QStringList{"tirlada", "--version"} << false << 0 << QString()
                                    << QStringList{"Тирлада 7.3\n"} << QStringList();
-        QTest::newRow("-v") << QStringList{"tirlada", "-v"} << false << 0 << QString()
-                            << QStringList{"Тирлада 7.3\n"} << QStringList();
+        QTest::newRow("-v") << QStringList{"tirlada", "-v"} << false << 0 << QString() << QStringList{"Тирлада 7.3\n"}
+                            << QStringList();
         QTest::newRow("unknown option") << QStringList{"/usr/bin/tirlada", "--bogus"} << false << 1 << QString()
-                                        << QStringList() << QStringList{"tirlada: ", "bogus", "Справка: tirlada --help\n"};
+                                        << QStringList()
+                                        << QStringList{"tirlada: ", "bogus", "Справка: tirlada --help\n"};
         // A single-dash word is one long option, not -r -e -v -e -r -s -e.
-        QTest::newRow("single-dash word") << QStringList{"tirlada", "-reverse"} << false << 1 << QString()
-                                          << QStringList() << QStringList{"reverse"};
+        QTest::newRow("single-dash word")
+            << QStringList{"tirlada", "-reverse"} << false << 1 << QString() << QStringList() << QStringList{"reverse"};
         QTest::newRow("two packages") << QStringList{"tirlada", "a.kwp", "b.kwp"} << false << 1 << QString()
-                                      << QStringList()
-                                      << QStringList{"tirlada: Можно открыть только один паспорт.\n"};
+                                      << QStringList() << QStringList{"tirlada: Можно открыть только один паспорт.\n"};
     }
 
     void readsTheCommandLine()
@@ -152,7 +152,10 @@ private slots:
         const QPoint screen = QGuiApplication::primaryScreen()->availableGeometry().center();
         QVERIFY2((centre - screen).manhattanLength() <= 40,
                  qPrintable(QStringLiteral("window centre %1,%2 screen centre %3,%4")
-                                .arg(centre.x()).arg(centre.y()).arg(screen.x()).arg(screen.y())));
+                                .arg(centre.x())
+                                .arg(centre.y())
+                                .arg(screen.x())
+                                .arg(screen.y())));
     }
 
     void failureInEventHandlerIsShownAndProgramGoesOn()
@@ -167,8 +170,7 @@ private slots:
         QCOMPARE(messages.size(), 2);
         QCOMPARE(messages[0].icon, modal::Icon::Error);
         QCOMPARE(messages[0].caption, QStringLiteral("Тирлада"));
-        QCOMPARE(messages[0].text,
-                 QStringLiteral("Cannot open file \"/nowhere/a.jpg\". No such file or directory."));
+        QCOMPARE(messages[0].text, QStringLiteral("Cannot open file \"/nowhere/a.jpg\". No such file or directory."));
     }
 
     void closingTheWindowEndsWithoutAQuestion()
