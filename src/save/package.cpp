@@ -51,8 +51,8 @@ QStringList folderFiles(const QString &workingFolder)
 // Runs the archiver on the working folder's files, writing the archive at
 // output. True when it exited normally with status 0 in time; otherwise
 // reason says why.
-bool runArchiver(const QString &archiver, const QString &output, const QString &workingFolder,
-                 const QStringList &files, QString *reason)
+bool runArchiver(const QString &archiver, const QString &output, const QString &workingFolder, const QStringList &files,
+                 QString *reason)
 {
     QProcess process;
     process.setProgram(archiver);
@@ -133,9 +133,8 @@ bool verifyPackage(const QString &output, const Files &expected, QString *reason
         return false;
     }
     if (read.entries.size() != expected.size()) {
-        *reason = QStringLiteral("the package holds %1 entries instead of %2")
-                      .arg(read.entries.size())
-                      .arg(expected.size());
+        *reason =
+            QStringLiteral("the package holds %1 entries instead of %2").arg(read.entries.size()).arg(expected.size());
         return false;
     }
     for (const auto &[name, bytes] : expected) {
@@ -213,8 +212,7 @@ void ClearFolder(const QString &folder)
     }
 }
 
-bool writePackage(const QString &archiver, const QString &packagePath, const QString &workingFolder,
-                  QString *reason)
+bool writePackage(const QString &archiver, const QString &packagePath, const QString &workingFolder, QString *reason)
 {
     QString ignored;
     QString &cause = reason ? *reason : ignored;
@@ -267,10 +265,7 @@ bool writePackage(const QString &archiver, const QString &packagePath, const QSt
 }
 
 namespace testing {
-void setArchiverTimeout(int milliseconds)
-{
-    archiverTimeout() = milliseconds > 0 ? milliseconds : kArchiverTimeoutMs;
-}
+void setArchiverTimeout(int milliseconds) { archiverTimeout() = milliseconds > 0 ? milliseconds : kArchiverTimeoutMs; }
 } // namespace testing
 
 } // namespace save

@@ -8,10 +8,8 @@
 namespace save {
 
 inline const QString kWriteErrorCaption = QStringLiteral("Ошибка записи");
-inline const QString kFolderErrorText =
-    QStringLiteral("Ошибка сохранения паспорта.\nПаспорт работы не сохранен.");
-inline const QString kArchiveErrorText =
-    QStringLiteral("Ошибка записи файла на диск.\nПаспорт работы не сохранен.");
+inline const QString kFolderErrorText = QStringLiteral("Ошибка сохранения паспорта.\nПаспорт работы не сохранен.");
+inline const QString kArchiveErrorText = QStringLiteral("Ошибка записи файла на диск.\nПаспорт работы не сохранен.");
 inline const QString kSavedCaption = QStringLiteral("Паспорт сохранен");
 inline QString savedText(const QString &packagePath)
 {

@@ -104,21 +104,28 @@ private slots:
     {
         QTest::addColumn<QString>("archiver"); // a script body, or a path when it starts with "/"
         QTest::addColumn<QString>("cause");
-        QTest::newRow("none found") << "" << "no archiver was found";
-        QTest::newRow("missing program") << "/nonexistent/7za" << "the archiver \"/nonexistent/7za\" could not be started";
-        QTest::newRow("status 2") << "printf partial > \"$6\"\nexit 2\n" << "the archiver exited with status 2";
-        QTest::newRow("crash") << "kill -SEGV $$\n" << "the archiver crashed";
-        QTest::newRow("too slow") << "exec sleep 60\n" << "the archiver did not finish within 300 ms";
-        QTest::newRow("writes nothing") << "exit 0\n" << "the archiver wrote no file at";
+        QTest::newRow("none found") << ""
+                                    << "no archiver was found";
+        QTest::newRow("missing program") << "/nonexistent/7za"
+                                         << "the archiver \"/nonexistent/7za\" could not be started";
+        QTest::newRow("status 2") << "printf partial > \"$6\"\nexit 2\n"
+                                  << "the archiver exited with status 2";
+        QTest::newRow("crash") << "kill -SEGV $$\n"
+                               << "the archiver crashed";
+        QTest::newRow("too slow") << "exec sleep 60\n"
+                                  << "the archiver did not finish within 300 ms";
+        QTest::newRow("writes nothing") << "exit 0\n"
+                                        << "the archiver wrote no file at";
         QTest::newRow("100 bytes") << "head -c 100 /dev/zero > \"$6\"\nexit 0\n"
                                    << "the package read back is not sound: Файл не является пакетом паспорта работы";
         QTest::newRow("an entry left out") << "exec 7za a -tzip -y -mx=0 -mm=Copy \"$6\" data.xml\n"
                                            << "the package holds 1 entries instead of 2";
         QTest::newRow("compressed") << "exec 7za a -tzip -y \"$6\" \"$7\" \"$8\"\n"
                                     << "the entry \"data.xml\" is compressed, not stored";
-        QTest::newRow("other bytes") << "d=\"$6.d\"; mkdir \"$d\"; cp image.jpg \"$d\"; printf other > \"$d/data.xml\"\n"
-                                        "cd \"$d\" && exec 7za a -tzip -y -mx=0 -mm=Copy \"$6\" data.xml image.jpg\n"
-                                     << "the entry \"data.xml\" differs from the file written";
+        QTest::newRow("other bytes")
+            << "d=\"$6.d\"; mkdir \"$d\"; cp image.jpg \"$d\"; printf other > \"$d/data.xml\"\n"
+               "cd \"$d\" && exec 7za a -tzip -y -mx=0 -mm=Copy \"$6\" data.xml image.jpg\n"
+            << "the entry \"data.xml\" differs from the file written";
         QTest::newRow("under a folder path") << "exec 7za a -tzip -y -mx=0 -mm=Copy \"$6\" \"$PWD\"\n"
                                              << "the package read back is not sound: В пакете слишком много файлов: 3";
     }

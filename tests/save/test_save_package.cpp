@@ -48,13 +48,12 @@ QList<Entry> entries(const QString &package)
     QList<Entry> result;
     if (code != 0)
         return result;
-    static const QRegularExpression line(
-        R"(^\s*(\d+)\s+(\S+)\s+(\d+)\s+\S+%\s+\S+\s+\S+\s+[0-9a-f]{8}\s+(.+)$)");
+    static const QRegularExpression line(R"(^\s*(\d+)\s+(\S+)\s+(\d+)\s+\S+%\s+\S+\s+\S+\s+[0-9a-f]{8}\s+(.+)$)");
     for (const QString &text : listing.split('\n')) {
         const auto match = line.match(text);
         if (match.hasMatch())
-            result.append({match.captured(4).trimmed(), match.captured(1).toLongLong(),
-                           match.captured(3).toLongLong(), match.captured(2)});
+            result.append({match.captured(4).trimmed(), match.captured(1).toLongLong(), match.captured(3).toLongLong(),
+                           match.captured(2)});
     }
     return result;
 }
@@ -68,10 +67,7 @@ QStringList entryNames(const QString &package)
     return names;
 }
 
-QByteArray entryContent(const QString &package, const QString &name)
-{
-    return run("unzip", {"-p", package, name});
-}
+QByteArray entryContent(const QString &package, const QString &name) { return run("unzip", {"-p", package, name}); }
 
 QByteArray readFile(const QString &path)
 {
@@ -112,8 +108,8 @@ class TestSavePackage : public QObject {
     }
     QStringList outEntries() const
     {
-        QStringList names = QDir(out->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System
-                                                         | QDir::NoDotAndDotDot);
+        QStringList names =
+            QDir(out->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
         names.sort();
         return names;
     }
@@ -175,8 +171,7 @@ class TestSavePackage : public QObject {
             QCOMPARE(e.method, QStringLiteral("Stored"));
             QCOMPARE(e.packed, e.size);
         }
-        QCOMPARE(entryContent(packagePath, "data.xml"),
-                 save::BuildDataDocument(session->window().snapshot(), kTime));
+        QCOMPARE(entryContent(packagePath, "data.xml"), save::BuildDataDocument(session->window().snapshot(), kTime));
     }
 
     // An earlier package with a picture, made by the archiver itself.
@@ -353,9 +348,9 @@ private slots:
             QSKIP("picture loading not available");
         const QString log = outPath("arguments.log");
         const QString cwd = outPath("cwd.log");
-        platform::testing::setArchiver(writeScript(tempPath("recording-7za"),
-                                                   "pwd > '" + cwd.toUtf8() + "'\nfor a in \"$@\"; do printf '%s\\n' \"$a\" >> '"
-                                                       + log.toUtf8() + "'; done\nexec 7za \"$@\"\n"));
+        platform::testing::setArchiver(writeScript(
+            tempPath("recording-7za"), "pwd > '" + cwd.toUtf8() + "'\nfor a in \"$@\"; do printf '%s\\n' \"$a\" >> '"
+                                           + log.toUtf8() + "'; done\nexec 7za \"$@\"\n"));
         const QString packagePath = outPath("args.kwp");
         save(packagePath);
 
@@ -474,8 +469,7 @@ private slots:
     void archiverTooSlow()
     {
         save::testing::setArchiverTimeout(300);
-        platform::testing::setArchiver(
-            writeScript(tempPath("slow-7za"), "printf partial > \"$6\"\nexec sleep 60\n"));
+        platform::testing::setArchiver(writeScript(tempPath("slow-7za"), "printf partial > \"$6\"\nexec sleep 60\n"));
         const QString packagePath = outPath("slow.kwp");
         QElapsedTimer timer;
         timer.start();
