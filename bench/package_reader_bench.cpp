@@ -146,8 +146,8 @@ int main(int argc, char **argv)
                 QFileInfo(packagePath).size(), runs);
     std::printf("package reader: readPackage       median %.2f ms (min %.2f, max %.2f), all read: %s\n", read.median,
                 read.min, read.max, allRead ? "yes" : "NO");
-    std::printf("package reader: save verification median %.2f ms (min %.2f, max %.2f), all equal: %s\n",
-                verify.median, verify.min, verify.max, allSame ? "yes" : "NO");
+    std::printf("package reader: save verification median %.2f ms (min %.2f, max %.2f), all equal: %s\n", verify.median,
+                verify.min, verify.max, allSame ? "yes" : "NO");
     std::printf("package reader: target for opening (call to filled window) median <= 20 ms\n");
     return 0;
 }
