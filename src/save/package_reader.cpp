@@ -24,22 +24,16 @@ const QString kPictureName = QStringLiteral("image.jpg");
 
 // The frame that a passport's picture fits into.
 constexpr int kPictureFrame = 300;
+// The scans a picture may have: an exported one has one, a progressive one
+// about ten.
+constexpr int kMaxPictureScans = 100;
 
-QString quoted(const QString &text)
-{
-    return QStringLiteral("«") + text + QStringLiteral("»");
-}
+QString quoted(const QString &text) { return QStringLiteral("«") + text + QStringLiteral("»"); }
 
 // ---- Messages ----
 
-QString notZipText()
-{
-    return QStringLiteral("Файл не является пакетом паспорта работы: это не ZIP-архив.");
-}
-QString damagedArchiveText()
-{
-    return QStringLiteral("Пакет поврежден: его оглавление не сходится с содержимым.");
-}
+QString notZipText() { return QStringLiteral("Файл не является пакетом паспорта работы: это не ZIP-архив."); }
+QString damagedArchiveText() { return QStringLiteral("Пакет поврежден: его оглавление не сходится с содержимым."); }
 QString shapeText(const QString &detail)
 {
     return QStringLiteral("Файл data.xml устроен не так, как паспорт работы: %1.").arg(detail);
@@ -143,13 +137,14 @@ ZipReadResult readZipEntries(const QByteArray &zip, qint64 maxEntrySize, int max
     if (count < 0)
         return refuse(damagedArchiveText());
     if (count > maxEntries)
-        return refuse(QStringLiteral("В пакете слишком много файлов: %1, а в пакете паспорта их не больше двух.")
-                          .arg(count));
+        return refuse(
+            QStringLiteral("В пакете слишком много файлов: %1, а в пакете паспорта их не больше двух.").arg(count));
 
     // First every entry's header, so that nothing is unpacked from an
     // archive that is refused.
     QList<zip_stat_t> stats;
     QSet<QString> names;
+    zip_uint64_t total = 0;
     for (zip_int64_t i = 0; i < count; ++i) {
         const char *raw = zip_get_name(archive.get(), zip_uint64_t(i), 0);
         if (!raw)
@@ -165,8 +160,8 @@ ZipReadResult readZipEntries(const QByteArray &zip, qint64 maxEntrySize, int max
         if (type == kSymbolicLink)
             return refuse(QStringLiteral("В пакете есть ссылка %1 вместо файла.").arg(quoted(name)));
         if (name.endsWith(QLatin1Char('/')) || type == kDirectory)
-            return refuse(QStringLiteral("В пакете есть папка %1, а папок в пакете паспорта не бывает.")
-                              .arg(quoted(name)));
+            return refuse(
+                QStringLiteral("В пакете есть папка %1, а папок в пакете паспорта не бывает.").arg(quoted(name)));
         if (type != 0 && type != kRegularFile)
             return refuse(QStringLiteral("В пакете есть %1, и это не обычный файл.").arg(quoted(name)));
         if (names.contains(name))
@@ -188,6 +183,10 @@ ZipReadResult readZipEntries(const QByteArray &zip, qint64 maxEntrySize, int max
                               .arg(maxEntrySize));
         if (!zip_compression_method_supported(stat.comp_method, 0))
             return refuse(readFailureText(name, ZIP_ER_COMPNOTSUPP));
+        total += stat.size;
+        if (total > 2 * zip_uint64_t(maxEntrySize))
+            return refuse(
+                QStringLiteral("Файлы в пакете вместе слишком большие: больше %1 байт.").arg(2 * maxEntrySize));
         stats.append(stat);
     }
 
@@ -209,8 +208,8 @@ ZipReadResult readZipEntries(const QByteArray &zip, qint64 maxEntrySize, int max
             if (got < 0)
                 return refuse(readFailureText(name, zip_error_code_zip(zip_file_get_error(file.get()))));
             if (got == 0)
-                return refuse(QStringLiteral("Файл %1 в пакете обрывается раньше, чем сказано в оглавлении.")
-                                  .arg(quoted(name)));
+                return refuse(
+                    QStringLiteral("Файл %1 в пакете обрывается раньше, чем сказано в оглавлении.").arg(quoted(name)));
             done += got;
         }
         // One byte more must not be there; reading to the end also makes
@@ -335,10 +334,18 @@ QByteArray protectLineBreaks(const QByteArray &document)
     out.append(document.constData(), begin);
     for (qsizetype i = begin; i <= end; ++i) {
         switch (document[i]) {
-        case '\r': out.append("&#13;"); break;
-        case '\n': out.append("&#10;"); break;
-        case '\t': out.append("&#9;"); break;
-        default: out.append(document[i]); break;
+        case '\r':
+            out.append("&#13;");
+            break;
+        case '\n':
+            out.append("&#10;");
+            break;
+        case '\t':
+            out.append("&#9;");
+            break;
+        default:
+            out.append(document[i]);
+            break;
         }
     }
     out.append(document.constData() + end + 1, document.size() - end - 1);
@@ -375,10 +382,7 @@ private:
     QXmlStreamReader xml;
     std::optional<QString> stop;
 
-    static QString malformed()
-    {
-        return QStringLiteral("Файл data.xml поврежден: в нем нарушены правила записи XML.");
-    }
+    static QString malformed() { return QStringLiteral("Файл data.xml поврежден: в нем нарушены правила записи XML."); }
 
     bool failed() const { return stop.has_value() || xml.hasError(); }
 
@@ -683,8 +687,8 @@ void checkPeople(const QList<RawPerson> &people, PassportSnapshot &passport, QSt
     for (const RawPerson &person : people) {
         const QString &id = person.record.Id;
         if (!idShape.match(id).hasMatch() || !IsWellFormedParticipantId(id)) {
-            problems.append(QStringLiteral("ID участника %1 записан неверно: ID имеет вид XXX-XXX-XXX из цифр.")
-                                .arg(quoted(id)));
+            problems.append(
+                QStringLiteral("ID участника %1 записан неверно: ID имеет вид XXX-XXX-XXX из цифр.").arg(quoted(id)));
         } else if (FormatCheckedParticipantId(id) != id) {
             problems.append(QStringLiteral("У ID участника %1 неверные контрольные цифры.").arg(id));
         }
@@ -727,6 +731,16 @@ void checkPeople(const QList<RawPerson> &people, PassportSnapshot &passport, QSt
 // decoder; at most 300 x 300 and complete.
 void checkPicture(const QByteArray &jpeg, PassportSnapshot &passport, QStringList &problems)
 {
+    // Each scan of a progressive picture is decoded over the whole picture;
+    // a file of thousands of tiny scans would keep the decoder busy for
+    // minutes. Every scan starts with the marker FF DA, which the coded data
+    // never hold, so counting the pair bounds the scans.
+    if (jpeg.count("\xff\xda") > kMaxPictureScans) {
+        problems.append(QStringLiteral("Рисунок image.jpg в пакете устроен слишком сложно: в нем больше %1 "
+                                       "проходов кодирования.")
+                            .arg(kMaxPictureScans));
+        return;
+    }
     try {
         picture::JpegReader reader(jpeg);
         const QSize size = reader.size();
