@@ -8,6 +8,7 @@
 #include <QGuiApplication>
 #include <QPainter>
 #include <QScreen>
+#include <QTimer>
 
 TPasport::TPasport(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::TPasport>())
 {
@@ -77,7 +78,13 @@ TPasport::TPasport(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::T
     }
 }
 
-TPasport::~TPasport() = default;
+TPasport::~TPasport()
+{
+    // The controls outlive this part of the window for a moment; a change
+    // they signal while they are destroyed is no input.
+    closed = true;
+    draftTimer->stop();
+}
 
 void TPasport::setDialogs(TSubjects *subjects, TForm1 *form1)
 {
