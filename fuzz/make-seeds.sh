@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Generates small seed inputs for the fuzz targets into the folder given.
 set -euo pipefail
-dir=$1
+mkdir -p "$1"
+dir=$(cd "$1" && pwd)
 mkdir -p "$dir/picture" "$dir/participant_id" "$dir/documents" "$dir/package_reader"
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
