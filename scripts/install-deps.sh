@@ -5,11 +5,11 @@ set -euo pipefail
 
 packages=(
   # build and run
-  build-essential cmake qt6-base-dev libjpeg62-turbo-dev p7zip-full
+  build-essential cmake pkg-config qt6-base-dev libjpeg62-turbo-dev libexif-dev p7zip-full
   # Tahoma, the window's font; Qt's own dialogs in Russian
   fonts-wine qt6-translations-l10n
   # tests: oracles, headless display, screenshots, a real browser
-  libjpeg-turbo-progs unzip libxml2-utils xvfb xauth imagemagick chromium
+  libjpeg-turbo-progs libimage-exiftool-perl unzip libxml2-utils xvfb xauth imagemagick chromium
   fonts-dejavu-core
   # sanitizer build and fuzzing
   clang libclang-rt-14-dev valgrind

@@ -2,6 +2,8 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QTemporaryDir>
+#include <QTransform>
 
 #include <cstdio>
 #include <vector>
@@ -79,13 +81,7 @@ QByteArray cmykRedBlue(int width, int height, Cmyk kind)
     for (int x = 0; x < width; ++x) {
         // Inverted inks: 0 is full ink, 255 none.
         const bool left = x < width / 2;
-        JSAMPLE c = left ? 255 : 0, m = 0, yellow = left ? 0 : 255, k = 255;
-        if (kind == Cmyk::Plain) {
-            c = JSAMPLE(255 - c);
-            m = JSAMPLE(255 - m);
-            yellow = JSAMPLE(255 - yellow);
-            k = JSAMPLE(255 - k);
-        }
+        const JSAMPLE c = left ? 255 : 0, m = 0, yellow = left ? 0 : 255, k = 255;
         row[size_t(x) * 4 + 0] = c;
         row[size_t(x) * 4 + 1] = m;
         row[size_t(x) * 4 + 2] = yellow;
@@ -133,6 +129,127 @@ QImage fullDecodeThenSample(const QByteArray &jpeg, QSize target)
         }
     }
     return out;
+}
+
+namespace {
+
+QByteArray run(const QString &program, const QStringList &arguments, const QByteArray &input, bool *ok = nullptr,
+               int *status = nullptr)
+{
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForStarted()) {
+        if (ok)
+            *ok = false;
+        return {};
+    }
+    process.write(input);
+    process.closeWriteChannel();
+    QByteArray out;
+    while (process.state() != QProcess::NotRunning) {
+        process.waitForReadyRead(30000);
+        out += process.readAllStandardOutput();
+    }
+    out += process.readAllStandardOutput();
+    if (ok)
+        *ok = process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    if (status)
+        *status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    return out;
+}
+
+} // namespace
+
+QImage djpegFull(const QByteArray &jpeg)
+{
+    // djpeg exits with 2 where it only warned, with 1 on a fatal error.
+    int status = -1;
+    const QByteArray pnm = run(QStringLiteral("djpeg"), {QStringLiteral("-pnm")}, jpeg, nullptr, &status);
+    if (status != 0 && status != 2)
+        return {};
+    QImage image;
+    if (!image.loadFromData(pnm, pnm.startsWith("P5") ? "PGM" : "PPM"))
+        return {};
+    return image.convertToFormat(QImage::Format_RGB32);
+}
+
+QImage upright(const QImage &stored, int orientation)
+{
+    const QTransform quarter = QTransform().rotate(90);
+    switch (orientation) {
+    case 2: return stored.mirrored(true, false);
+    case 3: return stored.mirrored(true, true);
+    case 4: return stored.mirrored(false, true);
+    case 5: return stored.transformed(quarter).mirrored(true, false);
+    case 6: return stored.transformed(quarter);
+    case 7: return stored.transformed(quarter).mirrored(false, true);
+    case 8: return stored.transformed(QTransform().rotate(270));
+    default: return stored;
+    }
+}
+
+QImage sample(const QImage &full, QSize target)
+{
+    if (full.isNull())
+        return {};
+    QImage out(target, QImage::Format_RGB32);
+    for (int y = 0; y < target.height(); ++y)
+        for (int x = 0; x < target.width(); ++x)
+            out.setPixel(x, y, full.pixel(int(qint64(x) * full.width() / target.width()),
+                                          int(qint64(y) * full.height() / target.height())));
+    return out;
+}
+
+QByteArray exportOf(const QImage &shown)
+{
+    return cjpeg(shown, {"-quality", "90", "-baseline", "-dct", "float"});
+}
+
+QByteArray exifTagged(const QByteArray &jpeg)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("tagged.jpg"));
+    if (!writeFile(path, jpeg))
+        return {};
+    bool ok = false;
+    run(QStringLiteral("exiftool"),
+        {"-q", "-overwrite_original", "-n", "-Orientation=1", "-ExifByteOrder=MM", path}, {}, &ok);
+    QFile file(path);
+    if (!ok || !file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+QByteArray setOrientation(QByteArray tagged, int value)
+{
+    // The IFD entry: tag 0x0112, type SHORT, count 1, then the value.
+    const QByteArray entry("\x01\x12\x00\x03\x00\x00\x00\x01", 8);
+    const qsizetype at = tagged.indexOf(entry);
+    if (at < 0)
+        return {};
+    tagged[at + 8] = char((value >> 8) & 0xFF);
+    tagged[at + 9] = char(value & 0xFF);
+    return tagged;
+}
+
+QByteArray hollowProgressive(int width, int height, int extraScans)
+{
+    QByteArray jpeg = cjpeg(pattern(64, 64), {"-progressive"});
+    const qsizetype sof = jpeg.indexOf(QByteArray("\xFF\xC2", 2));
+    if (sof < 0)
+        return {};
+    jpeg[sof + 5] = char(height >> 8);
+    jpeg[sof + 6] = char(height & 0xFF);
+    jpeg[sof + 7] = char(width >> 8);
+    jpeg[sof + 8] = char(width & 0xFF);
+    const qsizetype lastScan = jpeg.lastIndexOf(QByteArray("\xFF\xDA", 2));
+    const int length = (uchar(jpeg[lastScan + 2]) << 8) | uchar(jpeg[lastScan + 3]);
+    const QByteArray header = jpeg.mid(lastScan, 2 + length);
+    QByteArray scans;
+    for (int i = 0; i < extraScans; ++i)
+        scans += header;
+    jpeg.insert(jpeg.size() - 2, scans);
+    return jpeg;
 }
 
 bool writeFile(const QString &path, const QByteArray &bytes)
