@@ -4,9 +4,9 @@
 // picture export, the archiver, the success message and the removal of the
 // working folder. Prints the median; asserts nothing.
 
-#include "app/modal.h"
+#include "gui/modal.h"
 #include "app/pasport.h"
-#include "app/platform.h"
+#include "core/platform.h"
 #include "app/startup.h"
 
 #include <QApplication>

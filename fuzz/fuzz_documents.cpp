@@ -3,7 +3,7 @@
 // carry every participant; the page must always decode from Windows-1251 and
 // keep its structure whatever markup the texts hold.
 
-#include "app/passport.h"
+#include "core/passport.h"
 #include "preview/preview_page.h"
 #include "save/data_document.h"
 

@@ -2,7 +2,7 @@
 // reduction, then the export of what was shown. Failures with a message are
 // the expected outcome for most inputs; anything else is a finding.
 
-#include "app/failure.h"
+#include "core/failure.h"
 #include "picture/jpeg_codec.h"
 #include "picture/picture_size.h"
 

@@ -1,7 +1,7 @@
 // Renders each sheet of the passport window, and the two dialogs, into PNG
 // files for the README: screenshots <folder>.
 
-#include "app/modal.h"
+#include "gui/modal.h"
 #include "app/pasport.h"
 #include "app/startup.h"
 #include "participants/form1.h"

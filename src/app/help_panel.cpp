@@ -1,7 +1,7 @@
 // The field help panel of the first sheet: clicking into a field, or moving
 // the focus into it, shows that field's help.
 
-#include "app/guard.h"
+#include "gui/guard.h"
 #include "app/help_texts.h"
 #include "app/pasport.h"
 #include "ui_pasport.h"

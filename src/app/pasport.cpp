@@ -1,6 +1,6 @@
 #include "app/pasport.h"
 
-#include "app/appearance.h"
+#include "gui/appearance.h"
 #include "app/help_texts.h"
 #include "ui_pasport.h"
 

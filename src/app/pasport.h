@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/passport.h"
+#include "core/passport.h"
 
 #include <QWidget>
 #include <array>

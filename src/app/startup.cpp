@@ -1,6 +1,6 @@
 #include "app/startup.h"
 
-#include "app/guard.h"
+#include "gui/guard.h"
 #include "app/pasport.h"
 #include "participants/form1.h"
 #include "sections/subjects.h"

@@ -1,7 +1,8 @@
 #include "participants/form1.h"
 
-#include "app/appearance.h"
-#include "app/guard.h"
+#include "gui/appearance.h"
+#include "gui/guard.h"
+#include "gui/modal.h"
 #include "participants/participant_id.h"
 #include "ui_form1.h"
 
@@ -80,4 +81,13 @@ void TForm1::showEvent(QShowEvent *event)
     centreOverOwner(this);
     AddIDChange();
     AddID->setFocus(Qt::OtherFocusReason);
+}
+
+std::optional<QString> CheckParticipantId(QWidget *parent, const QString &entered)
+{
+    std::optional<QString> id = FormatCheckedParticipantId(entered);
+    if (!id)
+        modal::message(parent, modal::Icon::Error, QStringLiteral("Ошибка"),
+                       QStringLiteral("Введен ошибочный ID"));
+    return id;
 }

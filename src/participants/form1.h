@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QDialog>
+#include <QString>
 #include <memory>
+#include <optional>
 
 class QLineEdit;
 class QPushButton;
@@ -39,3 +41,8 @@ protected:
 private:
     std::unique_ptr<Ui::TForm1> ui;
 };
+
+// Checks a typed ID against its check digits (see FormatCheckedParticipantId).
+// On a mismatch shows "Введен ошибочный ID" (caption "Ошибка", error icon, OK)
+// over parent and gives nothing.
+std::optional<QString> CheckParticipantId(QWidget *parent, const QString &entered);

@@ -1,7 +1,6 @@
 #include "participants/participant_id.h"
 
-#include "app/modal.h"
-#include "app/passport.h"
+#include "core/passport.h"
 
 #include <QCryptographicHash>
 #include <QStringEncoder>
@@ -58,13 +57,4 @@ std::optional<QString> FormatCheckedParticipantId(const QString &entered)
     if (ParticipantIdCheckDigits(s.left(7)) != s.mid(7, 2))
         return std::nullopt;
     return s.left(3) + QLatin1Char('-') + s.mid(3, 3) + QLatin1Char('-') + s.mid(6);
-}
-
-std::optional<QString> CheckParticipantId(QWidget *parent, const QString &entered)
-{
-    std::optional<QString> id = FormatCheckedParticipantId(entered);
-    if (!id)
-        modal::message(parent, modal::Icon::Error, QStringLiteral("Ошибка"),
-                       QStringLiteral("Введен ошибочный ID"));
-    return id;
 }

@@ -8,8 +8,6 @@
 #include <QString>
 #include <optional>
 
-class QWidget;
-
 // The lowest and the highest nine-digit number that the ID dialog lets
 // through.
 inline constexpr qint64 kLowestParticipantId = 100000001;
@@ -38,7 +36,3 @@ bool IsWellFormedParticipantId(const QString &text);
 // Tests the entered text against its check digits. On a match, the stripped
 // ID with a "-" after its third and its sixth character; otherwise nothing.
 std::optional<QString> FormatCheckedParticipantId(const QString &entered);
-
-// As FormatCheckedParticipantId, and on a mismatch shows "Введен ошибочный ID"
-// (caption "Ошибка", error icon, OK) over parent.
-std::optional<QString> CheckParticipantId(QWidget *parent, const QString &entered);

@@ -1,6 +1,6 @@
 #include "picture/jpeg_codec.h"
 
-#include "app/failure.h"
+#include "core/failure.h"
 #include "picture/exif_orientation.h"
 
 #include <QDir>

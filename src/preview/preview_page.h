@@ -3,7 +3,7 @@
 // The preview page: the public part of the passport as an HTML page, built
 // from a snapshot of the window. Everything here is a plain function.
 
-#include "app/passport.h"
+#include "core/passport.h"
 
 #include <QByteArray>
 #include <QString>

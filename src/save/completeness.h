@@ -2,7 +2,7 @@
 
 // What a passport must hold before it can be saved.
 
-#include "app/passport.h"
+#include "core/passport.h"
 
 #include <QStringList>
 

@@ -1,6 +1,6 @@
 #include "save/data_document.h"
 
-#include "app/files.h"
+#include "core/files.h"
 
 namespace save {
 namespace {

@@ -3,7 +3,7 @@
 // The passport data document "data.xml": the machine-readable passport that
 // goes into the package.
 
-#include "app/passport.h"
+#include "core/passport.h"
 
 #include <QByteArray>
 

@@ -1,6 +1,6 @@
 #include "save/package.h"
 
-#include "app/files.h"
+#include "core/files.h"
 
 #include <QDeadlineTimer>
 #include <QDir>

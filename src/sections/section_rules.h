@@ -3,7 +3,7 @@
 // The rules of the sections choice as plain values: which boxes may be
 // ticked, and how the ticks become the window's slots and summary lines.
 
-#include "app/passport.h"
+#include "core/passport.h"
 
 #include <QString>
 #include <array>

@@ -1,7 +1,7 @@
 #include "sections/subjects.h"
 
-#include "app/appearance.h"
-#include "app/guard.h"
+#include "gui/appearance.h"
+#include "gui/guard.h"
 #include "ui_subjects.h"
 
 #include <QCheckBox>

@@ -1,5 +1,5 @@
-#include "app/failure.h"
-#include "app/guard.h"
+#include "core/failure.h"
+#include "gui/guard.h"
 #include "tirlada_test.h"
 
 #include <QPushButton>

@@ -2,7 +2,7 @@
 // a failure escaping an event handler is shown in the error box while the
 // program goes on.
 
-#include "app/failure.h"
+#include "core/failure.h"
 #include "app/startup.h"
 #include "participants/form1.h"
 #include "sections/subjects.h"

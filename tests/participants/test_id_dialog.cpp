@@ -36,6 +36,20 @@ private slots:
         session.reset();
     }
 
+    void wrongIdShowsErrorBox()
+    {
+        QVERIFY(!CheckParticipantId(nullptr, QStringLiteral("123-456-789")));
+        QCOMPARE(modal::testing::messages().size(), 1);
+        const modal::Message shown = modal::testing::lastMessage();
+        QCOMPARE(shown.text, QStringLiteral("Введен ошибочный ID"));
+        QCOMPARE(shown.caption, QStringLiteral("Ошибка"));
+        QCOMPARE(shown.icon, modal::Icon::Error);
+        QCOMPARE(shown.buttons, modal::Buttons::Ok);
+
+        QCOMPARE(CheckParticipantId(nullptr, QStringLiteral("123 456 798")), QStringLiteral("123-456-798"));
+        QCOMPARE(modal::testing::messages().size(), 1);
+    }
+
     void layout()
     {
         QCOMPARE(form->objectName(), QStringLiteral("Form1"));

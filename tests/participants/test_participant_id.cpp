@@ -1,4 +1,3 @@
-#include "app/modal.h"
 #include "participants/participant_id.h"
 
 #include <QTest>
@@ -115,22 +114,6 @@ private slots:
         QCOMPARE(result.has_value(), !formatted.isEmpty());
         if (result)
             QCOMPARE(*result, formatted);
-    }
-
-    void wrongIdShowsErrorBox()
-    {
-        modal::testing::install();
-        QVERIFY(!CheckParticipantId(nullptr, QStringLiteral("123-456-789")));
-        QCOMPARE(modal::testing::messages().size(), 1);
-        const modal::Message shown = modal::testing::lastMessage();
-        QCOMPARE(shown.text, QStringLiteral("Введен ошибочный ID"));
-        QCOMPARE(shown.caption, QStringLiteral("Ошибка"));
-        QCOMPARE(shown.icon, modal::Icon::Error);
-        QCOMPARE(shown.buttons, modal::Buttons::Ok);
-
-        QCOMPARE(CheckParticipantId(nullptr, QStringLiteral("123 456 798")), QStringLiteral("123-456-798"));
-        QCOMPARE(modal::testing::messages().size(), 1);
-        modal::testing::uninstall();
     }
 
     // The button rule taken alone; the dialog's table types and pastes.

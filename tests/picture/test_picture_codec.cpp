@@ -1,14 +1,11 @@
-#include "app/failure.h"
-#include "app/files.h"
+#include "core/failure.h"
+#include "core/files.h"
 #include "picture/jpeg_codec.h"
 #include "picture/picture_size.h"
 #include "picture_fixtures.h"
 
 #include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
-#include <QFileSystemModel>
-#include <QListView>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -466,39 +463,6 @@ private slots:
         const QString message = failureOf([&] { writeFileReplacing(target, "data"); });
         QVERIFY2(message.startsWith(QStringLiteral("Cannot create file \"%1\". ").arg(target)), qPrintable(message));
         QVERIFY(message.size() > QStringLiteral("Cannot create file \"%1\". ").arg(target).size());
-    }
-
-    // Qt's own file dialog, with the picture filter, lists the upper-case
-    // names that cameras write.
-    void dialogFilterListsUpperCase()
-    {
-        QTemporaryDir folder;
-        for (const char *name : {"a.jpg", "B.JPG", "c.jpeg", "D.JPEG", "e.Jpg", "f.txt", "g.png"})
-            QVERIFY(fixtures::writeFile(folder.filePath(QString::fromLatin1(name)), "x"));
-        QFileDialog dialog(nullptr, QString(), folder.path());
-        dialog.setOption(QFileDialog::DontUseNativeDialog, true);
-        dialog.setFileMode(QFileDialog::ExistingFile);
-        dialog.setNameFilters({QStringLiteral("JPEG Image File (*.jpg *.jpeg)")});
-        auto *model = dialog.findChild<QFileSystemModel *>();
-        QVERIFY(model);
-        auto *view = dialog.findChild<QListView *>(QStringLiteral("listView"));
-        QVERIFY(view);
-        dialog.setDirectory(folder.path());
-        QStringList listed;
-        QTRY_VERIFY_WITH_TIMEOUT(
-            [&] {
-                listed.clear();
-                const QModelIndex root = view->rootIndex();
-                for (int row = 0; row < view->model()->rowCount(root); ++row) {
-                    const QModelIndex index = view->model()->index(row, 0, root);
-                    if (!view->isRowHidden(row) && (view->model()->flags(index) & Qt::ItemIsEnabled))
-                        listed << index.data().toString();
-                }
-                listed.sort();
-                return listed.size() == 5;
-            }(),
-            5000);
-        QCOMPARE(listed, (QStringList{"B.JPG", "D.JPEG", "a.jpg", "c.jpeg", "e.Jpg"}));
     }
 };
 

@@ -1,11 +1,14 @@
-#include "app/failure.h"
-#include "app/guard.h"
+#include "core/failure.h"
+#include "gui/guard.h"
 #include "app/image_box.h"
 #include "picture/picture_size.h"
 #include "picture_fixtures.h"
 #include "tirlada_test.h"
 
 #include <QFile>
+#include <QFileDialog>
+#include <QFileSystemModel>
+#include <QListView>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLineEdit>
@@ -331,6 +334,39 @@ private slots:
             QVERIFY2(failure.message().startsWith(QStringLiteral("Cannot create file \"%1\". ").arg(target)),
                      qPrintable(failure.message()));
         }
+    }
+
+    // Qt's own file dialog, with the picture filter, lists the upper-case
+    // names that cameras write.
+    void dialogFilterListsUpperCase()
+    {
+        QTemporaryDir folder;
+        for (const char *name : {"a.jpg", "B.JPG", "c.jpeg", "D.JPEG", "e.Jpg", "f.txt", "g.png"})
+            QVERIFY(fixtures::writeFile(folder.filePath(QString::fromLatin1(name)), "x"));
+        QFileDialog dialog(nullptr, QString(), folder.path());
+        dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+        dialog.setNameFilters({QStringLiteral("JPEG Image File (*.jpg *.jpeg)")});
+        auto *model = dialog.findChild<QFileSystemModel *>();
+        QVERIFY(model);
+        auto *view = dialog.findChild<QListView *>(QStringLiteral("listView"));
+        QVERIFY(view);
+        dialog.setDirectory(folder.path());
+        QStringList listed;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            [&] {
+                listed.clear();
+                const QModelIndex root = view->rootIndex();
+                for (int row = 0; row < view->model()->rowCount(root); ++row) {
+                    const QModelIndex index = view->model()->index(row, 0, root);
+                    if (!view->isRowHidden(row) && (view->model()->flags(index) & Qt::ItemIsEnabled))
+                        listed << index.data().toString();
+                }
+                listed.sort();
+                return listed.size() == 5;
+            }(),
+            5000);
+        QCOMPARE(listed, (QStringList{"B.JPG", "D.JPEG", "a.jpg", "c.jpeg", "e.Jpg"}));
     }
 };
 

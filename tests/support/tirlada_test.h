@@ -3,9 +3,9 @@
 // Shared helpers of the tests: the program's windows with the modal seam in
 // scripted mode, and finding controls by object name.
 
-#include "app/modal.h"
+#include "gui/modal.h"
 #include "app/pasport.h"
-#include "app/platform.h"
+#include "core/platform.h"
 #include "app/startup.h"
 
 #include <QComboBox>

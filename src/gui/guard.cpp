@@ -1,7 +1,7 @@
-#include "app/guard.h"
+#include "gui/guard.h"
 
-#include "app/failure.h"
-#include "app/modal.h"
+#include "core/failure.h"
+#include "gui/modal.h"
 
 #include <QWidget>
 #include <exception>

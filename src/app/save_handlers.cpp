@@ -1,9 +1,9 @@
 // Saving the passport as a package.
 
-#include "app/guard.h"
-#include "app/modal.h"
+#include "gui/guard.h"
+#include "gui/modal.h"
 #include "app/pasport.h"
-#include "app/platform.h"
+#include "core/platform.h"
 #include "save/completeness.h"
 #include "save/data_document.h"
 #include "save/package.h"

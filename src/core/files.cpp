@@ -1,6 +1,6 @@
-#include "app/files.h"
+#include "core/files.h"
 
-#include "app/failure.h"
+#include "core/failure.h"
 
 #include <QDir>
 #include <QFileInfo>

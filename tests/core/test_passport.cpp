@@ -1,4 +1,4 @@
-#include "app/passport.h"
+#include "core/passport.h"
 
 #include <QTest>
 

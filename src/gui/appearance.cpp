@@ -1,4 +1,4 @@
-#include "app/appearance.h"
+#include "gui/appearance.h"
 
 #include <QFontDatabase>
 #include <QGuiApplication>

@@ -1,4 +1,4 @@
-#include "app/platform.h"
+#include "core/platform.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

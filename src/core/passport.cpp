@@ -1,4 +1,4 @@
-#include "app/passport.h"
+#include "core/passport.h"
 
 std::array<QString, kSubjectCount + 1> defaultSubjectNames()
 {

@@ -1,9 +1,9 @@
 // The work picture on the passport window: load, remove, export.
 
-#include "app/appearance.h"
-#include "app/files.h"
-#include "app/guard.h"
-#include "app/modal.h"
+#include "gui/appearance.h"
+#include "core/files.h"
+#include "gui/guard.h"
+#include "gui/modal.h"
 #include "app/pasport.h"
 #include "picture/jpeg_codec.h"
 #include "picture/picture_size.h"

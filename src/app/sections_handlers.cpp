@@ -1,7 +1,7 @@
 // The section summary on the passport window.
 
-#include "app/guard.h"
-#include "app/modal.h"
+#include "gui/guard.h"
+#include "gui/modal.h"
 #include "app/pasport.h"
 #include "sections/section_rules.h"
 #include "sections/subjects.h"

@@ -1,11 +1,11 @@
 // The preview page, opened in the user's browser.
 
-#include "app/failure.h"
-#include "app/files.h"
-#include "app/guard.h"
-#include "app/modal.h"
+#include "core/failure.h"
+#include "core/files.h"
+#include "gui/guard.h"
+#include "gui/modal.h"
 #include "app/pasport.h"
-#include "app/platform.h"
+#include "core/platform.h"
 #include "preview/preview_page.h"
 #include "ui_pasport.h"
 
