@@ -1,6 +1,8 @@
 #include "picture_fixtures.h"
 
+#include <QBuffer>
 #include <QFile>
+#include <QPainter>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTransform>
@@ -250,6 +252,69 @@ QByteArray hollowProgressive(int width, int height, int extraScans)
         scans += header;
     jpeg.insert(jpeg.size() - 2, scans);
     return jpeg;
+}
+
+QImage translucentPattern(int width, int height)
+{
+    QImage image = pattern(width, height).convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < height; ++y) {
+        auto *row = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < width; ++x) {
+            const bool hole = qAbs(x - width / 2) < width / 8 && qAbs(y - height / 2) < height / 8;
+            const int alpha = hole ? 0 : (width > 1 ? x * 255 / (width - 1) : 255);
+            row[x] = qRgba(qRed(row[x]), qGreen(row[x]), qBlue(row[x]), alpha);
+        }
+    }
+    return image;
+}
+
+QByteArray png(const QImage &picture)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    picture.save(&buffer, "PNG");
+    return bytes;
+}
+
+QImage overWhite(const QImage &picture)
+{
+    QImage out(picture.size(), QImage::Format_RGB32);
+    out.fill(Qt::white);
+    QPainter painter(&out);
+    painter.drawImage(0, 0, picture.convertToFormat(QImage::Format_ARGB32));
+    painter.end();
+    return out;
+}
+
+namespace {
+quint32 crc32(const QByteArray &bytes)
+{
+    quint32 crc = 0xFFFFFFFFu;
+    for (const char c : bytes) {
+        crc ^= uchar(c);
+        for (int k = 0; k < 8; ++k)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return crc ^ 0xFFFFFFFFu;
+}
+
+void putBigEndian(QByteArray &bytes, qsizetype at, quint32 value)
+{
+    for (int i = 0; i < 4; ++i)
+        bytes[at + i] = char((value >> (24 - 8 * i)) & 0xFF);
+}
+} // namespace
+
+QByteArray pngDeclaring(const QByteArray &png, quint32 width, quint32 height)
+{
+    // Signature (8), IHDR length (4), "IHDR" (4), width, height, 5 more
+    // bytes, then the checksum over "IHDR" and its 13 data bytes.
+    QByteArray bytes = png;
+    putBigEndian(bytes, 16, width);
+    putBigEndian(bytes, 20, height);
+    putBigEndian(bytes, 29, crc32(bytes.mid(12, 17)));
+    return bytes;
 }
 
 bool writeFile(const QString &path, const QByteArray &bytes)

@@ -57,6 +57,19 @@ QByteArray setOrientation(QByteArray tagged, int value);
 // with no data: a small file that costs the decoder a lot.
 QByteArray hollowProgressive(int width, int height, int extraScans);
 
+// A pattern with transparency: alpha rising from left to right, and a fully
+// transparent square in the middle.
+QImage translucentPattern(int width, int height);
+
+// The picture as a PNG file, written by Qt.
+QByteArray png(const QImage &picture);
+
+// The reference for a PNG: the picture over white, then sampled.
+QImage overWhite(const QImage &picture);
+
+// A PNG whose header declares width x height (with a correct checksum).
+QByteArray pngDeclaring(const QByteArray &png, quint32 width, quint32 height);
+
 // Writes bytes to a file; returns false on failure.
 bool writeFile(const QString &path, const QByteArray &bytes);
 

@@ -1,6 +1,7 @@
 #include "core/failure.h"
 #include "core/files.h"
 #include "picture/jpeg_codec.h"
+#include "picture/picture_file.h"
 #include "picture/picture_size.h"
 #include "picture_fixtures.h"
 
@@ -309,6 +310,70 @@ private slots:
         picture::JpegReader reader(put(QStringLiteral("200mp.jpg"), jpeg));
         QCOMPARE(failureOf([&] { QCOMPARE(reader.decodeReduced(QSize(300, 225)).size(), QSize(300, 225)); }),
                  QString());
+    }
+
+    // PNG pictures (screenshots) are composited onto white and reduced by
+    // the same rule; the export is the reference's, byte for byte.
+    void pngShown_data()
+    {
+        QTest::addColumn<QImage>("picture");
+        QTest::newRow("opaque, reduced") << fixtures::pattern(640, 480);
+        QTest::newRow("translucent, reduced") << fixtures::translucentPattern(900, 500);
+        QTest::newRow("translucent, small") << fixtures::translucentPattern(120, 80);
+        QTest::newRow("greyscale") << fixtures::pattern(400, 700).convertToFormat(QImage::Format_Grayscale8);
+        QTest::newRow("palette") << fixtures::pattern(500, 500).convertToFormat(QImage::Format_Indexed8);
+        QTest::newRow("16 bits a channel")
+            << fixtures::translucentPattern(610, 310).convertToFormat(QImage::Format_RGBA64);
+    }
+    void pngShown()
+    {
+        QFETCH(QImage, picture);
+        const QByteArray bytes = fixtures::png(picture);
+        QVERIFY(bytes.startsWith("\x89PNG"));
+        picture::PictureFile file(put(QStringLiteral("screen.jpg"), bytes)); // the name does not matter
+        QCOMPARE(file.size(), picture.size());
+        const QSize shown = TargetSize(picture.width(), picture.height());
+        QImage decoded;
+        decoded.load(dir.filePath(QStringLiteral("screen.jpg")), "PNG");
+        const QImage reference = fixtures::sample(fixtures::overWhite(decoded), shown);
+        const QImage ours = file.decodeReduced(shown);
+        QCOMPARE(ours, reference);
+        QVERIFY(picture::encodeJpeg(ours) == fixtures::exportOf(reference));
+    }
+
+    // What the picture file gives for each kind of bad file.
+    void pictureFileErrors_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("atHeader"); // false: when the data are decoded
+        QTest::addColumn<QString>("message");
+        const QByteArray good = fixtures::png(fixtures::pattern(300, 200));
+        QTest::newRow("empty") << QByteArray("") << true << QStringLiteral("Floating point division by zero");
+        QTest::newRow("neither JPEG nor PNG") << QByteArray("GIF89a\x01\x00\x01\x00", 10) << true
+                                              << QStringLiteral("JPEG error #%1").arg(int(JERR_NO_SOI));
+        QTest::newRow("PNG signature alone") << good.left(8) << true
+                                             << QStringLiteral("PNG error: the header cannot be read");
+        QTest::newRow("PNG of 100000 x 100000") << fixtures::pngDeclaring(good, 100000, 100000) << true
+                                                << QStringLiteral("PNG error: the picture is too large "
+                                                                  "(100000 x 100000 pixels; at most 64 megapixels)");
+        QTest::newRow("PNG cut in its data") << good.left(good.size() / 2) << false
+                                             << QStringLiteral("PNG error: the picture data cannot be read (");
+    }
+    void pictureFileErrors()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, atHeader);
+        QFETCH(QString, message);
+        const QString path = put(QStringLiteral("bad.png"), bytes);
+        std::unique_ptr<picture::PictureFile> file;
+        const QString opening = failureOf([&] { file = std::make_unique<picture::PictureFile>(path); });
+        if (atHeader) {
+            QCOMPARE(opening, message);
+            return;
+        }
+        QCOMPARE(opening, QString());
+        const QString decoding = failureOf([&] { file->decodeReduced(TargetSize(300, 200)); });
+        QVERIFY2(decoding.startsWith(message), qPrintable(decoding));
     }
 
     // A header that claims 65000 x 65000 pixels with almost no data behind
