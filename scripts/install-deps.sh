@@ -8,8 +8,9 @@ packages=(
   build-essential cmake pkg-config qt6-base-dev libjpeg62-turbo-dev libexif-dev p7zip-full
   # Tahoma, the window's font; Qt's own dialogs in Russian
   fonts-wine qt6-translations-l10n
-  # tests: oracles, headless display, screenshots, a real browser
-  libjpeg-turbo-progs libimage-exiftool-perl unzip libxml2-utils xvfb xauth imagemagick chromium
+  # tests and benchmarks: oracles, EXIF writing, peak memory, headless display,
+  # screenshots, a real browser
+  libjpeg-turbo-progs libimage-exiftool-perl unzip time libxml2-utils xvfb xauth imagemagick chromium
   fonts-dejavu-core
   # sanitizer build and fuzzing
   clang libclang-rt-14-dev valgrind

@@ -60,14 +60,14 @@ constexpr long kDecoderMemoryLimit = 1024L * 1024 * 1024;
 
 // A picture with many scans is read scan after scan over all its blocks
 // before the first row comes out, so a small file of empty scans can keep the
-// decoder busy for minutes. Real photos have about ten scans and read their
-// blocks five or six times over. Past 500 scans, or past 20 times the
-// picture's blocks (a small picture may have a few million block reads,
-// which take milliseconds), the file is refused with libjpeg's error for an
+// decoder busy for minutes. Real photos have about ten scans that read their
+// blocks five to seven times over. Past 500 scans, or past 12 times the
+// picture's blocks (a small picture may always have a million block reads, a
+// matter of milliseconds), the file is refused with libjpeg's error for an
 // impossible progression.
 constexpr int kScanLimit = 500;
-constexpr int kBlockPassLimit = 20;
-constexpr qint64 kBlockReadsAlwaysAllowed = 4 * 1024 * 1024;
+constexpr int kBlockPassLimit = 12;
+constexpr qint64 kBlockReadsAlwaysAllowed = 1024 * 1024;
 
 // ---- Source: the file, read in pieces ----
 
@@ -156,7 +156,7 @@ void watchScans(j_common_ptr common)
         return;
     guard->lastScan = codec->input_scan_number;
     guard->blocksRead += blocksInScan(codec);
-    if (guard->lastScan > kScanLimit || 
+    if (guard->lastScan > kScanLimit ||
         guard->blocksRead > std::max(kBlockReadsAlwaysAllowed, kBlockPassLimit * blocksInPicture(codec))) {
         codec->err->msg_code = JERR_BAD_PROGRESSION;
         (*codec->err->error_exit)(common);
