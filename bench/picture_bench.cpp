@@ -24,7 +24,6 @@
 #include <cstring>
 #include <spawn.h>
 #include <string>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <vector>
 
