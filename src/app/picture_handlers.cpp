@@ -1,10 +1,10 @@
 // The work picture on the passport window: load, remove, export.
 
-#include "gui/appearance.h"
+#include "app/pasport.h"
 #include "core/files.h"
+#include "gui/appearance.h"
 #include "gui/guard.h"
 #include "gui/modal.h"
-#include "app/pasport.h"
 #include "picture/jpeg_codec.h"
 #include "picture/picture_file.h"
 #include "picture/picture_size.h"

@@ -22,8 +22,8 @@ int exifOrientation(const unsigned char *segment, size_t size)
 
     int orientation = 1;
     ExifEntry *entry = exif_content_get_entry(data->ifd[EXIF_IFD_0], EXIF_TAG_ORIENTATION);
-    if (entry != nullptr && entry->format == EXIF_FORMAT_SHORT && entry->components >= 1 && entry->data != nullptr &&
-        entry->size >= 2) {
+    if (entry != nullptr && entry->format == EXIF_FORMAT_SHORT && entry->components >= 1 && entry->data != nullptr
+        && entry->size >= 2) {
         const int value = exif_get_short(entry->data, exif_data_get_byte_order(data));
         if (value >= 1 && value <= 8)
             orientation = value;

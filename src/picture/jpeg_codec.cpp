@@ -13,8 +13,8 @@
 #include <cstring>
 #include <vector>
 
-#include <jpeglib.h>
 #include <jerror.h>
+#include <jpeglib.h>
 
 namespace picture {
 namespace {
@@ -28,10 +28,7 @@ struct ErrorManager {
     std::jmp_buf jump;
 };
 
-void onFatalError(j_common_ptr codec)
-{
-    std::longjmp(reinterpret_cast<ErrorManager *>(codec->err)->jump, 1);
-}
+void onFatalError(j_common_ptr codec) { std::longjmp(reinterpret_cast<ErrorManager *>(codec->err)->jump, 1); }
 
 // Warnings (damaged but decodable data, a file cut short) are ignored, and
 // nothing is ever printed.
@@ -156,8 +153,8 @@ void watchScans(j_common_ptr common)
         return;
     guard->lastScan = codec->input_scan_number;
     guard->blocksRead += blocksInScan(codec);
-    if (guard->lastScan > kScanLimit ||
-        guard->blocksRead > std::max(kBlockReadsAlwaysAllowed, kBlockPassLimit * blocksInPicture(codec))) {
+    if (guard->lastScan > kScanLimit
+        || guard->blocksRead > std::max(kBlockReadsAlwaysAllowed, kBlockPassLimit * blocksInPicture(codec))) {
         codec->err->msg_code = JERR_BAD_PROGRESSION;
         (*codec->err->error_exit)(common);
     }
@@ -171,8 +168,8 @@ struct LineMap;
 
 // Everything the decoding loop needs, as plain values.
 struct DecodePlan {
-    uchar *target = nullptr;     // RGB32 rows of the reduced picture
-    qsizetype targetStride = 0;  // in pixels
+    uchar *target = nullptr;    // RGB32 rows of the reduced picture
+    qsizetype targetStride = 0; // in pixels
     int targetWidth = 0;
     int targetHeight = 0;
     Colour colour = Colour::Rgb;
@@ -405,8 +402,8 @@ void JpegReader::start()
 
     // The first EXIF segment gives the orientation.
     for (jpeg_saved_marker_ptr marker = d->codec.marker_list; marker != nullptr; marker = marker->next) {
-        if (marker->marker == JPEG_APP0 + 1 && marker->data_length >= 6 &&
-            std::memcmp(marker->data, "Exif\0\0", 6) == 0) {
+        if (marker->marker == JPEG_APP0 + 1 && marker->data_length >= 6
+            && std::memcmp(marker->data, "Exif\0\0", 6) == 0) {
             d->orientation = exifOrientation(marker->data, marker->data_length);
             break;
         }
@@ -415,10 +412,7 @@ void JpegReader::start()
 
 JpegReader::~JpegReader() = default;
 
-QSize JpegReader::storedSize() const
-{
-    return QSize(int(d->codec.image_width), int(d->codec.image_height));
-}
+QSize JpegReader::storedSize() const { return QSize(int(d->codec.image_width), int(d->codec.image_height)); }
 
 QSize JpegReader::size() const
 {
@@ -426,15 +420,9 @@ QSize JpegReader::size() const
     return d->orientation >= 5 ? stored.transposed() : stored;
 }
 
-int JpegReader::orientation() const
-{
-    return d->orientation;
-}
+int JpegReader::orientation() const { return d->orientation; }
 
-int JpegReader::rowsDecoded() const
-{
-    return d->rowsDecoded;
-}
+int JpegReader::rowsDecoded() const { return d->rowsDecoded; }
 
 QImage JpegReader::decodeReduced(QSize target)
 {

@@ -26,10 +26,7 @@ PictureFile::PictureFile(const QString &path)
 
 PictureFile::~PictureFile() = default;
 
-QSize PictureFile::size() const
-{
-    return png ? png->size() : jpeg->size();
-}
+QSize PictureFile::size() const { return png ? png->size() : jpeg->size(); }
 
 QImage PictureFile::decodeReduced(QSize target)
 {

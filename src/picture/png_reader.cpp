@@ -10,10 +10,7 @@
 
 namespace picture {
 
-bool isPngSignature(const QByteArray &start)
-{
-    return start.startsWith(QByteArray("\x89PNG\r\n\x1A\n", 8));
-}
+bool isPngSignature(const QByteArray &start) { return start.startsWith(QByteArray("\x89PNG\r\n\x1A\n", 8)); }
 
 struct PngReader::State {
     QFile file;
@@ -44,10 +41,7 @@ PngReader::PngReader(const QString &path) : d(std::make_unique<State>())
 
 PngReader::~PngReader() = default;
 
-QSize PngReader::size() const
-{
-    return d->size;
-}
+QSize PngReader::size() const { return d->size; }
 
 QImage PngReader::decodeReduced(QSize target)
 {

@@ -179,14 +179,22 @@ QImage upright(const QImage &stored, int orientation)
 {
     const QTransform quarter = QTransform().rotate(90);
     switch (orientation) {
-    case 2: return stored.mirrored(true, false);
-    case 3: return stored.mirrored(true, true);
-    case 4: return stored.mirrored(false, true);
-    case 5: return stored.transformed(quarter).mirrored(true, false);
-    case 6: return stored.transformed(quarter);
-    case 7: return stored.transformed(quarter).mirrored(false, true);
-    case 8: return stored.transformed(QTransform().rotate(270));
-    default: return stored;
+    case 2:
+        return stored.mirrored(true, false);
+    case 3:
+        return stored.mirrored(true, true);
+    case 4:
+        return stored.mirrored(false, true);
+    case 5:
+        return stored.transformed(quarter).mirrored(true, false);
+    case 6:
+        return stored.transformed(quarter);
+    case 7:
+        return stored.transformed(quarter).mirrored(false, true);
+    case 8:
+        return stored.transformed(QTransform().rotate(270));
+    default:
+        return stored;
     }
 }
 
@@ -197,15 +205,13 @@ QImage sample(const QImage &full, QSize target)
     QImage out(target, QImage::Format_RGB32);
     for (int y = 0; y < target.height(); ++y)
         for (int x = 0; x < target.width(); ++x)
-            out.setPixel(x, y, full.pixel(int(qint64(x) * full.width() / target.width()),
-                                          int(qint64(y) * full.height() / target.height())));
+            out.setPixel(x, y,
+                         full.pixel(int(qint64(x) * full.width() / target.width()),
+                                    int(qint64(y) * full.height() / target.height())));
     return out;
 }
 
-QByteArray exportOf(const QImage &shown)
-{
-    return cjpeg(shown, {"-quality", "90", "-baseline", "-dct", "float"});
-}
+QByteArray exportOf(const QImage &shown) { return cjpeg(shown, {"-quality", "90", "-baseline", "-dct", "float"}); }
 
 QByteArray exifTagged(const QByteArray &jpeg)
 {
@@ -214,8 +220,8 @@ QByteArray exifTagged(const QByteArray &jpeg)
     if (!writeFile(path, jpeg))
         return {};
     bool ok = false;
-    run(QStringLiteral("exiftool"),
-        {"-q", "-overwrite_original", "-n", "-Orientation=1", "-ExifByteOrder=MM", path}, {}, &ok);
+    run(QStringLiteral("exiftool"), {"-q", "-overwrite_original", "-n", "-Orientation=1", "-ExifByteOrder=MM", path},
+        {}, &ok);
     QFile file(path);
     if (!ok || !file.open(QIODevice::ReadOnly))
         return {};

@@ -11,9 +11,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <jpeglib.h>
 #include <jerror.h>
-
+#include <jpeglib.h>
 
 class TestPictureCodec : public QObject {
     Q_OBJECT
@@ -177,7 +176,10 @@ private slots:
         QTest::newRow("IFD out of reach") << lost;
         // An APP1 segment that says EXIF but holds nothing readable.
         QByteArray junk = plain;
-        junk.insert(2, QByteArray("\xFF\xE1\x00\x10" "Exif\0\0" "garbage!", 18));
+        junk.insert(2, QByteArray("\xFF\xE1\x00\x10"
+                                  "Exif\0\0"
+                                  "garbage!",
+                                  18));
         QTest::newRow("EXIF segment of junk") << junk;
     }
     void orientationUnreadable()
@@ -284,8 +286,8 @@ private slots:
     {
         QTest::addColumn<QByteArray>("jpeg");
         QTest::addColumn<bool>("refused");
-        QTest::newRow("scan bomb: 12000x12000, 3000 empty scans") << fixtures::hollowProgressive(12000, 12000, 3000)
-                                                                  << true;
+        QTest::newRow("scan bomb: 12000x12000, 3000 empty scans")
+            << fixtures::hollowProgressive(12000, 12000, 3000) << true;
         QTest::newRow("600 scans on a small picture") << fixtures::hollowProgressive(64, 64, 590) << true;
         QTest::newRow("490 scans on a small picture") << fixtures::hollowProgressive(64, 64, 480) << false;
         QTest::newRow("40 empty scans over 4000x3000") << fixtures::hollowProgressive(4000, 3000, 40) << true;
@@ -351,13 +353,13 @@ private slots:
         QTest::newRow("empty") << QByteArray("") << true << QStringLiteral("Floating point division by zero");
         QTest::newRow("neither JPEG nor PNG") << QByteArray("GIF89a\x01\x00\x01\x00", 10) << true
                                               << QStringLiteral("JPEG error #%1").arg(int(JERR_NO_SOI));
-        QTest::newRow("PNG signature alone") << good.left(8) << true
-                                             << QStringLiteral("PNG error: the header cannot be read");
+        QTest::newRow("PNG signature alone")
+            << good.left(8) << true << QStringLiteral("PNG error: the header cannot be read");
         QTest::newRow("PNG of 100000 x 100000") << fixtures::pngDeclaring(good, 100000, 100000) << true
                                                 << QStringLiteral("PNG error: the picture is too large "
                                                                   "(100000 x 100000 pixels; at most 64 megapixels)");
-        QTest::newRow("PNG cut in its data") << good.left(good.size() / 2) << false
-                                             << QStringLiteral("PNG error: the picture data cannot be read (");
+        QTest::newRow("PNG cut in its data")
+            << good.left(good.size() / 2) << false << QStringLiteral("PNG error: the picture data cannot be read (");
     }
     void pictureFileErrors()
     {
@@ -419,8 +421,8 @@ private slots:
                                      << qRgb(0, 0, 255);
         QTest::newRow("YCCK, Adobe") << fixtures::cmykRedBlue(400, 200, Cmyk::AdobeYcck) << qRgb(255, 0, 0)
                                      << qRgb(0, 0, 255);
-        QTest::newRow("CMYK, no Adobe marker") << fixtures::cmykRedBlue(400, 200, Cmyk::Plain) << qRgb(255, 0, 0)
-                                               << qRgb(0, 0, 255);
+        QTest::newRow("CMYK, no Adobe marker")
+            << fixtures::cmykRedBlue(400, 200, Cmyk::Plain) << qRgb(255, 0, 0) << qRgb(0, 0, 255);
         QImage grey(400, 200, QImage::Format_RGB32);
         grey.fill(qRgb(60, 60, 60));
         QTest::newRow("greyscale") << fixtures::cjpeg(grey, {"-grayscale"}) << qRgb(60, 60, 60) << qRgb(60, 60, 60);
@@ -447,8 +449,8 @@ private slots:
         QTest::newRow("empty") << QByteArray() << QStringLiteral("Floating point division by zero");
         QTest::newRow("text") << QByteArray("hello\n") << QStringLiteral("JPEG error #%1").arg(int(JERR_NO_SOI));
         QTest::newRow("one byte") << QByteArray("\xFF", 1) << QStringLiteral("JPEG error #%1").arg(int(JERR_NO_SOI));
-        QTest::newRow("start marker only") << QByteArray("\xFF\xD8", 2)
-                                           << QStringLiteral("JPEG error #%1").arg(int(JERR_NO_IMAGE));
+        QTest::newRow("start marker only")
+            << QByteArray("\xFF\xD8", 2) << QStringLiteral("JPEG error #%1").arg(int(JERR_NO_IMAGE));
     }
     void readErrors()
     {

@@ -1,6 +1,6 @@
+#include "app/image_box.h"
 #include "core/failure.h"
 #include "gui/guard.h"
-#include "app/image_box.h"
 #include "picture/picture_size.h"
 #include "picture_fixtures.h"
 #include "tirlada_test.h"
@@ -8,17 +8,17 @@
 #include <QApplication>
 #include <QFile>
 #include <QFileDialog>
-#include <QFileSystemModel>
-#include <QListView>
 #include <QFileInfo>
+#include <QFileSystemModel>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QListView>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
 
-#include <jpeglib.h>
 #include <jerror.h>
+#include <jpeglib.h>
 
 namespace {
 
@@ -166,8 +166,8 @@ private slots:
         QCOMPARE(bitmap(), fixtures::fullDecodeThenSample(jpeg, shown));
         if (options.contains(QStringLiteral("-grayscale")))
             for (int x = 0; x < shown.width(); x += 17)
-                QVERIFY(qGray(bitmap().pixel(x, 7)) == qRed(bitmap().pixel(x, 7)) &&
-                        qRed(bitmap().pixel(x, 7)) == qBlue(bitmap().pixel(x, 7)));
+                QVERIFY(qGray(bitmap().pixel(x, 7)) == qRed(bitmap().pixel(x, 7))
+                        && qRed(bitmap().pixel(x, 7)) == qBlue(bitmap().pixel(x, 7)));
     }
 
     // A phone photo stored sideways is shown upright, in a box of the
@@ -263,33 +263,31 @@ private slots:
             << QStringLiteral("PNG error: the picture data cannot be read (Unable to read image data)") << After::Half
             << shown;
         QTest::newRow("cut after 1 byte") << good.left(1) << jpegError(JERR_NO_SOI) << After::Unchanged << none;
-        QTest::newRow("cut after the start marker") << good.left(2) << jpegError(JERR_NO_IMAGE)
-                                                    << After::Unchanged << none;
-        QTest::newRow("cut in the tables") << good.left(100) << jpegError(JERR_NO_IMAGE) << After::Unchanged
-                                           << none;
+        QTest::newRow("cut after the start marker")
+            << good.left(2) << jpegError(JERR_NO_IMAGE) << After::Unchanged << none;
+        QTest::newRow("cut in the tables") << good.left(100) << jpegError(JERR_NO_IMAGE) << After::Unchanged << none;
         // A sound header with the data cut short: shown as far as decoded.
         QTest::newRow("cut before the data") << good.left(data) << QString() << After::Loaded << shown;
-        QTest::newRow("cut in the data") << good.left(data + (good.size() - data) / 3) << QString()
-                                         << After::Loaded << shown;
-        QTest::newRow("cut before the end marker") << good.left(good.size() - 2) << QString() << After::Loaded
-                                                   << shown;
-        QTest::newRow("progressive cut in the data") << progressive.left(progressive.size() / 2) << QString()
-                                                     << After::Loaded << shown;
+        QTest::newRow("cut in the data") << good.left(data + (good.size() - data) / 3) << QString() << After::Loaded
+                                         << shown;
+        QTest::newRow("cut before the end marker") << good.left(good.size() - 2) << QString() << After::Loaded << shown;
+        QTest::newRow("progressive cut in the data")
+            << progressive.left(progressive.size() / 2) << QString() << After::Loaded << shown;
         // A sound header, then a codec error: the half-state. libjpeg's
         // full decode ends in that error, even where it comes after the
         // picture data.
         QTest::newRow("unknown marker inside the data")
-            << withByte(withByte(good, data + (good.size() - data) / 2, char(0xFF)), data + (good.size() - data) / 2 + 1,
-                        char(0x05))
+            << withByte(withByte(good, data + (good.size() - data) / 2, char(0xFF)),
+                        data + (good.size() - data) / 2 + 1, char(0x05))
             << jpegError(JERR_UNKNOWN_MARKER) << After::Half << shown;
-        QTest::newRow("scan bomb") << fixtures::hollowProgressive(12000, 12000, 3000)
-                                   << jpegError(JERR_BAD_PROGRESSION) << After::Half << QSize(300, 300);
+        QTest::newRow("scan bomb") << fixtures::hollowProgressive(12000, 12000, 3000) << jpegError(JERR_BAD_PROGRESSION)
+                                   << After::Half << QSize(300, 300);
         QTest::newRow("bad marker after the data")
             << withByte(good, good.size() - 1, char(0x05)) << jpegError(JERR_UNKNOWN_MARKER) << After::Half << shown;
-        QTest::newRow("bad marker between scans") << badSecondScan(progressive) << jpegError(JERR_BAD_PROGRESSION)
-                                                  << After::Half << shown;
-        QTest::newRow("enormous progressive") << enormousProgressive() << jpegError(JERR_NO_BACKING_STORE)
-                                              << After::Half << QSize(300, 300);
+        QTest::newRow("bad marker between scans")
+            << badSecondScan(progressive) << jpegError(JERR_BAD_PROGRESSION) << After::Half << shown;
+        QTest::newRow("enormous progressive")
+            << enormousProgressive() << jpegError(JERR_NO_BACKING_STORE) << After::Half << QSize(300, 300);
     }
     void badFiles()
     {
