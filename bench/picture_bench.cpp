@@ -5,6 +5,8 @@
 //   picture_bench ppm WIDTH HEIGHT      a photo-like PPM on standard output
 //   picture_bench time FILE DJPEG RUNS  best times of ours and of djpeg (ms),
 //                                       and their ratio
+//   picture_bench png W H BITS FILE     a uniform translucent PNG, 8 or 16 bits
+//                                       a channel, compressed hard
 //   picture_bench refuse FILE           time (ms) until the load is refused,
 //                                       and the message
 //   picture_bench load FILE             one load (for memory)
@@ -14,7 +16,10 @@
 #include "picture/picture_file.h"
 #include "picture/picture_size.h"
 
+#include <QColor>
 #include <QFile>
+#include <QImage>
+#include <QImageWriter>
 #include <QString>
 
 #include <chrono>
@@ -94,6 +99,15 @@ int timeBoth(const char *file, const char *djpeg, int runs)
     return 0;
 }
 
+int writePng(int width, int height, int bits, const char *file)
+{
+    QImage image(width, height, bits == 16 ? QImage::Format_RGBA64 : QImage::Format_ARGB32);
+    image.fill(QColor(255, 0, 0, 128));
+    QImageWriter writer(QString::fromLocal8Bit(file), "png");
+    writer.setQuality(0); // the strongest compression
+    return writer.write(image) ? 0 : 1;
+}
+
 int timeRefusal(const char *file)
 {
     const auto start = Clock::now();
@@ -115,6 +129,8 @@ int main(int argc, char **argv)
         return writePpm(std::atoi(argv[2]), std::atoi(argv[3]));
     if (argc == 5 && std::strcmp(argv[1], "time") == 0)
         return timeBoth(argv[2], argv[3], std::atoi(argv[4]));
+    if (argc == 6 && std::strcmp(argv[1], "png") == 0)
+        return writePng(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]), argv[5]);
     if (argc == 3 && std::strcmp(argv[1], "refuse") == 0)
         return timeRefusal(argv[2]);
     if (argc == 3 && std::strcmp(argv[1], "load") == 0) {
@@ -123,6 +139,8 @@ int main(int argc, char **argv)
     }
     if (argc == 3 && std::strcmp(argv[1], "idle") == 0)
         return QString::fromLocal8Bit(argv[2]).isEmpty() ? 1 : 0;
-    std::fprintf(stderr, "usage: picture_bench ppm W H | time FILE DJPEG RUNS | refuse FILE | load FILE | idle FILE\n");
+    std::fprintf(
+        stderr,
+        "usage: picture_bench ppm W H | time FILE DJPEG RUNS | png W H BITS FILE | refuse FILE | load FILE | idle FILE\n");
     return 2;
 }

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Loading and reducing JPEG files against djpeg's full decode of the same
 # files: baseline photos of four sizes, phone photos turned by their EXIF
-# orientation, a 200-megapixel progressive photo, and hostile small files.
+# orientation, a 200-megapixel progressive photo, and hostile small files
+# (JPEG and PNG).
 # Prints the figures; asserts nothing.
 #   targets: time within 1.15 x djpeg and extra memory under 8 MB for
 #            baseline files, whatever the orientation; the 200-megapixel
@@ -96,3 +97,9 @@ cjpeg -outfile "$work/base.jpg" "$work/small.jpg" 2>/dev/null || "$bench" ppm 64
 sof0=$(LC_ALL=C grep -obUaP '\xff\xc0' "$work/base.jpg" | head -1 | cut -d: -f1)
 printf '\xfd\xe8\xfd\xe8' | dd of="$work/base.jpg" bs=1 seek=$((sof0 + 5)) conv=notrunc status=none
 hostile "65000x65000 baseline, no data" "$work/base.jpg"
+"$bench" png 8192 8192 8 "$work/big.png"
+hostile "PNG 8192x8192 (the limit at 8 bits)" "$work/big.png"
+"$bench" png 5792 5792 16 "$work/big.png"
+hostile "PNG 5792x5792 (the limit at 16 bits)" "$work/big.png"
+"$bench" png 8193 8192 8 "$work/big.png"
+hostile "PNG 8193x8192 (over the limit)" "$work/big.png"

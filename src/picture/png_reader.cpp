@@ -8,6 +8,8 @@
 #include <QImageReader>
 #include <QPainter>
 
+#include <algorithm>
+
 namespace picture {
 
 bool isPngSignature(const QByteArray &start) { return start.startsWith(QByteArray("\x89PNG\r\n\x1A\n", 8)); }
@@ -30,13 +32,17 @@ PngReader::PngReader(const QString &path) : d(std::make_unique<State>())
     d->size = d->reader.size();
     if (!d->size.isValid() || d->size.isEmpty())
         throw Failure(QStringLiteral("PNG error: the header cannot be read"));
-    if (qint64(d->size.width()) * d->size.height() > kMaxPixels)
+    // Qt decodes into 4 bytes a pixel, or 8 at 16 bits a channel.
+    const QImage::Format format = d->reader.imageFormat();
+    const int bytesPerPixel =
+        format == QImage::Format_Invalid ? 4 : std::max(4, QImage::toPixelFormat(format).bitsPerPixel() / 8);
+    const qint64 maxPixels = kMaxBytes / bytesPerPixel;
+    if (qint64(d->size.width()) * d->size.height() > maxPixels)
         throw Failure(QStringLiteral("PNG error: the picture is too large (%1 x %2 pixels; at most %3 megapixels)")
                           .arg(d->size.width())
                           .arg(d->size.height())
-                          .arg(kMaxPixels / (1024 * 1024)));
-    // Room for the largest picture at 16 bits a channel.
-    d->reader.setAllocationLimit(int(kMaxPixels * 8 / (1024 * 1024)));
+                          .arg(maxPixels / (1024 * 1024)));
+    d->reader.setAllocationLimit(int(kMaxBytes / (1024 * 1024)) + 1);
 }
 
 PngReader::~PngReader() = default;

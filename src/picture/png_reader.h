@@ -15,6 +15,7 @@ namespace picture {
 //   "Cannot open file \"%s\". %s"                 the file cannot be opened
 //   "PNG error: the header cannot be read"
 //   "PNG error: the picture is too large (%d x %d pixels; at most %d megapixels)"
+//                                       the limit for the picture's bits a channel
 //   "PNG error: the picture data cannot be read (%s)"   with Qt's reason
 class PngReader {
 public:
@@ -30,10 +31,11 @@ public:
     // transparent parts over white. Call once.
     QImage decodeReduced(QSize target);
 
-    // The largest picture that is decoded: 64 megapixels, a screenshot of an
-    // 8K screen twice over. The whole picture is held in memory while it is
-    // reduced, and a small file can declare a huge one.
-    static constexpr qint64 kMaxPixels = 8192LL * 8192;
+    // The most memory the decoded picture may take: 64 megapixels at 8 bits
+    // a channel (a screenshot of an 8K screen twice over), 32 at 16 bits. The
+    // whole picture is held in memory while it is reduced, and a small file
+    // can declare a huge one.
+    static constexpr qint64 kMaxBytes = 256LL * 1024 * 1024;
 
 private:
     struct State;

@@ -358,6 +358,11 @@ private slots:
         QTest::newRow("PNG of 100000 x 100000") << fixtures::pngDeclaring(good, 100000, 100000) << true
                                                 << QStringLiteral("PNG error: the picture is too large "
                                                                   "(100000 x 100000 pixels; at most 64 megapixels)");
+        const QByteArray deep =
+            fixtures::png(fixtures::translucentPattern(60, 40).convertToFormat(QImage::Format_RGBA64));
+        QTest::newRow("PNG of 6000 x 6000 at 16 bits a channel")
+            << fixtures::pngDeclaring(deep, 6000, 6000) << true
+            << QStringLiteral("PNG error: the picture is too large (6000 x 6000 pixels; at most 32 megapixels)");
         QTest::newRow("PNG cut in its data")
             << good.left(good.size() / 2) << false << QStringLiteral("PNG error: the picture data cannot be read (");
     }
