@@ -52,15 +52,13 @@ int main(int argc, char **argv)
     }
     tabs->setCurrentIndex(0);
 
-    // The description's count: within the limit, and past it with the note.
+    // The description's count past the limit, with its note. (The sheet's
+    // own picture shows the count within it.)
     {
         auto *title = window.findChild<QLineEdit *>(QStringLiteral("title"));
         auto *description = window.findChild<QPlainTextEdit *>(QStringLiteral("description"));
         title->setText(QStringLiteral("Сборник стихотворений «Весна»"));
         const QString sentence = QStringLiteral("Сборник стихов о весне, написанных учениками 7-го класса. ");
-        description->setPlainText(sentence.repeated(3));
-        QApplication::processEvents();
-        window.grab().save(out.filePath(QStringLiteral("sheet1-description-count.png")));
         description->setPlainText(sentence.repeated(10));
         QApplication::processEvents();
         window.grab().save(out.filePath(QStringLiteral("sheet1-description-over-500.png")));
