@@ -2,8 +2,8 @@
 // buttons, a visible focus on the help memos, names for every control, texts
 // of any length.
 
-#include "app/pasport.h"
 #include "gui/keyboard.h"
+#include "app/pasport.h"
 #include "ui_pasport.h"
 
 #include <QAbstractItemView>
@@ -37,18 +37,35 @@ QList<QWidget *> TPasport::tabChain() const
     return {
         ui->SectionsTabs->tabBar(),
         // "Информация о работе"
-        ui->title, ui->description, ui->tech_request, ui->manual,
-        ui->public_post_index, ui->public_post_address, ui->public_phone, ui->public_email,
+        ui->title,
+        ui->description,
+        ui->tech_request,
+        ui->manual,
+        ui->public_post_index,
+        ui->public_post_address,
+        ui->public_phone,
+        ui->public_email,
         ui->Button3,
         ui->HelpMemo,
         // "Картинка"
-        ui->AddImg, ui->DelImg, ui->WorkImgSign,
+        ui->AddImg,
+        ui->DelImg,
+        ui->WorkImgSign,
         ui->Memo5,
         // "Авторы и руководители"
-        ui->AuthorsListBox, ui->AuthorAdd, ui->AuthorDelete,
-        ui->AuthorsLastname, ui->AuthorsName, ui->AuthorsPatronymic,
-        ui->TeachersListBox, ui->TeacherAdd, ui->TeacherDelete,
-        ui->TeachersLastname, ui->TeachersName, ui->TeachersPatronymic, ui->LeaderID,
+        ui->AuthorsListBox,
+        ui->AuthorAdd,
+        ui->AuthorDelete,
+        ui->AuthorsLastname,
+        ui->AuthorsName,
+        ui->AuthorsPatronymic,
+        ui->TeachersListBox,
+        ui->TeacherAdd,
+        ui->TeacherDelete,
+        ui->TeachersLastname,
+        ui->TeachersName,
+        ui->TeachersPatronymic,
+        ui->LeaderID,
         ui->Memo1,
         // "Комментарии"
         ui->Notes,

@@ -67,8 +67,6 @@ void TPasport::showFirstMissing(const PassportSnapshot &passport)
     for (int i = 0; i < ui->SectionsTabs->count(); ++i)
         if (ui->SectionsTabs->widget(i)->isAncestorOf(target))
             ui->SectionsTabs->setCurrentIndex(i);
-    // A disabled add button (a full list cannot lack participants) or a
-    // disabled control takes no focus; the sheet is shown all the same.
     target->setFocus(Qt::OtherFocusReason);
 }
 

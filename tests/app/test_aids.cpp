@@ -88,22 +88,25 @@ private slots:
     // with the focus on it; the box itself is as it always was.
     void jumpToTheFirstMissingItem_data()
     {
-        QTest::addColumn<int>("filled");    // how many of the steps below are done
+        QTest::addColumn<int>("filled"); // how many of the steps below are done
         QTest::addColumn<QString>("sheet");
         QTest::addColumn<QString>("focus");
         QTest::addColumn<int>("selected"); // the participant selected, -1 for none
         QTest::addColumn<QString>("firstLine");
-        QTest::newRow("title") << 0 << "WorksTSh" << "title" << -1 << " - Название работы\n";
-        QTest::newRow("description") << 1 << "WorksTSh" << "description" << -1 << " - Описание работы\n";
-        QTest::newRow("sections") << 2 << "WorksTSh" << "Button3" << -1 << " - Не задан ни один раздел\n";
-        QTest::newRow("no author") << 3 << "Authors_n_teacheersTSh" << "AuthorAdd" << -1
-                                   << " - Не указан ни один автор\n";
-        QTest::newRow("second author's name") << 4 << "Authors_n_teacheersTSh" << "AuthorsName" << 1
-                                              << " - Имена у всех авторов\n";
-        QTest::newRow("no supervisor") << 5 << "Authors_n_teacheersTSh" << "TeacherAdd" << -1
-                                       << " - Не указан ни один руководитель\n";
-        QTest::newRow("supervisor's patronymic") << 6 << "Authors_n_teacheersTSh" << "TeachersPatronymic" << 0
-                                                 << " - Отчества у всех руководителей\n";
+        QTest::newRow("title") << 0 << "WorksTSh"
+                               << "title" << -1 << " - Название работы\n";
+        QTest::newRow("description") << 1 << "WorksTSh"
+                                     << "description" << -1 << " - Описание работы\n";
+        QTest::newRow("sections") << 2 << "WorksTSh"
+                                  << "Button3" << -1 << " - Не задан ни один раздел\n";
+        QTest::newRow("no author") << 3 << "Authors_n_teacheersTSh"
+                                   << "AuthorAdd" << -1 << " - Не указан ни один автор\n";
+        QTest::newRow("second author's name") << 4 << "Authors_n_teacheersTSh"
+                                              << "AuthorsName" << 1 << " - Имена у всех авторов\n";
+        QTest::newRow("no supervisor") << 5 << "Authors_n_teacheersTSh"
+                                       << "TeacherAdd" << -1 << " - Не указан ни один руководитель\n";
+        QTest::newRow("supervisor's patronymic") << 6 << "Authors_n_teacheersTSh"
+                                                 << "TeachersPatronymic" << 0 << " - Отчества у всех руководителей\n";
     }
     void jumpToTheFirstMissingItem()
     {

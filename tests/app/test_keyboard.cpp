@@ -1,9 +1,9 @@
 // The window and its dialogs for keyboard and screen-reader users, through
 // the real widgets and real key events.
 
+#include "fixtures.h"
 #include "participants/form1.h"
 #include "sections/subjects.h"
-#include "fixtures.h"
 #include "tirlada_test.h"
 
 #include <QAbstractItemView>
@@ -96,24 +96,47 @@ private slots:
         QTest::addColumn<QStringList>("chain");
         const QStringList bottom{"Preview", "SaveButton"};
         QTest::newRow("work") << 0 << QStringList()
-                              << QStringList{"tab bar", "title", "description", "tech_request", "manual",
-                                             "public_post_index", "public_post_address", "public_phone",
-                                             "public_email", "Button3", "HelpMemo"} + bottom;
-        QTest::newRow("picture, none loaded") << 1 << QStringList()
-                                              << QStringList{"tab bar", "AddImg", "Memo5"} + bottom;
+                              << QStringList{"tab bar",
+                                             "title",
+                                             "description",
+                                             "tech_request",
+                                             "manual",
+                                             "public_post_index",
+                                             "public_post_address",
+                                             "public_phone",
+                                             "public_email",
+                                             "Button3",
+                                             "HelpMemo"}
+                                     + bottom;
+        QTest::newRow("picture, none loaded")
+            << 1 << QStringList() << QStringList{"tab bar", "AddImg", "Memo5"} + bottom;
         QTest::newRow("picture, every control enabled")
             << 1 << QStringList{"DelImg", "WorkImgSign"}
             << QStringList{"tab bar", "AddImg", "DelImg", "WorkImgSign", "Memo5"} + bottom;
         QTest::newRow("participants at start")
             << 2 << QStringList()
-            << QStringList{"tab bar", "AuthorsListBox", "AuthorAdd", "AuthorsLastname", "AuthorsName",
-                           "AuthorsPatronymic", "TeachersListBox", "TeacherAdd", "TeachersLastname",
-                           "TeachersName", "TeachersPatronymic", "Memo1"} + bottom;
+            << QStringList{"tab bar",          "AuthorsListBox",    "AuthorAdd",          "AuthorsLastname",
+                           "AuthorsName",      "AuthorsPatronymic", "TeachersListBox",    "TeacherAdd",
+                           "TeachersLastname", "TeachersName",      "TeachersPatronymic", "Memo1"}
+                   + bottom;
         QTest::newRow("participants, every control enabled")
             << 2 << QStringList{"AuthorDelete", "TeacherDelete", "LeaderID"}
-            << QStringList{"tab bar", "AuthorsListBox", "AuthorAdd", "AuthorDelete", "AuthorsLastname",
-                           "AuthorsName", "AuthorsPatronymic", "TeachersListBox", "TeacherAdd", "TeacherDelete",
-                           "TeachersLastname", "TeachersName", "TeachersPatronymic", "LeaderID", "Memo1"} + bottom;
+            << QStringList{"tab bar",
+                           "AuthorsListBox",
+                           "AuthorAdd",
+                           "AuthorDelete",
+                           "AuthorsLastname",
+                           "AuthorsName",
+                           "AuthorsPatronymic",
+                           "TeachersListBox",
+                           "TeacherAdd",
+                           "TeacherDelete",
+                           "TeachersLastname",
+                           "TeachersName",
+                           "TeachersPatronymic",
+                           "LeaderID",
+                           "Memo1"}
+                   + bottom;
         QTest::newRow("comments") << 3 << QStringList() << QStringList{"tab bar", "Notes", "Memo2"} + bottom;
     }
     void tabChainOfEachSheet()
@@ -168,7 +191,8 @@ private slots:
             QStringList chain;
             for (int number = 1; number <= 21; ++number)
                 chain << QStringLiteral("CheckBox%1").arg(number);
-            chain << "Button1" << "CheckBox22";
+            chain << "Button1"
+                  << "CheckBox22";
             walk(chain);
             walked = true;
         });
@@ -293,8 +317,9 @@ private slots:
     // List rows are 13 pixels high, in both lists and the invoice drop-down.
     void listRowsAre13PixelsHigh()
     {
-        session->setParticipants({tt::person(tt::checkedId(1), "a", "b", "c"), tt::person(tt::checkedId(2), "", "", "")},
-                                 {tt::person(tt::checkedId(3), "d", "e", "f")});
+        session->setParticipants(
+            {tt::person(tt::checkedId(1), "a", "b", "c"), tt::person(tt::checkedId(2), "", "", "")},
+            {tt::person(tt::checkedId(3), "d", "e", "f")});
         for (const char *name : {"AuthorsListBox", "TeachersListBox"}) {
             auto *list = session->control<QListWidget>(name);
             QCOMPARE(list->visualItemRect(list->item(0)).height(), 13);
