@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QScrollArea>
 #include <QShowEvent>
+#include <QStyle>
 #include <QTextDocument>
 #include <QVBoxLayout>
 
@@ -98,7 +99,7 @@ TPasport::TPasport(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::T
     connectKeyboard();
 
     // Centred on the desktop when first shown, and wholly on it.
-    placeOnScreen(this, kClientSize);
+    placeOnScreen(this, kClientSize, style()->pixelMetric(QStyle::PM_ScrollBarExtent));
 }
 
 void TPasport::showEvent(QShowEvent *event)
@@ -107,7 +108,7 @@ void TPasport::showEvent(QShowEvent *event)
     // Again now that the window has its frame.
     if (!event->spontaneous() && !placedWithFrame) {
         placedWithFrame = true;
-        placeOnScreen(this, kClientSize);
+        placeOnScreen(this, kClientSize, style()->pixelMetric(QStyle::PM_ScrollBarExtent));
     }
 }
 

@@ -147,7 +147,7 @@ QMargins frameMargins(const QWidget *window)
 }
 } // namespace
 
-void placeOnScreen(QWidget *window, QSize designedClient)
+void placeOnScreen(QWidget *window, QSize designedClient, int scrollBarExtent)
 {
     const QScreen *screen = window->screen();
     if (!screen)
@@ -155,7 +155,14 @@ void placeOnScreen(QWidget *window, QSize designedClient)
     const QRect area = screen->availableGeometry();
     const QMargins margins = frameMargins(window);
     const QSize room = area.size().shrunkBy(margins);
-    const QSize client = designedClient.boundedTo(room).expandedTo(QSize(1, 1));
+    QSize client = designedClient.boundedTo(room);
+    // Where one side scrolls, its scroll bar takes room across the other
+    // side: the window is widened (or heightened) by it, as far as it fits.
+    if (client.height() < designedClient.height())
+        client.setWidth(qMin(designedClient.width() + scrollBarExtent, room.width()));
+    if (client.width() < designedClient.width())
+        client.setHeight(qMin(designedClient.height() + scrollBarExtent, room.height()));
+    client = client.expandedTo(QSize(1, 1));
     if (client != window->size())
         window->setFixedSize(client);
     QRect frame(QPoint(), client.grownBy(margins));

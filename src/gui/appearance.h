@@ -34,9 +34,10 @@ void centreOverOwner(QWidget *dialog);
 
 // Places a fixed-size window on its screen: centred in the screen's
 // available area, frame included. Where the designed client size does not
-// fit, the window takes the largest size that does (its content scrolls) and
-// stands at the area's edge.
-void placeOnScreen(QWidget *window, QSize designedClient);
+// fit, the window takes the largest size that does (its content scrolls,
+// and the scroll bars of scrollBarExtent are given room where there is some)
+// and stands at the area's edge.
+void placeOnScreen(QWidget *window, QSize designedClient, int scrollBarExtent = 0);
 
 // The frame that moves a window's frame rectangle wholly into area: a frame
 // larger than the area keeps its top left corner (the title bar) inside.

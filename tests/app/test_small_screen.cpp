@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QTabBar>
 #include <QTabWidget>
 
@@ -44,6 +45,11 @@ private slots:
         // Centred along the width, where it fits.
         if (frame.width() <= area.width())
             QVERIFY(qAbs(frame.center().x() - area.center().x()) <= 1);
+        // Only the height is short: the page scrolls up and down, and the
+        // window is widened for the scroll bar, so nothing scrolls sideways.
+        auto *scroller = session->control<QScrollArea>("PasportScroller");
+        QVERIFY(scroller->verticalScrollBar()->isVisible());
+        QVERIFY(!scroller->horizontalScrollBar()->isVisible());
     }
 
     // The window's page scrolls: a control the focus moves to is brought
