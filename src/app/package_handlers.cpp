@@ -155,12 +155,6 @@ void TPasport::closeEvent(QCloseEvent *event)
     event->accept();
 }
 
-void TPasport::showEvent(QShowEvent *event)
-{
-    closed = false;
-    QWidget::showEvent(event);
-}
-
 // ---- Opening ----
 
 void TPasport::OpenButtonClick()

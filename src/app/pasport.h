@@ -48,6 +48,8 @@ public:
     void tech_requestClick();
     void manualClick();
     void public_post_indexClick();
+    // Shows how many characters of the description are published.
+    void descriptionChange();
 
     // ---- Participants ----
     void AuthorAddClick();
@@ -119,8 +121,16 @@ private:
     void connectSave();
     void connectPreview();
     void connectPackage();
+    void connectKeyboard();
+    // The window's one Tab chain, from the tab bar through every sheet's
+    // controls to the bottom row.
+    QList<QWidget *> tabChain() const;
+    // After the warning about an incomplete passport: the sheet of the first
+    // missing item, with the focus on it.
+    void showFirstMissing(const PassportSnapshot &passport);
 
     std::unique_ptr<Ui::TPasport> ui;
+    bool placedWithFrame = false;
     TSubjects *Subjects = nullptr;
     TForm1 *Form1 = nullptr;
 
