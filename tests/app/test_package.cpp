@@ -18,10 +18,12 @@
 #include <QImageWriter>
 #include <QLabel>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTimer>
 
 namespace {
 
@@ -505,6 +507,42 @@ private slots:
         }
         QCOMPARE(QFile::exists(package), closes && saveChosen);
         QCOMPARE(modal::testing::unusedCount(), 0);
+    }
+
+    // The question as the user sees it: three buttons, and Escape or the
+    // close box keep the window ("Отмена").
+    void questionBoxAnswers_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("Escape") << "escape" << int(modal::Answer::Cancel);
+        QTest::newRow("close box") << "close" << int(modal::Answer::Cancel);
+        QTest::newRow("Да") << "yes" << int(modal::Answer::Yes);
+        QTest::newRow("Нет") << "no" << int(modal::Answer::No);
+    }
+    void questionBoxAnswers()
+    {
+        QFETCH(QString, action);
+        QFETCH(int, expected);
+        modal::testing::uninstall();
+        int buttons = 0;
+        QTimer::singleShot(0, this, [&] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            buttons = int(box->buttons().size());
+            if (action == QLatin1String("escape"))
+                QTest::keyClick(box, Qt::Key_Escape);
+            else if (action == QLatin1String("close"))
+                box->close();
+            else
+                box->button(action == QLatin1String("yes") ? QMessageBox::Yes : QMessageBox::No)->click();
+        });
+        const modal::Answer answer = modal::message(&session->window(), modal::Icon::Question, QStringLiteral("Тирлада"),
+                                                    kQuestion, modal::Buttons::YesNoCancel);
+        modal::testing::install();
+        QCOMPARE(buttons, 3);
+        QCOMPARE(int(answer), expected);
     }
 
     // A failure inside the save of "Да" is shown, and the window stays open.
