@@ -61,7 +61,7 @@ QString draftFolder()
 QByteArray draftPackage(const PassportSnapshot &passport, const QByteArray &pictureJpeg, qint64 seconds)
 {
     QList<std::pair<QString, QByteArray>> entries;
-    entries.append({QStringLiteral("data.xml"), BuildDataDocument(passport, seconds)});
+    entries.append({QStringLiteral("data.xml"), BuildDataDocument(passport, seconds, DocumentForm::Draft)});
     if (passport.hasPicture)
         entries.append({QStringLiteral("image.jpg"),
                         pictureJpeg.isEmpty() ? picture::encodeJpeg(passport.picture) : pictureJpeg});

@@ -106,6 +106,20 @@ private slots:
         QCOMPARE(restored, typed);
     }
 
+    // The draft keeps what a package leaves out: the description past its
+    // 500 published characters and the blanks around texts and names.
+    void draftKeepsTextsAsTyped()
+    {
+        PassportSnapshot typed = somePassport();
+        typed.title = QStringLiteral("  Заголовок с пробелами \t");
+        typed.description = QString(700, QChar(0x0436)) + QStringLiteral("\r\nконец ");
+        typed.notes = QStringLiteral("\r\nзаметка\r\n");
+        typed.authors[0].Surname = QStringLiteral(" Орлов ");
+        const save::ReadResult read = save::readPackageBytes(save::draftPackage(typed, QByteArray(), 1233446400));
+        QVERIFY2(read.contents, qPrintable(read.problems.join(' ')));
+        QCOMPARE(read.contents->passport, typed);
+    }
+
     void draftIsRemoved_data()
     {
         QTest::addColumn<QString>("how");
