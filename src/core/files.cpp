@@ -34,27 +34,46 @@ bool renameReplacing(const QString &from, const QString &to, QString *reason)
 
 void writeFileReplacing(const QString &path, const QByteArray &bytes)
 {
-    const QString fullPath = QFileInfo(path).absoluteFilePath();
-    auto fail = [&](const QString &reason) {
-        throw Failure(QStringLiteral("Cannot create file \"%1\". %2").arg(QDir::toNativeSeparators(fullPath), reason));
-    };
+    ReplacingFile file(path);
+    file.write(bytes);
+    file.commit();
+}
 
+ReplacingFile::ReplacingFile(const QString &path) : fullPath_(QFileInfo(path).absoluteFilePath())
+{
     // The fresh name keeps the file's name in front, so that a left-over
     // file still shows what it was.
-    QTemporaryFile fresh(fullPath + QStringLiteral(".XXXXXX"));
-    if (!fresh.open())
-        fail(fresh.errorString());
-    if (fresh.write(bytes) != bytes.size() || !fresh.flush())
-        fail(fresh.errorString());
+    fresh_ = std::make_unique<QTemporaryFile>(fullPath_ + QStringLiteral(".XXXXXX"));
+    if (!fresh_->open())
+        fail(fresh_->errorString());
+}
+
+ReplacingFile::~ReplacingFile() = default;
+
+void ReplacingFile::fail(const QString &reason) const
+{
+    throw Failure(QStringLiteral("Cannot create file \"%1\". %2").arg(QDir::toNativeSeparators(fullPath_), reason));
+}
+
+void ReplacingFile::write(const QByteArray &bytes)
+{
+    if (fresh_->write(bytes) != bytes.size())
+        fail(fresh_->errorString());
+}
+
+void ReplacingFile::commit()
+{
+    if (!fresh_->flush())
+        fail(fresh_->errorString());
     // As a file created the ordinary way: readable by everyone, written by
     // its owner.
-    fresh.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser
-                         | QFileDevice::WriteUser | QFileDevice::ReadGroup | QFileDevice::ReadOther);
-    fresh.close();
+    fresh_->setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser
+                           | QFileDevice::WriteUser | QFileDevice::ReadGroup | QFileDevice::ReadOther);
+    fresh_->close();
 
     QString error;
-    if (!renameReplacing(fresh.fileName(), fullPath, &error))
+    if (!renameReplacing(fresh_->fileName(), fullPath_, &error))
         fail(error);
     // The fresh name is gone; nothing is left to remove.
-    fresh.setAutoRemove(false);
+    fresh_->setAutoRemove(false);
 }

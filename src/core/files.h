@@ -2,6 +2,9 @@
 
 #include <QByteArray>
 #include <QString>
+#include <memory>
+
+class QTemporaryFile;
 
 // Writes bytes to a fresh file, created under a random name in the same
 // folder, and then renames it over path. Whatever stood at path (an earlier
@@ -14,3 +17,25 @@ void writeFileReplacing(const QString &path, const QByteArray &bytes);
 // Renames from over to in one step, replacing whatever entry to names (a
 // link is replaced, not followed). On failure reason tells why.
 bool renameReplacing(const QString &from, const QString &to, QString *reason);
+
+// The same write-then-rename for a file written in pieces: the pieces go to a
+// fresh file beside path, and commit() renames it over path. Without a
+// successful commit() nothing at path changes and the fresh file is removed
+// when the object goes. Every failure throws the Failure of
+// writeFileReplacing.
+class ReplacingFile {
+public:
+    explicit ReplacingFile(const QString &path);
+    ~ReplacingFile();
+    ReplacingFile(const ReplacingFile &) = delete;
+    ReplacingFile &operator=(const ReplacingFile &) = delete;
+
+    void write(const QByteArray &bytes);
+    void commit();
+
+private:
+    [[noreturn]] void fail(const QString &reason) const;
+
+    QString fullPath_;
+    std::unique_ptr<QTemporaryFile> fresh_;
+};

@@ -2,6 +2,7 @@
 
 #include <QStringDecoder>
 #include <QStringEncoder>
+#include <QUrl>
 #include <bitset>
 
 namespace {
@@ -75,7 +76,7 @@ QString previewText(const QString &text)
     return LineBreaksToHtml(text.toHtmlEscaped());
 }
 
-QStringList previewPageLines(const PassportSnapshot &p, bool pictureWritten)
+QStringList previewPageLines(const PassportSnapshot &p, bool pictureWritten, const QString &pictureFile)
 {
     QStringList sections;
     for (qint32 number : p.subjectSlots)
@@ -105,7 +106,10 @@ QStringList previewPageLines(const PassportSnapshot &p, bool pictureWritten)
           << QStringLiteral("<p><strong>Описание работы:</strong></p><p>")
                  + previewText(publishedDescription(p.description)) + QStringLiteral("</p>");
     if (pictureWritten) {
-        lines << QStringLiteral("<img src=\"img.jpg\" border=\"1\"/>");
+        // Percent-encoded as UTF-8, the link finds the file whatever the
+        // page's code page; "img.jpg" stays as it is.
+        const QString source = QString::fromLatin1(QUrl::toPercentEncoding(pictureFile));
+        lines << QStringLiteral("<img src=\"") + source + QStringLiteral("\" border=\"1\"/>");
         if (!p.pictureCaption.isEmpty())
             lines << QStringLiteral("<p><i>") + previewText(p.pictureCaption)
                     + QStringLiteral("</i></p>");
