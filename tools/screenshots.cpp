@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QHash>
 #include <QLibraryInfo>
 #include <QTranslator>
 #include <QImage>
@@ -31,11 +32,21 @@ int main(int argc, char **argv)
     TPasport &window = *windows->Pasport;
     window.show();
     auto *tabs = window.findChild<QTabWidget *>(QStringLiteral("SectionsTabs"));
-    const char *names[] = {"sheet1-work", "sheet2-picture", "sheet3-participants", "sheet4-comments"};
+    // Each sheet's file is "sheet<position>-<topic>"; a sheet added later
+    // without a topic here is still rendered, under its object name.
+    const QHash<QString, QString> topics{{QStringLiteral("WorksTSh"), QStringLiteral("work")},
+                                         {QStringLiteral("PictureTSh"), QStringLiteral("picture")},
+                                         {QStringLiteral("Authors_n_teacheersTSh"), QStringLiteral("participants")},
+                                         {QStringLiteral("CommentsTSh"), QStringLiteral("comments")}};
+    QStringList names;
+    for (int i = 0; i < tabs->count(); ++i) {
+        const QString page = tabs->widget(i)->objectName();
+        names << QStringLiteral("sheet%1-%2").arg(i + 1).arg(topics.value(page, page.toLower()));
+    }
     for (int i = 0; i < tabs->count(); ++i) {
         tabs->setCurrentIndex(i);
         QApplication::processEvents();
-        window.grab().save(out.filePath(QString::fromLatin1(names[i]) + QStringLiteral(".png")));
+        window.grab().save(out.filePath(names[i] + QStringLiteral(".png")));
     }
     tabs->setCurrentIndex(0);
     for (QDialog *dialog : {static_cast<QDialog *>(windows->Subjects.get()), static_cast<QDialog *>(windows->Form1.get())}) {

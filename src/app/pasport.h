@@ -88,8 +88,6 @@ private:
     TSubjects *Subjects = nullptr;
     TForm1 *Form1 = nullptr;
 
-    // ---- Participants state ----
-
     // ---- Picture state ----
     QString lastPictureFile; // offered by the open dialog next time
 

@@ -1,4 +1,5 @@
 #include "participants/form1.h"
+#include "participants/participant_lists.h"
 #include "participants_test.h"
 #include "tirlada_test.h"
 
@@ -18,29 +19,33 @@ class TestParticipantLists : public QObject {
 
     std::unique_ptr<tt::Session> session;
 
-    struct Side {
-        QListWidget *list;
-        QGroupBox *group;
-        QPushButton *add;
-        QPushButton *remove;
-        QLineEdit *surname;
-        QLineEdit *name;
-        QLineEdit *patronymic;
-        QString prefix;
-    };
+    // The production view of each list, built from the controls' object names.
+    using Side = participants::ListView;
     Side authors() const
     {
-        return {session->control<QListWidget>("AuthorsListBox"), session->control<QGroupBox>("AuthorsGroup"),
-                session->control<QPushButton>("AuthorAdd"), session->control<QPushButton>("AuthorDelete"),
-                session->control<QLineEdit>("AuthorsLastname"), session->control<QLineEdit>("AuthorsName"),
-                session->control<QLineEdit>("AuthorsPatronymic"), QStringLiteral("Авторы (")};
+        Side side{};
+        side.list = session->control<QListWidget>("AuthorsListBox");
+        side.group = session->control<QGroupBox>("AuthorsGroup");
+        side.add = session->control<QPushButton>("AuthorAdd");
+        side.remove = session->control<QPushButton>("AuthorDelete");
+        side.surname = session->control<QLineEdit>("AuthorsLastname");
+        side.name = session->control<QLineEdit>("AuthorsName");
+        side.patronymic = session->control<QLineEdit>("AuthorsPatronymic");
+        side.captionPrefix = QStringLiteral("Авторы (");
+        return side;
     }
     Side teachers() const
     {
-        return {session->control<QListWidget>("TeachersListBox"), session->control<QGroupBox>("TeachersGroup"),
-                session->control<QPushButton>("TeacherAdd"), session->control<QPushButton>("TeacherDelete"),
-                session->control<QLineEdit>("TeachersLastname"), session->control<QLineEdit>("TeachersName"),
-                session->control<QLineEdit>("TeachersPatronymic"), QStringLiteral("Руководители (")};
+        Side side{};
+        side.list = session->control<QListWidget>("TeachersListBox");
+        side.group = session->control<QGroupBox>("TeachersGroup");
+        side.add = session->control<QPushButton>("TeacherAdd");
+        side.remove = session->control<QPushButton>("TeacherDelete");
+        side.surname = session->control<QLineEdit>("TeachersLastname");
+        side.name = session->control<QLineEdit>("TeachersName");
+        side.patronymic = session->control<QLineEdit>("TeachersPatronymic");
+        side.captionPrefix = QStringLiteral("Руководители (");
+        return side;
     }
     QComboBox *leader() const { return session->control<QComboBox>("LeaderID"); }
     QLabel *leaderLabel() const { return session->control<QLabel>("LeaderID_Label"); }
@@ -142,7 +147,7 @@ private slots:
         QVERIFY(locked(side));
         add(side, QStringLiteral("123 456 798"));
         QCOMPARE(items(side.list), QStringList{QStringLiteral("123-456-798")});
-        QCOMPARE(side.group->title(), side.prefix + QStringLiteral("1)"));
+        QCOMPARE(side.group->title(), side.captionPrefix + QStringLiteral("1)"));
         QCOMPARE(selectedRow(side.list), 0);
         QVERIFY(side.remove->isEnabled());
         QVERIFY(unlocked(side));
@@ -155,7 +160,7 @@ private slots:
         add(side, QStringLiteral("1234-56798"));
         QCOMPARE(side.list->count(), 2);
         QCOMPARE(selectedRow(side.list), 0);
-        QCOMPARE(side.group->title(), side.prefix + QStringLiteral("2)"));
+        QCOMPARE(side.group->title(), side.captionPrefix + QStringLiteral("2)"));
         QVERIFY(modal::testing::messages().isEmpty());
     }
 
@@ -200,8 +205,8 @@ private slots:
         QCOMPARE(shown.buttons, modal::Buttons::Ok);
         QCOMPARE(items(own.list), QStringList{id(3)});
         QCOMPARE(items(other.list), (QStringList{id(1), id(2)}));
-        QCOMPARE(own.group->title(), own.prefix + QStringLiteral("1)"));
-        QCOMPARE(other.group->title(), other.prefix + QStringLiteral("2)"));
+        QCOMPARE(own.group->title(), own.captionPrefix + QStringLiteral("1)"));
+        QCOMPARE(other.group->title(), other.captionPrefix + QStringLiteral("2)"));
         // The participant is selected where it stands.
         QCOMPARE(selectedRow(other.list), 0);
         QCOMPARE(leader()->count(), toSupervisors ? 1 : 2);
@@ -225,7 +230,7 @@ private slots:
         for (int i = 1; i <= limit; ++i) {
             QVERIFY(side.add->isEnabled());
             add(side, id(i));
-            QCOMPARE(side.group->title(), side.prefix + QString::number(i) + QLatin1Char(')'));
+            QCOMPARE(side.group->title(), side.captionPrefix + QString::number(i) + QLatin1Char(')'));
         }
         QVERIFY(!side.add->isEnabled());
         QCOMPARE(side.list->count(), limit);
@@ -243,7 +248,7 @@ private slots:
 
         remove(side, modal::Answer::Yes);
         QCOMPARE(side.list->count(), limit - 1);
-        QCOMPARE(side.group->title(), side.prefix + QString::number(limit - 1) + QLatin1Char(')'));
+        QCOMPARE(side.group->title(), side.captionPrefix + QString::number(limit - 1) + QLatin1Char(')'));
         QVERIFY(side.add->isEnabled());
         // The participant before the deleted one is selected again.
         QCOMPARE(selectedRow(side.list), limit - 2);

@@ -1,5 +1,6 @@
 // The preview page as lines and as bytes, from plain passport values.
 
+#include "fixtures.h"
 #include "preview/preview_page.h"
 
 #include <QStringDecoder>
@@ -8,6 +9,8 @@
 Q_DECLARE_METATYPE(PassportSnapshot)
 
 namespace {
+
+using tt::person;
 
 const QString kSeason = QStringLiteral("2008/2009 учебный год");
 
@@ -47,12 +50,6 @@ enum Line { Title = 1, Sections = 2, Authors = 4, Teachers = 5, Description = 6,
             Manual = 8, Address = 10, Phone = 11, Email = 12 };
 
 const QString kImg = QStringLiteral("<img src=\"img.jpg\" border=\"1\"/>");
-
-TPersonRecord person(const QString &id, const QString &surname, const QString &name,
-                     const QString &patronymic)
-{
-    return TPersonRecord{id, surname, name, patronymic};
-}
 
 QString repeated(char c, int n) { return QString(n, QLatin1Char(c)); }
 

@@ -1,3 +1,4 @@
+#include "fixtures.h"
 #include "core/failure.h"
 #include "save/data_document.h"
 
@@ -9,12 +10,9 @@
 
 namespace {
 
-constexpr qint64 kTime = 1233446400;
+using tt::person;
 
-TPersonRecord person(const QString &id, const QString &surname, const QString &name, const QString &patronymic)
-{
-    return {id, surname, name, patronymic};
-}
+constexpr qint64 kTime = 1233446400;
 
 // The passport of the worked example: a title typed with a leading blank, a
 // two-line description, section 7, one author, two supervisors of whom the

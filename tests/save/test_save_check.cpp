@@ -1,3 +1,4 @@
+#include "fixtures.h"
 #include "save/completeness.h"
 #include "tirlada_test.h"
 
@@ -12,7 +13,7 @@ namespace {
 
 TPersonRecord person(const QString &surname, const QString &name, const QString &patronymic)
 {
-    return {QStringLiteral("101-202-303"), surname, name, patronymic};
+    return tt::person(QStringLiteral("101-202-303"), surname, name, patronymic);
 }
 
 PassportSnapshot complete()

@@ -1,3 +1,4 @@
+#include "fixtures.h"
 #include "save/data_document.h"
 #include "save/package.h"
 #include "tirlada_test.h"
@@ -15,6 +16,8 @@
 #include <memory>
 
 namespace {
+
+using tt::person;
 
 constexpr qint64 kTime = 1233446400;
 const QString kFolderName = QStringLiteral("Passport_1233446400");
@@ -89,11 +92,6 @@ QString writeScript(const QString &path, const QByteArray &body)
     writeFile(path, "#!/bin/sh\n" + body);
     QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     return path;
-}
-
-TPersonRecord person(const QString &id, const QString &surname, const QString &name, const QString &patronymic)
-{
-    return {id, surname, name, patronymic};
 }
 
 } // namespace
