@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   # build and run
-  build-essential cmake qt6-base-dev libjpeg62-turbo-dev p7zip-full
+  build-essential cmake pkg-config qt6-base-dev libjpeg62-turbo-dev libzip-dev zlib1g-dev p7zip-full
   # Tahoma, the window's font; Qt's own dialogs in Russian
   fonts-wine qt6-translations-l10n
   # tests: oracles, headless display, screenshots, a real browser

@@ -2,6 +2,7 @@
 
 #include "core/failure.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -60,7 +61,7 @@ const JOCTET kEndOfImage[2] = {0xFF, JPEG_EOI};
 
 struct FileSource {
     jpeg_source_mgr pub;
-    QFile *file = nullptr;
+    QIODevice *file = nullptr; // a file, or a buffer in memory
     bool ended = false; // the file has no more data
     JOCTET buffer[kReadChunk];
 };
@@ -97,7 +98,7 @@ void skipInput(j_decompress_ptr codec, long count)
     const qint64 beyond = count - qint64(source->pub.bytes_in_buffer);
     source->pub.bytes_in_buffer = 0;
     if (!source->ended) {
-        QFile &file = *source->file;
+        QIODevice &file = *source->file;
         file.seek(std::min(file.pos() + beyond, file.size()));
     }
 }
@@ -217,6 +218,7 @@ bool guardedDecode(jpeg_decompress_struct *codec, ErrorManager *errors, FileSour
 
 struct JpegReader::State {
     QFile file;
+    QBuffer memory;
     ErrorManager errors;
     jpeg_decompress_struct codec;
     FileSource source;
@@ -236,8 +238,20 @@ JpegReader::JpegReader(const QString &path) : d(std::make_unique<State>())
     if (!d->file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         throw Failure(QStringLiteral("Cannot open file \"%1\". %2")
                           .arg(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()), d->file.errorString()));
+    start(d->file);
+}
+
+JpegReader::JpegReader(const QByteArray &bytes) : d(std::make_unique<State>())
+{
+    d->memory.setData(bytes);
+    d->memory.open(QIODevice::ReadOnly);
+    start(d->memory);
+}
+
+void JpegReader::start(QIODevice &input)
+{
     // An empty file has no header and so no size to scale by.
-    if (d->file.size() == 0)
+    if (input.size() == 0)
         throw Failure(QStringLiteral("Floating point division by zero"));
 
     setUpErrors(d->errors);
@@ -246,7 +260,7 @@ JpegReader::JpegReader(const QString &path) : d(std::make_unique<State>())
     d->created = true;
     d->codec.mem->max_memory_to_use = kDecoderMemoryLimit;
 
-    d->source.file = &d->file;
+    d->source.file = &input;
     d->source.pub.init_source = initSource;
     d->source.pub.fill_input_buffer = fillInput;
     d->source.pub.skip_input_data = skipInput;

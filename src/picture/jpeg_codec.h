@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QIODevice>
 #include <QImage>
 #include <QSize>
 #include <QString>
@@ -21,6 +22,9 @@ class JpegReader {
 public:
     // Opens the file and reads the JPEG header.
     explicit JpegReader(const QString &path);
+    // Reads the JPEG data held in memory; failures as for a file, except
+    // that there is nothing to open.
+    explicit JpegReader(const QByteArray &bytes);
     ~JpegReader();
     JpegReader(const JpegReader &) = delete;
     JpegReader &operator=(const JpegReader &) = delete;
@@ -40,6 +44,8 @@ public:
     int rowsDecoded() const;
 
 private:
+    void start(QIODevice &input);
+
     struct State;
     std::unique_ptr<State> d;
 };
