@@ -9,7 +9,7 @@ packages=(
   # Tahoma, the window's font; Qt's own dialogs in Russian
   fonts-wine qt6-translations-l10n
   # tests: oracles, headless display, screenshots, a real browser
-  libjpeg-turbo-progs unzip libxml2-utils xvfb xauth imagemagick chromium
+  libjpeg-turbo-progs unzip libxml2-utils xvfb xauth imagemagick chromium python3
   fonts-dejavu-core
   # sanitizer build and fuzzing
   clang libclang-rt-14-dev valgrind

@@ -64,8 +64,8 @@ private slots:
             ReplacingFile writer(path);
             QFAIL("no failure");
         } catch (const Failure &failure) {
-            QVERIFY2(failure.message().startsWith(QStringLiteral("Cannot create file \"%1\". ")
-                                                      .arg(QDir::toNativeSeparators(path))),
+            QVERIFY2(failure.message().startsWith(
+                         QStringLiteral("Cannot create file \"%1\". ").arg(QDir::toNativeSeparators(path))),
                      qPrintable(failure.message()));
         }
     }
