@@ -64,7 +64,6 @@ int main(int argc, char *argv[])
         QCoreApplication::installTranslator(&qtTranslation);
 
     QCommandLineParser parser;
-    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("справка"));
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")}, QStringLiteral("версия"));
     const QCommandLineOption participants(QStringLiteral("participants"), QStringLiteral("список участников"),

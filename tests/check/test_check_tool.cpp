@@ -84,7 +84,7 @@ private slots:
         QCOMPARE(good.out, sound + QStringLiteral("/Весна #1.kwp: OK\n") + sound + QStringLiteral("/Лето.kwp: OK\n"));
         QCOMPARE(good.err, QString());
 
-        const Ran bad = runTool({QStringLiteral("--jobs"), QStringLiteral("1"), broken, sound});
+        const Ran bad = runTool({QStringLiteral("-j1"), broken, sound});
         QCOMPARE(bad.status, 1);
         const QStringList lines = bad.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 3);
