@@ -7,7 +7,7 @@ BENCH_BUILD ?= build-bench
 JOBS       ?= $(shell nproc)
 CMAKE_GEN  := -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
-.PHONY: all deps build run test test-asan bench screenshots fuzz clean
+.PHONY: all deps build run test test-asan bench screenshots fuzz clean install uninstall package
 
 all: build
 
@@ -48,3 +48,27 @@ screenshots: build
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD) build-fuzz fuzz-out
+
+# Installs the program under PREFIX (below DESTDIR, when given) and, for a
+# real install, refreshes the desktop's file-type and menu databases.
+PREFIX ?= /usr/local
+
+install: build
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
+	@if [ -z "$(DESTDIR)" ]; then \
+	  update-mime-database "$(PREFIX)/share/mime" 2>/dev/null || true; \
+	  update-desktop-database -q "$(PREFIX)/share/applications" 2>/dev/null || true; \
+	fi
+
+# Removes what `make install` put in place.
+uninstall:
+	@test -f $(BUILD)/install_manifest.txt || { echo "Nothing installed from $(BUILD)."; exit 1; }
+	xargs -d '\n' rm -f < $(BUILD)/install_manifest.txt
+	@if [ -z "$(DESTDIR)" ]; then \
+	  update-mime-database "$(PREFIX)/share/mime" 2>/dev/null || true; \
+	  update-desktop-database -q "$(PREFIX)/share/applications" 2>/dev/null || true; \
+	fi
+
+# Builds the Debian package tirlada_<version>_<arch>.deb in $(BUILD).
+package: build
+	cd $(BUILD) && cpack -G DEB

@@ -11,6 +11,10 @@ packages=(
   # tests: oracles, headless display, screenshots, a real browser
   libjpeg-turbo-progs unzip libxml2-utils xvfb xauth imagemagick chromium python3
   fonts-dejavu-core
+  # installing and packaging: icons, desktop entry, file type, AppStream,
+  # xdg-mime with its lookups (File::MimeInfo, GIO), the Debian package
+  librsvg2-bin desktop-file-utils appstream shared-mime-info xdg-utils
+  libfile-mimeinfo-perl libglib2.0-bin lintian dpkg-dev fakeroot file
   # sanitizer build and fuzzing
   clang libclang-rt-14-dev valgrind
 )

@@ -2,5 +2,6 @@
 
 int main(int argc, char **argv)
 {
+    QCoreApplication::setApplicationVersion(QStringLiteral(TIRLADA_VERSION));
     return runTirlada(argc, argv);
 }

@@ -1,13 +1,17 @@
 #include "app/startup.h"
 
-#include "gui/guard.h"
 #include "app/pasport.h"
+#include "gui/guard.h"
 #include "participants/form1.h"
 #include "sections/subjects.h"
 
+#include <QCommandLineParser>
+#include <QFileInfo>
 #include <QLibraryInfo>
 #include <QStyle>
 #include <QTranslator>
+
+#include <cstdio>
 
 TirladaApplication::TirladaApplication(int &argc, char **argv) : QApplication(argc, argv) {}
 
@@ -37,20 +41,144 @@ std::unique_ptr<Windows> createWindows()
     return windows;
 }
 
+namespace {
+
+// The options the program understands. Single-dash words are read as long
+// options, as Qt's own options are ("-style"), so that no word is taken for
+// a bundle of one-letter options.
+struct ProgramOptions {
+    QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")},
+                            QStringLiteral("Показать эту справку и выйти.")};
+    QCommandLineOption version{{QStringLiteral("v"), QStringLiteral("version")},
+                               QStringLiteral("Показать версию программы и выйти.")};
+
+    void addTo(QCommandLineParser &parser) const
+    {
+        parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+        parser.setApplicationDescription(QStringLiteral("Тирлада: паспорт работы для Фестиваля \"Ковирта\"."));
+        parser.addOption(help);
+        parser.addOption(version);
+        parser.addPositionalArgument(QStringLiteral("паспорт"),
+                                     QStringLiteral("Паспорт работы (файл .kwp), который откроется в окне."),
+                                     QStringLiteral("[паспорт.kwp]"));
+    }
+};
+
+// Whether the arguments ask only for a text (help or version), which needs
+// no display. Read leniently: Qt's own options are still among them here.
+bool asksForText(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    const ProgramOptions options;
+    options.addTo(parser);
+    parser.parse(arguments);
+    return parser.isSet(options.help) || parser.isSet(options.version);
+}
+
+QStringList argumentsOf(int argc, char **argv)
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments;
+}
+
+void installRussianTranslation(QTranslator &translator)
+{
+    // The program speaks Russian: so do Qt's own dialogs and buttons ("Да",
+    // "Нет", "Открыть") and the command line's help, whatever the system's
+    // language.
+    if (translator.load(QStringLiteral("qtbase_ru"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(&translator);
+}
+
+int printAndExit(const CommandLine &commandLine)
+{
+    if (!commandLine.output.isEmpty())
+        std::fputs(commandLine.output.toLocal8Bit().constData(), stdout);
+    if (!commandLine.errors.isEmpty())
+        std::fputs(commandLine.errors.toLocal8Bit().constData(), stderr);
+    std::fflush(stdout);
+    std::fflush(stderr);
+    return commandLine.exitCode;
+}
+
+} // namespace
+
+CommandLine readCommandLine(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    const ProgramOptions options;
+    options.addTo(parser);
+
+    CommandLine result;
+    const QString program = arguments.isEmpty() ? QStringLiteral("tirlada") : QFileInfo(arguments.first()).fileName();
+    const auto fail = [&](const QString &message) {
+        result.run = false;
+        result.exitCode = 1;
+        result.errors = QStringLiteral("%1: %2\nСправка: %1 --help\n").arg(program, message);
+        return result;
+    };
+
+    // Help and version are answered before a window system could take Qt's
+    // own options out, so an option unknown here does not stop them.
+    const bool parsed = parser.parse(arguments);
+    if (parser.isSet(options.help)) {
+        result.run = false;
+        result.output = parser.helpText();
+        return result;
+    }
+    if (parser.isSet(options.version)) {
+        result.run = false;
+        result.output = QStringLiteral("%1 %2\n").arg(kAppTitle, QCoreApplication::applicationVersion());
+        return result;
+    }
+    if (!parsed)
+        return fail(parser.errorText());
+    const QStringList packages = parser.positionalArguments();
+    if (packages.size() > 1)
+        return fail(QStringLiteral("Можно открыть только один паспорт."));
+    if (!packages.isEmpty() && !packages.first().isEmpty())
+        result.options.packagePath = QFileInfo(packages.first()).absoluteFilePath();
+    return result;
+}
+
+void openStartupPackage(Windows &windows, const StartupOptions &options)
+{
+    if (options.packagePath.isEmpty())
+        return;
+    // OPEN-PACKAGE HOOK: the passport window opens options.packagePath here
+    // once it can read packages; until then the window starts empty.
+    Q_UNUSED(windows);
+}
+
 int runTirlada(int argc, char **argv)
 {
+    QCoreApplication::setApplicationName(kAppTitle);
+
+    // Help and version are answered without a window system, so that they
+    // work on a console with no display.
+    if (asksForText(argumentsOf(argc, argv))) {
+        QCoreApplication console(argc, argv);
+        QTranslator qtTranslation;
+        installRussianTranslation(qtTranslation);
+        return printAndExit(readCommandLine(QCoreApplication::arguments()));
+    }
+
     TirladaApplication app(argc, argv);
-    QApplication::setApplicationName(kAppTitle);
-    // The program speaks Russian: so do Qt's own dialogs and buttons ("Да",
-    // "Нет", "Открыть"), whatever the system's language.
     QTranslator qtTranslation;
-    if (qtTranslation.load(QStringLiteral("qtbase_ru"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QApplication::installTranslator(&qtTranslation);
+    installRussianTranslation(qtTranslation);
+    // The application object has taken Qt's own options ("-style" …) out of
+    // the arguments; what is left is the program's.
+    const CommandLine commandLine = readCommandLine(QCoreApplication::arguments());
+    if (!commandLine.run)
+        return printAndExit(commandLine);
 
     std::unique_ptr<Windows> windows;
     runGuarded(nullptr, [&] {
         windows = createWindows();
         windows->Pasport->show();
+        openStartupPackage(*windows, commandLine.options);
         QApplication::exec();
     });
     return 0;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QApplication>
+#include <QStringList>
 #include <memory>
 
 class TForm1;
@@ -29,5 +30,31 @@ struct Windows {
 
 std::unique_ptr<Windows> createWindows();
 
-// The whole program: returns the exit code (always 0).
+// What the command line hands to the window.
+struct StartupOptions {
+    // The package to open, as an absolute path; empty when none was named.
+    QString packagePath;
+};
+
+// The command line read: either the program runs with its options, or it
+// exits at once with the given code after printing its texts (help, version,
+// or what was wrong).
+struct CommandLine {
+    bool run = true;
+    int exitCode = 0;
+    QString output; // for standard output
+    QString errors; // for standard error
+    StartupOptions options;
+};
+
+// Reads the program's arguments (the first one names the program):
+// "--help", "--version" and at most one package. Qt's own options must be
+// gone already (the application object takes them). The help text is in
+// Russian once Qt's Russian translation is installed.
+CommandLine readCommandLine(const QStringList &arguments);
+
+// Hands the package named on the command line to the freshly shown window.
+void openStartupPackage(Windows &windows, const StartupOptions &options);
+
+// The whole program: returns the exit code.
 int runTirlada(int argc, char **argv);

@@ -1,14 +1,17 @@
-// Start-up and the application object: the windows are created in order, and
-// a failure escaping an event handler is shown in the error box while the
-// program goes on.
+// Start-up and the application object: the command line is read, the windows
+// are created in order, and a failure escaping an event handler is shown in
+// the error box while the program goes on.
 
-#include "core/failure.h"
 #include "app/startup.h"
+#include "core/failure.h"
 #include "participants/form1.h"
 #include "sections/subjects.h"
 #include "tirlada_test.h"
 
+#include <QDir>
+#include <QScopeGuard>
 #include <QScreen>
+#include <QTemporaryDir>
 
 namespace {
 
@@ -35,6 +38,100 @@ private slots:
     void init() { modal::testing::install(); }
     void cleanup() { modal::testing::uninstall(); }
 
+    void readsTheCommandLine_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("run");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("packagePath");
+        QTest::addColumn<QStringList>("output");
+        QTest::addColumn<QStringList>("errors");
+
+        const QString here = QDir::currentPath();
+        QTest::newRow("nothing") << QStringList{"tirlada"} << true << 0 << QString() << QStringList() << QStringList();
+        QTest::newRow("relative package")
+            << QStringList{"tirlada", "work.kwp"} << true << 0 << here + "/work.kwp" << QStringList() << QStringList();
+        QTest::newRow("absolute package with spaces and Cyrillic")
+            << QStringList{"tirlada", "/tmp/Мои работы/Паспорт 1.kwp"} << true << 0
+            << QString("/tmp/Мои работы/Паспорт 1.kwp") << QStringList() << QStringList();
+        QTest::newRow("package named like an option, after --") << QStringList{"tirlada", "--", "-v.kwp"} << true << 0
+                                                                << here + "/-v.kwp" << QStringList() << QStringList();
+        QTest::newRow("--help") << QStringList{"/usr/bin/tirlada", "--help"} << false << 0 << QString()
+                                << QStringList{"-h, --help", "-v, --version", "[паспорт.kwp]",
+                                               "Паспорт работы (файл .kwp)"}
+                                << QStringList();
+        QTest::newRow("-h with a package") << QStringList{"tirlada", "-h", "work.kwp"} << false << 0 << QString()
+                                           << QStringList{"Показать эту справку и выйти."} << QStringList();
+        QTest::newRow("--help among Qt's own options")
+            << QStringList{"tirlada", "-style", "fusion", "--help"} << false << 0 << QString()
+            << QStringList{"Показать эту справку и выйти."} << QStringList();
+        QTest::newRow("--version") << QStringList{"tirlada", "--version"} << false << 0 << QString()
+                                   << QStringList{"Тирлада 7.3\n"} << QStringList();
+        QTest::newRow("-v") << QStringList{"tirlada", "-v"} << false << 0 << QString() << QStringList{"Тирлада 7.3\n"}
+                            << QStringList();
+        QTest::newRow("unknown option") << QStringList{"/usr/bin/tirlada", "--bogus"} << false << 1 << QString()
+                                        << QStringList()
+                                        << QStringList{"tirlada: ", "bogus", "Справка: tirlada --help\n"};
+        // A single-dash word is one long option, not -r -e -v -e -r -s -e.
+        QTest::newRow("single-dash word")
+            << QStringList{"tirlada", "-reverse"} << false << 1 << QString() << QStringList() << QStringList{"reverse"};
+        QTest::newRow("two packages") << QStringList{"tirlada", "a.kwp", "b.kwp"} << false << 1 << QString()
+                                      << QStringList() << QStringList{"tirlada: Можно открыть только один паспорт.\n"};
+    }
+
+    void readsTheCommandLine()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, run);
+        QFETCH(int, exitCode);
+        QFETCH(QString, packagePath);
+        QFETCH(QStringList, output);
+        QFETCH(QStringList, errors);
+
+        const QString version = QCoreApplication::applicationVersion();
+        QCoreApplication::setApplicationVersion(QStringLiteral("7.3"));
+        const CommandLine read = readCommandLine(arguments);
+        QCoreApplication::setApplicationVersion(version);
+
+        QCOMPARE(read.run, run);
+        QCOMPARE(read.exitCode, exitCode);
+        QCOMPARE(read.options.packagePath, packagePath);
+        QCOMPARE(read.output.isEmpty(), output.isEmpty());
+        for (const QString &text : output)
+            QVERIFY2(read.output.contains(text), qPrintable(read.output));
+        QCOMPARE(read.errors.isEmpty(), errors.isEmpty());
+        for (const QString &text : errors)
+            QVERIFY2(read.errors.contains(text), qPrintable(read.errors));
+    }
+
+    // Installed, the program lives in /usr/bin beside /usr/bin/7za; under
+    // /usr/local/bin it finds 7za on PATH.
+    void archiverIsFoundBesideTheProgramThenOnPath()
+    {
+        QTemporaryDir onPath;
+        QVERIFY(onPath.isValid());
+        const auto makeExecutable = [](const QString &path) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("#!/bin/sh\nexit 0\n");
+            file.close();
+            QVERIFY(file.setPermissions(file.permissions() | QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther));
+        };
+        makeExecutable(onPath.filePath(QStringLiteral("7za")));
+        const QString beside = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("7za"));
+        QVERIFY2(!QFile::exists(beside), qPrintable(beside));
+        const QByteArray path = qgetenv("PATH");
+        const auto restore = qScopeGuard([&] {
+            QFile::remove(beside);
+            qputenv("PATH", path);
+        });
+        qputenv("PATH", QFile::encodeName(onPath.path()));
+
+        QCOMPARE(platform::archiverPath(), onPath.filePath(QStringLiteral("7za")));
+        makeExecutable(beside);
+        QCOMPARE(platform::archiverPath(), beside);
+    }
+
     void windowsAreCreatedHiddenExceptTheMainWindow()
     {
         auto windows = createWindows();
@@ -55,7 +152,10 @@ private slots:
         const QPoint screen = QGuiApplication::primaryScreen()->availableGeometry().center();
         QVERIFY2((centre - screen).manhattanLength() <= 40,
                  qPrintable(QStringLiteral("window centre %1,%2 screen centre %3,%4")
-                                .arg(centre.x()).arg(centre.y()).arg(screen.x()).arg(screen.y())));
+                                .arg(centre.x())
+                                .arg(centre.y())
+                                .arg(screen.x())
+                                .arg(screen.y())));
     }
 
     void failureInEventHandlerIsShownAndProgramGoesOn()
@@ -70,8 +170,7 @@ private slots:
         QCOMPARE(messages.size(), 2);
         QCOMPARE(messages[0].icon, modal::Icon::Error);
         QCOMPARE(messages[0].caption, QStringLiteral("Тирлада"));
-        QCOMPARE(messages[0].text,
-                 QStringLiteral("Cannot open file \"/nowhere/a.jpg\". No such file or directory."));
+        QCOMPARE(messages[0].text, QStringLiteral("Cannot open file \"/nowhere/a.jpg\". No such file or directory."));
     }
 
     void closingTheWindowEndsWithoutAQuestion()
