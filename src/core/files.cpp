@@ -32,6 +32,14 @@ bool renameReplacing(const QString &from, const QString &to, QString *reason)
 #endif
 }
 
+namespace {
+std::function<std::unique_ptr<QTemporaryFile>(const QString &)> &freshFileFactory()
+{
+    static std::function<std::unique_ptr<QTemporaryFile>(const QString &)> factory;
+    return factory;
+}
+} // namespace
+
 void writeFileReplacing(const QString &path, const QByteArray &bytes)
 {
     ReplacingFile file(path);
@@ -43,7 +51,8 @@ ReplacingFile::ReplacingFile(const QString &path) : fullPath_(QFileInfo(path).ab
 {
     // The fresh name keeps the file's name in front, so that a left-over
     // file still shows what it was.
-    fresh_ = std::make_unique<QTemporaryFile>(fullPath_ + QStringLiteral(".XXXXXX"));
+    const QString templateName = fullPath_ + QStringLiteral(".XXXXXX");
+    fresh_ = freshFileFactory() ? freshFileFactory()(templateName) : std::make_unique<QTemporaryFile>(templateName);
     if (!fresh_->open())
         fail(fresh_->errorString());
 }
@@ -63,13 +72,15 @@ void ReplacingFile::write(const QByteArray &bytes)
 
 void ReplacingFile::commit()
 {
-    if (!fresh_->flush())
-        fail(fresh_->errorString());
     // As a file created the ordinary way: readable by everyone, written by
     // its owner.
     fresh_->setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser
                            | QFileDevice::WriteUser | QFileDevice::ReadGroup | QFileDevice::ReadOther);
+    // Closing writes what is still buffered; a disk that fills up shows
+    // here.
     fresh_->close();
+    if (fresh_->error() != QFileDevice::NoError)
+        fail(fresh_->errorString());
 
     QString error;
     if (!renameReplacing(fresh_->fileName(), fullPath_, &error))
@@ -77,3 +88,10 @@ void ReplacingFile::commit()
     // The fresh name is gone; nothing is left to remove.
     fresh_->setAutoRemove(false);
 }
+
+namespace core::testing {
+void setFreshFileFactory(std::function<std::unique_ptr<QTemporaryFile>(const QString &templateName)> factory)
+{
+    freshFileFactory() = std::move(factory);
+}
+} // namespace core::testing

@@ -2,9 +2,9 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QTemporaryFile>
+#include <functional>
 #include <memory>
-
-class QTemporaryFile;
 
 // Writes bytes to a fresh file, created under a random name in the same
 // folder, and then renames it over path. Whatever stood at path (an earlier
@@ -39,3 +39,10 @@ private:
     QString fullPath_;
     std::unique_ptr<QTemporaryFile> fresh_;
 };
+
+namespace core::testing {
+// Makes the fresh file that writeFileReplacing (and ReplacingFile) writes into and renames, from
+// its name template, so that a test can hand in a file whose writes fail.
+// nullptr restores the plain QTemporaryFile.
+void setFreshFileFactory(std::function<std::unique_ptr<QTemporaryFile>(const QString &templateName)> factory);
+} // namespace core::testing

@@ -11,8 +11,8 @@
 #include <csetjmp>
 #include <cstdio>
 
-#include <jpeglib.h>
 #include <jerror.h>
+#include <jpeglib.h>
 
 namespace picture {
 namespace {
@@ -26,10 +26,7 @@ struct ErrorManager {
     std::jmp_buf jump;
 };
 
-void onFatalError(j_common_ptr codec)
-{
-    std::longjmp(reinterpret_cast<ErrorManager *>(codec->err)->jump, 1);
-}
+void onFatalError(j_common_ptr codec) { std::longjmp(reinterpret_cast<ErrorManager *>(codec->err)->jump, 1); }
 
 // Warnings (damaged but decodable data, a file cut short) are ignored, and
 // nothing is ever printed.
@@ -62,7 +59,7 @@ const JOCTET kEndOfImage[2] = {0xFF, JPEG_EOI};
 struct FileSource {
     jpeg_source_mgr pub;
     QIODevice *file = nullptr; // a file, or a buffer in memory
-    bool ended = false; // the file has no more data
+    bool ended = false;        // the file has no more data
     JOCTET buffer[kReadChunk];
 };
 
@@ -111,7 +108,7 @@ enum class Colour { Grey, Rgb, Cmyk, InvertedCmyk };
 
 // Everything the decoding loop needs, as plain values.
 struct DecodePlan {
-    uchar *target = nullptr;     // RGB32 rows of the reduced picture
+    uchar *target = nullptr; // RGB32 rows of the reduced picture
     qsizetype targetStride = 0;
     int targetWidth = 0;
     int targetHeight = 0;
@@ -169,8 +166,8 @@ bool guardedDecode(jpeg_decompress_struct *codec, ErrorManager *errors, FileSour
 
     JSAMPARRAY row = (*codec->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(codec), JPOOL_IMAGE,
                                                  JDIMENSION(sourceWidth * components), 1);
-    int *columns = static_cast<int *>((*codec->mem->alloc_small)(reinterpret_cast<j_common_ptr>(codec),
-                                                                 JPOOL_IMAGE, sizeof(int) * size_t(plan->targetWidth)));
+    int *columns = static_cast<int *>((*codec->mem->alloc_small)(reinterpret_cast<j_common_ptr>(codec), JPOOL_IMAGE,
+                                                                 sizeof(int) * size_t(plan->targetWidth)));
     for (int x = 0; x < plan->targetWidth; ++x)
         columns[x] = int(qint64(x) * sourceWidth / plan->targetWidth);
 
@@ -276,15 +273,9 @@ void JpegReader::start(QIODevice &input)
 
 JpegReader::~JpegReader() = default;
 
-QSize JpegReader::size() const
-{
-    return QSize(int(d->codec.image_width), int(d->codec.image_height));
-}
+QSize JpegReader::size() const { return QSize(int(d->codec.image_width), int(d->codec.image_height)); }
 
-int JpegReader::rowsDecoded() const
-{
-    return d->rowsDecoded;
-}
+int JpegReader::rowsDecoded() const { return d->rowsDecoded; }
 
 QImage JpegReader::decodeReduced(QSize target)
 {

@@ -56,5 +56,4 @@ private:
 // -dct float` makes of the same pixels.
 QByteArray encodeJpeg(const QImage &picture);
 
-
 } // namespace picture

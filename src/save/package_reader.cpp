@@ -25,21 +25,12 @@ const QString kPictureName = QStringLiteral("image.jpg");
 // The frame that a passport's picture fits into.
 constexpr int kPictureFrame = 300;
 
-QString quoted(const QString &text)
-{
-    return QStringLiteral("«") + text + QStringLiteral("»");
-}
+QString quoted(const QString &text) { return QStringLiteral("«") + text + QStringLiteral("»"); }
 
 // ---- Messages ----
 
-QString notZipText()
-{
-    return QStringLiteral("Файл не является пакетом паспорта работы: это не ZIP-архив.");
-}
-QString damagedArchiveText()
-{
-    return QStringLiteral("Пакет поврежден: его оглавление не сходится с содержимым.");
-}
+QString notZipText() { return QStringLiteral("Файл не является пакетом паспорта работы: это не ZIP-архив."); }
+QString damagedArchiveText() { return QStringLiteral("Пакет поврежден: его оглавление не сходится с содержимым."); }
 QString shapeText(const QString &detail)
 {
     return QStringLiteral("Файл data.xml устроен не так, как паспорт работы: %1.").arg(detail);
@@ -143,8 +134,8 @@ ZipReadResult readZipEntries(const QByteArray &zip, qint64 maxEntrySize, int max
     if (count < 0)
         return refuse(damagedArchiveText());
     if (count > maxEntries)
-        return refuse(QStringLiteral("В пакете слишком много файлов: %1, а в пакете паспорта их не больше двух.")
-                          .arg(count));
+        return refuse(
+            QStringLiteral("В пакете слишком много файлов: %1, а в пакете паспорта их не больше двух.").arg(count));
 
     // First every entry's header, so that nothing is unpacked from an
     // archive that is refused.
@@ -165,8 +156,8 @@ ZipReadResult readZipEntries(const QByteArray &zip, qint64 maxEntrySize, int max
         if (type == kSymbolicLink)
             return refuse(QStringLiteral("В пакете есть ссылка %1 вместо файла.").arg(quoted(name)));
         if (name.endsWith(QLatin1Char('/')) || type == kDirectory)
-            return refuse(QStringLiteral("В пакете есть папка %1, а папок в пакете паспорта не бывает.")
-                              .arg(quoted(name)));
+            return refuse(
+                QStringLiteral("В пакете есть папка %1, а папок в пакете паспорта не бывает.").arg(quoted(name)));
         if (type != 0 && type != kRegularFile)
             return refuse(QStringLiteral("В пакете есть %1, и это не обычный файл.").arg(quoted(name)));
         if (names.contains(name))
@@ -209,8 +200,8 @@ ZipReadResult readZipEntries(const QByteArray &zip, qint64 maxEntrySize, int max
             if (got < 0)
                 return refuse(readFailureText(name, zip_error_code_zip(zip_file_get_error(file.get()))));
             if (got == 0)
-                return refuse(QStringLiteral("Файл %1 в пакете обрывается раньше, чем сказано в оглавлении.")
-                                  .arg(quoted(name)));
+                return refuse(
+                    QStringLiteral("Файл %1 в пакете обрывается раньше, чем сказано в оглавлении.").arg(quoted(name)));
             done += got;
         }
         // One byte more must not be there; reading to the end also makes
@@ -335,10 +326,18 @@ QByteArray protectLineBreaks(const QByteArray &document)
     out.append(document.constData(), begin);
     for (qsizetype i = begin; i <= end; ++i) {
         switch (document[i]) {
-        case '\r': out.append("&#13;"); break;
-        case '\n': out.append("&#10;"); break;
-        case '\t': out.append("&#9;"); break;
-        default: out.append(document[i]); break;
+        case '\r':
+            out.append("&#13;");
+            break;
+        case '\n':
+            out.append("&#10;");
+            break;
+        case '\t':
+            out.append("&#9;");
+            break;
+        default:
+            out.append(document[i]);
+            break;
         }
     }
     out.append(document.constData() + end + 1, document.size() - end - 1);
@@ -375,10 +374,7 @@ private:
     QXmlStreamReader xml;
     std::optional<QString> stop;
 
-    static QString malformed()
-    {
-        return QStringLiteral("Файл data.xml поврежден: в нем нарушены правила записи XML.");
-    }
+    static QString malformed() { return QStringLiteral("Файл data.xml поврежден: в нем нарушены правила записи XML."); }
 
     bool failed() const { return stop.has_value() || xml.hasError(); }
 
@@ -683,8 +679,8 @@ void checkPeople(const QList<RawPerson> &people, PassportSnapshot &passport, QSt
     for (const RawPerson &person : people) {
         const QString &id = person.record.Id;
         if (!idShape.match(id).hasMatch() || !IsWellFormedParticipantId(id)) {
-            problems.append(QStringLiteral("ID участника %1 записан неверно: ID имеет вид XXX-XXX-XXX из цифр.")
-                                .arg(quoted(id)));
+            problems.append(
+                QStringLiteral("ID участника %1 записан неверно: ID имеет вид XXX-XXX-XXX из цифр.").arg(quoted(id)));
         } else if (FormatCheckedParticipantId(id) != id) {
             problems.append(QStringLiteral("У ID участника %1 неверные контрольные цифры.").arg(id));
         }

@@ -1,4 +1,6 @@
-// The replacing writer in pieces: nothing at the path changes until commit.
+// The file writer's failures: a write that the disk refuses, at once or
+// only when the file is closed, leaves nothing changed at the path and no
+// fresh file behind, and the failure names the path and the reason.
 
 #include "core/failure.h"
 #include "core/files.h"
@@ -8,66 +10,106 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace {
 
-QByteArray readAll(const QString &path)
+// A fresh file whose data go to /dev/full: every write that reaches the
+// disk fails with "No space left on device". A write larger than the
+// file's buffer fails at once; a small one stays in the buffer and fails
+// when the file is closed.
+class FullDiskFile : public QTemporaryFile {
+public:
+    using QTemporaryFile::QTemporaryFile;
+
+protected:
+    bool open(OpenMode mode) override
+    {
+        if (!QTemporaryFile::open(mode))
+            return false;
+        const int full = ::open("/dev/full", O_WRONLY);
+        if (full < 0)
+            return false;
+        const bool swapped = ::dup2(full, handle()) >= 0;
+        ::close(full);
+        return swapped;
+    }
+};
+
+QByteArray readFile(const QString &path)
 {
     QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 } // namespace
 
 class TestFiles : public QObject {
     Q_OBJECT
-
 private slots:
+    void cleanup() { core::testing::setFreshFileFactory(nullptr); }
+
+    void writes()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("a.txt");
+        writeFileReplacing(path, "first");
+        writeFileReplacing(path, "second");
+        QCOMPARE(readFile(path), QByteArray("second"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"a.txt"});
+    }
+
+    void diskFull_data()
+    {
+        QTest::addColumn<qsizetype>("size");
+        QTest::newRow("fails in the write") << qsizetype(1024 * 1024);
+        QTest::newRow("fails when closed") << qsizetype(10);
+    }
+    void diskFull()
+    {
+        QFETCH(qsizetype, size);
+        if (!QFile::exists("/dev/full"))
+            QSKIP("no /dev/full here");
+        QTemporaryDir dir;
+        const QString path = dir.filePath("data.xml");
+        writeFileReplacing(path, "old content");
+        core::testing::setFreshFileFactory(
+            [](const QString &templateName) { return std::make_unique<FullDiskFile>(templateName); });
+
+        QString message;
+        try {
+            writeFileReplacing(path, QByteArray(size, 'x'));
+        } catch (const Failure &failure) {
+            message = failure.message();
+        }
+        QCOMPARE(message, QStringLiteral("Cannot create file \"%1\". %2")
+                              .arg(QDir::toNativeSeparators(path), qt_error_string(ENOSPC)));
+        QCOMPARE(readFile(path), QByteArray("old content"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"data.xml"});
+    }
+
+    // Written in pieces: nothing at the path changes until commit, and
+    // without commit nothing is left behind.
     void piecesReplaceTheFileOnCommit()
     {
         QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("list.csv"));
-        QVERIFY(QFile(path).open(QIODevice::WriteOnly));
+        const QString path = dir.filePath("list.csv");
+        writeFileReplacing(path, "old");
         {
             ReplacingFile file(path);
             file.write("one,");
             file.write("two\r\n");
-            QCOMPARE(readAll(path), QByteArray());
+            QCOMPARE(readFile(path), QByteArray("old"));
             file.commit();
         }
-        QCOMPARE(readAll(path), QByteArray("one,two\r\n"));
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("list.csv")});
-    }
-
-    void withoutCommitNothingChangesAndNothingIsLeft()
-    {
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("list.csv"));
-        QFile old(path);
-        QVERIFY(old.open(QIODevice::WriteOnly));
-        old.write("old");
-        old.close();
+        QCOMPARE(readFile(path), QByteArray("one,two\r\n"));
         {
             ReplacingFile file(path);
-            file.write("new");
+            file.write("never committed");
         }
-        QCOMPARE(readAll(path), QByteArray("old"));
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("list.csv")});
-    }
-
-    void aPathBeneathAFileFailsAtOnce()
-    {
-        QTemporaryDir dir;
-        const QString file = dir.filePath(QStringLiteral("plain"));
-        QVERIFY(QFile(file).open(QIODevice::WriteOnly));
-        const QString path = file + QStringLiteral("/list.csv");
-        try {
-            ReplacingFile writer(path);
-            QFAIL("no failure");
-        } catch (const Failure &failure) {
-            QVERIFY2(failure.message().startsWith(
-                         QStringLiteral("Cannot create file \"%1\". ").arg(QDir::toNativeSeparators(path))),
-                     qPrintable(failure.message()));
-        }
+        QCOMPARE(readFile(path), QByteArray("one,two\r\n"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"list.csv"});
     }
 };
 

@@ -146,8 +146,7 @@ struct ZipItem {
     ZipItem(const QString &name, const QByteArray &data, bool deflate = false,
             std::optional<quint32> unixMode = std::nullopt, bool folder = false)
         : name(name), data(data), deflate(deflate), unixMode(unixMode), folder(folder)
-    {
-    }
+    {}
     QString name;
     QByteArray data;
     bool deflate;
@@ -226,15 +225,9 @@ QByteArray withEncryptionFlag(QByteArray zip)
     return zip;
 }
 
-QByteArray document(const PassportSnapshot &p)
-{
-    return save::BuildDataDocument(p, kTime);
-}
+QByteArray document(const PassportSnapshot &p) { return save::BuildDataDocument(p, kTime); }
 
-QByteArray jpegOf(int width, int height)
-{
-    return picture::encodeJpeg(testPicture(width, height));
-}
+QByteArray jpegOf(int width, int height) { return picture::encodeJpeg(testPicture(width, height)); }
 
 // A package of the program's format, made in memory.
 QByteArray package(const QByteArray &data, const QByteArray &jpeg = QByteArray())
@@ -345,8 +338,8 @@ private slots:
         QTest::newRow("empty archive") << QByteArray("PK\x05\x06").append(18, '\0') << "нет файла data.xml";
         QTest::newRow("another file") << makeZip({{"data.xml", doc}, {"run.exe", "MZ"}})
                                       << "посторонний файл «run.exe»";
-        QTest::newRow("a file in a folder") << makeZip({{"data.xml", doc}, {"sub/image.jpg", jpeg}})
-                                            << "посторонний файл «sub/image.jpg»";
+        QTest::newRow("a file in a folder")
+            << makeZip({{"data.xml", doc}, {"sub/image.jpg", jpeg}}) << "посторонний файл «sub/image.jpg»";
         QTest::newRow("dot dot") << makeZip({{"../data.xml", doc}}) << "недопустимым именем «../data.xml»";
         QTest::newRow("dot dot inside") << makeZip({{"a/../../data.xml", doc}}) << "недопустимым именем";
         QTest::newRow("absolute") << makeZip({{"/etc/data.xml", doc}}) << "недопустимым именем «/etc/data.xml»";
@@ -369,8 +362,7 @@ private slots:
         QTest::newRow("bomb by declared size")
             << makeZip({{"data.xml", QByteArray(20 * 1024 * 1024, '\0'), true}}) << "слишком большой";
         QTest::newRow("bomb by real size")
-            << withDeclaredSize(makeZip({{"data.xml", QByteArray(4 * 1024 * 1024, '<'), true}}), 1000)
-            << "«data.xml»";
+            << withDeclaredSize(makeZip({{"data.xml", QByteArray(4 * 1024 * 1024, '<'), true}}), 1000) << "«data.xml»";
         QByteArray badCrc = package(doc);
         badCrc[badCrc.indexOf("<work>") + 1] = 'W';
         QTest::newRow("wrong CRC") << badCrc << "контрольная сумма";
@@ -416,8 +408,8 @@ private slots:
         QTest::newRow("external entity") << edited("<?xml version=\"1.0\" encoding=\"UTF-8\"?>",
                                                    "<?xml version=\"1.0\"?><!DOCTYPE work SYSTEM \"/etc/passwd\">")
                                          << jpeg << QStringList{"(DTD)"};
-        QTest::newRow("undeclared entity") << edited("<title>", "<title>&nbsp;") << jpeg
-                                           << QStringList{"нарушены правила записи XML"};
+        QTest::newRow("undeclared entity")
+            << edited("<title>", "<title>&nbsp;") << jpeg << QStringList{"нарушены правила записи XML"};
         QTest::newRow("another root") << edited("work>", "passport>") << jpeg
                                       << QStringList{"на месте поля «work» стоит элемент «passport»"};
         QTest::newRow("unknown element") << edited("<manual>", "<extra></extra><manual>") << jpeg
@@ -426,25 +418,24 @@ private slots:
                                          << QStringList{"на месте поля «sz_id» стоит элемент «datetime»"};
         QTest::newRow("child in a text") << edited("<title>", "<title><b>x</b>") << jpeg
                                          << QStringList{"в поле «title» вложены элементы"};
-        QTest::newRow("attribute on a text") << edited("<title>", "<title lang=\"ru\">") << jpeg
-                                             << QStringList{"у элемента «title» есть атрибуты"};
+        QTest::newRow("attribute on a text")
+            << edited("<title>", "<title lang=\"ru\">") << jpeg << QStringList{"у элемента «title» есть атрибуты"};
         QTest::newRow("namespace") << edited("<work>", "<work xmlns=\"urn:x\">") << jpeg
                                    << QStringList{"пространству имен"};
-        QTest::newRow("text between elements") << edited("<manual>", "слово<manual>") << jpeg
-                                               << QStringList{"текст вне полей паспорта"};
+        QTest::newRow("text between elements")
+            << edited("<manual>", "слово<manual>") << jpeg << QStringList{"текст вне полей паспорта"};
         QTest::newRow("author after teacher")
             << edited("</people>", "<author p_id_full=\"" + firstAuthor
                                        + "\" surname=\"\" name=\"\" patronymic=\"\"></author></people>")
             << jpeg << QStringList{"автор записан после руководителей"};
-        QTest::newRow("unknown attribute") << edited(" surname=", " role=\"x\" surname=") << jpeg
-                                           << QStringList{"неизвестный атрибут «role»"};
-        QTest::newRow("missing attribute") << edited(" patronymic=\"Петрович\"", "") << jpeg
-                                           << QStringList{"нет атрибута «patronymic»"};
-        QTest::newRow("something after the root") << edited("</work>", "</work><work></work>") << jpeg
-                                                  << QStringList{"нарушены правила записи XML"};
-        QTest::newRow("another encoding")
-            << edited("encoding=\"UTF-8\"", "encoding=\"windows-1251\"") << jpeg
-            << QStringList{"он записан в кодировке windows-1251, а не в UTF-8"};
+        QTest::newRow("unknown attribute")
+            << edited(" surname=", " role=\"x\" surname=") << jpeg << QStringList{"неизвестный атрибут «role»"};
+        QTest::newRow("missing attribute")
+            << edited(" patronymic=\"Петрович\"", "") << jpeg << QStringList{"нет атрибута «patronymic»"};
+        QTest::newRow("something after the root")
+            << edited("</work>", "</work><work></work>") << jpeg << QStringList{"нарушены правила записи XML"};
+        QTest::newRow("another encoding") << edited("encoding=\"UTF-8\"", "encoding=\"windows-1251\"") << jpeg
+                                          << QStringList{"он записан в кодировке windows-1251, а не в UTF-8"};
 
         // Content problems are all collected.
         QTest::newRow("another season") << edited("<sz_id>4</sz_id>", "<sz_id>5</sz_id>") << jpeg
@@ -459,33 +450,32 @@ private slots:
         QTest::newRow("ID shape") << edited(firstAuthor, "123456789") << jpeg
                                   << QStringList{"ID участника «123456789» записан неверно"};
         QTest::newRow("ID twice") << edited(firstAuthor, teacher) << jpeg
-                                  << QStringList{"ID участника " + QString::fromUtf8(teacher) + " записан в паспорте дважды."};
+                                  << QStringList{"ID участника " + QString::fromUtf8(teacher)
+                                                 + " записан в паспорте дважды."};
         const QByteArray extraAuthor = "<author p_id_full=\"" + validId("9990001").toUtf8()
                                        + "\" surname=\"\" name=\"\" patronymic=\"\"></author>";
         QTest::newRow("eleven authors") << edited("<people>", "<people>" + extraAuthor) << jpeg
                                         << QStringList{"Авторов в паспорте: 11, а их может быть не больше 10."};
         const QByteArray extraTeacher = "<teacher p_id_full=\"" + validId("9990002").toUtf8()
                                         + "\" surname=\"\" name=\"\" patronymic=\"\"></teacher>";
-        QTest::newRow("four supervisors")
-            << edited("</people>", extraTeacher + "</people>") << jpeg
-            << QStringList{"Руководителей в паспорте: 4, а их может быть не больше 3."};
+        QTest::newRow("four supervisors") << edited("</people>", extraTeacher + "</people>") << jpeg
+                                          << QStringList{"Руководителей в паспорте: 4, а их может быть не больше 3."};
         QTest::newRow("author as recipient")
             << edited("surname=\"Петров0\" name=\"Пётр\" patronymic=\"Петрович\"",
                       "surname=\"Петров0\" name=\"Пётр\" patronymic=\"Петрович\" is_leader=\"True\"")
-            << jpeg
-            << QStringList{"Получателем счета отмечен автор " + QString::fromUtf8(firstAuthor)};
-        QTest::newRow("recipient not True") << edited("is_leader=\"True\"", "is_leader=\"true\"") << jpeg
-                                            << QStringList{"стоит «true» вместо «True»"};
-        QTest::newRow("two recipients")
-            << edited("patronymic=\"Ивановна\"", "patronymic=\"Ивановна\" is_leader=\"True\"") << jpeg
-            << QStringList{"отмечены несколько руководителей"};
+            << jpeg << QStringList{"Получателем счета отмечен автор " + QString::fromUtf8(firstAuthor)};
+        QTest::newRow("recipient not True")
+            << edited("is_leader=\"True\"", "is_leader=\"true\"") << jpeg << QStringList{"стоит «true» вместо «True»"};
+        QTest::newRow("two recipients") << edited("patronymic=\"Ивановна\"",
+                                                  "patronymic=\"Ивановна\" is_leader=\"True\"")
+                                        << jpeg << QStringList{"отмечены несколько руководителей"};
         QTest::newRow("section 23") << edited("<subject>22</subject>", "<subject>23</subject>") << jpeg
                                     << QStringList{"Номер раздела «23» неверен"};
         QTest::newRow("section 0") << edited("<subject>2</subject>", "<subject>0</subject>") << jpeg
                                    << QStringList{"Номер раздела «0» неверен"};
         QTest::newRow("sections out of order")
-            << edited("<subject>2</subject><subject>11</subject>", "<subject>11</subject><subject>2</subject>")
-            << jpeg << QStringList{"выбраны не по правилам"};
+            << edited("<subject>2</subject><subject>11</subject>", "<subject>11</subject><subject>2</subject>") << jpeg
+            << QStringList{"выбраны не по правилам"};
         QTest::newRow("four main sections") << edited("<subject>22</subject>", "<subject>20</subject>") << jpeg
                                             << QStringList{"выбраны не по правилам"};
         QTest::newRow("supplementary alone")
@@ -499,10 +489,11 @@ private slots:
                                           << QStringList{"Рисунок image.jpg имеет размер 301 × 10 точек, а "
                                                          "допускается не больше 300 × 300."};
         QTest::newRow("picture too high") << doc << jpegOf(10, 4000) << QStringList{"10 × 4000"};
-        QTest::newRow("picture cut short") << doc << jpeg.left(jpeg.size() / 2)
-                                           << QStringList{"Рисунок image.jpg в пакете поврежден: его данные обрываются."};
-        QTest::newRow("caption without picture") << doc << QByteArray()
-                                                 << QStringList{"подпись к рисунку, а самого рисунка"};
+        QTest::newRow("picture cut short")
+            << doc << jpeg.left(jpeg.size() / 2)
+            << QStringList{"Рисунок image.jpg в пакете поврежден: его данные обрываются."};
+        QTest::newRow("caption without picture")
+            << doc << QByteArray() << QStringList{"подпись к рисунку, а самого рисунка"};
         QTest::newRow("several at once")
             << edited("<sz_id>4</sz_id>", "<sz_id>3</sz_id>").replace(firstAuthor, wrongDigits) << QByteArray("xx")
             << QStringList{"номер сезона «3»", "неверные контрольные цифры", "не является рисунком JPEG"};
