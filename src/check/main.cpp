@@ -108,8 +108,13 @@ int main(int argc, char *argv[])
     QFile err;
     out.open(stdout, QIODevice::WriteOnly | QIODevice::Unbuffered);
     err.open(stderr, QIODevice::WriteOnly | QIODevice::Unbuffered);
-    const int status = check::run(options, out, err);
+    int status = check::run(options, out, err);
     out.close();
-    std::fflush(stdout);
+    // A report that did not reach its file (a full disk, a closed pipe) must
+    // not pass for a clean run.
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        print(stderr, QStringLiteral("tirlada-check: не удалось записать отчёт в стандартный вывод.\n"));
+        status = check::kSomeNotSound;
+    }
     return status;
 }

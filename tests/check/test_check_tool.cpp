@@ -93,6 +93,19 @@ private slots:
         QCOMPARE(lines[1], sound + QStringLiteral("/Весна #1.kwp: OK"));
     }
 
+    // A report that cannot be written is not a clean run.
+    void reportToAFullDisk()
+    {
+        if (!QFile::exists(QStringLiteral("/dev/full")))
+            QSKIP("no /dev/full here");
+        QProcess process;
+        process.setStandardOutputFile(QStringLiteral("/dev/full"));
+        process.start(QStringLiteral(TIRLADA_CHECK), {sound});
+        QVERIFY(process.waitForFinished(120000));
+        QCOMPARE(process.exitCode(), 1);
+        QVERIFY(QString::fromUtf8(process.readAllStandardError()).contains(QStringLiteral("не удалось записать отчёт")));
+    }
+
     void usageErrors_data()
     {
         QTest::addColumn<QStringList>("arguments");
