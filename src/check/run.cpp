@@ -155,7 +155,15 @@ int run(const RunOptions &options, QIODevice &out, QIODevice &err)
         const QString pageName = wanted.pages ? names[i] : QString();
         const QString folder = options.htmlFolder;
         pool.start([promise, path, pageName, wanted, folder] {
-            promise->addResult(processPackage(path, path, pageName, wanted, folder));
+            // Nothing may escape into the pool: the package gets a line
+            // whatever happened to it.
+            try {
+                promise->addResult(processPackage(path, path, pageName, wanted, folder));
+            } catch (...) {
+                Outcome failed;
+                failed.line = reportLine(path, {QStringLiteral("Сбой проверки")});
+                promise->addResult(std::move(failed));
+            }
             promise->finish();
         });
     }
