@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Generates small seed inputs for the fuzz targets into the folder given.
 set -euo pipefail
-dir=$1
+mkdir -p "$1"
+dir=$(cd "$1" && pwd)
 mkdir -p "$dir/picture" "$dir/participant_id" "$dir/documents" "$dir/package_reader"
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
@@ -43,6 +44,9 @@ cjpeg -quality 90 -baseline -dct float "$tmp/small.ppm" > "$pkg/image.jpg"
 (cd "$pkg" && 7za a -tzip -y -mx=0 -mm=Copy "$dir/package_reader/full.kwp" data.xml image.jpg >/dev/null)
 (cd "$pkg" && 7za a -tzip -y -mx=0 -mm=Copy "$dir/package_reader/no-picture.kwp" data.xml >/dev/null)
 (cd "$pkg" && 7za a -tzip -y "$dir/package_reader/deflated.kwp" data.xml image.jpg >/dev/null)
+# The data documents alone, which the target packs itself.
+cp "$pkg/data.xml" "$dir/package_reader/data.xml"
+sed 's/<img_sign>Caption<\/img_sign>//' "$pkg/data.xml" > "$dir/package_reader/no-caption.xml"
 # An entity declaration, a link, a name with "..", and a name twice.
 mkdir -p "$tmp/dtd"
 printf '<?xml version="1.0"?><!DOCTYPE work [<!ENTITY a "aaaa"><!ENTITY b "&a;&a;">]><work>&b;</work>' > "$tmp/dtd/data.xml"

@@ -137,7 +137,9 @@ bool verifyPackage(const QString &output, const Files &expected, QString *reason
             QStringLiteral("the package holds %1 entries instead of %2").arg(read.entries.size()).arg(expected.size());
         return false;
     }
-    for (const auto &[name, bytes] : expected) {
+    for (const auto &file : expected) {
+        const QString &name = file.first;
+        const QByteArray &bytes = file.second;
         const auto found = std::find_if(read.entries.cbegin(), read.entries.cend(),
                                         [&wanted = name](const ZipEntry &entry) { return entry.name == wanted; });
         if (found == read.entries.cend()) {

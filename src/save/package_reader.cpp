@@ -24,6 +24,9 @@ const QString kPictureName = QStringLiteral("image.jpg");
 
 // The frame that a passport's picture fits into.
 constexpr int kPictureFrame = 300;
+// The scans a picture may have: an exported one has one, a progressive one
+// about ten.
+constexpr int kMaxPictureScans = 100;
 
 QString quoted(const QString &text) { return QStringLiteral("«") + text + QStringLiteral("»"); }
 
@@ -141,6 +144,7 @@ ZipReadResult readZipEntries(const QByteArray &zip, qint64 maxEntrySize, int max
     // archive that is refused.
     QList<zip_stat_t> stats;
     QSet<QString> names;
+    zip_uint64_t total = 0;
     for (zip_int64_t i = 0; i < count; ++i) {
         const char *raw = zip_get_name(archive.get(), zip_uint64_t(i), 0);
         if (!raw)
@@ -179,6 +183,10 @@ ZipReadResult readZipEntries(const QByteArray &zip, qint64 maxEntrySize, int max
                               .arg(maxEntrySize));
         if (!zip_compression_method_supported(stat.comp_method, 0))
             return refuse(readFailureText(name, ZIP_ER_COMPNOTSUPP));
+        total += stat.size;
+        if (total > 2 * zip_uint64_t(maxEntrySize))
+            return refuse(
+                QStringLiteral("Файлы в пакете вместе слишком большие: больше %1 байт.").arg(2 * maxEntrySize));
         stats.append(stat);
     }
 
@@ -723,6 +731,16 @@ void checkPeople(const QList<RawPerson> &people, PassportSnapshot &passport, QSt
 // decoder; at most 300 x 300 and complete.
 void checkPicture(const QByteArray &jpeg, PassportSnapshot &passport, QStringList &problems)
 {
+    // Each scan of a progressive picture is decoded over the whole picture;
+    // a file of thousands of tiny scans would keep the decoder busy for
+    // minutes. Every scan starts with the marker FF DA, which the coded data
+    // never hold, so counting the pair bounds the scans.
+    if (jpeg.count("\xff\xda") > kMaxPictureScans) {
+        problems.append(QStringLiteral("Рисунок image.jpg в пакете устроен слишком сложно: в нем больше %1 "
+                                       "проходов кодирования.")
+                            .arg(kMaxPictureScans));
+        return;
+    }
     try {
         picture::JpegReader reader(jpeg);
         const QSize size = reader.size();

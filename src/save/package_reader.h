@@ -52,7 +52,7 @@ QByteArray zipStored(const QList<std::pair<QString, QByteArray>> &entries);
 // The limits of reading. A package of the program is far below each.
 inline constexpr qint64 kMaxPackageSize = 32 * 1024 * 1024;
 inline constexpr qint64 kMaxDocumentSize = 16 * 1024 * 1024;
-inline constexpr qint64 kMaxPictureFileSize = 8 * 1024 * 1024;
+inline constexpr qint64 kMaxPictureFileSize = 2 * 1024 * 1024;
 inline constexpr int kMaxPackageEntries = 16;
 
 // One entry of a ZIP archive, read and checked against its CRC.
@@ -70,7 +70,8 @@ struct ZipReadResult {
 
 // Reads every entry of a ZIP archive held in memory, refusing what a package
 // never holds and what could harm the reader: more than maxEntries entries,
-// an entry larger than maxEntrySize (declared or real), names that are
+// an entry larger than maxEntrySize (declared or real), entries together
+// larger than twice maxEntrySize, names that are
 // absolute, hold "..", a backslash or end in "/", links, duplicate names,
 // encrypted entries, data that fail their CRC.
 ZipReadResult readZipEntries(const QByteArray &zip, qint64 maxEntrySize = kMaxDocumentSize,

@@ -367,8 +367,12 @@ private slots:
         badCrc[badCrc.indexOf("<work>") + 1] = 'W';
         QTest::newRow("wrong CRC") << badCrc << "контрольная сумма";
         QTest::newRow("picture too large a file")
-            << makeZip({{"data.xml", doc}, {"image.jpg", QByteArray(9 * 1024 * 1024, '\xff'), true}})
-            << "слишком большой";
+            << makeZip({{"data.xml", doc}, {"image.jpg", QByteArray(3 * 1024 * 1024, '\xff'), true}})
+            << "Рисунок image.jpg слишком большой: 3145728 байт, а допускается не больше 2097152.";
+        QTest::newRow("bomb in many entries") << makeZip({{"a", QByteArray(15 * 1024 * 1024, '\0'), true},
+                                                          {"b", QByteArray(15 * 1024 * 1024, '\0'), true},
+                                                          {"c", QByteArray(15 * 1024 * 1024, '\0'), true}})
+                                              << "Файлы в пакете вместе слишком большие: больше 33554432 байт.";
     }
     void hostileArchives()
     {
@@ -489,6 +493,13 @@ private slots:
                                           << QStringList{"Рисунок image.jpg имеет размер 301 × 10 точек, а "
                                                          "допускается не больше 300 × 300."};
         QTest::newRow("picture too high") << doc << jpegOf(10, 4000) << QStringList{"10 × 4000"};
+        QByteArray manyScans = jpeg;
+        // A comment segment that holds the scan marker 101 times.
+        const QByteArray markers = QByteArray("\xff\xda").repeated(101);
+        const int length = int(markers.size()) + 2;
+        manyScans.insert(2, QByteArray("\xff\xfe") + char(length >> 8) + char(length & 0xff) + markers);
+        QTest::newRow("picture of too many scans")
+            << doc << manyScans << QStringList{"устроен слишком сложно: в нем больше 100 проходов"};
         QTest::newRow("picture cut short")
             << doc << jpeg.left(jpeg.size() / 2)
             << QStringList{"Рисунок image.jpg в пакете поврежден: его данные обрываются."};
