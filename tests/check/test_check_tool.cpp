@@ -103,7 +103,8 @@ private slots:
         process.start(QStringLiteral(TIRLADA_CHECK), {sound});
         QVERIFY(process.waitForFinished(120000));
         QCOMPARE(process.exitCode(), 1);
-        QVERIFY(QString::fromUtf8(process.readAllStandardError()).contains(QStringLiteral("не удалось записать отчёт")));
+        QVERIFY(
+            QString::fromUtf8(process.readAllStandardError()).contains(QStringLiteral("не удалось записать отчёт")));
     }
 
     void usageErrors_data()
