@@ -1,17 +1,25 @@
 // Figures for loading a work picture: the time to load and reduce a JPEG
-// file next to djpeg's time to decode it, and the memory the load takes on
-// top of the idle process.
+// file next to djpeg's time to decode it. The peak memory of `load` and
+// `idle` is measured from outside (run-picture.sh, with GNU time).
 //
 //   picture_bench ppm WIDTH HEIGHT      a photo-like PPM on standard output
-//   picture_bench time FILE DJPEG RUNS  best times of ours and of djpeg
-//   picture_bench memory FILE           peak memory of one load above idle
+//   picture_bench time FILE DJPEG RUNS  best times of ours and of djpeg (ms),
+//                                       and their ratio
+//   picture_bench png W H BITS FILE     a uniform translucent PNG, 8 or 16 bits
+//                                       a channel, compressed hard
+//   picture_bench refuse FILE           time (ms) until the load is refused,
+//                                       and the message
 //   picture_bench load FILE             one load (for memory)
 //   picture_bench idle FILE             no load (for memory)
 
-#include "picture/jpeg_codec.h"
+#include "core/failure.h"
+#include "picture/picture_file.h"
 #include "picture/picture_size.h"
 
+#include <QColor>
 #include <QFile>
+#include <QImage>
+#include <QImageWriter>
 #include <QString>
 
 #include <chrono>
@@ -21,7 +29,6 @@
 #include <cstring>
 #include <spawn.h>
 #include <string>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <vector>
 
@@ -55,7 +62,7 @@ int writePpm(int width, int height)
 
 void loadAndReduce(const QString &path)
 {
-    picture::JpegReader reader(path);
+    picture::PictureFile reader(path);
     const QSize shown = TargetSize(reader.size().width(), reader.size().height());
     const QImage picture = reader.decodeReduced(shown);
     if (picture.size() != shown)
@@ -92,31 +99,25 @@ int timeBoth(const char *file, const char *djpeg, int runs)
     return 0;
 }
 
-// The peak resident size of a fresh copy of this program run with the given
-// mode, in kB; the least of a few runs, to keep out noise.
-long childPeakKilobytes(const char *mode, const char *file)
+int writePng(int width, int height, int bits, const char *file)
 {
-    long least = -1;
-    for (int i = 0; i < 3; ++i) {
-        const char *argv[] = {"/proc/self/exe", mode, file, nullptr};
-        pid_t pid = 0;
-        if (posix_spawn(&pid, argv[0], nullptr, nullptr, const_cast<char **>(argv), environ) != 0)
-            std::abort();
-        int status = 0;
-        rusage usage{};
-        wait4(pid, &status, 0, &usage);
-        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-            std::abort();
-        if (least < 0 || usage.ru_maxrss < least)
-            least = usage.ru_maxrss;
-    }
-    return least;
+    QImage image(width, height, bits == 16 ? QImage::Format_RGBA64 : QImage::Format_ARGB32);
+    image.fill(QColor(255, 0, 0, 128));
+    QImageWriter writer(QString::fromLocal8Bit(file), "png");
+    writer.setQuality(0); // the strongest compression
+    return writer.write(image) ? 0 : 1;
 }
 
-// The load's peak above the same program that stops short of loading.
-int measureMemory(const char *file)
+int timeRefusal(const char *file)
 {
-    std::printf("%ld\n", childPeakKilobytes("load", file) - childPeakKilobytes("idle", file));
+    const auto start = Clock::now();
+    try {
+        loadAndReduce(QString::fromLocal8Bit(file));
+    } catch (const Failure &failure) {
+        std::printf("%.2f %s\n", seconds(start) * 1000, qPrintable(failure.message()));
+        return 0;
+    }
+    std::printf("%.2f loaded\n", seconds(start) * 1000);
     return 0;
 }
 
@@ -128,14 +129,18 @@ int main(int argc, char **argv)
         return writePpm(std::atoi(argv[2]), std::atoi(argv[3]));
     if (argc == 5 && std::strcmp(argv[1], "time") == 0)
         return timeBoth(argv[2], argv[3], std::atoi(argv[4]));
-    if (argc == 3 && std::strcmp(argv[1], "memory") == 0)
-        return measureMemory(argv[2]);
+    if (argc == 6 && std::strcmp(argv[1], "png") == 0)
+        return writePng(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]), argv[5]);
+    if (argc == 3 && std::strcmp(argv[1], "refuse") == 0)
+        return timeRefusal(argv[2]);
     if (argc == 3 && std::strcmp(argv[1], "load") == 0) {
         loadAndReduce(QString::fromLocal8Bit(argv[2]));
         return 0;
     }
     if (argc == 3 && std::strcmp(argv[1], "idle") == 0)
         return QString::fromLocal8Bit(argv[2]).isEmpty() ? 1 : 0;
-    std::fprintf(stderr, "usage: picture_bench ppm W H | time FILE DJPEG RUNS | memory FILE\n");
+    std::fprintf(
+        stderr,
+        "usage: picture_bench ppm W H | time FILE DJPEG RUNS | png W H BITS FILE | refuse FILE | load FILE | idle FILE\n");
     return 2;
 }

@@ -1,9 +1,10 @@
-// The picture loader from arbitrary bytes: header, streaming decode and
-// reduction, then the export of what was shown. Failures with a message are
+// The picture loader from arbitrary bytes (JPEG, or PNG by its signature):
+// header, decode and reduction, then the export of what was shown. Failures with a message are
 // the expected outcome for most inputs; anything else is a finding.
 
 #include "core/failure.h"
 #include "picture/jpeg_codec.h"
+#include "picture/picture_file.h"
 #include "picture/picture_size.h"
 
 #include <QFile>
@@ -33,7 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     file.close();
 
     try {
-        picture::JpegReader reader(scratchFile());
+        picture::PictureFile reader(scratchFile());
         const QSize source = reader.size();
         const QSize target = TargetSize(source.width(), source.height());
         if (target.width() < 1 || target.height() < 1 || target.width() > 300 || target.height() > 300)

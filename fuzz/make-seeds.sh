@@ -16,6 +16,19 @@ cjpeg -grayscale "$tmp/grey.pgm" > "$dir/picture/grey.jpg"
 cjpeg -restart 1 "$tmp/colour.ppm" > "$dir/picture/restart.jpg"
 cjpeg -sample 1x1 -optimize "$tmp/colour.ppm" > "$dir/picture/optimized-444.jpg"
 convert "$tmp/colour.ppm" -colorspace CMYK -quality 80 "$dir/picture/cmyk.jpg"
+convert "$tmp/colour.ppm" -alpha set -channel A -evaluate set 50% "$dir/picture/screenshot.png"
+# A photo turned by its EXIF orientation.
+cp "$dir/picture/baseline.jpg" "$dir/picture/oriented.jpg"
+exiftool -q -overwrite_original -n -Orientation=6 "$dir/picture/oriented.jpg"
+# A scan bomb: a progressive file that declares 12000 x 12000 pixels and
+# holds 3000 empty scans (each a copy of the last scan's header).
+bomb="$dir/picture/scan-bomb.jpg"
+cp "$dir/picture/progressive.jpg" "$tmp/bomb.jpg"
+sof=$(LC_ALL=C grep -obUaP '\xff\xc2' "$tmp/bomb.jpg" | head -1 | cut -d: -f1)
+printf '\x2e\xe0\x2e\xe0' | dd of="$tmp/bomb.jpg" bs=1 seek=$((sof + 5)) conv=notrunc status=none
+head -c -2 "$tmp/bomb.jpg" > "$bomb"
+for _ in $(seq 3000); do printf '\xff\xda\x00\x08\x01\x01\x00\x01\x3f\x10'; done >> "$bomb"
+printf '\xff\xd9' >> "$bomb"
 
 # Participant IDs as typed or pasted.
 printf '123-456-798' > "$dir/participant_id/dashes"

@@ -14,6 +14,8 @@
 #include <QLibraryInfo>
 #include <QTranslator>
 #include <QImage>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPainter>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -49,6 +51,21 @@ int main(int argc, char **argv)
         window.grab().save(out.filePath(names[i] + QStringLiteral(".png")));
     }
     tabs->setCurrentIndex(0);
+
+    // The description's count past the limit, with its note. (The sheet's
+    // own picture shows the count within it.)
+    {
+        auto *title = window.findChild<QLineEdit *>(QStringLiteral("title"));
+        auto *description = window.findChild<QPlainTextEdit *>(QStringLiteral("description"));
+        title->setText(QStringLiteral("Сборник стихотворений «Весна»"));
+        const QString sentence = QStringLiteral("Сборник стихов о весне, написанных учениками 7-го класса. ");
+        description->setPlainText(sentence.repeated(10));
+        QApplication::processEvents();
+        window.grab().save(out.filePath(QStringLiteral("sheet1-description-over-500.png")));
+        title->clear();
+        description->clear();
+    }
+
     for (QDialog *dialog : {static_cast<QDialog *>(windows->Subjects.get()), static_cast<QDialog *>(windows->Form1.get())}) {
         dialog->show();
         QApplication::processEvents();

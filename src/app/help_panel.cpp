@@ -7,6 +7,7 @@
 #include "ui_pasport.h"
 
 #include <QEvent>
+#include <QTextDocument>
 
 void TPasport::titleClick() { ui->HelpMemo->setPlainText(passportTextToMemo(help::titleHelp())); }
 void TPasport::descriptionClick() { ui->HelpMemo->setPlainText(passportTextToMemo(help::descriptionHelp())); }
@@ -14,8 +15,28 @@ void TPasport::tech_requestClick() { ui->HelpMemo->setPlainText(passportTextToMe
 void TPasport::manualClick() { ui->HelpMemo->setPlainText(passportTextToMemo(help::manualHelp())); }
 void TPasport::public_post_indexClick() { ui->HelpMemo->setPlainText(passportTextToMemo(help::contactsHelp())); }
 
+void TPasport::descriptionChange()
+{
+    // Counted as the cut counts: a line break is two characters (CR LF), a
+    // character outside the basic plane one.
+    const qsizetype count = core::characterCount(memoTextToPassport(ui->description->document()->toRawText()));
+    QString text = QStringLiteral("%1 из %2").arg(count).arg(kPublishedDescriptionLength);
+    QPalette palette = ui->Work_infoGroup->palette();
+    if (count > kPublishedDescriptionLength) {
+        text += QStringLiteral(": текст после %1-го знака не будет опубликован").arg(kPublishedDescriptionLength);
+        // Dark red: stands out, and reads well on the window's grey.
+        palette.setColor(QPalette::WindowText, QColor(0xA0, 0x00, 0x00));
+    }
+    ui->DescriptionCount->setText(text);
+    ui->DescriptionCount->setPalette(palette);
+    ui->description->setAccessibleDescription(text);
+}
+
 void TPasport::connectHelp()
 {
+    connect(ui->description, &QPlainTextEdit::textChanged, this, guarded(this, &TPasport::descriptionChange));
+    descriptionChange();
+
     // A memo receives its mouse presses on its viewport.
     for (QObject *field : {static_cast<QObject *>(ui->title), static_cast<QObject *>(ui->description),
                            static_cast<QObject *>(ui->description->viewport()),

@@ -4,16 +4,46 @@
 #include "app/help_texts.h"
 #include "ui_pasport.h"
 
-#include <QGuiApplication>
 #include <QPainter>
-#include <QScreen>
+#include <QScrollArea>
+#include <QShowEvent>
+#include <QStyle>
+#include <QTextDocument>
+#include <QVBoxLayout>
+
+namespace {
+// The window's client area as designed.
+constexpr QSize kClientSize(787, 502);
+} // namespace
 
 TPasport::TPasport(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::TPasport>())
 {
     ui->setupUi(this);
     setObjectName(QStringLiteral("Pasport"));
     setFont(formFont());
-    makeFixedWindow(this, 787, 502, /*minimizeButton=*/true);
+    makeFixedWindow(this, kClientSize.width(), kClientSize.height(), /*minimizeButton=*/true);
+
+    // The controls stand on a page of the designed size inside a scroll
+    // area: on a screen too small for the window, the window shrinks to the
+    // screen and the page scrolls (placeOnScreen).
+    {
+        auto *page = new QWidget;
+        page->setObjectName(QStringLiteral("PasportPage"));
+        page->setFixedSize(kClientSize);
+        for (QObject *child : QObjectList(children()))
+            if (auto *widget = qobject_cast<QWidget *>(child))
+                widget->setParent(page);
+        auto *scroller = new QScrollArea(this);
+        scroller->setObjectName(QStringLiteral("PasportScroller"));
+        scroller->setFrameShape(QFrame::NoFrame);
+        scroller->setFocusPolicy(Qt::NoFocus);
+        scroller->setBackgroundRole(QPalette::Window);
+        scroller->viewport()->setBackgroundRole(QPalette::Window);
+        scroller->setWidget(page);
+        auto *layout = new QVBoxLayout(this);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->addWidget(scroller);
+    }
 
     for (QPlainTextEdit *memo : {ui->description, ui->manual, ui->Notes})
         setUpMemo(memo);
@@ -66,12 +96,19 @@ TPasport::TPasport(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::T
     connectPicture();
     connectSave();
     connectPreview();
+    connectKeyboard();
 
-    // Centred on the desktop when first shown.
-    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
-        QRect frame(QPoint(), size());
-        frame.moveCenter(screen->availableGeometry().center());
-        move(frame.topLeft());
+    // Centred on the desktop when first shown, and wholly on it.
+    placeOnScreen(this, kClientSize, style()->pixelMetric(QStyle::PM_ScrollBarExtent));
+}
+
+void TPasport::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    // Again now that the window has its frame.
+    if (!event->spontaneous() && !placedWithFrame) {
+        placedWithFrame = true;
+        placeOnScreen(this, kClientSize, style()->pixelMetric(QStyle::PM_ScrollBarExtent));
     }
 }
 
@@ -87,14 +124,16 @@ PassportSnapshot TPasport::snapshot() const
 {
     PassportSnapshot s;
     s.title = ui->title->text();
-    s.description = memoTextToPassport(ui->description->toPlainText());
+    // A memo's raw text: toPlainText() would turn each no-break space into
+    // a plain space.
+    s.description = memoTextToPassport(ui->description->document()->toRawText());
     s.techRequest = ui->tech_request->text();
-    s.manual = memoTextToPassport(ui->manual->toPlainText());
+    s.manual = memoTextToPassport(ui->manual->document()->toRawText());
     s.postIndex = ui->public_post_index->text();
     s.postAddress = ui->public_post_address->text();
     s.phone = ui->public_phone->text();
     s.email = ui->public_email->text();
-    s.notes = memoTextToPassport(ui->Notes->toPlainText());
+    s.notes = memoTextToPassport(ui->Notes->document()->toRawText());
 
     s.subjectSlots = SubjectSlots;
     s.subjectNames = SubjectNames;

@@ -42,6 +42,8 @@ public:
     void tech_requestClick();
     void manualClick();
     void public_post_indexClick();
+    // Shows how many characters of the description are published.
+    void descriptionChange();
 
     // ---- Participants ----
     void AuthorAddClick();
@@ -75,6 +77,7 @@ public:
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     void connectHelp();
@@ -83,8 +86,16 @@ private:
     void connectPicture();
     void connectSave();
     void connectPreview();
+    void connectKeyboard();
+    // The window's one Tab chain, from the tab bar through every sheet's
+    // controls to the bottom row.
+    QList<QWidget *> tabChain() const;
+    // After the warning about an incomplete passport: the sheet of the first
+    // missing item, with the focus on it.
+    void showFirstMissing(const PassportSnapshot &passport);
 
     std::unique_ptr<Ui::TPasport> ui;
+    bool placedWithFrame = false;
     TSubjects *Subjects = nullptr;
     TForm1 *Form1 = nullptr;
 

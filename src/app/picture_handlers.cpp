@@ -1,21 +1,34 @@
 // The work picture on the passport window: load, remove, export.
 
-#include "gui/appearance.h"
+#include "app/pasport.h"
 #include "core/files.h"
+#include "gui/appearance.h"
 #include "gui/guard.h"
 #include "gui/modal.h"
-#include "app/pasport.h"
 #include "picture/jpeg_codec.h"
+#include "picture/picture_file.h"
 #include "picture/picture_size.h"
 #include "ui_pasport.h"
 
+#include <QApplication>
 #include <QFileInfo>
 
 namespace {
 // Qt's filter syntax; Qt's own file dialog matches it without regard to case,
-// so the .JPG files that cameras write are listed too.
-const QString kPictureFilter = QStringLiteral("JPEG Image File (*.jpg *.jpeg)");
+// so the .JPG files that cameras write are listed too. The first filter
+// shows both kinds of picture; the second, JPEG files alone.
+const QString kPictureFilter = QStringLiteral("Изображения (*.jpg *.jpeg *.png)");
+const QString kJpegFilter = QStringLiteral("JPEG Image File (*.jpg *.jpeg)");
 constexpr int kFrameSide = 300;
+
+// The busy cursor while a picture loads; restored however the load ends.
+class BusyCursor {
+public:
+    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+    BusyCursor(const BusyCursor &) = delete;
+    BusyCursor &operator=(const BusyCursor &) = delete;
+};
 } // namespace
 
 void TPasport::connectPicture()
@@ -31,15 +44,16 @@ void TPasport::AddImgClick()
         request.directory = QFileInfo(lastPictureFile).absolutePath();
         request.selectedFile = lastPictureFile;
     }
-    request.nameFilters = QStringList{kPictureFilter};
+    request.nameFilters = QStringList{kPictureFilter, kJpegFilter};
     request.picturePreview = true;
     const QString path = modal::openFile(this, request);
     if (path.isEmpty())
         return;
     lastPictureFile = path;
 
+    const BusyCursor busy;
     // Opening the file and reading its header change nothing when they fail.
-    picture::JpegReader reader(path);
+    picture::PictureFile reader(path);
     const QSize shown = TargetSize(reader.size().width(), reader.size().height());
 
     // The box takes the picture's size before decoding: if the data then

@@ -4,6 +4,7 @@
 #include "gui/modal.h"
 #include "app/pasport.h"
 #include "core/platform.h"
+#include "participants/participant_lists.h"
 #include "save/completeness.h"
 #include "save/data_document.h"
 #include "save/package.h"
@@ -22,12 +23,60 @@ void TPasport::WriteDataDocument(const QString &path)
     save::WriteDataDocument(path, WorkInfoXML);
 }
 
+void TPasport::showFirstMissing(const PassportSnapshot &passport)
+{
+    const save::FirstMissing missing = save::firstMissing(passport);
+    QWidget *target = nullptr;
+    switch (missing.item) {
+    case save::FirstMissing::Nothing:
+        return;
+    case save::FirstMissing::Title:
+        target = ui->title;
+        break;
+    case save::FirstMissing::Description:
+        target = ui->description;
+        break;
+    case save::FirstMissing::Sections:
+        target = ui->Button3;
+        break;
+    case save::FirstMissing::Authors:
+    case save::FirstMissing::Teachers: {
+        const bool authors = missing.item == save::FirstMissing::Authors;
+        if (missing.person < 0) {
+            target = authors ? ui->AuthorAdd : ui->TeacherAdd;
+            break;
+        }
+        // The participant who lacks the name part is selected, so that its
+        // name edits show it and take input.
+        QListWidget *list = authors ? ui->AuthorsListBox : ui->TeachersListBox;
+        participants::selectRow(list, missing.person);
+        if (authors)
+            AuthorSelectClick();
+        else
+            TeacherSelectClick();
+        if (missing.part == &TPersonRecord::Surname)
+            target = authors ? ui->AuthorsLastname : ui->TeachersLastname;
+        else if (missing.part == &TPersonRecord::Name)
+            target = authors ? ui->AuthorsName : ui->TeachersName;
+        else
+            target = authors ? ui->AuthorsPatronymic : ui->TeachersPatronymic;
+        break;
+    }
+    }
+    // The sheet that holds the control, then the control.
+    for (int i = 0; i < ui->SectionsTabs->count(); ++i)
+        if (ui->SectionsTabs->widget(i)->isAncestorOf(target))
+            ui->SectionsTabs->setCurrentIndex(i);
+    target->setFocus(Qt::OtherFocusReason);
+}
+
 void TPasport::SaveButtonClick()
 {
     const PassportSnapshot passport = snapshot();
     const QStringList missing = save::missingItems(passport);
     if (!missing.isEmpty()) {
         modal::message(this, modal::Icon::Warning, save::kIncompleteCaption, save::incompleteText(missing));
+        showFirstMissing(passport);
         return;
     }
 

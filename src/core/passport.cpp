@@ -29,14 +29,30 @@ std::array<QString, kSubjectCount + 1> defaultSubjectNames()
     };
 }
 
-QString memoTextToPassport(const QString &plainText)
+QString memoTextToPassport(const QString &rawText)
 {
-    // QPlainTextEdit gives bare LF (and U+2029 for a paragraph break in rare
-    // paths); the passport counts a line break as CR LF.
-    QString text = plainText;
-    text.replace(QChar(0x2029), QLatin1Char('\n'));
-    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    text.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+    // A memo's document keeps Enter as U+2029 and Shift+Enter as U+2028;
+    // text set or pasted may still carry CR LF, a lone CR or a lone LF. Each
+    // of them shows as a line break and becomes one CR LF. Nothing else is
+    // touched: a no-break space stays a no-break space.
+    QString text;
+    text.reserve(rawText.size() + rawText.size() / 8);
+    for (qsizetype i = 0; i < rawText.size(); ++i) {
+        const QChar c = rawText[i];
+        switch (c.unicode()) {
+        case '\r':
+            if (i + 1 < rawText.size() && rawText[i + 1] == QLatin1Char('\n'))
+                ++i;
+            Q_FALLTHROUGH();
+        case '\n':
+        case QChar::ParagraphSeparator:
+        case QChar::LineSeparator:
+            text += QLatin1String("\r\n");
+            break;
+        default:
+            text += c;
+        }
+    }
     return text;
 }
 
@@ -70,16 +86,35 @@ bool isBlank(const QString &text)
     return true;
 }
 
+namespace core {
+
+qsizetype characterCount(QStringView text)
+{
+    qsizetype count = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+            ++i;
+        ++count;
+    }
+    return count;
+}
+
+} // namespace core
+
 QString publishedDescription(const QString &description)
 {
-    if (description.size() <= kPublishedDescriptionLength)
+    // Walk 500 characters, a surrogate pair being one.
+    qsizetype length = 0;
+    for (int counted = 0; counted < kPublishedDescriptionLength && length < description.size(); ++counted) {
+        if (description[length].isHighSurrogate() && length + 1 < description.size()
+            && description[length + 1].isLowSurrogate())
+            ++length;
+        ++length;
+    }
+    if (length >= description.size())
         return description;
-    qsizetype length = kPublishedDescriptionLength;
-    const QChar last = description[length - 1];
-    const QChar next = description[length];
-    if (last.isHighSurrogate() && next.isLowSurrogate())
-        --length;
-    else if (last == QLatin1Char('\r') && next == QLatin1Char('\n'))
+    // A CR LF pair is never split: the CR goes with its LF.
+    if (description[length - 1] == QLatin1Char('\r') && description[length] == QLatin1Char('\n'))
         --length;
     return description.left(length);
 }

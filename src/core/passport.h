@@ -63,8 +63,10 @@ struct PassportSnapshot {
 // The 22 section names as the window shows them, index 0 unused.
 std::array<QString, kSubjectCount + 1> defaultSubjectNames();
 
-// Memo text as the passport carries it: every line break is CR LF.
-QString memoTextToPassport(const QString &plainText);
+// A memo's raw document text as the passport carries it: every line break
+// (paragraph or line separator, CR LF, lone CR or LF) is CR LF; everything
+// else stays exactly as typed.
+QString memoTextToPassport(const QString &rawText);
 // The reverse, for putting passport text into a memo.
 QString passportTextToMemo(const QString &text);
 
@@ -74,9 +76,15 @@ QString trimControls(const QString &text);
 // True when nothing is left of the text after trimControls.
 bool isBlank(const QString &text);
 
+namespace core {
+// The number of characters (code points) in a text: a surrogate pair counts
+// as one character, a CR LF pair as two.
+qsizetype characterCount(QStringView text);
+} // namespace core
+
 // How many characters of the description are published.
 inline constexpr int kPublishedDescriptionLength = 500;
-// The description as published: its first 500 characters, cut so that no
-// CR LF pair and no character outside the basic plane is split (the lone
-// half is dropped). Not trimmed.
+// The description as published: its first 500 characters, counted as
+// core::characterCount does, cut so that no CR LF pair is split (the CR is
+// dropped with its LF). Not trimmed.
 QString publishedDescription(const QString &description);

@@ -3,6 +3,7 @@
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QWindow>
 #include <QFontInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -109,5 +110,62 @@ void centreOverOwner(QWidget *dialog)
                      ownerFrame.right() - ownerClient.right(), ownerFrame.bottom() - ownerClient.bottom());
     }
     frame.moveCenter(area.center());
+    // Wholly on the screen, however small the screen and wherever the owner
+    // stands.
+    const QScreen *screen = owner ? owner->screen() : QGuiApplication::primaryScreen();
+    if (screen)
+        frame = keptInside(frame, screen->availableGeometry());
     dialog->move(frame.topLeft());
+}
+
+QRect keptInside(QRect frame, const QRect &area)
+{
+    if (frame.right() > area.right())
+        frame.moveRight(area.right());
+    if (frame.bottom() > area.bottom())
+        frame.moveBottom(area.bottom());
+    if (frame.left() < area.left())
+        frame.moveLeft(area.left());
+    if (frame.top() < area.top())
+        frame.moveTop(area.top());
+    return frame;
+}
+
+namespace {
+// The window's frame around its client area: known once the window has been
+// shown; before that, what its platform window reports, if it has one.
+QMargins frameMargins(const QWidget *window)
+{
+    const QRect frame = window->frameGeometry();
+    const QRect client = window->geometry();
+    if (frame != client)
+        return {client.left() - frame.left(), client.top() - frame.top(), frame.right() - client.right(),
+                frame.bottom() - client.bottom()};
+    if (const QWindow *handle = window->windowHandle())
+        return handle->frameMargins();
+    return {};
+}
+} // namespace
+
+void placeOnScreen(QWidget *window, QSize designedClient, int scrollBarExtent)
+{
+    const QScreen *screen = window->screen();
+    if (!screen)
+        return;
+    const QRect area = screen->availableGeometry();
+    const QMargins margins = frameMargins(window);
+    const QSize room = area.size().shrunkBy(margins);
+    QSize client = designedClient.boundedTo(room);
+    // Where one side scrolls, its scroll bar takes room across the other
+    // side: the window is widened (or heightened) by it, as far as it fits.
+    if (client.height() < designedClient.height())
+        client.setWidth(qMin(designedClient.width() + scrollBarExtent, room.width()));
+    if (client.width() < designedClient.width())
+        client.setHeight(qMin(designedClient.height() + scrollBarExtent, room.height()));
+    client = client.expandedTo(QSize(1, 1));
+    if (client != window->size())
+        window->setFixedSize(client);
+    QRect frame(QPoint(), client.grownBy(margins));
+    frame.moveCenter(area.center());
+    window->move(keptInside(frame, area).topLeft());
 }

@@ -2,6 +2,8 @@
 
 #include <QFont>
 #include <QPalette>
+#include <QRect>
+#include <QSize>
 
 class QPlainTextEdit;
 class QLineEdit;
@@ -29,6 +31,17 @@ void setEditBackground(QLineEdit *edit, QPalette::ColorRole role);
 // over the window of its parent (the screen when it has none). Before the
 // first showing the dialog's frame is not known yet; the parent's is taken.
 void centreOverOwner(QWidget *dialog);
+
+// Places a fixed-size window on its screen: centred in the screen's
+// available area, frame included. Where the designed client size does not
+// fit, the window takes the largest size that does (its content scrolls,
+// and the scroll bars of scrollBarExtent are given room where there is some)
+// and stands at the area's edge.
+void placeOnScreen(QWidget *window, QSize designedClient, int scrollBarExtent = 0);
+
+// The frame that moves a window's frame rectangle wholly into area: a frame
+// larger than the area keeps its top left corner (the title bar) inside.
+QRect keptInside(QRect frame, const QRect &area);
 
 // Sizes every label under root to its caption.
 void fitLabels(QWidget *root);

@@ -2,6 +2,7 @@
 
 #include "gui/appearance.h"
 #include "gui/guard.h"
+#include "gui/keyboard.h"
 #include "gui/modal.h"
 #include "participants/participant_id.h"
 #include "ui_form1.h"
@@ -22,6 +23,11 @@ TForm1::TForm1(QWidget *parent) : QDialog(parent), ui(std::make_unique<Ui::TForm
     // Digits only: no input method may bypass the key filter.
     AddID->setAttribute(Qt::WA_InputMethodEnabled, false);
     AddID->installEventFilter(this);
+
+    // Tab runs between the field and the button; Enter on the focused button
+    // presses it, as Enter in the field does while the button is enabled.
+    gui::setTabChain({AddID, Button1});
+    gui::pressButtonsOnEnter(this);
 
     connect(AddID, &QLineEdit::textChanged, this, guarded(this, &TForm1::AddIDChange));
     connect(Button1, &QPushButton::clicked, this, guarded(this, &TForm1::Button1Click));

@@ -1,6 +1,7 @@
 #include "picture/jpeg_codec.h"
 
 #include "core/failure.h"
+#include "picture/exif_orientation.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -10,6 +11,8 @@
 #include <algorithm>
 #include <csetjmp>
 #include <cstdio>
+#include <cstring>
+#include <vector>
 
 #include <jerror.h>
 #include <jpeglib.h>
@@ -46,10 +49,23 @@ void setUpErrors(ErrorManager &errors)
     throw Failure(QStringLiteral("JPEG error #%1").arg(errors.pub.msg_code));
 }
 
-// The decoder never gets more than this for its own buffers; a header that
-// declares an enormous progressive picture ends with libjpeg's error instead
-// of exhausting the machine.
-constexpr long kDecoderMemoryLimit = 512L * 1024 * 1024;
+// The decoder never gets more than this for its own buffers: enough for the
+// coefficients of a 200-megapixel progressive 4:2:0 photo (about 600 MB), so
+// that any photo a current phone or camera makes loads. A header that
+// declares a larger progressive picture ends with libjpeg's error instead of
+// exhausting the machine.
+constexpr long kDecoderMemoryLimit = 1024L * 1024 * 1024;
+
+// A picture with many scans is read scan after scan over all its blocks
+// before the first row comes out, so a small file of empty scans can keep the
+// decoder busy for minutes. Real photos have about ten scans that read their
+// blocks five to seven times over. Past 500 scans, or past 12 times the
+// picture's blocks (a small picture may always have a million block reads, a
+// matter of milliseconds), the file is refused with libjpeg's error for an
+// impossible progression.
+constexpr int kScanLimit = 500;
+constexpr int kBlockPassLimit = 12;
+constexpr qint64 kBlockReadsAlwaysAllowed = 1024 * 1024;
 
 // ---- Source: the file, read in pieces ----
 
@@ -102,59 +118,179 @@ void skipInput(j_decompress_ptr codec, long count)
 
 void termSource(j_decompress_ptr) {}
 
+// ---- Progress: the scan limits ----
+
+struct ScanGuard {
+    jpeg_progress_mgr pub;
+    int lastScan = 0;
+    qint64 blocksRead = 0; // blocks that the scans so far go over
+};
+
+qint64 blocksInScan(j_decompress_ptr codec)
+{
+    qint64 blocks = 0;
+    for (int i = 0; i < codec->comps_in_scan; ++i)
+        blocks += qint64(codec->cur_comp_info[i]->width_in_blocks) * codec->cur_comp_info[i]->height_in_blocks;
+    return blocks;
+}
+
+qint64 blocksInPicture(j_decompress_ptr codec)
+{
+    qint64 blocks = 0;
+    for (int i = 0; i < codec->num_components; ++i)
+        blocks += qint64(codec->comp_info[i].width_in_blocks) * codec->comp_info[i].height_in_blocks;
+    return blocks;
+}
+
+// Called by libjpeg before each piece of input it reads, which includes the
+// moment after each scan header: every new scan is counted there.
+void watchScans(j_common_ptr common)
+{
+    if (!common->is_decompressor)
+        return;
+    auto codec = reinterpret_cast<j_decompress_ptr>(common);
+    auto *guard = reinterpret_cast<ScanGuard *>(codec->progress);
+    if (codec->input_scan_number == guard->lastScan)
+        return;
+    guard->lastScan = codec->input_scan_number;
+    guard->blocksRead += blocksInScan(codec);
+    if (guard->lastScan > kScanLimit
+        || guard->blocksRead > std::max(kBlockReadsAlwaysAllowed, kBlockPassLimit * blocksInPicture(codec))) {
+        codec->err->msg_code = JERR_BAD_PROGRESSION;
+        (*codec->err->error_exit)(common);
+    }
+}
+
 // ---- Decoding ----
 
-enum class Colour { Grey, Rgb, Cmyk, InvertedCmyk };
+enum class Colour { Grey, Rgb, Cmyk };
+
+struct LineMap;
 
 // Everything the decoding loop needs, as plain values.
 struct DecodePlan {
-    uchar *target = nullptr; // RGB32 rows of the reduced picture
-    qsizetype targetStride = 0;
+    uchar *target = nullptr;    // RGB32 rows of the reduced picture
+    qsizetype targetStride = 0; // in pixels
     int targetWidth = 0;
     int targetHeight = 0;
     Colour colour = Colour::Rgb;
+    const LineMap *map = nullptr;
     int rowsDecoded = 0;
 };
 
+// CMYK as libjpeg-based viewers show it: the inks are taken as stored
+// inverted (255 is no ink), the way Adobe software writes them, whether or
+// not the file carries Adobe's marker; each colour is its ink times black,
+// rounded.
 inline uchar inkToLight(int ink, int black) { return uchar((ink * black + 127) / 255); }
 
-// Samples one decoded source row into one row of the reduced picture.
-void sampleRow(const JSAMPLE *row, const int *columns, int components, Colour colour, QRgb *out, int width)
+inline QRgb toRgb(const JSAMPLE *p, Colour colour)
 {
-    for (int x = 0; x < width; ++x) {
-        const JSAMPLE *p = row + columns[x] * components;
-        switch (colour) {
-        case Colour::Grey:
-            out[x] = qRgb(p[0], p[0], p[0]);
-            break;
-        case Colour::Rgb:
-            out[x] = qRgb(p[0], p[1], p[2]);
-            break;
-        case Colour::InvertedCmyk: // Adobe writes the inks inverted: 255 is no ink
-            out[x] = qRgb(inkToLight(p[0], p[3]), inkToLight(p[1], p[3]), inkToLight(p[2], p[3]));
-            break;
-        case Colour::Cmyk:
-            out[x] = qRgb(inkToLight(255 - p[0], 255 - p[3]), inkToLight(255 - p[1], 255 - p[3]),
-                          inkToLight(255 - p[2], 255 - p[3]));
-            break;
+    switch (colour) {
+    case Colour::Grey:
+        return qRgb(p[0], p[0], p[0]);
+    case Colour::Rgb:
+        return qRgb(p[0], p[1], p[2]);
+    case Colour::Cmyk:
+        return qRgb(inkToLight(p[0], p[3]), inkToLight(p[1], p[3]), inkToLight(p[2], p[3]));
+    }
+    return 0;
+}
+
+// Where each source row goes in the reduced, upright picture. The upright
+// picture is the stored one turned or mirrored by the EXIF orientation; the
+// reduced one takes upright pixel (x * uw / W, y * uh / H). Without a turn,
+// a source row becomes (part of) one target row; with a turn (orientations
+// 5 to 8) it becomes one target column. Either way each needed source row
+// fills one target line, and its pixels along that line are picked from the
+// columns in `pick`.
+struct LineMap {
+    std::vector<int> lineOfRow; // source row -> target line, or -1
+    std::vector<int> pick;      // position along a target line -> source column
+    bool columns = false;       // target lines are columns
+};
+
+LineMap mapLines(int sourceWidth, int sourceHeight, int orientation, int targetWidth, int targetHeight)
+{
+    LineMap map;
+    map.columns = orientation >= 5;
+    const int uprightWidth = map.columns ? sourceHeight : sourceWidth;
+    const int uprightHeight = map.columns ? sourceWidth : sourceHeight;
+    // Upright x runs along source rows for 1-4 and down source rows for 5-8;
+    // these say whether the run is reversed.
+    const bool reverseX = orientation == 2 || orientation == 3 || orientation == 6 || orientation == 7;
+    const bool reverseY = orientation == 3 || orientation == 4 || orientation == 7 || orientation == 8;
+
+    auto uprightX = [&](int x) { return int(qint64(x) * uprightWidth / targetWidth); };
+    auto uprightY = [&](int y) { return int(qint64(y) * uprightHeight / targetHeight); };
+
+    map.lineOfRow.assign(size_t(sourceHeight), -1);
+    if (!map.columns) {
+        // Source row = upright row (reversed by 3, 4); column = upright column (reversed by 2, 3).
+        for (int y = 0; y < targetHeight; ++y) {
+            const int uy = uprightY(y);
+            map.lineOfRow[size_t(reverseY ? sourceHeight - 1 - uy : uy)] = y;
+        }
+        map.pick.resize(size_t(targetWidth));
+        for (int x = 0; x < targetWidth; ++x) {
+            const int ux = uprightX(x);
+            map.pick[size_t(x)] = reverseX ? sourceWidth - 1 - ux : ux;
+        }
+    } else {
+        // Source row = upright column (reversed by 6, 7); source column =
+        // upright row (reversed by 7, 8).
+        for (int x = 0; x < targetWidth; ++x) {
+            const int ux = uprightX(x);
+            map.lineOfRow[size_t(reverseX ? sourceHeight - 1 - ux : ux)] = x;
+        }
+        map.pick.resize(size_t(targetHeight));
+        for (int y = 0; y < targetHeight; ++y) {
+            const int uy = uprightY(y);
+            map.pick[size_t(y)] = reverseY ? sourceWidth - 1 - uy : uy;
         }
     }
+    return map;
+}
+
+// Samples one decoded source row into its target line.
+void sampleRow(const JSAMPLE *row, int components, Colour colour, const std::vector<int> &pick, QRgb *out,
+               qsizetype step)
+{
+    for (size_t i = 0; i < pick.size(); ++i)
+        out[qsizetype(i) * step] = toRgb(row + size_t(pick[i]) * size_t(components), colour);
+}
+
+QRgb *lineStart(const DecodePlan &plan, const LineMap &map, int line)
+{
+    auto *pixels = reinterpret_cast<QRgb *>(plan.target);
+    return map.columns ? pixels + line : pixels + plan.targetStride * line;
 }
 
 bool guardedReadHeader(jpeg_decompress_struct *codec, ErrorManager *errors)
 {
     if (setjmp(errors->jump))
         return false;
+    jpeg_save_markers(codec, JPEG_APP0 + 1, 0xFFFF);
     jpeg_read_header(codec, TRUE);
     return true;
 }
 
-// Decodes every source row in turn into one row buffer; the rows that the
-// reduced picture samples are copied out, the others are dropped. When the
-// data end early (the file is cut short, or a marker stands in the middle of
-// the picture data), a single-scan picture stops a few rows later: the rows
-// beyond hold no data, and decoding them would only produce padding.
-bool guardedDecode(jpeg_decompress_struct *codec, ErrorManager *errors, FileSource *source, DecodePlan *plan)
+// Blocks that the Huffman decoder can still produce after it has met a
+// marker: at most 64 buffered bits at 2 bits a block at least, and one more
+// MCU decoded from the zero bits that libjpeg puts in when they run out.
+constexpr int kBlocksPastMarker = 48;
+
+// Decodes every source row in turn into one row buffer, exactly as libjpeg's
+// full decode does; the rows that the reduced picture samples are copied out,
+// the others are dropped, and libjpeg's own end of decoding runs, with the
+// errors it raises there.
+//
+// One shortcut: in a single-scan picture, once the decoder stands at an
+// end-of-image marker (the real one, or the one put in where the file ends),
+// every later block of the scan is empty and every later row is the same
+// uniform colour, whatever the picture's size. Decoding stops a few rows past
+// that point and the remaining target lines take that colour.
+bool guardedDecode(jpeg_decompress_struct *codec, ErrorManager *errors, DecodePlan *plan)
 {
     if (setjmp(errors->jump))
         return false;
@@ -164,44 +300,44 @@ bool guardedDecode(jpeg_decompress_struct *codec, ErrorManager *errors, FileSour
     const int sourceHeight = int(codec->output_height);
     const int components = codec->output_components;
 
+    // Allocated in libjpeg's own pool (freed with the codec), as no C++
+    // object may live across the longjmp of an error.
     JSAMPARRAY row = (*codec->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(codec), JPOOL_IMAGE,
                                                  JDIMENSION(sourceWidth * components), 1);
-    int *columns = static_cast<int *>((*codec->mem->alloc_small)(reinterpret_cast<j_common_ptr>(codec), JPOOL_IMAGE,
-                                                                 sizeof(int) * size_t(plan->targetWidth)));
-    for (int x = 0; x < plan->targetWidth; ++x)
-        columns[x] = int(qint64(x) * sourceWidth / plan->targetWidth);
-
-    // Output rows per row of MCUs; decoding may run up to two such rows
-    // ahead of the output.
+    const LineMap *map = plan->map;
     const int rowsPerBand = codec->max_v_samp_factor * codec->min_DCT_scaled_size;
     const bool singleScan = !jpeg_has_multiple_scans(codec);
     int stopAt = sourceHeight;
-    int targetRow = 0;
-    int wantedRow = 0; // the source row that targetRow samples
 
     while (int(codec->output_scanline) < stopAt) {
         const int sourceRow = int(codec->output_scanline);
         jpeg_read_scanlines(codec, row, 1);
-        if (sourceRow == wantedRow && targetRow < plan->targetHeight) {
-            sampleRow(row[0], columns, components, plan->colour,
-                      reinterpret_cast<QRgb *>(plan->target + plan->targetStride * targetRow), plan->targetWidth);
-            ++targetRow;
-            wantedRow = int(qint64(targetRow) * sourceHeight / plan->targetHeight);
-        }
-        const int marker = codec->unread_marker;
-        const bool hitMarker = marker != 0 && !(marker >= JPEG_RST0 && marker <= JPEG_RST0 + 7);
-        if (singleScan && stopAt == sourceHeight && (source->ended || hitMarker)) {
-            const int bandEnd = (int(codec->output_scanline) + rowsPerBand - 1) / rowsPerBand * rowsPerBand;
-            stopAt = std::min(sourceHeight, bandEnd + 2 * rowsPerBand);
+        const int line = map->lineOfRow[size_t(sourceRow)];
+        if (line >= 0)
+            sampleRow(row[0], components, plan->colour, map->pick, lineStart(*plan, *map, line),
+                      map->columns ? plan->targetStride : 1);
+        if (singleScan && stopAt == sourceHeight && codec->unread_marker == JPEG_EOI) {
+            const int blocksPerRow = std::max(1, int(codec->MCUs_per_row) * codec->blocks_in_MCU);
+            const int spill = (kBlocksPastMarker + blocksPerRow - 1) / blocksPerRow;
+            const qint64 stop = (qint64(codec->input_iMCU_row) + spill + 2) * rowsPerBand;
+            stopAt = int(std::min<qint64>(sourceHeight, std::max<qint64>(stop, codec->output_scanline)));
         }
     }
     plan->rowsDecoded = int(codec->output_scanline);
 
     if (int(codec->output_scanline) < sourceHeight) {
-        // Cut short: the rows without data are the codec's mid-grey.
-        for (int y = targetRow; y < plan->targetHeight; ++y)
-            std::fill_n(reinterpret_cast<QRgb *>(plan->target + plan->targetStride * y), plan->targetWidth,
-                        qRgb(128, 128, 128));
+        // The rest is the uniform colour of the last row decoded.
+        const QRgb fill = toRgb(row[0], plan->colour);
+        for (int sourceRow = int(codec->output_scanline); sourceRow < sourceHeight; ++sourceRow) {
+            const int line = map->lineOfRow[size_t(sourceRow)];
+            if (line < 0)
+                continue;
+            QRgb *out = lineStart(*plan, *map, line);
+            const qsizetype step = map->columns ? plan->targetStride : 1;
+            for (size_t i = 0; i < map->pick.size(); ++i)
+                out[qsizetype(i) * step] = fill;
+        }
+        // Past the end-of-image marker libjpeg reads nothing more.
         jpeg_abort_decompress(codec);
     } else {
         jpeg_finish_decompress(codec);
@@ -219,7 +355,9 @@ struct JpegReader::State {
     ErrorManager errors;
     jpeg_decompress_struct codec;
     FileSource source;
+    ScanGuard scans;
     bool created = false;
+    int orientation = 1;
     int rowsDecoded = 0;
 
     ~State()
@@ -235,6 +373,9 @@ JpegReader::JpegReader(const QString &path) : d(std::make_unique<State>())
     if (!d->file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         throw Failure(QStringLiteral("Cannot open file \"%1\". %2")
                           .arg(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()), d->file.errorString()));
+    // An empty file has no header and so no size to scale by.
+    if (d->file.size() == 0)
+        throw Failure(QStringLiteral("Floating point division by zero"));
     start(d->file);
 }
 
@@ -242,20 +383,20 @@ JpegReader::JpegReader(const QByteArray &bytes) : d(std::make_unique<State>())
 {
     d->memory.setData(bytes);
     d->memory.open(QIODevice::ReadOnly);
+    if (bytes.isEmpty())
+        throw Failure(QStringLiteral("Floating point division by zero"));
     start(d->memory);
 }
 
 void JpegReader::start(QIODevice &input)
 {
-    // An empty file has no header and so no size to scale by.
-    if (input.size() == 0)
-        throw Failure(QStringLiteral("Floating point division by zero"));
-
     setUpErrors(d->errors);
     d->codec.err = &d->errors.pub;
     jpeg_create_decompress(&d->codec);
     d->created = true;
     d->codec.mem->max_memory_to_use = kDecoderMemoryLimit;
+    d->scans.pub.progress_monitor = watchScans;
+    d->codec.progress = &d->scans.pub;
 
     d->source.file = &input;
     d->source.pub.init_source = initSource;
@@ -269,11 +410,28 @@ void JpegReader::start(QIODevice &input)
 
     if (!guardedReadHeader(&d->codec, &d->errors))
         throwCodecError(d->errors);
+
+    // The first EXIF segment gives the orientation.
+    for (jpeg_saved_marker_ptr marker = d->codec.marker_list; marker != nullptr; marker = marker->next) {
+        if (marker->marker == JPEG_APP0 + 1 && marker->data_length >= 6
+            && std::memcmp(marker->data, "Exif\0\0", 6) == 0) {
+            d->orientation = exifOrientation(marker->data, marker->data_length);
+            break;
+        }
+    }
 }
 
 JpegReader::~JpegReader() = default;
 
-QSize JpegReader::size() const { return QSize(int(d->codec.image_width), int(d->codec.image_height)); }
+QSize JpegReader::storedSize() const { return QSize(int(d->codec.image_width), int(d->codec.image_height)); }
+
+QSize JpegReader::size() const
+{
+    const QSize stored = storedSize();
+    return d->orientation >= 5 ? stored.transposed() : stored;
+}
+
+int JpegReader::orientation() const { return d->orientation; }
 
 int JpegReader::rowsDecoded() const { return d->rowsDecoded; }
 
@@ -283,11 +441,14 @@ QImage JpegReader::decodeReduced(QSize target)
     if (picture.isNull())
         throw Failure(QStringLiteral("JPEG error #%1").arg(int(JERR_OUT_OF_MEMORY)));
 
+    const QSize stored = storedSize();
+    const LineMap map = mapLines(stored.width(), stored.height(), d->orientation, target.width(), target.height());
     DecodePlan plan;
     plan.target = picture.bits();
-    plan.targetStride = picture.bytesPerLine();
+    plan.targetStride = picture.bytesPerLine() / qsizetype(sizeof(QRgb));
     plan.targetWidth = target.width();
     plan.targetHeight = target.height();
+    plan.map = &map;
 
     jpeg_decompress_struct &codec = d->codec;
     switch (codec.jpeg_color_space) {
@@ -298,7 +459,7 @@ QImage JpegReader::decodeReduced(QSize target)
     case JCS_CMYK:
     case JCS_YCCK:
         codec.out_color_space = JCS_CMYK;
-        plan.colour = codec.saw_Adobe_marker ? Colour::InvertedCmyk : Colour::Cmyk;
+        plan.colour = Colour::Cmyk;
         break;
     case JCS_UNKNOWN:
         // Passed through as stored: three or more components are taken as
@@ -312,7 +473,7 @@ QImage JpegReader::decodeReduced(QSize target)
         break;
     }
 
-    const bool decoded = guardedDecode(&codec, &d->errors, &d->source, &plan);
+    const bool decoded = guardedDecode(&codec, &d->errors, &plan);
     d->rowsDecoded = plan.rowsDecoded;
     if (!decoded)
         throwCodecError(d->errors);

@@ -20,7 +20,7 @@ namespace picture {
 //   "JPEG error #%d"                    libjpeg's message code
 class JpegReader {
 public:
-    // Opens the file and reads the JPEG header.
+    // Opens the file and reads the JPEG header, with the EXIF orientation.
     explicit JpegReader(const QString &path);
     // Reads the JPEG data held in memory; failures as for a file, except
     // that there is nothing to open.
@@ -29,15 +29,22 @@ public:
     JpegReader(const JpegReader &) = delete;
     JpegReader &operator=(const JpegReader &) = delete;
 
-    // The picture's size in pixels, from its header.
+    // The size of the upright picture: the stored size, turned for the
+    // orientations 5 to 8.
     QSize size() const;
+    // The size as stored in the header.
+    QSize storedSize() const;
+    // The EXIF orientation, 1 to 8 (1 without a readable one).
+    int orientation() const;
 
-    // Decodes the whole picture at full resolution, row after row, and
-    // returns it reduced to target (RGB32) by dropping whole rows and columns:
-    // target pixel (x, y) is source pixel (x * w / W, y * h / H), rounded down.
-    // Greyscale pictures come out grey; CMYK and YCCK ones are converted to
-    // RGB. Where the data end early, decoding stops there and the rows that
-    // had no data are mid-grey, as the codec shows missing data. Call once.
+    // Decodes the whole picture at full resolution, row after row, exactly as
+    // libjpeg's full decode does (damaged data resynchronised, missing data
+    // filled in as the codec fills it), turns it upright by its orientation,
+    // and returns it reduced to target (RGB32) by dropping whole rows and
+    // columns: target pixel (x, y) is upright pixel (x * w / W, y * h / H),
+    // rounded down. Greyscale pictures come out grey; CMYK and YCCK ones are
+    // converted to RGB with the inks taken as inverted. An error that libjpeg
+    // raises anywhere up to the end of the file is thrown. Call once.
     QImage decodeReduced(QSize target);
 
     // Source rows that the last decodeReduced() read from the codec.

@@ -13,6 +13,5 @@ QSize TargetSize(int width, int height)
     const qint64 larger = std::max(width, height);
     if (larger <= kFrame)
         return QSize(width, height);
-    return QSize(int(ceilDiv(qint64(width) * kFrame, larger)),
-                 int(ceilDiv(qint64(height) * kFrame, larger)));
+    return QSize(int(ceilDiv(qint64(width) * kFrame, larger)), int(ceilDiv(qint64(height) * kFrame, larger)));
 }

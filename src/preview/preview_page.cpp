@@ -13,9 +13,9 @@ const char *const kPageCodec = "windows-1251";
 // bold; every item has a blank before the bracket.
 QString personItem(const TPersonRecord &person, const QString &id, bool bold)
 {
-    const QString name = previewText(trimControls(person.Surname)) + QLatin1Char(' ')
-        + previewText(trimControls(person.Name)) + QLatin1Char(' ')
-        + previewText(trimControls(person.Patronymic));
+    const QString name = previewLineText(trimControls(person.Surname)) + QLatin1Char(' ')
+        + previewLineText(trimControls(person.Name)) + QLatin1Char(' ')
+        + previewLineText(trimControls(person.Patronymic));
     const QString bracketed = QLatin1Char('[') + previewText(id) + QLatin1Char(']');
     if (bold)
         return QStringLiteral("<li>") + name + QStringLiteral(" <strong>") + bracketed
@@ -76,6 +76,29 @@ QString previewText(const QString &text)
     return LineBreaksToHtml(text.toHtmlEscaped());
 }
 
+QString previewLineText(const QString &text)
+{
+    const QString escaped = text.toHtmlEscaped();
+    QString out;
+    out.reserve(escaped.size());
+    for (qsizetype i = 0; i < escaped.size(); ++i) {
+        switch (escaped[i].unicode()) {
+        case '\r':
+            if (i + 1 < escaped.size() && escaped[i + 1] == QLatin1Char('\n'))
+                ++i;
+            Q_FALLTHROUGH();
+        case '\n':
+        case QChar::LineSeparator:
+        case QChar::ParagraphSeparator:
+            out += QLatin1String("<br />");
+            break;
+        default:
+            out += escaped[i];
+        }
+    }
+    return out;
+}
+
 QStringList previewPageLines(const PassportSnapshot &p, bool pictureWritten, const QString &pictureFile)
 {
     QStringList sections;
@@ -94,7 +117,7 @@ QStringList previewPageLines(const PassportSnapshot &p, bool pictureWritten, con
     QStringList lines;
     lines << QStringLiteral("<html><head><meta http-equiv=\"Content-Type\" "
                             "content=\"text/html; charset=windows-1251\" /></head><body>")
-          << QStringLiteral("<h1>") + previewText(p.title) + QStringLiteral("</h1>")
+          << QStringLiteral("<h1>") + previewLineText(p.title) + QStringLiteral("</h1>")
           << QStringLiteral("<p><strong>Раздел(ы):</strong> ") + sections.join(QStringLiteral(", "))
                  + QStringLiteral("</p>")
           << QStringLiteral("<p><strong>Сезон:</strong> ") + previewText(p.seasonName)
@@ -111,19 +134,19 @@ QStringList previewPageLines(const PassportSnapshot &p, bool pictureWritten, con
         const QString source = QString::fromLatin1(QUrl::toPercentEncoding(pictureFile));
         lines << QStringLiteral("<img src=\"") + source + QStringLiteral("\" border=\"1\"/>");
         if (!p.pictureCaption.isEmpty())
-            lines << QStringLiteral("<p><i>") + previewText(p.pictureCaption)
+            lines << QStringLiteral("<p><i>") + previewLineText(p.pictureCaption)
                     + QStringLiteral("</i></p>");
     }
     lines << QStringLiteral("<hr /><p><strong>Технические требования:</strong> ")
-                 + previewText(p.techRequest) + QStringLiteral("</p>")
+                 + previewLineText(p.techRequest) + QStringLiteral("</p>")
           << QStringLiteral("<p><strong>Порядок знакомства:</strong></p><p>") + previewText(p.manual)
                  + QStringLiteral("</p>")
           << QStringLiteral("<p><strong>Контактная информация:</strong></p>")
-          << QStringLiteral("<table border=\"0\"><tr><td>Адрес:</td><td>") + previewText(p.postIndex)
-                 + QStringLiteral(", ") + previewText(p.postAddress) + QStringLiteral("</td></tr>")
-          << QStringLiteral("<tr><td>Телефон:</td><td>") + previewText(p.phone)
+          << QStringLiteral("<table border=\"0\"><tr><td>Адрес:</td><td>") + previewLineText(p.postIndex)
+                 + QStringLiteral(", ") + previewLineText(p.postAddress) + QStringLiteral("</td></tr>")
+          << QStringLiteral("<tr><td>Телефон:</td><td>") + previewLineText(p.phone)
                  + QStringLiteral("</td></tr>")
-          << QStringLiteral("<tr><td>Эл. адрес:</td><td>") + previewText(p.email)
+          << QStringLiteral("<tr><td>Эл. адрес:</td><td>") + previewLineText(p.email)
                  + QStringLiteral("</td></tr>")
           << QStringLiteral("</body></html>");
     return lines;

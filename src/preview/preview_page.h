@@ -20,6 +20,11 @@ QString LineBreaksToHtml(const QString &text);
 // into entity references, then every CR LF into "<br />".
 QString previewText(const QString &text);
 
+// A text of a one-line field as the page shows it: escaped like previewText,
+// then every line break it holds, of whichever kind (CR LF, a lone CR or LF,
+// a line or paragraph separator), becomes "<br />".
+QString previewLineText(const QString &text);
+
 // The page, one entry per line and without line ends. pictureWritten says
 // whether the picture file was written beside the page: only then does the
 // page show the picture and its caption. pictureFile is that file's name in

@@ -1,5 +1,8 @@
 #include "save/completeness.h"
 
+#include <optional>
+#include <utility>
+
 namespace save {
 namespace {
 
@@ -10,28 +13,34 @@ struct PersonLines {
     QString patronymic;
 };
 
+// The first participant who lacks a name part, and that part; person -1
+// for an empty list. Nothing when every participant is complete.
+std::optional<std::pair<int, QString TPersonRecord::*>> participantGap(const QList<TPersonRecord> &people)
+{
+    if (people.isEmpty())
+        return std::pair<int, QString TPersonRecord::*>{-1, nullptr};
+    for (int i = 0; i < people.size(); ++i)
+        for (QString TPersonRecord::*part : {&TPersonRecord::Surname, &TPersonRecord::Name, &TPersonRecord::Patronymic})
+            if (isBlank(people[i].*part))
+                return std::pair{i, part};
+    return std::nullopt;
+}
+
 // Appends the line for the first participant who lacks a name part, or the
 // line for an empty list.
 void checkParticipants(const QList<TPersonRecord> &people, const PersonLines &lines, QStringList &missing)
 {
-    if (people.isEmpty()) {
-        missing.append(lines.none);
+    const auto gap = participantGap(people);
+    if (!gap)
         return;
-    }
-    for (const TPersonRecord &person : people) {
-        if (isBlank(person.Surname)) {
-            missing.append(lines.surname);
-            return;
-        }
-        if (isBlank(person.Name)) {
-            missing.append(lines.name);
-            return;
-        }
-        if (isBlank(person.Patronymic)) {
-            missing.append(lines.patronymic);
-            return;
-        }
-    }
+    if (gap->first < 0)
+        missing.append(lines.none);
+    else if (gap->second == &TPersonRecord::Surname)
+        missing.append(lines.surname);
+    else if (gap->second == &TPersonRecord::Name)
+        missing.append(lines.name);
+    else
+        missing.append(lines.patronymic);
 }
 
 } // namespace
@@ -58,6 +67,21 @@ QStringList missingItems(const PassportSnapshot &passport)
                        QStringLiteral(" - Отчества у всех руководителей\n")},
                       missing);
     return missing;
+}
+
+FirstMissing firstMissing(const PassportSnapshot &passport)
+{
+    if (isBlank(passport.title))
+        return {FirstMissing::Title};
+    if (isBlank(passport.description))
+        return {FirstMissing::Description};
+    if (passport.subjectSlots[0] == 0)
+        return {FirstMissing::Sections};
+    if (const auto gap = participantGap(passport.authors))
+        return {FirstMissing::Authors, gap->first, gap->second};
+    if (const auto gap = participantGap(passport.teachers))
+        return {FirstMissing::Teachers, gap->first, gap->second};
+    return {};
 }
 
 QString incompleteText(const QStringList &missing)

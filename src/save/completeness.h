@@ -14,6 +14,18 @@ namespace save {
 // supervisors: the first participant who lacks something decides it.
 QStringList missingItems(const PassportSnapshot &passport);
 
+// The first item that missingItems lists, as a place in the passport: what
+// the user is taken to after the warning box.
+struct FirstMissing {
+    enum Item { Nothing, Title, Description, Sections, Authors, Teachers };
+    Item item = Nothing;
+    // Authors and Teachers: the position of the first participant who lacks
+    // a name part, and that part; -1 and nullptr when the list is empty.
+    int person = -1;
+    QString TPersonRecord::*part = nullptr;
+};
+FirstMissing firstMissing(const PassportSnapshot &passport);
+
 // The text of the warning box for a non-empty list of missing items.
 QString incompleteText(const QStringList &missing);
 

@@ -757,7 +757,9 @@ void checkPicture(const QByteArray &jpeg, PassportSnapshot &passport, QStringLis
             return;
         }
         QImage image = reader.decodeReduced(size);
-        if (reader.rowsDecoded() < size.height()) {
+        // The decoder fills in what is missing; a picture that is cut short
+        // lacks the end marker FF D9 that closes every complete one.
+        if (reader.rowsDecoded() < reader.storedSize().height() || !jpeg.endsWith("\xff\xd9")) {
             problems.append(QStringLiteral("Рисунок image.jpg в пакете поврежден: его данные обрываются."));
             return;
         }

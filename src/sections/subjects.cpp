@@ -2,6 +2,7 @@
 
 #include "gui/appearance.h"
 #include "gui/guard.h"
+#include "gui/keyboard.h"
 #include "ui_subjects.h"
 
 #include <QCheckBox>
@@ -26,11 +27,19 @@ TSubjects::TSubjects(QWidget *parent) : QDialog(parent), ui(std::make_unique<Ui:
     for (QCheckBox *box : boxes)
         box->resize(qMax(box->width(), box->sizeHint().width()), box->height());
 
-    // "Выбрать" is no default button: Enter must not press it, wherever the
-    // focus is.
+    // "Выбрать" is no default button: Enter must not press it while the
+    // focus is elsewhere...
     ui->Button1->setAutoDefault(false);
     ui->Button1->setDefault(false);
     connect(ui->Button1, &QPushButton::clicked, this, &QDialog::accept);
+    // ...but Enter on "Выбрать" itself presses it, like Space.
+    gui::pressButtonsOnEnter(this);
+
+    // Tab runs through the boxes of each group in number order; "Выбрать"
+    // stands before the supplementary section's box.
+    QList<QWidget *> chain(boxes.begin(), boxes.begin() + kSupplementarySubject - 1);
+    chain << ui->Button1 << boxes[kSupplementarySubject - 1];
+    gui::setTabChain(chain);
 
     // Every change of a tick, by mouse, keyboard or the rule itself, runs the
     // rule again; the rule depends on the ticks only, so running it twice

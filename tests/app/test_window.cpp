@@ -271,34 +271,6 @@ private slots:
         QVERIFY(s.teachers.isEmpty());
     }
 
-    // The focus chain runs through each group's controls in the order of the
-    // layout tables.
-    void tabOrder_data()
-    {
-        QTest::addColumn<QStringList>("chain");
-        QTest::newRow("work info") << QStringList{"title", "description", "tech_request", "manual"};
-        QTest::newRow("contacts") << QStringList{"public_post_index", "public_post_address", "public_phone", "public_email"};
-        QTest::newRow("picture") << QStringList{"AddImg", "DelImg", "WorkImgSign"};
-        QTest::newRow("authors") << QStringList{"AuthorsListBox", "AuthorAdd", "AuthorDelete", "AuthorsLastname",
-                                                "AuthorsName", "AuthorsPatronymic"};
-        QTest::newRow("supervisors") << QStringList{"TeachersListBox", "TeacherAdd", "TeacherDelete", "TeachersLastname",
-                                                    "TeachersName", "TeachersPatronymic", "LeaderID"};
-        QTest::newRow("bottom") << QStringList{"Preview", "Temp_string", "SaveButton"};
-    }
-    void tabOrder()
-    {
-        QFETCH(QStringList, chain);
-        for (int i = 0; i + 1 < chain.size(); ++i) {
-            QWidget *from = session->control(chain[i].toLatin1().constData());
-            QWidget *to = session->control(chain[i + 1].toLatin1().constData());
-            // Skip widgets that never take the focus (labels, frames) between them.
-            QWidget *next = from->nextInFocusChain();
-            while (next != to && next != from && next->focusPolicy() == Qt::NoFocus)
-                next = next->nextInFocusChain();
-            QCOMPARE(next->objectName(), to->objectName());
-        }
-    }
-
     void labelsAreNotClipped()
     {
         for (QLabel *label : session->window().findChildren<QLabel *>()) {

@@ -1,7 +1,11 @@
 #include "picture_fixtures.h"
 
+#include <QBuffer>
 #include <QFile>
+#include <QPainter>
 #include <QProcess>
+#include <QTemporaryDir>
+#include <QTransform>
 
 #include <cstdio>
 #include <vector>
@@ -79,13 +83,7 @@ QByteArray cmykRedBlue(int width, int height, Cmyk kind)
     for (int x = 0; x < width; ++x) {
         // Inverted inks: 0 is full ink, 255 none.
         const bool left = x < width / 2;
-        JSAMPLE c = left ? 255 : 0, m = 0, yellow = left ? 0 : 255, k = 255;
-        if (kind == Cmyk::Plain) {
-            c = JSAMPLE(255 - c);
-            m = JSAMPLE(255 - m);
-            yellow = JSAMPLE(255 - yellow);
-            k = JSAMPLE(255 - k);
-        }
+        const JSAMPLE c = left ? 255 : 0, m = 0, yellow = left ? 0 : 255, k = 255;
         row[size_t(x) * 4 + 0] = c;
         row[size_t(x) * 4 + 1] = m;
         row[size_t(x) * 4 + 2] = yellow;
@@ -133,6 +131,196 @@ QImage fullDecodeThenSample(const QByteArray &jpeg, QSize target)
         }
     }
     return out;
+}
+
+namespace {
+
+QByteArray run(const QString &program, const QStringList &arguments, const QByteArray &input, bool *ok = nullptr,
+               int *status = nullptr)
+{
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForStarted()) {
+        if (ok)
+            *ok = false;
+        return {};
+    }
+    process.write(input);
+    process.closeWriteChannel();
+    QByteArray out;
+    while (process.state() != QProcess::NotRunning) {
+        process.waitForReadyRead(30000);
+        out += process.readAllStandardOutput();
+    }
+    out += process.readAllStandardOutput();
+    if (ok)
+        *ok = process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    if (status)
+        *status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    return out;
+}
+
+} // namespace
+
+QImage djpegFull(const QByteArray &jpeg)
+{
+    // djpeg exits with 2 where it only warned, with 1 on a fatal error.
+    int status = -1;
+    const QByteArray pnm = run(QStringLiteral("djpeg"), {QStringLiteral("-pnm")}, jpeg, nullptr, &status);
+    if (status != 0 && status != 2)
+        return {};
+    QImage image;
+    if (!image.loadFromData(pnm, pnm.startsWith("P5") ? "PGM" : "PPM"))
+        return {};
+    return image.convertToFormat(QImage::Format_RGB32);
+}
+
+QImage upright(const QImage &stored, int orientation)
+{
+    const QTransform quarter = QTransform().rotate(90);
+    switch (orientation) {
+    case 2:
+        return stored.mirrored(true, false);
+    case 3:
+        return stored.mirrored(true, true);
+    case 4:
+        return stored.mirrored(false, true);
+    case 5:
+        return stored.transformed(quarter).mirrored(true, false);
+    case 6:
+        return stored.transformed(quarter);
+    case 7:
+        return stored.transformed(quarter).mirrored(false, true);
+    case 8:
+        return stored.transformed(QTransform().rotate(270));
+    default:
+        return stored;
+    }
+}
+
+QImage sample(const QImage &full, QSize target)
+{
+    if (full.isNull())
+        return {};
+    QImage out(target, QImage::Format_RGB32);
+    for (int y = 0; y < target.height(); ++y)
+        for (int x = 0; x < target.width(); ++x)
+            out.setPixel(x, y,
+                         full.pixel(int(qint64(x) * full.width() / target.width()),
+                                    int(qint64(y) * full.height() / target.height())));
+    return out;
+}
+
+QByteArray exportOf(const QImage &shown) { return cjpeg(shown, {"-quality", "90", "-baseline", "-dct", "float"}); }
+
+QByteArray exifTagged(const QByteArray &jpeg)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("tagged.jpg"));
+    if (!writeFile(path, jpeg))
+        return {};
+    bool ok = false;
+    run(QStringLiteral("exiftool"), {"-q", "-overwrite_original", "-n", "-Orientation=1", "-ExifByteOrder=MM", path},
+        {}, &ok);
+    QFile file(path);
+    if (!ok || !file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+QByteArray setOrientation(QByteArray tagged, int value)
+{
+    // The IFD entry: tag 0x0112, type SHORT, count 1, then the value.
+    const QByteArray entry("\x01\x12\x00\x03\x00\x00\x00\x01", 8);
+    const qsizetype at = tagged.indexOf(entry);
+    if (at < 0)
+        return {};
+    tagged[at + 8] = char((value >> 8) & 0xFF);
+    tagged[at + 9] = char(value & 0xFF);
+    return tagged;
+}
+
+QByteArray hollowProgressive(int width, int height, int extraScans)
+{
+    QByteArray jpeg = cjpeg(pattern(64, 64), {"-progressive"});
+    const qsizetype sof = jpeg.indexOf(QByteArray("\xFF\xC2", 2));
+    if (sof < 0)
+        return {};
+    jpeg[sof + 5] = char(height >> 8);
+    jpeg[sof + 6] = char(height & 0xFF);
+    jpeg[sof + 7] = char(width >> 8);
+    jpeg[sof + 8] = char(width & 0xFF);
+    const qsizetype lastScan = jpeg.lastIndexOf(QByteArray("\xFF\xDA", 2));
+    const int length = (uchar(jpeg[lastScan + 2]) << 8) | uchar(jpeg[lastScan + 3]);
+    const QByteArray header = jpeg.mid(lastScan, 2 + length);
+    QByteArray scans;
+    for (int i = 0; i < extraScans; ++i)
+        scans += header;
+    jpeg.insert(jpeg.size() - 2, scans);
+    return jpeg;
+}
+
+QImage translucentPattern(int width, int height)
+{
+    QImage image = pattern(width, height).convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < height; ++y) {
+        auto *row = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < width; ++x) {
+            const bool hole = qAbs(x - width / 2) < width / 8 && qAbs(y - height / 2) < height / 8;
+            const int alpha = hole ? 0 : (width > 1 ? x * 255 / (width - 1) : 255);
+            row[x] = qRgba(qRed(row[x]), qGreen(row[x]), qBlue(row[x]), alpha);
+        }
+    }
+    return image;
+}
+
+QByteArray png(const QImage &picture)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    picture.save(&buffer, "PNG");
+    return bytes;
+}
+
+QImage overWhite(const QImage &picture)
+{
+    QImage out(picture.size(), QImage::Format_RGB32);
+    out.fill(Qt::white);
+    QPainter painter(&out);
+    painter.drawImage(0, 0, picture.convertToFormat(QImage::Format_ARGB32));
+    painter.end();
+    return out;
+}
+
+namespace {
+quint32 crc32(const QByteArray &bytes)
+{
+    quint32 crc = 0xFFFFFFFFu;
+    for (const char c : bytes) {
+        crc ^= uchar(c);
+        for (int k = 0; k < 8; ++k)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return crc ^ 0xFFFFFFFFu;
+}
+
+void putBigEndian(QByteArray &bytes, qsizetype at, quint32 value)
+{
+    for (int i = 0; i < 4; ++i)
+        bytes[at + i] = char((value >> (24 - 8 * i)) & 0xFF);
+}
+} // namespace
+
+QByteArray pngDeclaring(const QByteArray &png, quint32 width, quint32 height)
+{
+    // Signature (8), IHDR length (4), "IHDR" (4), width, height, 5 more
+    // bytes, then the checksum over "IHDR" and its 13 data bytes.
+    QByteArray bytes = png;
+    putBigEndian(bytes, 16, width);
+    putBigEndian(bytes, 20, height);
+    putBigEndian(bytes, 29, crc32(bytes.mid(12, 17)));
+    return bytes;
 }
 
 bool writeFile(const QString &path, const QByteArray &bytes)

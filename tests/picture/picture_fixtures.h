@@ -9,6 +9,7 @@
 #include <QSize>
 #include <QString>
 #include <QStringList>
+#include <QtGlobal>
 
 namespace fixtures {
 
@@ -33,6 +34,41 @@ QByteArray cmykRedBlue(int width, int height, Cmyk kind);
 // Decodes the whole picture at full size with libjpeg (missing data filled
 // in as the codec does) and reduces it by taking pixel (x * w / W, y * h / H).
 QImage fullDecodeThenSample(const QByteArray &jpeg, QSize target);
+
+// The reference for what the program shows and exports, from libjpeg's own
+// tools: djpeg's full decode (-pnm), turned upright by the orientation (Qt's
+// own mirroring and turning), sampled by taking pixel (x * w / W, y * h / H)
+// at the target size of the upright picture, and encoded with
+// `cjpeg -quality 90 -baseline -dct float`.
+// djpegFull gives a null image when djpeg fails.
+QImage djpegFull(const QByteArray &jpeg);
+QImage upright(const QImage &stored, int orientation);
+QImage sample(const QImage &full, QSize target);
+QByteArray exportOf(const QImage &shown); // cjpeg -quality 90 -baseline -dct float
+
+// The JPEG with an EXIF segment written by exiftool (big-endian) holding the
+// orientation tag 1; setOrientation then puts any value into that tag, in or
+// out of 1 to 8.
+QByteArray exifTagged(const QByteArray &jpeg);
+QByteArray setOrientation(QByteArray tagged, int value);
+
+// A progressive JPEG that declares width x height (4:2:0) but holds the data
+// of a 64 x 64 picture, followed by extraScans copies of its last scan header
+// with no data: a small file that costs the decoder a lot.
+QByteArray hollowProgressive(int width, int height, int extraScans);
+
+// A pattern with transparency: alpha rising from left to right, and a fully
+// transparent square in the middle.
+QImage translucentPattern(int width, int height);
+
+// The picture as a PNG file, written by Qt.
+QByteArray png(const QImage &picture);
+
+// The reference for a PNG: the picture over white, then sampled.
+QImage overWhite(const QImage &picture);
+
+// A PNG whose header declares width x height (with a correct checksum).
+QByteArray pngDeclaring(const QByteArray &png, quint32 width, quint32 height);
 
 // Writes bytes to a file; returns false on failure.
 bool writeFile(const QString &path, const QByteArray &bytes);

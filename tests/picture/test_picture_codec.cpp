@@ -1,6 +1,7 @@
 #include "core/failure.h"
 #include "core/files.h"
 #include "picture/jpeg_codec.h"
+#include "picture/picture_file.h"
 #include "picture/picture_size.h"
 #include "picture_fixtures.h"
 
@@ -10,9 +11,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <jpeglib.h>
 #include <jerror.h>
-
+#include <jpeglib.h>
 
 class TestPictureCodec : public QObject {
     Q_OBJECT
@@ -107,32 +107,280 @@ private slots:
         QCOMPARE(streamed, fixtures::fullDecodeThenSample(jpeg, shown));
     }
 
-    // Where the picture data end early (the file is cut short, or a marker
-    // stands in the middle of the data), decoding stops a few rows later
-    // instead of decoding padding down to the last row.
-    void dataEndingEarlyStopsDecoding_data()
+    // Where the file ends early, decoding stops a few rows later instead of
+    // decoding padding down to the last row; the rows beyond are the
+    // codec's own fill, as in the full decode.
+    void fileCutShortStopsDecoding()
     {
-        QTest::addColumn<bool>("marker");
-        QTest::newRow("file cut short") << false;
-        QTest::newRow("marker inside the data") << true;
-    }
-    void dataEndingEarlyStopsDecoding()
-    {
-        QFETCH(bool, marker);
         QByteArray jpeg = fixtures::cjpeg(fixtures::pattern(1600, 1600), {"-quality", "90"});
         QVERIFY(!jpeg.isEmpty());
-        const qsizetype at = jpeg.size() / 5;
-        if (marker) {
-            jpeg[at] = char(0xFF);
-            jpeg[at + 1] = char(0x05);
-        } else {
-            jpeg.truncate(at);
-        }
+        jpeg.truncate(jpeg.size() / 5);
         picture::JpegReader reader(put(QStringLiteral("cut.jpg"), jpeg));
         const QImage shown = reader.decodeReduced(QSize(300, 300));
         QVERIFY2(reader.rowsDecoded() < 600, qPrintable(QString::number(reader.rowsDecoded())));
         QCOMPARE(shown.pixel(150, 299), qRgb(128, 128, 128));
-        QVERIFY(shown.pixel(150, 0) != qRgb(128, 128, 128));
+        QCOMPARE(shown, fixtures::sample(fixtures::djpegFull(jpeg), QSize(300, 300)));
+    }
+
+    // Phone and camera photos are turned upright by their EXIF orientation
+    // before they are reduced; the target size is that of the upright
+    // picture, and the export is byte for byte the reference's.
+    void orientation_data()
+    {
+        QTest::addColumn<QByteArray>("tagged");
+        QTest::addColumn<int>("orientation");
+        for (const QSize size : {QSize(640, 480), QSize(450, 700)}) {
+            const QByteArray tagged =
+                fixtures::exifTagged(fixtures::cjpeg(fixtures::pattern(size.width(), size.height()), {}));
+            const char *shape = size.width() > size.height() ? "landscape" : "portrait";
+            for (int orientation = 1; orientation <= 8; ++orientation)
+                QTest::addRow("%s %d", shape, orientation) << tagged << orientation;
+        }
+    }
+    void orientation()
+    {
+        QFETCH(QByteArray, tagged);
+        QFETCH(int, orientation);
+        QVERIFY(!tagged.isEmpty());
+        const QByteArray jpeg = fixtures::setOrientation(tagged, orientation);
+        QVERIFY(!jpeg.isEmpty());
+
+        picture::JpegReader reader(put(QStringLiteral("oriented.jpg"), jpeg));
+        QCOMPARE(reader.orientation(), orientation);
+        const QImage upright = fixtures::upright(fixtures::djpegFull(jpeg), orientation);
+        QVERIFY(!upright.isNull());
+        QCOMPARE(reader.size(), upright.size());
+        const QSize shown = TargetSize(upright.width(), upright.height());
+        const QImage ours = reader.decodeReduced(shown);
+        const QImage reference = fixtures::sample(upright, shown);
+        QCOMPARE(ours, reference);
+        QVERIFY(picture::encodeJpeg(ours) == fixtures::exportOf(reference));
+    }
+
+    // A missing or unreadable tag, or a value outside 1 to 8, leaves the
+    // picture as stored.
+    void orientationUnreadable_data()
+    {
+        QTest::addColumn<QByteArray>("jpeg");
+        const QByteArray plain = fixtures::cjpeg(fixtures::pattern(640, 480), {});
+        const QByteArray tagged = fixtures::exifTagged(plain);
+        QTest::newRow("no EXIF") << plain;
+        QTest::newRow("value 0") << fixtures::setOrientation(tagged, 0);
+        QTest::newRow("value 9") << fixtures::setOrientation(tagged, 9);
+        QTest::newRow("value 65535") << fixtures::setOrientation(tagged, 65535);
+        // The first IFD's offset points far beyond the segment.
+        QByteArray lost = fixtures::setOrientation(tagged, 6);
+        const qsizetype tiff = lost.indexOf(QByteArray("Exif\0\0MM\0\x2a", 10));
+        QVERIFY(tiff > 0);
+        lost.replace(tiff + 10, 4, QByteArray("\x7F\xFF\xFF\xF0", 4));
+        QTest::newRow("IFD out of reach") << lost;
+        // An APP1 segment that says EXIF but holds nothing readable.
+        QByteArray junk = plain;
+        junk.insert(2, QByteArray("\xFF\xE1\x00\x10"
+                                  "Exif\0\0"
+                                  "garbage!",
+                                  18));
+        QTest::newRow("EXIF segment of junk") << junk;
+    }
+    void orientationUnreadable()
+    {
+        QFETCH(QByteArray, jpeg);
+        QVERIFY(!jpeg.isEmpty());
+        picture::JpegReader reader(put(QStringLiteral("unoriented.jpg"), jpeg));
+        QCOMPARE(reader.orientation(), 1);
+        QCOMPARE(reader.size(), QSize(640, 480));
+        QCOMPARE(reader.decodeReduced(QSize(300, 225)), fixtures::sample(fixtures::djpegFull(jpeg), QSize(300, 225)));
+    }
+
+    // Damaged files that libjpeg's full decode accepts, with or without
+    // warnings, come out exactly as the full decode shows them: the decoder
+    // resynchronises at restart markers, and data missing at the end are
+    // filled in as libjpeg fills them.
+    void damagedLikeFullDecode_data()
+    {
+        QTest::addColumn<QByteArray>("jpeg");
+        const QImage photo = fixtures::pattern(800, 600);
+        const QByteArray restarts = fixtures::cjpeg(photo, {"-restart", "1"});
+        const QByteArray baseline = fixtures::cjpeg(photo, {});
+        const QByteArray progressive = fixtures::cjpeg(photo, {"-progressive"});
+        const qsizetype data = fixtures::firstScanDataOffset(restarts);
+
+        auto damaged = [](QByteArray bytes, qsizetype at, int count) {
+            for (int i = 0; i < count; ++i)
+                bytes[at + i] = char(uchar(bytes[at + i]) == 0x37 ? 0x38 : 0x37);
+            return bytes;
+        };
+        // Two damaged bytes away from any marker.
+        qsizetype at = data + (restarts.size() - data) * 2 / 5;
+        while (restarts.mid(at - 2, 6).contains('\xFF'))
+            ++at;
+        QTest::newRow("restart markers, two damaged bytes") << damaged(restarts, at, 2);
+        // A restart marker turned into another one: the decoder resyncs.
+        const qsizetype rst = restarts.indexOf(QByteArray("\xFF\xD3", 2), data);
+        QVERIFY(rst > 0);
+        QByteArray wrongRestart = restarts;
+        wrongRestart[rst + 1] = char(0xD6);
+        QTest::newRow("restart marker out of order") << wrongRestart;
+        // An invalid marker in the data: skipped to the next restart.
+        QByteArray invalid = restarts;
+        invalid[at] = char(0xFF);
+        invalid[at + 1] = char(0x05);
+        QTest::newRow("restart markers, invalid marker") << invalid;
+        // An end-of-image marker inside the data: libjpeg stops there.
+        QByteArray early = baseline;
+        early.replace(baseline.size() / 2, 2, QByteArray("\xFF\xD9", 2));
+        QTest::newRow("end marker inside the data") << early;
+        for (int percent : {10, 50, 95})
+            QTest::addRow("cut at %d%%", percent) << baseline.left(baseline.size() * percent / 100);
+        QTest::newRow("restart markers, cut") << restarts.left(restarts.size() * 3 / 5);
+        QTest::newRow("progressive, cut") << progressive.left(progressive.size() * 2 / 5);
+        QTest::newRow("greyscale, cut") << fixtures::cjpeg(photo, {"-grayscale"}).left(20000);
+        for (auto kind : {fixtures::Cmyk::Adobe, fixtures::Cmyk::AdobeYcck}) {
+            const QByteArray cmyk = fixtures::cmykRedBlue(400, 300, kind);
+            QTest::addRow("%s, cut", kind == fixtures::Cmyk::Adobe ? "CMYK" : "YCCK") << cmyk.left(cmyk.size() / 2);
+        }
+    }
+    void damagedLikeFullDecode()
+    {
+        QFETCH(QByteArray, jpeg);
+        const QImage full = fixtures::djpegFull(jpeg);
+        QVERIFY2(!full.isNull(), "djpeg accepts the file");
+        picture::JpegReader reader(put(QStringLiteral("damaged.jpg"), jpeg));
+        const QSize shown = TargetSize(full.width(), full.height());
+        const QImage ours = reader.decodeReduced(shown);
+        const QImage reference = fixtures::sample(full, shown);
+        QCOMPARE(ours, reference);
+        QVERIFY(picture::encodeJpeg(ours) == fixtures::exportOf(reference));
+    }
+
+    // Where the full decode ends in a fatal error, even after the picture
+    // data, the load fails with that error.
+    void fatalAfterData_data()
+    {
+        QTest::addColumn<QByteArray>("jpeg");
+        QTest::addColumn<int>("code");
+        const QByteArray baseline = fixtures::cjpeg(fixtures::pattern(800, 600), {});
+        QByteArray unknown = baseline;
+        unknown.replace(baseline.size() / 2, 2, QByteArray("\xFF\x05", 2));
+        QTest::newRow("unknown marker inside the data") << unknown << int(JERR_UNKNOWN_MARKER);
+        QByteArray tail = baseline;
+        tail.replace(tail.size() - 2, 2, QByteArray("\xFF\x05", 2));
+        QTest::newRow("unknown marker after the data") << tail << int(JERR_UNKNOWN_MARKER);
+        QByteArray second = baseline;
+        second.insert(second.size() - 2, QByteArray("\xFF\xD8", 2));
+        QTest::newRow("second start marker after the data") << second << int(JERR_SOI_DUPLICATE);
+    }
+    void fatalAfterData()
+    {
+        QFETCH(QByteArray, jpeg);
+        QFETCH(int, code);
+        QVERIFY2(fixtures::djpegFull(jpeg).isNull(), "djpeg refuses the file");
+        picture::JpegReader reader(put(QStringLiteral("fatal.jpg"), jpeg));
+        QCOMPARE(failureOf([&] { reader.decodeReduced(QSize(300, 225)); }), QStringLiteral("JPEG error #%1").arg(code));
+    }
+
+    // Files that would keep the decoder reading scan after scan are
+    // refused: more than 500 scans, or scans that go over the picture's
+    // blocks more than 12 times.
+    void scanLimits_data()
+    {
+        QTest::addColumn<QByteArray>("jpeg");
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("scan bomb: 12000x12000, 3000 empty scans")
+            << fixtures::hollowProgressive(12000, 12000, 3000) << true;
+        QTest::newRow("600 scans on a small picture") << fixtures::hollowProgressive(64, 64, 590) << true;
+        QTest::newRow("490 scans on a small picture") << fixtures::hollowProgressive(64, 64, 480) << false;
+        QTest::newRow("40 empty scans over 4000x3000") << fixtures::hollowProgressive(4000, 3000, 40) << true;
+        QTest::newRow("5 empty scans over 4000x3000") << fixtures::hollowProgressive(4000, 3000, 5) << false;
+    }
+    void scanLimits()
+    {
+        QFETCH(QByteArray, jpeg);
+        QFETCH(bool, refused);
+        QVERIFY(!jpeg.isEmpty());
+        picture::JpegReader reader(put(QStringLiteral("scans.jpg"), jpeg));
+        const QSize shown = TargetSize(reader.size().width(), reader.size().height());
+        const QString message = failureOf([&] { reader.decodeReduced(shown); });
+        QCOMPARE(message, refused ? QStringLiteral("JPEG error #%1").arg(int(JERR_BAD_PROGRESSION)) : QString());
+    }
+
+    // The decoder's memory is enough for a 200-megapixel progressive 4:2:0
+    // photo.
+    void progressive200MegapixelsLoads()
+    {
+        const QByteArray jpeg = fixtures::hollowProgressive(16384, 12288, 0);
+        picture::JpegReader reader(put(QStringLiteral("200mp.jpg"), jpeg));
+        QCOMPARE(failureOf([&] { QCOMPARE(reader.decodeReduced(QSize(300, 225)).size(), QSize(300, 225)); }),
+                 QString());
+    }
+
+    // PNG pictures (screenshots) are composited onto white and reduced by
+    // the same rule; the export is the reference's, byte for byte.
+    void pngShown_data()
+    {
+        QTest::addColumn<QImage>("picture");
+        QTest::newRow("opaque, reduced") << fixtures::pattern(640, 480);
+        QTest::newRow("translucent, reduced") << fixtures::translucentPattern(900, 500);
+        QTest::newRow("translucent, small") << fixtures::translucentPattern(120, 80);
+        QTest::newRow("greyscale") << fixtures::pattern(400, 700).convertToFormat(QImage::Format_Grayscale8);
+        QTest::newRow("palette") << fixtures::pattern(500, 500).convertToFormat(QImage::Format_Indexed8);
+        QTest::newRow("16 bits a channel")
+            << fixtures::translucentPattern(610, 310).convertToFormat(QImage::Format_RGBA64);
+    }
+    void pngShown()
+    {
+        QFETCH(QImage, picture);
+        const QByteArray bytes = fixtures::png(picture);
+        QVERIFY(bytes.startsWith("\x89PNG"));
+        picture::PictureFile file(put(QStringLiteral("screen.jpg"), bytes)); // the name does not matter
+        QCOMPARE(file.size(), picture.size());
+        const QSize shown = TargetSize(picture.width(), picture.height());
+        QImage decoded;
+        decoded.load(dir.filePath(QStringLiteral("screen.jpg")), "PNG");
+        const QImage reference = fixtures::sample(fixtures::overWhite(decoded), shown);
+        const QImage ours = file.decodeReduced(shown);
+        QCOMPARE(ours, reference);
+        QVERIFY(picture::encodeJpeg(ours) == fixtures::exportOf(reference));
+    }
+
+    // What the picture file gives for each kind of bad file.
+    void pictureFileErrors_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("atHeader"); // false: when the data are decoded
+        QTest::addColumn<QString>("message");
+        const QByteArray good = fixtures::png(fixtures::pattern(300, 200));
+        QTest::newRow("empty") << QByteArray("") << true << QStringLiteral("Floating point division by zero");
+        QTest::newRow("neither JPEG nor PNG") << QByteArray("GIF89a\x01\x00\x01\x00", 10) << true
+                                              << QStringLiteral("JPEG error #%1").arg(int(JERR_NO_SOI));
+        QTest::newRow("PNG signature alone")
+            << good.left(8) << true << QStringLiteral("PNG error: the header cannot be read");
+        QTest::newRow("PNG of 100000 x 100000") << fixtures::pngDeclaring(good, 100000, 100000) << true
+                                                << QStringLiteral("PNG error: the picture is too large "
+                                                                  "(100000 x 100000 pixels; at most 64 megapixels)");
+        const QByteArray deep =
+            fixtures::png(fixtures::translucentPattern(60, 40).convertToFormat(QImage::Format_RGBA64));
+        QTest::newRow("PNG of 6000 x 6000 at 16 bits a channel")
+            << fixtures::pngDeclaring(deep, 6000, 6000) << true
+            << QStringLiteral("PNG error: the picture is too large (6000 x 6000 pixels; at most 32 megapixels)");
+        QTest::newRow("PNG cut in its data")
+            << good.left(good.size() / 2) << false << QStringLiteral("PNG error: the picture data cannot be read (");
+    }
+    void pictureFileErrors()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, atHeader);
+        QFETCH(QString, message);
+        const QString path = put(QStringLiteral("bad.png"), bytes);
+        std::unique_ptr<picture::PictureFile> file;
+        const QString opening = failureOf([&] { file = std::make_unique<picture::PictureFile>(path); });
+        if (atHeader) {
+            QCOMPARE(opening, message);
+            return;
+        }
+        QCOMPARE(opening, QString());
+        const QString decoding = failureOf([&] { file->decodeReduced(TargetSize(300, 200)); });
+        QVERIFY2(decoding.startsWith(message), qPrintable(decoding));
     }
 
     // A header that claims 65000 x 65000 pixels with almost no data behind
@@ -178,8 +426,8 @@ private slots:
                                      << qRgb(0, 0, 255);
         QTest::newRow("YCCK, Adobe") << fixtures::cmykRedBlue(400, 200, Cmyk::AdobeYcck) << qRgb(255, 0, 0)
                                      << qRgb(0, 0, 255);
-        QTest::newRow("CMYK, no Adobe marker") << fixtures::cmykRedBlue(400, 200, Cmyk::Plain) << qRgb(255, 0, 0)
-                                               << qRgb(0, 0, 255);
+        QTest::newRow("CMYK, no Adobe marker")
+            << fixtures::cmykRedBlue(400, 200, Cmyk::Plain) << qRgb(255, 0, 0) << qRgb(0, 0, 255);
         QImage grey(400, 200, QImage::Format_RGB32);
         grey.fill(qRgb(60, 60, 60));
         QTest::newRow("greyscale") << fixtures::cjpeg(grey, {"-grayscale"}) << qRgb(60, 60, 60) << qRgb(60, 60, 60);
@@ -206,8 +454,8 @@ private slots:
         QTest::newRow("empty") << QByteArray() << QStringLiteral("Floating point division by zero");
         QTest::newRow("text") << QByteArray("hello\n") << QStringLiteral("JPEG error #%1").arg(int(JERR_NO_SOI));
         QTest::newRow("one byte") << QByteArray("\xFF", 1) << QStringLiteral("JPEG error #%1").arg(int(JERR_NO_SOI));
-        QTest::newRow("start marker only") << QByteArray("\xFF\xD8", 2)
-                                           << QStringLiteral("JPEG error #%1").arg(int(JERR_NO_IMAGE));
+        QTest::newRow("start marker only")
+            << QByteArray("\xFF\xD8", 2) << QStringLiteral("JPEG error #%1").arg(int(JERR_NO_IMAGE));
     }
     void readErrors()
     {

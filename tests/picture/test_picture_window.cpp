@@ -1,23 +1,24 @@
+#include "app/image_box.h"
 #include "core/failure.h"
 #include "gui/guard.h"
-#include "app/image_box.h"
 #include "picture/picture_size.h"
 #include "picture_fixtures.h"
 #include "tirlada_test.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QFileDialog>
-#include <QFileSystemModel>
-#include <QListView>
 #include <QFileInfo>
+#include <QFileSystemModel>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QListView>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
 
-#include <jpeglib.h>
 #include <jerror.h>
+#include <jpeglib.h>
 
 namespace {
 
@@ -84,6 +85,8 @@ private:
     {
         modal::testing::queueFileName(path);
         QTest::mouseClick(addImg(), Qt::LeftButton);
+        // The busy cursor of the load is gone, however it ended.
+        QCOMPARE(QApplication::overrideCursor(), nullptr);
     }
 
     QColor signBackground() { return sign()->palette().color(QPalette::Base); }
@@ -128,7 +131,8 @@ private slots:
 
         const auto requests = modal::testing::openRequests();
         QCOMPARE(requests.size(), 2);
-        QCOMPARE(requests[0].nameFilters, QStringList{QStringLiteral("JPEG Image File (*.jpg *.jpeg)")});
+        QCOMPARE(requests[0].nameFilters, (QStringList{QStringLiteral("Изображения (*.jpg *.jpeg *.png)"),
+                                                       QStringLiteral("JPEG Image File (*.jpg *.jpeg)")}));
         QVERIFY(requests[0].picturePreview);
         QVERIFY(requests[0].selectedFile.isEmpty());
         // The previously chosen file is offered again.
@@ -162,8 +166,43 @@ private slots:
         QCOMPARE(bitmap(), fixtures::fullDecodeThenSample(jpeg, shown));
         if (options.contains(QStringLiteral("-grayscale")))
             for (int x = 0; x < shown.width(); x += 17)
-                QVERIFY(qGray(bitmap().pixel(x, 7)) == qRed(bitmap().pixel(x, 7)) &&
-                        qRed(bitmap().pixel(x, 7)) == qBlue(bitmap().pixel(x, 7)));
+                QVERIFY(qGray(bitmap().pixel(x, 7)) == qRed(bitmap().pixel(x, 7))
+                        && qRed(bitmap().pixel(x, 7)) == qBlue(bitmap().pixel(x, 7)));
+    }
+
+    // A phone photo stored sideways is shown upright, in a box of the
+    // upright shape, and exported as the reference pipeline makes it.
+    void loadsOrientedPhoto()
+    {
+        const QByteArray jpeg =
+            fixtures::setOrientation(fixtures::exifTagged(fixtures::cjpeg(fixtures::pattern(640, 480), {})), 6);
+        load(put(QStringLiteral("phone.jpg"), jpeg));
+        QVERIFY(modal::testing::messages().isEmpty());
+        verifyLoadedControls(QSize(225, 300));
+        const QImage reference = fixtures::sample(fixtures::upright(fixtures::djpegFull(jpeg), 6), QSize(225, 300));
+        QCOMPARE(bitmap(), reference);
+        const QString exported = dir.filePath(QStringLiteral("image.jpg"));
+        QVERIFY(session->window().SaveWorkPicture(exported));
+        QFile file(exported);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(file.readAll() == fixtures::exportOf(reference));
+    }
+
+    // A PNG screenshot is shown over white and exported like a photo.
+    void loadsPng()
+    {
+        const QImage screen = fixtures::translucentPattern(1280, 720);
+        load(put(QStringLiteral("screen.PNG"), fixtures::png(screen)));
+        QVERIFY(modal::testing::messages().isEmpty());
+        verifyLoadedControls(QSize(300, 169));
+        const QImage reference = fixtures::sample(fixtures::overWhite(screen), QSize(300, 169));
+        QCOMPARE(bitmap(), reference);
+        QCOMPARE(bitmap().pixel(150, 84), qRgb(255, 255, 255)); // the transparent square
+        const QString exported = dir.filePath(QStringLiteral("image.jpg"));
+        QVERIFY(session->window().SaveWorkPicture(exported));
+        QFile file(exported);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(file.readAll() == fixtures::exportOf(reference));
     }
 
     void loadsCmyk()
@@ -212,26 +251,43 @@ private slots:
                                << After::Unchanged << none;
         QTest::newRow("text named .jpg") << QByteArray("just some text\r\n") << jpegError(JERR_NO_SOI)
                                          << After::Unchanged << none;
+        QTest::newRow("GIF named .png") << QByteArray("GIF89a\x01\x00\x01\x00\x00\x00\x00", 13)
+                                        << jpegError(JERR_NO_SOI) << After::Unchanged << none;
+        const QByteArray png = fixtures::png(fixtures::pattern(640, 480));
+        QTest::newRow("PNG too large") << fixtures::pngDeclaring(png, 20000, 20000)
+                                       << QStringLiteral("PNG error: the picture is too large "
+                                                         "(20000 x 20000 pixels; at most 64 megapixels)")
+                                       << After::Unchanged << none;
+        QTest::newRow("PNG cut in its data")
+            << png.left(png.size() / 2)
+            << QStringLiteral("PNG error: the picture data cannot be read (Unable to read image data)") << After::Half
+            << shown;
         QTest::newRow("cut after 1 byte") << good.left(1) << jpegError(JERR_NO_SOI) << After::Unchanged << none;
-        QTest::newRow("cut after the start marker") << good.left(2) << jpegError(JERR_NO_IMAGE)
-                                                    << After::Unchanged << none;
-        QTest::newRow("cut in the tables") << good.left(100) << jpegError(JERR_NO_IMAGE) << After::Unchanged
-                                           << none;
+        QTest::newRow("cut after the start marker")
+            << good.left(2) << jpegError(JERR_NO_IMAGE) << After::Unchanged << none;
+        QTest::newRow("cut in the tables") << good.left(100) << jpegError(JERR_NO_IMAGE) << After::Unchanged << none;
         // A sound header with the data cut short: shown as far as decoded.
         QTest::newRow("cut before the data") << good.left(data) << QString() << After::Loaded << shown;
-        QTest::newRow("cut in the data") << good.left(data + (good.size() - data) / 3) << QString()
-                                         << After::Loaded << shown;
-        QTest::newRow("cut before the end marker") << good.left(good.size() - 2) << QString() << After::Loaded
-                                                   << shown;
-        QTest::newRow("progressive cut in the data") << progressive.left(progressive.size() / 2) << QString()
-                                                     << After::Loaded << shown;
-        // A sound header, then a codec error: the half-state.
+        QTest::newRow("cut in the data") << good.left(data + (good.size() - data) / 3) << QString() << After::Loaded
+                                         << shown;
+        QTest::newRow("cut before the end marker") << good.left(good.size() - 2) << QString() << After::Loaded << shown;
+        QTest::newRow("progressive cut in the data")
+            << progressive.left(progressive.size() / 2) << QString() << After::Loaded << shown;
+        // A sound header, then a codec error: the half-state. libjpeg's
+        // full decode ends in that error, even where it comes after the
+        // picture data.
+        QTest::newRow("unknown marker inside the data")
+            << withByte(withByte(good, data + (good.size() - data) / 2, char(0xFF)),
+                        data + (good.size() - data) / 2 + 1, char(0x05))
+            << jpegError(JERR_UNKNOWN_MARKER) << After::Half << shown;
+        QTest::newRow("scan bomb") << fixtures::hollowProgressive(12000, 12000, 3000) << jpegError(JERR_BAD_PROGRESSION)
+                                   << After::Half << QSize(300, 300);
         QTest::newRow("bad marker after the data")
             << withByte(good, good.size() - 1, char(0x05)) << jpegError(JERR_UNKNOWN_MARKER) << After::Half << shown;
-        QTest::newRow("bad marker between scans") << badSecondScan(progressive) << jpegError(JERR_BAD_PROGRESSION)
-                                                  << After::Half << shown;
-        QTest::newRow("enormous progressive") << enormousProgressive() << jpegError(JERR_NO_BACKING_STORE)
-                                              << After::Half << QSize(300, 300);
+        QTest::newRow("bad marker between scans")
+            << badSecondScan(progressive) << jpegError(JERR_BAD_PROGRESSION) << After::Half << shown;
+        QTest::newRow("enormous progressive")
+            << enormousProgressive() << jpegError(JERR_NO_BACKING_STORE) << After::Half << QSize(300, 300);
     }
     void badFiles()
     {
@@ -336,17 +392,33 @@ private slots:
         }
     }
 
-    // Qt's own file dialog, with the picture filter, lists the upper-case
-    // names that cameras write.
+    // Qt's own file dialog, with the program's filters, lists the
+    // upper-case names that cameras write: the first filter pictures of
+    // both kinds, the second JPEG files alone.
+    void dialogFilterListsUpperCase_data()
+    {
+        QTest::addColumn<int>("filter");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("pictures") << 0 << QStringList{"B.JPG", "D.JPEG", "G.Png", "a.jpg", "c.jpeg", "e.Jpg", "h.png"};
+        QTest::newRow("JPEG") << 1 << QStringList{"B.JPG", "D.JPEG", "a.jpg", "c.jpeg", "e.Jpg"};
+    }
     void dialogFilterListsUpperCase()
     {
+        QFETCH(int, filter);
+        QFETCH(QStringList, expected);
+        modal::testing::queueFileName(QString());
+        QTest::mouseClick(addImg(), Qt::LeftButton);
+        const QStringList filters = modal::testing::openRequests().value(0).nameFilters;
+        QCOMPARE(filters.size(), 2);
+
         QTemporaryDir folder;
-        for (const char *name : {"a.jpg", "B.JPG", "c.jpeg", "D.JPEG", "e.Jpg", "f.txt", "g.png"})
+        for (const char *name : {"a.jpg", "B.JPG", "c.jpeg", "D.JPEG", "e.Jpg", "f.txt", "G.Png", "h.png", "i.gif"})
             QVERIFY(fixtures::writeFile(folder.filePath(QString::fromLatin1(name)), "x"));
         QFileDialog dialog(nullptr, QString(), folder.path());
         dialog.setOption(QFileDialog::DontUseNativeDialog, true);
         dialog.setFileMode(QFileDialog::ExistingFile);
-        dialog.setNameFilters({QStringLiteral("JPEG Image File (*.jpg *.jpeg)")});
+        dialog.setNameFilters(filters);
+        dialog.selectNameFilter(filters[filter]);
         auto *model = dialog.findChild<QFileSystemModel *>();
         QVERIFY(model);
         auto *view = dialog.findChild<QListView *>(QStringLiteral("listView"));
@@ -363,10 +435,10 @@ private slots:
                         listed << index.data().toString();
                 }
                 listed.sort();
-                return listed.size() == 5;
+                return listed.size() == expected.size();
             }(),
             5000);
-        QCOMPARE(listed, (QStringList{"B.JPG", "D.JPEG", "a.jpg", "c.jpeg", "e.Jpg"}));
+        QCOMPARE(listed, expected);
     }
 };
 

@@ -254,6 +254,37 @@ private slots:
             page[Title] = QStringLiteral("<h1>Grüße € \U0001F600</h1>");
             QTest::newRow("characters outside Windows-1251 kept in the lines") << p << false << page;
         }
+        {
+            // A one-line field can hold a line break of any kind (pasted or
+            // set); the page shows each one as a line break.
+            PassportSnapshot p = emptyPassport();
+            p.title = QStringLiteral("a\nb\r\nc\rd\u2028e\u2029f");
+            p.techRequest = QStringLiteral("ПК\nWindows");
+            p.postIndex = QStringLiteral("1\n2");
+            p.postAddress = QStringLiteral("ул.\r\nЛесная");
+            p.phone = QStringLiteral("1\u20282");
+            p.email = QStringLiteral("a@b\nc@d");
+            p.hasPicture = true;
+            p.pictureCaption = QStringLiteral("Весна\nи лето");
+            p.authors = {person(QStringLiteral("111-111-111"), QStringLiteral("Иванов\nПетров"), QStringLiteral("Анна\r\nМария"),
+                                QStringLiteral("Ивановна"))};
+            p.teachers = {person(QStringLiteral("222-222-222"), QStringLiteral("Сидоров"), QStringLiteral("Пётр"),
+                                 QStringLiteral("Пет\u2029рович"))};
+            p.leaderIndex = -1;
+            QStringList page = emptyPage();
+            page[Title] = QStringLiteral("<h1>a<br />b<br />c<br />d<br />e<br />f</h1>");
+            page[Authors] = QStringLiteral("<p><strong>Автор(ы):</strong> <ul>"
+                                           "<li>Иванов<br />Петров Анна<br />Мария Ивановна [111-111-111]</li></ul></p>");
+            page[Teachers] = QStringLiteral("<p><strong>Руководитель(и):</strong> <ul>"
+                                            "<li>Сидоров Пётр Пет<br />рович [222-222-222]</li></ul></p><hr />");
+            page[Tech] = QStringLiteral("<hr /><p><strong>Технические требования:</strong> ПК<br />Windows</p>");
+            page[Address] = QStringLiteral("<table border=\"0\"><tr><td>Адрес:</td><td>1<br />2, ул.<br />Лесная</td></tr>");
+            page[Phone] = QStringLiteral("<tr><td>Телефон:</td><td>1<br />2</td></tr>");
+            page[Email] = QStringLiteral("<tr><td>Эл. адрес:</td><td>a@b<br />c@d</td></tr>");
+            page.insert(Tech, QStringLiteral("<p><i>Весна<br />и лето</i></p>"));
+            page.insert(Tech, kImg);
+            QTest::newRow("line breaks in one-line texts") << p << true << page;
+        }
     }
     void pageLines()
     {

@@ -92,8 +92,12 @@ private slots:
             << "description" << a499 + "\r\nmore" << "<description>" + a499bytes + "</description>";
         QTest::newRow("cut after a CR LF") << "description" << a499.left(498) + "\r\nmore"
                                            << "<description>" + QByteArray(498, 'a') + "\r\r\r\n</description>";
-        QTest::newRow("cut inside a surrogate pair")
-            << "description" << a499 + QStringLiteral("\U0001F600z") << "<description>" + a499bytes + "</description>";
+        QTest::newRow("character outside the basic plane as the 500th")
+            << "description" << a499 + QStringLiteral("\U0001F600z")
+            << "<description>" + a499bytes + "\xf0\x9f\x98\x80</description>";
+        QTest::newRow("starts with an emoji: 500 characters kept")
+            << "description" << QStringLiteral("\U0001F600") + QString(600, QLatin1Char('d'))
+            << "<description>\xf0\x9f\x98\x80" + QByteArray(499, 'd') + "</description>";
 
         QTest::newRow("order of study whole, blanks kept") << "manual" << "  " << QByteArray("<manual>  </manual>");
         QTest::newRow("order of study lines") << "manual" << " 1\r\n2 " << QByteArray("<manual> 1\r\r\r\n2 </manual>");

@@ -33,6 +33,33 @@ const QString kSection = QStringLiteral(" - Не задан ни один раз
 const QString kNoAuthor = QStringLiteral(" - Не указан ни один автор\n");
 const QString kNoTeacher = QStringLiteral(" - Не указан ни один руководитель\n");
 
+// The line of the list that a first missing item stands for.
+QString lineOf(const save::FirstMissing &first)
+{
+    switch (first.item) {
+    case save::FirstMissing::Nothing:
+        return QString();
+    case save::FirstMissing::Title:
+        return kTitle;
+    case save::FirstMissing::Description:
+        return kDescription;
+    case save::FirstMissing::Sections:
+        return kSection;
+    case save::FirstMissing::Authors:
+    case save::FirstMissing::Teachers: {
+        const bool authors = first.item == save::FirstMissing::Authors;
+        if (first.person < 0)
+            return authors ? kNoAuthor : kNoTeacher;
+        const QString who = authors ? QStringLiteral("авторов") : QStringLiteral("руководителей");
+        const QString what = first.part == &TPersonRecord::Surname ? QStringLiteral("Фамилии")
+                             : first.part == &TPersonRecord::Name  ? QStringLiteral("Имена")
+                                                                   : QStringLiteral("Отчества");
+        return QStringLiteral(" - %1 у всех %2\n").arg(what, who);
+    }
+    }
+    return QString();
+}
+
 } // namespace
 
 class TestSaveCheck : public QObject {
@@ -129,6 +156,8 @@ private slots:
         QFETCH(PassportSnapshot, passport);
         QFETCH(QStringList, lines);
         QCOMPARE(save::missingItems(passport), lines);
+        // The window's jump goes to the item of the first line.
+        QCOMPARE(lineOf(save::firstMissing(passport)), lines.value(0));
     }
 
     // The example of an incomplete passport, through the window: the warning

@@ -311,8 +311,8 @@ private slots:
                                               QStringLiteral("Химия"), QStringLiteral("В помощь учителю")}));
     }
 
-    // Without a cancel or default button, Escape and Enter leave the dialog
-    // open wherever the focus is.
+    // Without a cancel or default button, Escape leaves the dialog open
+    // wherever the focus is, and Enter everywhere but on "Выбрать".
     void escapeAndEnterDoNotClose_data()
     {
         QTest::addColumn<QString>("target");
@@ -322,8 +322,7 @@ private slots:
         QTest::newRow("Escape on Выбрать") << "Button1" << int(Qt::Key_Escape);
         QTest::newRow("Return on the dialog") << "Subjects" << int(Qt::Key_Return);
         QTest::newRow("Enter on a box") << "CheckBox3" << int(Qt::Key_Enter);
-        QTest::newRow("Return on Выбрать") << "Button1" << int(Qt::Key_Return);
-        QTest::newRow("Enter on Выбрать") << "Button1" << int(Qt::Key_Enter);
+        QTest::newRow("Enter on another box") << "CheckBox22" << int(Qt::Key_Return);
     }
     void escapeAndEnterDoNotClose()
     {
@@ -347,10 +346,31 @@ private slots:
         QCOMPARE(tickedBoxes(subjects()), QList<int>{3});
     }
 
+    // Enter on the focused "Выбрать" presses it, like Space and a click.
+    void enterOnSelectAccepts_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::newRow("Return") << int(Qt::Key_Return);
+        QTest::newRow("keypad Enter") << int(Qt::Key_Enter);
+    }
+    void enterOnSelectAccepts()
+    {
+        QFETCH(int, key);
+        modal::testing::queueDialog([&](QDialog *d) {
+            clickBox(d, 3);
+            auto *select = d->findChild<QPushButton *>(QStringLiteral("Button1"));
+            select->setFocus();
+            QTest::keyClick(select, Qt::Key(key));
+        });
+        pressButton3();
+        QCOMPARE(slotList(), (QList<int>{3, 0, 0, 0}));
+    }
+
     void centredOverWindowAtEveryShowing()
     {
         TPasport &window = session->window();
-        for (const QPoint &place : {QPoint(40, 30), QPoint(300, 220)}) {
+        // Places where the centred dialog fits on the 800 x 600 test screen.
+        for (const QPoint &place : {QPoint(40, 30), QPoint(6, 90)}) {
             window.move(place);
             QPoint dialogCentre;
             modal::testing::queueDialog([&](QDialog *d) { dialogCentre = d->frameGeometry().center(); });
@@ -363,6 +383,12 @@ private slots:
                                     .arg(windowCentre.x())
                                     .arg(windowCentre.y())));
         }
+        // With the window half off the screen, the dialog stays wholly on it.
+        window.move(QPoint(300, 220));
+        QRect dialogFrame;
+        modal::testing::queueDialog([&](QDialog *d) { dialogFrame = d->frameGeometry(); });
+        pressButton3();
+        QVERIFY(window.screen()->availableGeometry().contains(dialogFrame));
     }
 
 private:

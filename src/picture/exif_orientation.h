@@ -1,0 +1,17 @@
+#pragma once
+
+#include <cstddef>
+
+namespace picture {
+
+// The EXIF "Orientation" of a picture, 1 to 8, read with libexif from the
+// body of a JPEG APP1 segment (the bytes after its length, beginning with
+// "Exif\0\0"). A segment that is not EXIF, cannot be read, has no such tag,
+// or holds a value outside 1 to 8 gives 1: the picture is upright as stored.
+//   1 upright                  5 transposed (mirrored along the main diagonal)
+//   2 mirrored left-right      6 to be turned 90 degrees clockwise
+//   3 to be turned 180 degrees 7 transverse (mirrored along the other diagonal)
+//   4 mirrored top-bottom      8 to be turned 90 degrees counter-clockwise
+int exifOrientation(const unsigned char *segment, size_t size);
+
+} // namespace picture
