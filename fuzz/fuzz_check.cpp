@@ -46,7 +46,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         break;
     }
 
-    const save::ReadResult read = save::readPackageBytes(package);
+    // As the tool reads: the picture verified, not decoded.
+    save::ReadOptions options;
+    options.decodePicture = false;
+    const save::ReadResult read = save::readPackageBytes(package, options);
     const check::Outcome outcome =
         check::evaluate(read, QStringLiteral("пакет.kwp"), QStringLiteral("пакет"), {true, true});
     if (outcome.line.contains(QLatin1Char('\n')) || outcome.line.contains(QLatin1Char('\r')))

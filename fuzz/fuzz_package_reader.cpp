@@ -1,7 +1,8 @@
 // The package reader on arbitrary bytes, taken as a package, or as its data
 // document when they do not start like a ZIP archive. Whatever they hold,
 // reading ends with either contents or problems, never both and never
-// neither, within the reader's bounds. A package that is read and written
+// neither, within the reader's bounds, and the same problems whether the
+// picture is decoded or only verified. A package that is read and written
 // again reads back to the same document and picture.
 
 #include "save/data_document.h"
@@ -21,6 +22,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         bytes = save::zipStored({{QStringLiteral("data.xml"), bytes}});
     const save::ReadResult read = save::readPackageBytes(bytes);
     if (read.contents.has_value() == !read.problems.isEmpty())
+        abort();
+    // Verifying the picture instead of decoding it refuses exactly the same.
+    save::ReadOptions verifyOnly;
+    verifyOnly.decodePicture = false;
+    if (save::readPackageBytes(bytes, verifyOnly).problems != read.problems)
         abort();
     if (!read.contents)
         return 0;

@@ -107,7 +107,11 @@ Outcome processPackage(const QString &path, const QString &file, const QString &
 {
     Outcome outcome;
     try {
-        outcome = evaluate(save::readPackage(path), file, pageName, wanted);
+        // Nothing here needs the picture's pixels: the page takes the stored
+        // JPEG as it is. Verifying it refuses exactly what decoding refuses.
+        save::ReadOptions options;
+        options.decodePicture = false;
+        outcome = evaluate(save::readPackage(path, options), file, pageName, wanted);
     } catch (const std::exception &e) {
         outcome = Outcome();
         outcome.line = reportLine(file, {QStringLiteral("Сбой чтения: ") + problemText(QString::fromUtf8(e.what()))});

@@ -124,6 +124,7 @@ struct ScanGuard {
     jpeg_progress_mgr pub;
     int lastScan = 0;
     qint64 blocksRead = 0; // blocks that the scans so far go over
+    int endRow = -1;       // iMCU rows read when the end-of-image marker was first met
 };
 
 qint64 blocksInScan(j_decompress_ptr codec)
@@ -150,6 +151,8 @@ void watchScans(j_common_ptr common)
         return;
     auto codec = reinterpret_cast<j_decompress_ptr>(common);
     auto *guard = reinterpret_cast<ScanGuard *>(codec->progress);
+    if (guard->endRow < 0 && codec->unread_marker == JPEG_EOI)
+        guard->endRow = int(codec->input_iMCU_row);
     if (codec->input_scan_number == guard->lastScan)
         return;
     guard->lastScan = codec->input_scan_number;
@@ -280,6 +283,16 @@ bool guardedReadHeader(jpeg_decompress_struct *codec, ErrorManager *errors)
 // MCU decoded from the zero bits that libjpeg puts in when they run out.
 constexpr int kBlocksPastMarker = 48;
 
+// The source rows that decoding goes on to once it has met the end-of-image
+// marker of a single-scan picture after endRow iMCU rows (see guardedDecode).
+qint64 rowsBeforeStop(j_decompress_ptr codec, int endRow)
+{
+    const int rowsPerBand = codec->max_v_samp_factor * codec->min_DCT_scaled_size;
+    const int blocksPerRow = std::max(1, int(codec->MCUs_per_row) * codec->blocks_in_MCU);
+    const int spill = (kBlocksPastMarker + blocksPerRow - 1) / blocksPerRow;
+    return (qint64(endRow) + spill + 2) * rowsPerBand;
+}
+
 // Decodes every source row in turn into one row buffer, exactly as libjpeg's
 // full decode does; the rows that the reduced picture samples are copied out,
 // the others are dropped, and libjpeg's own end of decoding runs, with the
@@ -305,7 +318,6 @@ bool guardedDecode(jpeg_decompress_struct *codec, ErrorManager *errors, DecodePl
     JSAMPARRAY row = (*codec->mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(codec), JPOOL_IMAGE,
                                                  JDIMENSION(sourceWidth * components), 1);
     const LineMap *map = plan->map;
-    const int rowsPerBand = codec->max_v_samp_factor * codec->min_DCT_scaled_size;
     const bool singleScan = !jpeg_has_multiple_scans(codec);
     int stopAt = sourceHeight;
 
@@ -316,12 +328,9 @@ bool guardedDecode(jpeg_decompress_struct *codec, ErrorManager *errors, DecodePl
         if (line >= 0)
             sampleRow(row[0], components, plan->colour, map->pick, lineStart(*plan, *map, line),
                       map->columns ? plan->targetStride : 1);
-        if (singleScan && stopAt == sourceHeight && codec->unread_marker == JPEG_EOI) {
-            const int blocksPerRow = std::max(1, int(codec->MCUs_per_row) * codec->blocks_in_MCU);
-            const int spill = (kBlocksPastMarker + blocksPerRow - 1) / blocksPerRow;
-            const qint64 stop = (qint64(codec->input_iMCU_row) + spill + 2) * rowsPerBand;
-            stopAt = int(std::min<qint64>(sourceHeight, std::max<qint64>(stop, codec->output_scanline)));
-        }
+        if (singleScan && stopAt == sourceHeight && codec->unread_marker == JPEG_EOI)
+            stopAt = int(std::min<qint64>(sourceHeight, std::max<qint64>(rowsBeforeStop(codec, int(codec->input_iMCU_row)),
+                                                                         codec->output_scanline)));
     }
     plan->rowsDecoded = int(codec->output_scanline);
 
@@ -342,6 +351,32 @@ bool guardedDecode(jpeg_decompress_struct *codec, ErrorManager *errors, DecodePl
     } else {
         jpeg_finish_decompress(codec);
     }
+    return true;
+}
+
+// Reads all the coded data as guardedDecode does, through the same entropy
+// decoder and marker reader, but only into coefficients: no inverse DCT,
+// upsampling or colour conversion. Raises the errors guardedDecode raises:
+// those of reading, and the one refusal of the output side that depends on
+// the file, sampling factors that are not whole multiples of each other.
+// rowsDecoded becomes the rows guardedDecode would have produced.
+bool guardedVerify(jpeg_decompress_struct *codec, ErrorManager *errors, const ScanGuard *scans, int *rowsDecoded)
+{
+    if (setjmp(errors->jump))
+        return false;
+    for (int i = 0; i < codec->num_components; ++i) {
+        const jpeg_component_info &component = codec->comp_info[i];
+        if (codec->max_h_samp_factor % component.h_samp_factor != 0
+            || codec->max_v_samp_factor % component.v_samp_factor != 0)
+            ERREXIT(codec, JERR_FRACT_SAMPLE_NOTIMPL);
+    }
+    const bool singleScan = !jpeg_has_multiple_scans(codec);
+    jpeg_read_coefficients(codec);
+    const int sourceHeight = int(codec->image_height);
+    *rowsDecoded = sourceHeight;
+    if (singleScan && scans->endRow >= 0)
+        *rowsDecoded = int(std::min<qint64>(sourceHeight, rowsBeforeStop(codec, scans->endRow)));
+    jpeg_finish_decompress(codec);
     return true;
 }
 
@@ -478,6 +513,15 @@ QImage JpegReader::decodeReduced(QSize target)
     if (!decoded)
         throwCodecError(d->errors);
     return picture;
+}
+
+void JpegReader::verify()
+{
+    int rows = 0;
+    const bool verified = guardedVerify(&d->codec, &d->errors, &d->scans, &rows);
+    d->rowsDecoded = rows;
+    if (!verified)
+        throwCodecError(d->errors);
 }
 
 // ---- Encoding ----

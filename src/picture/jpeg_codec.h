@@ -47,7 +47,14 @@ public:
     // raises anywhere up to the end of the file is thrown. Call once.
     QImage decodeReduced(QSize target);
 
-    // Source rows that the last decodeReduced() read from the codec.
+    // Reads the whole coded picture as decodeReduced() does, only without
+    // making pixels (libjpeg's coefficients only: a fraction of the time).
+    // Throws exactly where decodeReduced() would throw, and rowsDecoded()
+    // then tells what it would tell. Call once, instead of decodeReduced().
+    void verify();
+
+    // Source rows that the last decodeReduced() or verify() read from the
+    // codec.
     int rowsDecoded() const;
 
 private:

@@ -728,8 +728,9 @@ void checkPeople(const QList<RawPerson> &people, PassportSnapshot &passport, QSt
 }
 
 // The picture as the window shows it, decoded with the program's own
-// decoder; at most 300 x 300 and complete.
-void checkPicture(const QByteArray &jpeg, PassportSnapshot &passport, QStringList &problems)
+// decoder (or, without decode, read through just as far); at most 300 x 300
+// and complete.
+void checkPicture(const QByteArray &jpeg, bool decode, PassportSnapshot &passport, QStringList &problems)
 {
     // Each scan of a progressive picture is decoded over the whole picture;
     // a file of thousands of tiny scans would keep the decoder busy for
@@ -756,7 +757,11 @@ void checkPicture(const QByteArray &jpeg, PassportSnapshot &passport, QStringLis
                                 .arg(kPictureFrame));
             return;
         }
-        QImage image = reader.decodeReduced(size);
+        QImage image;
+        if (decode)
+            image = reader.decodeReduced(size);
+        else
+            reader.verify();
         // The decoder fills in what is missing; a picture that is cut short
         // lacks the end marker FF D9 that closes every complete one.
         if (reader.rowsDecoded() < reader.storedSize().height() || !jpeg.endsWith("\xff\xd9")) {
@@ -772,7 +777,7 @@ void checkPicture(const QByteArray &jpeg, PassportSnapshot &passport, QStringLis
 
 } // namespace
 
-ReadResult readPackageBytes(const QByteArray &zip)
+ReadResult readPackageBytes(const QByteArray &zip, const ReadOptions &options)
 {
     ReadResult result;
     if (zip.size() > kMaxPackageSize) {
@@ -851,7 +856,7 @@ ReadResult readPackageBytes(const QByteArray &zip)
     checkPeople(raw.people, p, problems);
 
     if (jpeg) {
-        checkPicture(jpeg->data, p, problems);
+        checkPicture(jpeg->data, options.decodePicture, p, problems);
         contents.pictureJpeg = jpeg->data;
         p.pictureCaption = raw.caption.value_or(QString());
     } else if (raw.caption && !raw.caption->isEmpty()) {
@@ -863,7 +868,7 @@ ReadResult readPackageBytes(const QByteArray &zip)
     return result;
 }
 
-ReadResult readPackage(const QString &path)
+ReadResult readPackage(const QString &path, const ReadOptions &options)
 {
     ReadResult result;
     const QFileInfo info(path);
@@ -895,7 +900,7 @@ ReadResult readPackage(const QString &path)
         result.problems.append(QStringLiteral("Файл %1 не читается: %2.").arg(quoted(path), file.errorString()));
         return result;
     }
-    return readPackageBytes(bytes);
+    return readPackageBytes(bytes, options);
 }
 
 } // namespace save

@@ -39,11 +39,22 @@ struct ReadResult {
     QStringList problems;
 };
 
+// How much of a package is read back.
+struct ReadOptions {
+    // Whether the picture is decoded into passport.picture, as the window
+    // shows it. Without it the picture is only verified: all its coded data
+    // are read, and every refusal is the same, sentence for sentence, but no
+    // pixels are made (a fraction of the time); passport.picture then stays
+    // null while hasPicture is true and pictureJpeg holds the file. For
+    // readers that only check a package or copy its picture as it is.
+    bool decodePicture = true;
+};
+
 // Reads the package file (refused above kMaxPackageSize), then as
 // readPackageBytes.
-ReadResult readPackage(const QString &path);
+ReadResult readPackage(const QString &path, const ReadOptions &options = {});
 // Reads a package held in memory.
-ReadResult readPackageBytes(const QByteArray &zip);
+ReadResult readPackageBytes(const QByteArray &zip, const ReadOptions &options = {});
 
 // A ZIP archive of stored (uncompressed) entries in the order given, built in
 // memory: the package format, for writing a package without the archiver.

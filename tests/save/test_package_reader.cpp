@@ -17,8 +17,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cstdio>
+#include <cstdlib>
 #include <sys/stat.h>
 #include <zip.h>
+
+#include <jpeglib.h>
 
 namespace {
 
@@ -228,6 +232,65 @@ QByteArray withEncryptionFlag(QByteArray zip)
 QByteArray document(const PassportSnapshot &p) { return save::BuildDataDocument(p, kTime); }
 
 QByteArray jpegOf(int width, int height) { return picture::encodeJpeg(testPicture(width, height)); }
+
+// The picture refusals, each with (part of) its message.
+struct PictureCase {
+    const char *name;
+    QByteArray jpeg;
+    QString problem;
+};
+
+QList<PictureCase> pictureRefusals()
+{
+    const QByteArray jpeg = jpegOf(300, 225);
+    QByteArray manyScans = jpeg;
+    // A comment segment that holds the scan marker 101 times.
+    const QByteArray markers = QByteArray("\xff\xda").repeated(101);
+    const int length = int(markers.size()) + 2;
+    manyScans.insert(2, QByteArray("\xff\xfe") + char(length >> 8) + char(length & 0xff) + markers);
+    return {
+        {"picture not a JPEG", QByteArray("GIF89a...."), "Рисунок image.jpg в пакете не является рисунком JPEG."},
+        {"picture too wide", jpegOf(301, 10),
+         "Рисунок image.jpg имеет размер 301 × 10 точек, а допускается не больше 300 × 300."},
+        {"picture too high", jpegOf(10, 4000), "10 × 4000"},
+        {"picture of too many scans", manyScans, "устроен слишком сложно: в нем больше 100 проходов"},
+        {"picture cut short", jpeg.left(jpeg.size() / 2), "Рисунок image.jpg в пакете поврежден: его данные обрываются."},
+    };
+}
+
+// A picture encoded with libjpeg directly: greyscale or colour (4:4:4 when
+// not reduced), baseline or progressive.
+QByteArray jpegWith(const QImage &image, bool grey, bool progressive)
+{
+    const QImage pixels = image.convertToFormat(grey ? QImage::Format_Grayscale8 : QImage::Format_RGB888);
+    jpeg_compress_struct codec;
+    jpeg_error_mgr errors;
+    codec.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&codec);
+    unsigned char *buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&codec, &buffer, &size);
+    codec.image_width = JDIMENSION(pixels.width());
+    codec.image_height = JDIMENSION(pixels.height());
+    codec.input_components = grey ? 1 : 3;
+    codec.in_color_space = grey ? JCS_GRAYSCALE : JCS_RGB;
+    jpeg_set_defaults(&codec);
+    if (!grey)
+        for (int i = 0; i < 3; ++i)
+            codec.comp_info[i].h_samp_factor = codec.comp_info[i].v_samp_factor = 1;
+    if (progressive)
+        jpeg_simple_progression(&codec);
+    jpeg_start_compress(&codec, TRUE);
+    while (codec.next_scanline < codec.image_height) {
+        JSAMPROW row = const_cast<JSAMPROW>(pixels.constScanLine(int(codec.next_scanline)));
+        jpeg_write_scanlines(&codec, &row, 1);
+    }
+    jpeg_finish_compress(&codec);
+    jpeg_destroy_compress(&codec);
+    const QByteArray bytes(reinterpret_cast<const char *>(buffer), qsizetype(size));
+    free(buffer);
+    return bytes;
+}
 
 // A package of the program's format, made in memory.
 QByteArray package(const QByteArray &data, const QByteArray &jpeg = QByteArray())
@@ -487,22 +550,8 @@ private slots:
             << QStringList{"выбраны не по правилам"};
         QTest::newRow("section twice") << edited("<subject>11</subject>", "<subject>2</subject>") << jpeg
                                        << QStringList{"выбраны не по правилам"};
-        QTest::newRow("picture not a JPEG")
-            << doc << QByteArray("GIF89a....") << QStringList{"Рисунок image.jpg в пакете не является рисунком JPEG."};
-        QTest::newRow("picture too wide") << doc << jpegOf(301, 10)
-                                          << QStringList{"Рисунок image.jpg имеет размер 301 × 10 точек, а "
-                                                         "допускается не больше 300 × 300."};
-        QTest::newRow("picture too high") << doc << jpegOf(10, 4000) << QStringList{"10 × 4000"};
-        QByteArray manyScans = jpeg;
-        // A comment segment that holds the scan marker 101 times.
-        const QByteArray markers = QByteArray("\xff\xda").repeated(101);
-        const int length = int(markers.size()) + 2;
-        manyScans.insert(2, QByteArray("\xff\xfe") + char(length >> 8) + char(length & 0xff) + markers);
-        QTest::newRow("picture of too many scans")
-            << doc << manyScans << QStringList{"устроен слишком сложно: в нем больше 100 проходов"};
-        QTest::newRow("picture cut short")
-            << doc << jpeg.left(jpeg.size() / 2)
-            << QStringList{"Рисунок image.jpg в пакете поврежден: его данные обрываются."};
+        for (const PictureCase &refusal : pictureRefusals())
+            QTest::newRow(refusal.name) << doc << refusal.jpeg << QStringList{refusal.problem};
         QTest::newRow("caption without picture")
             << doc << QByteArray() << QStringList{"подпись к рисунку, а самого рисунка"};
         QTest::newRow("several at once")
@@ -519,6 +568,71 @@ private slots:
         QCOMPARE(read.problems.size(), problems.size());
         for (int i = 0; i < problems.size(); ++i)
             QVERIFY2(read.problems[i].contains(problems[i]), qPrintable(read.problems[i]));
+    }
+
+    // Verifying the picture instead of decoding it (as the committee's
+    // check does) accepts and refuses exactly the same pictures, with the
+    // same sentences: sound ones of every kind, each refusal, files cut
+    // short anywhere (with and without an end marker put back), damaged
+    // data, sampling factors that the decoder cannot scale.
+    void verifiedPictureAsDecoded_data()
+    {
+        QTest::addColumn<QByteArray>("jpeg");
+        const QImage image = testPicture(300, 225);
+        const QByteArray baseline = jpegOf(300, 225);
+        const QByteArray progressive = jpegWith(image, false, true);
+        QTest::newRow("sound 300 x 225") << baseline;
+        QTest::newRow("sound 1 x 1") << jpegOf(1, 1);
+        QTest::newRow("sound 4:4:4 baseline") << jpegWith(image, false, false);
+        QTest::newRow("sound progressive") << progressive;
+        QTest::newRow("sound grey progressive") << jpegWith(image, true, true);
+        QTest::newRow("sound grey baseline 7 x 300") << jpegWith(testPicture(7, 300), true, false);
+        for (const PictureCase &refusal : pictureRefusals())
+            QTest::newRow(refusal.name) << refusal.jpeg;
+        const QList<std::pair<const char *, QByteArray>> cut{
+            {"baseline", baseline}, {"progressive", progressive}, {"narrow", jpegOf(16, 300)}};
+        for (const auto &[kind, jpeg] : cut) {
+            for (int twentieths = 1; twentieths < 20; ++twentieths) {
+                const QByteArray head = jpeg.left(jpeg.size() * twentieths / 20);
+                QTest::addRow("%s cut at %d/20", kind, twentieths) << head;
+                QTest::addRow("%s cut at %d/20, end marker added", kind, twentieths) << head + "\xff\xd9";
+            }
+            for (qsizetype back = 2; back < 40; back += 3)
+                QTest::addRow("%s without %d bytes before its end marker", kind, int(back))
+                    << jpeg.left(jpeg.size() - back) + "\xff\xd9";
+            for (int at = 1; at < 10; ++at) {
+                QByteArray damaged = jpeg;
+                damaged[damaged.size() * at / 10] = char(damaged[damaged.size() * at / 10] ^ 0x5a);
+                QTest::addRow("%s damaged at %d/10", kind, at) << damaged;
+                QByteArray marker = jpeg;
+                marker.insert(marker.size() * at / 10, "\xff\xda");
+                QTest::addRow("%s with a scan marker at %d/10", kind, at) << marker;
+            }
+        }
+        // 4:2:0 turned into sampling factors 3 x 2 and 2 x 1: the decoder
+        // cannot scale the second component up by one and a half.
+        QByteArray fractional = baseline;
+        const qsizetype frame = fractional.indexOf("\xff\xc0");
+        QVERIFY(frame > 0);
+        fractional[frame + 11] = char(0x32);
+        fractional[frame + 14] = char(0x21);
+        QTest::newRow("fractional sampling") << fractional;
+    }
+    void verifiedPictureAsDecoded()
+    {
+        QFETCH(QByteArray, jpeg);
+        const QByteArray zip = package(document(fullPassport()), jpeg);
+        const save::ReadResult decoded = save::readPackageBytes(zip);
+        save::ReadOptions options;
+        options.decodePicture = false;
+        const save::ReadResult verified = save::readPackageBytes(zip, options);
+        QCOMPARE(verified.problems, decoded.problems);
+        QCOMPARE(verified.contents.has_value(), decoded.contents.has_value());
+        if (decoded.contents) {
+            QVERIFY(verified.contents->passport.hasPicture);
+            QVERIFY(verified.contents->passport.picture.isNull());
+            QCOMPARE(verified.contents->pictureJpeg, jpeg);
+        }
     }
 
     // A package that the program never writes but that carries nothing
