@@ -54,7 +54,7 @@ void TPasport::AddImgClick()
     const BusyCursor busy;
     // Opening the file and reading its header change nothing when they fail.
     picture::PictureFile reader(path);
-    const QSize shown = TargetSize(reader.size().width(), reader.size().height());
+    const QSize shown = picture::targetSize(reader.size().width(), reader.size().height());
 
     // The box takes the picture's size before decoding: if the data then
     // fail, it keeps that size with nothing drawn and no picture loaded.
@@ -118,6 +118,6 @@ bool TPasport::SaveWorkPicture(const QString &path)
     // The picture of an opened package is written as it was read, so that it
     // loses nothing however often it is opened and saved again.
     const QByteArray kept = keptPictureForShown();
-    writeFileReplacing(path, kept.isEmpty() ? picture::encodeJpeg(ui->WorkImg->bitmap()) : kept);
+    core::writeFileReplacing(path, kept.isEmpty() ? picture::encodeJpeg(ui->WorkImg->bitmap()) : kept);
     return true;
 }

@@ -65,7 +65,7 @@ private slots:
     {
         QFETCH(QSize, source);
         QFETCH(QSize, shown);
-        QCOMPARE(TargetSize(source.width(), source.height()), shown);
+        QCOMPARE(picture::targetSize(source.width(), source.height()), shown);
     }
 
     // The reduced picture from the row-by-row decode equals a full-size
@@ -101,7 +101,7 @@ private slots:
 
         picture::JpegReader reader(path);
         QCOMPARE(reader.size(), size);
-        const QSize shown = TargetSize(size.width(), size.height());
+        const QSize shown = picture::targetSize(size.width(), size.height());
         const QImage streamed = reader.decodeReduced(shown);
         QCOMPARE(streamed.size(), shown);
         QCOMPARE(streamed, fixtures::fullDecodeThenSample(jpeg, shown));
@@ -150,7 +150,7 @@ private slots:
         const QImage upright = fixtures::upright(fixtures::djpegFull(jpeg), orientation);
         QVERIFY(!upright.isNull());
         QCOMPARE(reader.size(), upright.size());
-        const QSize shown = TargetSize(upright.width(), upright.height());
+        const QSize shown = picture::targetSize(upright.width(), upright.height());
         const QImage ours = reader.decodeReduced(shown);
         const QImage reference = fixtures::sample(upright, shown);
         QCOMPARE(ours, reference);
@@ -246,7 +246,7 @@ private slots:
         const QImage full = fixtures::djpegFull(jpeg);
         QVERIFY2(!full.isNull(), "djpeg accepts the file");
         picture::JpegReader reader(put(QStringLiteral("damaged.jpg"), jpeg));
-        const QSize shown = TargetSize(full.width(), full.height());
+        const QSize shown = picture::targetSize(full.width(), full.height());
         const QImage ours = reader.decodeReduced(shown);
         const QImage reference = fixtures::sample(full, shown);
         QCOMPARE(ours, reference);
@@ -299,7 +299,7 @@ private slots:
         QFETCH(bool, refused);
         QVERIFY(!jpeg.isEmpty());
         picture::JpegReader reader(put(QStringLiteral("scans.jpg"), jpeg));
-        const QSize shown = TargetSize(reader.size().width(), reader.size().height());
+        const QSize shown = picture::targetSize(reader.size().width(), reader.size().height());
         const QString message = failureOf([&] { reader.decodeReduced(shown); });
         QCOMPARE(message, refused ? QStringLiteral("JPEG error #%1").arg(int(JERR_BAD_PROGRESSION)) : QString());
     }
@@ -334,7 +334,7 @@ private slots:
         QVERIFY(bytes.startsWith("\x89PNG"));
         picture::PictureFile file(put(QStringLiteral("screen.jpg"), bytes)); // the name does not matter
         QCOMPARE(file.size(), picture.size());
-        const QSize shown = TargetSize(picture.width(), picture.height());
+        const QSize shown = picture::targetSize(picture.width(), picture.height());
         QImage decoded;
         decoded.load(dir.filePath(QStringLiteral("screen.jpg")), "PNG");
         const QImage reference = fixtures::sample(fixtures::overWhite(decoded), shown);
@@ -379,7 +379,7 @@ private slots:
             return;
         }
         QCOMPARE(opening, QString());
-        const QString decoding = failureOf([&] { file->decodeReduced(TargetSize(300, 200)); });
+        const QString decoding = failureOf([&] { file->decodeReduced(picture::targetSize(300, 200)); });
         QVERIFY2(decoding.startsWith(message), qPrintable(decoding));
     }
 
@@ -438,7 +438,7 @@ private slots:
         QFETCH(QRgb, left);
         QFETCH(QRgb, right);
         picture::JpegReader reader(put(QStringLiteral("colour.jpg"), jpeg));
-        const QImage shown = reader.decodeReduced(TargetSize(reader.size().width(), reader.size().height()));
+        const QImage shown = reader.decodeReduced(picture::targetSize(reader.size().width(), reader.size().height()));
         auto near = [](QRgb a, QRgb b) {
             return qAbs(qRed(a) - qRed(b)) <= 6 && qAbs(qGreen(a) - qGreen(b)) <= 6 && qAbs(qBlue(a) - qBlue(b)) <= 6;
         };
@@ -515,7 +515,7 @@ private slots:
         QFile::remove(target);
         QVERIFY(QFile::link(victim, target));
         const QByteArray jpeg = picture::encodeJpeg(fixtures::pattern(30, 20));
-        writeFileReplacing(target, jpeg);
+        core::writeFileReplacing(target, jpeg);
         QVERIFY(!QFileInfo(target).isSymLink());
         QFile written(target);
         QVERIFY(written.open(QIODevice::ReadOnly));
@@ -532,7 +532,7 @@ private slots:
     {
         const QString file = put(QStringLiteral("plain.txt"), "x");
         const QString target = file + QStringLiteral("/image.jpg");
-        const QString message = failureOf([&] { writeFileReplacing(target, "data"); });
+        const QString message = failureOf([&] { core::writeFileReplacing(target, "data"); });
         QVERIFY2(message.startsWith(QStringLiteral("Cannot create file \"%1\". ").arg(target)), qPrintable(message));
         QVERIFY(message.size() > QStringLiteral("Cannot create file \"%1\". ").arg(target).size());
     }

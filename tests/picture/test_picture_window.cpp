@@ -161,7 +161,7 @@ private slots:
         const QByteArray jpeg = fixtures::cjpeg(fixtures::pattern(size.width(), size.height()), options);
         load(put(QStringLiteral("photo.JPG"), jpeg));
         QVERIFY(modal::testing::messages().isEmpty());
-        const QSize shown = TargetSize(size.width(), size.height());
+        const QSize shown = picture::targetSize(size.width(), size.height());
         verifyLoadedControls(shown);
         QCOMPARE(bitmap(), fixtures::fullDecodeThenSample(jpeg, shown));
         if (options.contains(QStringLiteral("-grayscale")))
