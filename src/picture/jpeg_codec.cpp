@@ -279,10 +279,20 @@ bool guardedReadHeader(jpeg_decompress_struct *codec, ErrorManager *errors)
 // MCU decoded from the zero bits that libjpeg puts in when they run out.
 constexpr int kBlocksPastMarker = 48;
 
-// Decodes every source row in turn into one row buffer, exactly as libjpeg's
-// full decode does; the rows that the reduced picture samples are copied out,
-// the others are dropped, and libjpeg's own end of decoding runs, with the
-// errors it raises there.
+// Decodes the source rows that the reduced picture samples, in order, into
+// one row buffer and copies them out; libjpeg's own end of decoding runs,
+// with the errors it raises there.
+//
+// The rows in between are passed over with jpeg_skip_scanlines: their
+// inverse DCT, upsampling and colour conversion are left out, but in a
+// single-scan picture their data are still entropy-decoded, so restart
+// markers, damaged data and errors are met exactly as in the full decode
+// (a progressive picture has read all its scans before the first row). Its
+// upsampling with context rows (fancy 4:2:0 and 4:4:0) reads the rows just
+// before a wanted one again, so every row that comes out is the full
+// decode's row (see below for where a skip may start). The last source row is always read, never skipped: libjpeg
+// skips to the bottom without reading the rest of the data, and the errors
+// that a full decode raises there must still come.
 //
 // One shortcut: in a single-scan picture, once the decoder stands at an
 // end-of-image marker (the real one, or the one put in where the file ends),
@@ -306,20 +316,40 @@ bool guardedDecode(jpeg_decompress_struct *codec, ErrorManager *errors, DecodePl
     const LineMap *map = plan->map;
     const int rowsPerBand = codec->max_v_samp_factor * codec->min_DCT_scaled_size;
     const bool singleScan = !jpeg_has_multiple_scans(codec);
+    // The upsampler turns each group of max_v_samp_factor rows out at once.
+    // libjpeg-turbo skips exactly only from the start of such a group: a
+    // skip that starts inside one leaves the upsampler on the rest of the
+    // old group (seen with the plain 4:2:0 upsampling of a picture one pixel
+    // wide, and with 1x4 sampling). So the rows up to the group's end are
+    // read instead.
+    const int rowsPerGroup = std::max(1, codec->max_v_samp_factor);
     int stopAt = sourceHeight;
+    int wanted = 0; // the next source row to read
 
     while (int(codec->output_scanline) < stopAt) {
-        const int sourceRow = int(codec->output_scanline);
-        jpeg_read_scanlines(codec, row, 1);
-        const int line = map->lineOfRow[size_t(sourceRow)];
-        if (line >= 0)
-            sampleRow(row[0], components, plan->colour, map->pick, lineStart(*plan, *map, line),
-                      map->columns ? plan->targetStride : 1);
+        const int position = int(codec->output_scanline);
+        if (wanted < position)
+            wanted = position;
+        while (wanted < sourceHeight - 1 && map->lineOfRow[size_t(wanted)] < 0)
+            ++wanted;
+        const int next = std::min(wanted, stopAt - 1);
+        const bool skip = next > position && position % rowsPerGroup == 0;
+        if (skip) {
+            jpeg_skip_scanlines(codec, JDIMENSION(next - position));
+        } else {
+            jpeg_read_scanlines(codec, row, 1);
+            const int line = map->lineOfRow[size_t(position)];
+            if (line >= 0)
+                sampleRow(row[0], components, plan->colour, map->pick, lineStart(*plan, *map, line),
+                          map->columns ? plan->targetStride : 1);
+        }
         if (singleScan && stopAt == sourceHeight && codec->unread_marker == JPEG_EOI) {
             const int blocksPerRow = std::max(1, int(codec->MCUs_per_row) * codec->blocks_in_MCU);
             const int spill = (kBlocksPastMarker + blocksPerRow - 1) / blocksPerRow;
             const qint64 stop = (qint64(codec->input_iMCU_row) + spill + 2) * rowsPerBand;
-            stopAt = int(std::min<qint64>(sourceHeight, std::max<qint64>(stop, codec->output_scanline)));
+            // At least one more row is read after a skip, for the colour.
+            const qint64 least = codec->output_scanline + (skip ? 1 : 0);
+            stopAt = int(std::min<qint64>(sourceHeight, std::max(stop, least)));
         }
     }
     plan->rowsDecoded = int(codec->output_scanline);

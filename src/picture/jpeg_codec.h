@@ -10,8 +10,8 @@ namespace picture {
 
 // Reads one JPEG file with libjpeg. The file is read in small pieces as the
 // decoder asks for them; the decoded picture is never held at full size:
-// each source row is decoded into one row buffer and only the rows that the
-// reduced picture samples are kept.
+// only the source rows that the reduced picture samples are decoded, each
+// into one row buffer, and the rows between them are skipped.
 //
 // Every failure is thrown as Failure with the text the user reads:
 //   "Cannot open file \"%s\". %s"       the file cannot be opened
@@ -43,7 +43,8 @@ public:
     // raises anywhere up to the end of the file is thrown. Call once.
     QImage decodeReduced(QSize target);
 
-    // Source rows that the last decodeReduced() read from the codec.
+    // Source rows that the last decodeReduced() went through (read or
+    // skipped) before it stopped.
     int rowsDecoded() const;
 
 private:

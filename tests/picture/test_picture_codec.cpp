@@ -87,6 +87,25 @@ private slots:
         QTest::newRow("1x1000") << QSize(1, 1000) << baseline << 0;
         QTest::newRow("cut at 40%") << QSize(800, 600) << baseline << 40;
         QTest::newRow("progressive cut at 60%") << QSize(800, 600) << QStringList{"-progressive"} << 60;
+        // Rows between sampled ones are skipped; every sampling layout of
+        // the upsampler, with short and long skips, gives the full decode's
+        // rows.
+        const QStringList sampling[] = {{"-sample", "2x1"}, {"-sample", "1x2"}, {"-sample", "4x1"},
+                                        {"-sample", "1x4"}, {"-sample", "2x2"}, {"-sample", "1x1"}};
+        for (const QStringList &layout : sampling) {
+            const QByteArray name = layout.last().toLatin1();
+            QTest::addRow("%s", name.constData()) << QSize(1000, 750) << layout << 0;
+            QTest::addRow("%s, tall: long skips", name.constData()) << QSize(240, 4000) << layout << 0;
+            QTest::addRow("%s, progressive", name.constData()) << QSize(901, 677) << (layout + QStringList{"-progressive"}) << 0;
+            QTest::addRow("%s, progressive, tall", name.constData())
+                << QSize(130, 3001) << (layout + QStringList{"-progressive"}) << 0;
+            QTest::addRow("%s, restart every row, tall", name.constData())
+                << QSize(333, 2500) << (layout + QStringList{"-restart", "1"}) << 0;
+            QTest::addRow("%s, tall, cut at 70%%", name.constData()) << QSize(240, 4000) << layout << 70;
+        }
+        QTest::newRow("greyscale, tall") << QSize(200, 3000) << QStringList{"-grayscale"} << 0;
+        QTest::newRow("greyscale, progressive, tall")
+            << QSize(200, 3000) << QStringList{"-grayscale", "-progressive"} << 0;
     }
     void streamingEqualsFullDecode()
     {
