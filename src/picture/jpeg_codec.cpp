@@ -66,6 +66,20 @@ constexpr int kScanLimit = 500;
 constexpr int kBlockPassLimit = 12;
 constexpr qint64 kBlockReadsAlwaysAllowed = 1024 * 1024;
 
+// A picture of several scans (progressive, or with its colours in separate
+// scans) is held whole as coefficients, and every scan goes over all its
+// blocks before the first row comes out; skipping rows saves none of that.
+// A small file can declare a huge one with next to no data: at 357
+// megapixels (the most that fits in the decoder's memory at 4:2:0) and ten
+// empty scans it keeps the window busy for a second and takes 1 GB. No
+// current camera or phone makes a photo above 2^28 pixels (268 megapixels;
+// the largest are about 200), so such a picture is refused with libjpeg's
+// error for a picture too big, as soon as its header is read; there the
+// worst case stays well under a second. A single-scan (baseline) picture
+// has no such cost: its rows between sampled ones are skipped, so it is
+// read at any size libjpeg accepts.
+constexpr qint64 kMultiScanPixelLimit = qint64(1) << 28;
+
 // ---- Source: the file, read in pieces ----
 
 constexpr qint64 kReadChunk = 64 * 1024;
@@ -265,12 +279,13 @@ QRgb *lineStart(const DecodePlan &plan, const LineMap &map, int line)
     return map.columns ? pixels + line : pixels + plan.targetStride * line;
 }
 
-bool guardedReadHeader(jpeg_decompress_struct *codec, ErrorManager *errors)
+bool guardedReadHeader(jpeg_decompress_struct *codec, ErrorManager *errors, bool *multiScan)
 {
     if (setjmp(errors->jump))
         return false;
     jpeg_save_markers(codec, JPEG_APP0 + 1, 0xFFFF);
     jpeg_read_header(codec, TRUE);
+    *multiScan = jpeg_has_multiple_scans(codec);
     return true;
 }
 
@@ -427,8 +442,11 @@ void JpegReader::start()
     d->source.pub.bytes_in_buffer = 0;
     d->codec.src = &d->source.pub;
 
-    if (!guardedReadHeader(&d->codec, &d->errors))
+    bool multiScan = false;
+    if (!guardedReadHeader(&d->codec, &d->errors, &multiScan))
         throwCodecError(d->errors);
+    if (multiScan && qint64(d->codec.image_width) * d->codec.image_height > kMultiScanPixelLimit)
+        throw Failure(QStringLiteral("JPEG error #%1").arg(int(JERR_IMAGE_TOO_BIG)));
 
     // The first EXIF segment gives the orientation.
     for (jpeg_saved_marker_ptr marker = d->codec.marker_list; marker != nullptr; marker = marker->next) {

@@ -20,6 +20,8 @@ namespace picture {
 class JpegReader {
 public:
     // Opens the file and reads the JPEG header, with the EXIF orientation.
+    // A picture of several scans (progressive) above 2^28 pixels is refused
+    // here with libjpeg's code for a picture too big (JERR_IMAGE_TOO_BIG).
     explicit JpegReader(const QString &path);
     ~JpegReader();
     JpegReader(const JpegReader &) = delete;
