@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Generates small seed inputs for the fuzz targets into the folder given.
 set -euo pipefail
-dir=$1
-mkdir -p "$dir/picture" "$dir/participant_id" "$dir/documents"
+mkdir -p "$1"
+dir=$(cd "$1" && pwd)
+mkdir -p "$dir/picture" "$dir/participant_id" "$dir/documents" "$dir/package_reader"
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 
@@ -38,3 +39,34 @@ printf '\xd0\xb0\xd0\xb1' > "$dir/participant_id/cyrillic"
 # Snapshots: free bytes split into fields by the target.
 printf 'Title\0Desc\r\nline\0manual\0\0\0\0\0\0notes\0a\0b\0c\0d' > "$dir/documents/simple"
 printf '<&>"\x27\0\x01\x02\x0b\0\xef\xbf\xbe\0\xf0\x9f\x98\x80' > "$dir/documents/markup"
+
+# Packages: a real one made by the archiver from a data document and a
+# picture, and a few hostile ones.
+pkg="$tmp/package"
+mkdir -p "$pkg"
+printf '<?xml version="1.0" encoding="UTF-8"?>\r\r\n<work><title>Title &#38; more</title><sz_id>4</sz_id>' > "$pkg/data.xml"
+printf '<datetime>1233446400</datetime><description>Line\r\r\r\nnext</description><img_sign>Caption</img_sign>' >> "$pkg/data.xml"
+printf '<manual></manual><tech_request></tech_request><public_post_index></public_post_index>' >> "$pkg/data.xml"
+printf '<public_post_address></public_post_address><public_phone></public_phone><public_email></public_email>' >> "$pkg/data.xml"
+printf '<subjects><subject>7</subject><subject>22</subject></subjects><people>' >> "$pkg/data.xml"
+printf '<author p_id_full="100-000-135" surname="A" name="B" patronymic="C"></author>' >> "$pkg/data.xml"
+printf '<teacher p_id_full="100-000-252" surname="D" name="E" patronymic="F" is_leader="True"></teacher>' >> "$pkg/data.xml"
+printf '</people><notes></notes></work>\r\r\n' >> "$pkg/data.xml"
+convert -size 30x20 gradient:red-blue "$tmp/small.ppm"
+cjpeg -quality 90 -baseline -dct float "$tmp/small.ppm" > "$pkg/image.jpg"
+(cd "$pkg" && 7za a -tzip -y -mx=0 -mm=Copy "$dir/package_reader/full.kwp" data.xml image.jpg >/dev/null)
+(cd "$pkg" && 7za a -tzip -y -mx=0 -mm=Copy "$dir/package_reader/no-picture.kwp" data.xml >/dev/null)
+(cd "$pkg" && 7za a -tzip -y "$dir/package_reader/deflated.kwp" data.xml image.jpg >/dev/null)
+# The data documents alone, which the target packs itself.
+cp "$pkg/data.xml" "$dir/package_reader/data.xml"
+sed 's/<img_sign>Caption<\/img_sign>//' "$pkg/data.xml" > "$dir/package_reader/no-caption.xml"
+# An entity declaration, a link, a name with "..", and a name twice.
+mkdir -p "$tmp/dtd"
+printf '<?xml version="1.0"?><!DOCTYPE work [<!ENTITY a "aaaa"><!ENTITY b "&a;&a;">]><work>&b;</work>' > "$tmp/dtd/data.xml"
+(cd "$tmp/dtd" && 7za a -tzip -y -mx=0 -mm=Copy "$dir/package_reader/entities.kwp" data.xml >/dev/null)
+mkdir -p "$tmp/link"
+ln -s /etc/passwd "$tmp/link/image.jpg"
+cp "$pkg/data.xml" "$tmp/link/"
+(cd "$tmp/link" && 7za a -tzip -y -snl "$dir/package_reader/link.kwp" data.xml image.jpg >/dev/null)
+sed 's/image\.jpg/..\/ab.jpg/g' "$dir/package_reader/full.kwp" > "$dir/package_reader/dotdot.kwp"
+sed 's/image\.jpg/data\.xml/g' "$dir/package_reader/full.kwp" > "$dir/package_reader/twice.kwp"

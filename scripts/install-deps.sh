@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   # build and run
-  build-essential cmake pkg-config qt6-base-dev libjpeg62-turbo-dev libexif-dev p7zip-full
+  build-essential cmake pkg-config qt6-base-dev libjpeg62-turbo-dev libexif-dev libzip-dev zlib1g-dev p7zip-full
   # Tahoma, the window's font; Qt's own dialogs in Russian
   fonts-wine qt6-translations-l10n
   # tests and benchmarks: oracles, EXIF writing, peak memory, headless display,

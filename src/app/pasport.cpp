@@ -70,8 +70,8 @@ TPasport::TPasport(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::T
     // Construction of the window's state, in order.
     AuthorsData = {};
     TeachersData = {};
-    SeasonId = 4;
-    SeasonName = QStringLiteral("2008/2009 учебный год");
+    SeasonId = kSeasonId;
+    SeasonName = kSeasonName;
     ui->SectionsTabs->setCurrentIndex(0);
     ui->AuthorAdd->setEnabled(ui->AuthorsListBox->count() < kMaxAuthors);
     ui->TeacherAdd->setEnabled(ui->TeachersListBox->count() < kMaxTeachers);

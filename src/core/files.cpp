@@ -32,6 +32,14 @@ bool renameReplacing(const QString &from, const QString &to, QString *reason)
 #endif
 }
 
+namespace {
+std::function<std::unique_ptr<QTemporaryFile>(const QString &)> &freshFileFactory()
+{
+    static std::function<std::unique_ptr<QTemporaryFile>(const QString &)> factory;
+    return factory;
+}
+} // namespace
+
 void writeFileReplacing(const QString &path, const QByteArray &bytes)
 {
     const QString fullPath = QFileInfo(path).absoluteFilePath();
@@ -41,16 +49,23 @@ void writeFileReplacing(const QString &path, const QByteArray &bytes)
 
     // The fresh name keeps the file's name in front, so that a left-over
     // file still shows what it was.
-    QTemporaryFile fresh(fullPath + QStringLiteral(".XXXXXX"));
+    const QString templateName = fullPath + QStringLiteral(".XXXXXX");
+    const std::unique_ptr<QTemporaryFile> made =
+        freshFileFactory() ? freshFileFactory()(templateName) : std::make_unique<QTemporaryFile>(templateName);
+    QTemporaryFile &fresh = *made;
     if (!fresh.open())
         fail(fresh.errorString());
-    if (fresh.write(bytes) != bytes.size() || !fresh.flush())
+    if (fresh.write(bytes) != bytes.size())
         fail(fresh.errorString());
     // As a file created the ordinary way: readable by everyone, written by
     // its owner.
     fresh.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser
                          | QFileDevice::WriteUser | QFileDevice::ReadGroup | QFileDevice::ReadOther);
+    // Closing writes what is still buffered; a disk that fills up shows
+    // here.
     fresh.close();
+    if (fresh.error() != QFileDevice::NoError)
+        fail(fresh.errorString());
 
     QString error;
     if (!renameReplacing(fresh.fileName(), fullPath, &error))
@@ -58,3 +73,10 @@ void writeFileReplacing(const QString &path, const QByteArray &bytes)
     // The fresh name is gone; nothing is left to remove.
     fresh.setAutoRemove(false);
 }
+
+namespace core::testing {
+void setFreshFileFactory(std::function<std::unique_ptr<QTemporaryFile>(const QString &templateName)> factory)
+{
+    freshFileFactory() = std::move(factory);
+}
+} // namespace core::testing

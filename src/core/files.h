@@ -2,6 +2,9 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QTemporaryFile>
+#include <functional>
+#include <memory>
 
 // Writes bytes to a fresh file, created under a random name in the same
 // folder, and then renames it over path. Whatever stood at path (an earlier
@@ -14,3 +17,10 @@ void writeFileReplacing(const QString &path, const QByteArray &bytes);
 // Renames from over to in one step, replacing whatever entry to names (a
 // link is replaced, not followed). On failure reason tells why.
 bool renameReplacing(const QString &from, const QString &to, QString *reason);
+
+namespace core::testing {
+// Makes the fresh file that writeFileReplacing writes into and renames, from
+// its name template, so that a test can hand in a file whose writes fail.
+// nullptr restores the plain QTemporaryFile.
+void setFreshFileFactory(std::function<std::unique_ptr<QTemporaryFile>(const QString &templateName)> factory);
+} // namespace core::testing

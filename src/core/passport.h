@@ -22,6 +22,10 @@ inline constexpr int kMaxAuthors = 10;
 inline constexpr int kMaxTeachers = 3;
 inline constexpr int kSubjectCount = 22;
 
+// The festival season whose passports the program writes and opens.
+inline constexpr qint32 kSeasonId = 4;
+inline const QString kSeasonName = QStringLiteral("2008/2009 учебный год");
+
 struct PassportSnapshot {
     // Texts as typed. A memo's line breaks are CR LF.
     QString title;

@@ -38,12 +38,26 @@ const QString kArchiverName = QStringLiteral("7za.exe");
 const QString kArchiverName = QStringLiteral("7za");
 #endif
 
+// The system's temporary folder. Qt gives an empty path when TMPDIR names a
+// folder that does not exist, which would make the root folder the
+// temporary one; then, as for a TMPDIR that names no folder, the
+// system's own /tmp is used.
+QString systemTempFolder()
+{
+    const QString path = QDir::tempPath();
+#ifndef Q_OS_WIN
+    if (path.isEmpty() || !QFileInfo(path).isDir())
+        return QStringLiteral("/tmp");
+#endif
+    return path;
+}
+
 } // namespace
 
 QString tempFolder()
 {
     const auto &o = overrides();
-    return withTrailingSeparator(o.tempFolder.isEmpty() ? QDir::tempPath() : o.tempFolder);
+    return withTrailingSeparator(o.tempFolder.isEmpty() ? systemTempFolder() : o.tempFolder);
 }
 
 qint64 currentSeconds()

@@ -10,7 +10,8 @@
 
 namespace platform {
 
-// The system's folder for temporary files, with a trailing separator.
+// The system's folder for temporary files, with a trailing separator; /tmp
+// when TMPDIR names no folder.
 QString tempFolder();
 
 // Seconds since 1970-01-01 00:00 UTC.

@@ -3,6 +3,7 @@
 #include "core/failure.h"
 #include "picture/exif_orientation.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -87,8 +88,8 @@ const JOCTET kEndOfImage[2] = {0xFF, JPEG_EOI};
 
 struct FileSource {
     jpeg_source_mgr pub;
-    QFile *file = nullptr;
-    bool ended = false; // the file has no more data
+    QIODevice *file = nullptr; // a file, or a buffer in memory
+    bool ended = false;        // the file has no more data
     JOCTET buffer[kReadChunk];
 };
 
@@ -124,7 +125,7 @@ void skipInput(j_decompress_ptr codec, long count)
     const qint64 beyond = count - qint64(source->pub.bytes_in_buffer);
     source->pub.bytes_in_buffer = 0;
     if (!source->ended) {
-        QFile &file = *source->file;
+        QIODevice &file = *source->file;
         file.seek(std::min(file.pos() + beyond, file.size()));
     }
 }
@@ -395,6 +396,7 @@ bool guardedDecode(jpeg_decompress_struct *codec, ErrorManager *errors, DecodePl
 
 struct JpegReader::State {
     QFile file;
+    QBuffer memory;
     ErrorManager errors;
     jpeg_decompress_struct codec;
     FileSource source;
@@ -419,10 +421,19 @@ JpegReader::JpegReader(const QString &path) : d(std::make_unique<State>())
     // An empty file has no header and so no size to scale by.
     if (d->file.size() == 0)
         throw Failure(QStringLiteral("Floating point division by zero"));
-    start();
+    start(d->file);
 }
 
-void JpegReader::start()
+JpegReader::JpegReader(const QByteArray &bytes) : d(std::make_unique<State>())
+{
+    d->memory.setData(bytes);
+    d->memory.open(QIODevice::ReadOnly);
+    if (bytes.isEmpty())
+        throw Failure(QStringLiteral("Floating point division by zero"));
+    start(d->memory);
+}
+
+void JpegReader::start(QIODevice &input)
 {
     setUpErrors(d->errors);
     d->codec.err = &d->errors.pub;
@@ -432,7 +443,7 @@ void JpegReader::start()
     d->scans.pub.progress_monitor = watchScans;
     d->codec.progress = &d->scans.pub;
 
-    d->source.file = &d->file;
+    d->source.file = &input;
     d->source.pub.init_source = initSource;
     d->source.pub.fill_input_buffer = fillInput;
     d->source.pub.skip_input_data = skipInput;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QIODevice>
 #include <QImage>
 #include <QSize>
 #include <QString>
@@ -23,6 +24,9 @@ public:
     // A picture of several scans (progressive) above 2^28 pixels is refused
     // here with libjpeg's code for a picture too big (JERR_IMAGE_TOO_BIG).
     explicit JpegReader(const QString &path);
+    // Reads the JPEG data held in memory; failures as for a file, except
+    // that there is nothing to open.
+    explicit JpegReader(const QByteArray &bytes);
     ~JpegReader();
     JpegReader(const JpegReader &) = delete;
     JpegReader &operator=(const JpegReader &) = delete;
@@ -50,7 +54,8 @@ public:
     int rowsDecoded() const;
 
 private:
-    void start();
+    void start(QIODevice &input);
+
     struct State;
     std::unique_ptr<State> d;
 };

@@ -8,10 +8,8 @@
 namespace save {
 
 inline const QString kWriteErrorCaption = QStringLiteral("Ошибка записи");
-inline const QString kFolderErrorText =
-    QStringLiteral("Ошибка сохранения паспорта.\nПаспорт работы не сохранен.");
-inline const QString kArchiveErrorText =
-    QStringLiteral("Ошибка записи файла на диск.\nПаспорт работы не сохранен.");
+inline const QString kFolderErrorText = QStringLiteral("Ошибка сохранения паспорта.\nПаспорт работы не сохранен.");
+inline const QString kArchiveErrorText = QStringLiteral("Ошибка записи файла на диск.\nПаспорт работы не сохранен.");
 inline const QString kSavedCaption = QStringLiteral("Паспорт сохранен");
 inline QString savedText(const QString &packagePath)
 {
@@ -26,21 +24,26 @@ inline constexpr int kArchiverTimeoutMs = 10000;
 // even a dangling symbolic link, is never reused: the next free of
 // "Passport_<seconds>_2", "_3", ... is taken instead. Returns the folder's
 // path with a trailing separator, or an empty text when no folder could be
-// created.
-QString createWorkingFolder(const QString &tempFolder, qint64 seconds);
+// created; then reason (when given) tells why.
+QString createWorkingFolder(const QString &tempFolder, qint64 seconds, QString *reason = nullptr);
 
 // Deletes everything inside the folder, at any depth; the folder itself
-// stays. A symbolic link is deleted as a link: nothing outside the folder is
-// touched. What cannot be deleted is passed over.
+// stays. Read-only subfolders are opened up and emptied at every depth. A
+// symbolic link is deleted as a link: nothing outside the folder is touched.
+// What cannot be deleted is passed over.
 void ClearFolder(const QString &folder);
 
 // Packs every file of the working folder (which ends in a separator) into a
 // ZIP package of stored entries at packagePath, with the archiver program
-// given. True only when the archiver exited with status 0 within the time
-// limit and the package is there. A file that was at packagePath before is
-// replaced only on success, in one rename; on failure it stays as it was and
-// whatever the archiver wrote is removed.
-bool writePackage(const QString &archiver, const QString &packagePath, const QString &workingFolder);
+// given. The archiver starts in the working folder and is given the files by
+// name. True only when the archiver exited with status 0 within the time
+// limit and the package, read back, holds exactly the working folder's
+// files, stored, with the same bytes and CRCs. A file that was at
+// packagePath before is replaced only on success, in one rename; on failure
+// it stays as it was, whatever the archiver wrote is removed, and reason
+// (when given) tells why.
+bool writePackage(const QString &archiver, const QString &packagePath, const QString &workingFolder,
+                  QString *reason = nullptr);
 
 namespace testing {
 // The archiver's time limit; a value of 0 or less restores the normal one.

@@ -150,7 +150,7 @@ package-contents)
   grep -q ' \./usr/local' <<<"$listing" && fail "the package installs below /usr/local"
   depends=$(dpkg-deb -f "$deb" Depends)
   echo "Depends: $depends"
-  for dep in p7zip-full libqt6widgets6 libqt6gui6 libqt6core6 libjpeg62-turbo libc6; do
+  for dep in p7zip-full libqt6widgets6 libqt6gui6 libqt6core6 libjpeg62-turbo libzip4 zlib1g libc6; do
     grep -qE "(^|, )$dep( |,|$)" <<<"$depends" || fail "Depends lacks $dep"
   done
   # Debian's file triggers refresh the menu, icon and file-type databases:

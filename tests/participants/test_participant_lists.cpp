@@ -21,31 +21,29 @@ class TestParticipantLists : public QObject {
 
     // The production view of each list, built from the controls' object names.
     using Side = participants::ListView;
+    Side listView(const char *list, const char *group, const char *add, const char *remove, const char *surname,
+              const char *name, const char *patronymic, const QString &prefix) const
+    {
+        Side view{};
+        view.list = session->control<QListWidget>(list);
+        view.group = session->control<QGroupBox>(group);
+        view.add = session->control<QPushButton>(add);
+        view.remove = session->control<QPushButton>(remove);
+        view.surname = session->control<QLineEdit>(surname);
+        view.name = session->control<QLineEdit>(name);
+        view.patronymic = session->control<QLineEdit>(patronymic);
+        view.captionPrefix = prefix;
+        return view;
+    }
     Side authors() const
     {
-        Side side{};
-        side.list = session->control<QListWidget>("AuthorsListBox");
-        side.group = session->control<QGroupBox>("AuthorsGroup");
-        side.add = session->control<QPushButton>("AuthorAdd");
-        side.remove = session->control<QPushButton>("AuthorDelete");
-        side.surname = session->control<QLineEdit>("AuthorsLastname");
-        side.name = session->control<QLineEdit>("AuthorsName");
-        side.patronymic = session->control<QLineEdit>("AuthorsPatronymic");
-        side.captionPrefix = QStringLiteral("Авторы (");
-        return side;
+        return listView("AuthorsListBox", "AuthorsGroup", "AuthorAdd", "AuthorDelete", "AuthorsLastname", "AuthorsName",
+                    "AuthorsPatronymic", QStringLiteral("Авторы ("));
     }
     Side teachers() const
     {
-        Side side{};
-        side.list = session->control<QListWidget>("TeachersListBox");
-        side.group = session->control<QGroupBox>("TeachersGroup");
-        side.add = session->control<QPushButton>("TeacherAdd");
-        side.remove = session->control<QPushButton>("TeacherDelete");
-        side.surname = session->control<QLineEdit>("TeachersLastname");
-        side.name = session->control<QLineEdit>("TeachersName");
-        side.patronymic = session->control<QLineEdit>("TeachersPatronymic");
-        side.captionPrefix = QStringLiteral("Руководители (");
-        return side;
+        return listView("TeachersListBox", "TeachersGroup", "TeacherAdd", "TeacherDelete", "TeachersLastname",
+                    "TeachersName", "TeachersPatronymic", QStringLiteral("Руководители ("));
     }
     QComboBox *leader() const { return session->control<QComboBox>("LeaderID"); }
     QLabel *leaderLabel() const { return session->control<QLabel>("LeaderID_Label"); }

@@ -48,13 +48,12 @@ QList<Entry> entries(const QString &package)
     QList<Entry> result;
     if (code != 0)
         return result;
-    static const QRegularExpression line(
-        R"(^\s*(\d+)\s+(\S+)\s+(\d+)\s+\S+%\s+\S+\s+\S+\s+[0-9a-f]{8}\s+(.+)$)");
+    static const QRegularExpression line(R"(^\s*(\d+)\s+(\S+)\s+(\d+)\s+\S+%\s+\S+\s+\S+\s+[0-9a-f]{8}\s+(.+)$)");
     for (const QString &text : listing.split('\n')) {
         const auto match = line.match(text);
         if (match.hasMatch())
-            result.append({match.captured(4).trimmed(), match.captured(1).toLongLong(),
-                           match.captured(3).toLongLong(), match.captured(2)});
+            result.append({match.captured(4).trimmed(), match.captured(1).toLongLong(), match.captured(3).toLongLong(),
+                           match.captured(2)});
     }
     return result;
 }
@@ -68,10 +67,7 @@ QStringList entryNames(const QString &package)
     return names;
 }
 
-QByteArray entryContent(const QString &package, const QString &name)
-{
-    return run("unzip", {"-p", package, name});
-}
+QByteArray entryContent(const QString &package, const QString &name) { return run("unzip", {"-p", package, name}); }
 
 QByteArray readFile(const QString &path)
 {
@@ -112,8 +108,8 @@ class TestSavePackage : public QObject {
     }
     QStringList outEntries() const
     {
-        QStringList names = QDir(out->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System
-                                                         | QDir::NoDotAndDotDot);
+        QStringList names =
+            QDir(out->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
         names.sort();
         return names;
     }
@@ -175,8 +171,7 @@ class TestSavePackage : public QObject {
             QCOMPARE(e.method, QStringLiteral("Stored"));
             QCOMPARE(e.packed, e.size);
         }
-        QCOMPARE(entryContent(packagePath, "data.xml"),
-                 save::BuildDataDocument(session->window().snapshot(), kTime));
+        QCOMPARE(entryContent(packagePath, "data.xml"), save::BuildDataDocument(session->window().snapshot(), kTime));
     }
 
     // An earlier package with a picture, made by the archiver itself.
@@ -337,21 +332,84 @@ private slots:
         QCOMPARE(outEntries(), QStringList{"notes.kwp"});
     }
 
-    // The archiver gets exactly these arguments, one by one, with the
-    // pattern unexpanded.
+    // The archiver starts in the working folder and gets exactly these
+    // arguments, one by one: the files by name, so that no folder path is
+    // ever read as a wildcard.
+    void archiverArguments_data()
+    {
+        QTest::addColumn<bool>("picture");
+        QTest::newRow("without a picture") << false;
+        QTest::newRow("with a picture") << true;
+    }
     void archiverArguments()
     {
+        QFETCH(bool, picture);
+        if (picture && !loadPicture())
+            QSKIP("picture loading not available");
         const QString log = outPath("arguments.log");
+        const QString cwd = outPath("cwd.log");
         platform::testing::setArchiver(writeScript(
-            tempPath("recording-7za"),
-            "for a in \"$@\"; do printf '%s\\n' \"$a\" >> '" + log.toUtf8() + "'; done\nexec 7za \"$@\"\n"));
+            tempPath("recording-7za"), "pwd > '" + cwd.toUtf8() + "'\nfor a in \"$@\"; do printf '%s\\n' \"$a\" >> '"
+                                           + log.toUtf8() + "'; done\nexec 7za \"$@\"\n"));
         const QString packagePath = outPath("args.kwp");
         save(packagePath);
 
         expectSaved(packagePath);
-        const QString folder = QDir::toNativeSeparators(tempPath(kFolderName)) + QDir::separator();
-        QCOMPARE(QString::fromUtf8(readFile(log)).split('\n', Qt::SkipEmptyParts),
-                 (QStringList{"a", "-tzip", "-y", "-mx=0", "-mm=Copy", packagePath, folder + "*"}));
+        QStringList expected{"a", "-tzip", "-y", "-mx=0", "-mm=Copy", packagePath, "data.xml"};
+        if (picture)
+            expected.append("image.jpg");
+        QCOMPARE(QString::fromUtf8(readFile(log)).split('\n', Qt::SkipEmptyParts), expected);
+        QCOMPARE(QString::fromUtf8(readFile(cwd)).trimmed(), tempPath(kFolderName));
+    }
+
+    // A temporary folder whose path holds wildcard characters: the package
+    // still holds the files at its root.
+    void wildcardsInTemporaryFolder()
+    {
+        const QString wild = tempPath("t*?[x]");
+        QVERIFY(QDir().mkpath(wild));
+        platform::testing::setTempFolder(wild);
+        const QString packagePath = outPath("wild.kwp");
+        save(packagePath);
+
+        expectSaved(packagePath);
+        expectStoredPackage(packagePath, {"data.xml"});
+        QVERIFY(QDir(wild).isEmpty());
+    }
+
+    // An archiver that exits 0 but leaves a package that does not hold what
+    // was written: the save fails as any archiving failure, an old package
+    // stays as it was, and the working folder is kept.
+    void unverifiedPackage_data()
+    {
+        QTest::addColumn<QByteArray>("script");
+        QTest::addColumn<bool>("oldPackage");
+        QTest::newRow("100 bytes") << QByteArray("head -c 100 /dev/urandom > \"$6\"\nexit 0\n") << false;
+        QTest::newRow("100 bytes over a package") << QByteArray("head -c 100 /dev/urandom > \"$6\"\nexit 0\n") << true;
+        QTest::newRow("another file packed")
+            << QByteArray("echo other > other.txt\nexec 7za a -tzip -y -mx=0 -mm=Copy \"$6\" other.txt\n") << false;
+    }
+    void unverifiedPackage()
+    {
+        QFETCH(QByteArray, script);
+        QFETCH(bool, oldPackage);
+        const QString packagePath = outPath("broken.kwp");
+        QByteArray old;
+        if (oldPackage) {
+            makeOldPackage(packagePath);
+            old = readFile(packagePath);
+        }
+        platform::testing::setArchiver(writeScript(tempPath("lying-7za"), script));
+        save(packagePath);
+
+        expectWriteError(save::kArchiveErrorText);
+        QVERIFY(workingFolders().contains(kFolderName));
+        if (oldPackage) {
+            QCOMPARE(readFile(packagePath), old);
+            QCOMPARE(outEntries(), QStringList{"broken.kwp"});
+        } else {
+            QVERIFY(outEntries().isEmpty());
+        }
     }
 
     void archiverMissing_data()
@@ -411,8 +469,7 @@ private slots:
     void archiverTooSlow()
     {
         save::testing::setArchiverTimeout(300);
-        platform::testing::setArchiver(
-            writeScript(tempPath("slow-7za"), "printf partial > \"$6\"\nexec sleep 60\n"));
+        platform::testing::setArchiver(writeScript(tempPath("slow-7za"), "printf partial > \"$6\"\nexec sleep 60\n"));
         const QString packagePath = outPath("slow.kwp");
         QElapsedTimer timer;
         timer.start();

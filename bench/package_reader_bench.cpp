@@ -1,0 +1,174 @@
+// Times reading a full package with a picture: readPackage from the path to
+// the restored passport (file, archive, data document, decoded picture), and
+// the save's verification alone (the package read back and compared with
+// the files). Prints medians; asserts nothing.
+
+#include "core/passport.h"
+#include "participants/participant_id.h"
+#include "picture/jpeg_codec.h"
+#include "save/data_document.h"
+#include "save/package.h"
+#include "save/package_reader.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QImage>
+#include <QPainter>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+QString checkedId(int n)
+{
+    const QString seven = QString::number(1000000 + n);
+    const QString digits = seven + ParticipantIdCheckDigits(seven);
+    return digits.left(3) + '-' + digits.mid(3, 3) + '-' + digits.mid(6);
+}
+
+// A photograph-like picture of the largest size a package holds.
+QImage photograph()
+{
+    QImage image(300, 225, QImage::Format_RGB32);
+    QPainter painter(&image);
+    QLinearGradient gradient(0, 0, 300, 225);
+    gradient.setColorAt(0, QColor(30, 90, 160));
+    gradient.setColorAt(1, QColor(220, 180, 60));
+    painter.fillRect(image.rect(), gradient);
+    for (int i = 0; i < 60; ++i) {
+        painter.setBrush(QColor::fromHsv((i * 37) % 360, 200, 220));
+        painter.drawEllipse(QPoint((i * 97) % 300, (i * 61) % 225), 6 + i % 15, 5 + i % 12);
+    }
+    return image;
+}
+
+PassportSnapshot fullPassport()
+{
+    PassportSnapshot p;
+    p.subjectNames = defaultSubjectNames();
+    p.seasonId = kSeasonId;
+    p.seasonName = kSeasonName;
+    p.title = QStringLiteral("Весна & лето: стихи о природе родного края");
+    for (int i = 0; i < 9; ++i)
+        p.description += QStringLiteral("Строка описания работы номер %1, довольно длинная.\r\n").arg(i);
+    p.manual = QStringLiteral("Открыть файл.\r\nЧитать.");
+    p.techRequest = QStringLiteral("Любой компьютер");
+    p.postIndex = QStringLiteral("190000");
+    p.postAddress = QStringLiteral("Санкт-Петербург, ул. Ленина, 1");
+    p.phone = QStringLiteral("+7 812 000-00-00");
+    p.email = QStringLiteral("school@example.ru");
+    p.notes = QStringLiteral("Примечание для оргкомитета.");
+    p.subjectSlots = {2, 11, 18, 22};
+    for (int i = 0; i < kMaxAuthors; ++i)
+        p.authors.append({checkedId(i), QStringLiteral("Петров"), QStringLiteral("Пётр"), QStringLiteral("Петрович")});
+    for (int i = 0; i < kMaxTeachers; ++i)
+        p.teachers.append(
+            {checkedId(100 + i), QStringLiteral("Сидорова"), QStringLiteral("Анна"), QStringLiteral("Ивановна")});
+    p.leaderIndex = 2;
+    p.hasPicture = true;
+    p.picture = photograph();
+    p.pictureCaption = QStringLiteral("Рисунок к работе");
+    return p;
+}
+
+struct Figures {
+    double median, min, max;
+};
+
+template <class F>
+Figures time(int runs, F &&step)
+{
+    QList<double> times;
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        step();
+        times.append(timer.nsecsElapsed() / 1e6);
+    }
+    std::sort(times.begin(), times.end());
+    return {times[times.size() / 2], times.first(), times.last()};
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const QString archiver = QStandardPaths::findExecutable(QStringLiteral("7za"));
+    if (archiver.isEmpty()) {
+        std::printf("package reader: no 7za found, nothing measured\n");
+        return 0;
+    }
+    QTemporaryDir temp;
+    const PassportSnapshot passport = fullPassport();
+    const QString folder = save::createWorkingFolder(temp.path() + '/', 1233446400);
+    save::WriteDataDocument(folder + "data.xml", save::BuildDataDocument(passport, 1233446400));
+    QFile jpeg(folder + "image.jpg");
+    if (!jpeg.open(QIODevice::WriteOnly) || jpeg.write(picture::encodeJpeg(passport.picture)) < 0)
+        return 1;
+    jpeg.close();
+    const QString packagePath = QDir(temp.path()).filePath("work.kwp");
+    if (!save::writePackage(archiver, packagePath, folder)) {
+        std::printf("package reader: the package could not be written, nothing measured\n");
+        return 0;
+    }
+
+    const int runs = 201;
+    bool allRead = true;
+    const Figures read = time(runs, [&] { allRead = allRead && save::readPackage(packagePath).contents.has_value(); });
+
+    // The verification alone: what writePackage does after the archiver.
+    QList<std::pair<QString, QByteArray>> written;
+    for (const QString &name : {QStringLiteral("data.xml"), QStringLiteral("image.jpg")}) {
+        QFile file(folder + name);
+        file.open(QIODevice::ReadOnly);
+        written.append({name, file.readAll()});
+    }
+    bool allSame = true;
+    const Figures verify = time(runs, [&] {
+        QFile file(packagePath);
+        file.open(QIODevice::ReadOnly);
+        const save::ZipReadResult entries = save::readZipEntries(file.readAll());
+        bool same = entries.entries.size() == written.size();
+        for (qsizetype i = 0; same && i < written.size(); ++i)
+            same = entries.entries[i].name == written[i].first && entries.entries[i].data == written[i].second
+                   && entries.entries[i].crc == save::zipCrc(written[i].second);
+        allSame = allSame && same;
+    });
+
+    // The whole writePackage (archiver and verification), and the archiver
+    // alone, under the same load: the verification's share of a save.
+    const QString output = QDir(temp.path()).filePath("again.kwp");
+    bool allWritten = true;
+    const Figures write = time(41, [&] {
+        QFile::remove(output);
+        allWritten = save::writePackage(archiver, output, folder) && allWritten;
+    });
+    const Figures archiverAlone = time(41, [&] {
+        QFile::remove(output);
+        QProcess process;
+        process.setWorkingDirectory(folder);
+        process.start(archiver, {"a", "-tzip", "-y", "-mx=0", "-mm=Copy", output, "data.xml", "image.jpg"});
+        process.waitForFinished();
+    });
+
+    std::printf("package reader: full passport (10 authors, 3 supervisors, 4 sections) with a 300 x 225 picture, "
+                "package of %lld bytes, %d runs each\n",
+                QFileInfo(packagePath).size(), runs);
+    std::printf("package reader: readPackage       median %.2f ms (min %.2f, max %.2f), all read: %s\n", read.median,
+                read.min, read.max, allRead ? "yes" : "NO");
+    std::printf("package reader: save verification median %.2f ms (min %.2f, max %.2f), all equal: %s\n", verify.median,
+                verify.min, verify.max, allSame ? "yes" : "NO");
+    std::printf("package reader: writePackage      median %.2f ms (min %.2f, max %.2f), all written: %s\n",
+                write.median, write.min, write.max, allWritten ? "yes" : "NO");
+    std::printf("package reader: 7za alone         median %.2f ms (min %.2f, max %.2f)\n", archiverAlone.median,
+                archiverAlone.min, archiverAlone.max);
+    std::printf("package reader: target for opening (call to filled window) median <= 20 ms\n");
+    return 0;
+}

@@ -1,0 +1,214 @@
+// Writing the package: the archiver's failures, each with its cause, and the
+// verification that catches an archiver which exits 0 after writing
+// something else than what it was given. Also the working folder's clean-up
+// through read-only folders at every depth.
+
+#include "core/files.h"
+#include "save/package.h"
+#include "save/package_reader.h"
+
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cerrno>
+#include <linux/capability.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr qint64 kTime = 1233446400;
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(path));
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Drops the capabilities that let root pass permission bits by, so that
+// this process meets read-only folders as an ordinary user does.
+bool dropPermissionOverride()
+{
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct data[2]{};
+    if (syscall(SYS_capget, &header, data) != 0)
+        return false;
+    data[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
+    return syscall(SYS_capset, &header, data) == 0;
+}
+
+} // namespace
+
+class TestPackageWrite : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> temp;
+    QString folder; // the working folder, with data.xml and image.jpg
+
+    QString script(const QByteArray &body)
+    {
+        const QString path = temp->filePath("fake-7za");
+        writeFile(path, "#!/bin/sh\n" + body);
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        return path;
+    }
+
+private slots:
+    void init()
+    {
+        temp = std::make_unique<QTemporaryDir>();
+        folder = save::createWorkingFolder(temp->path() + "/", kTime);
+        QVERIFY(!folder.isEmpty());
+        // Text that deflates well, so that a compressing archiver does
+        // compress it.
+        writeFile(folder + "data.xml", QByteArray("<work>").append(QByteArray("пример ").repeated(200)) + "</work>");
+        writeFile(folder + "image.jpg", QByteArray("\xff\xd8 picture bytes \xff\xd9"));
+        save::testing::setArchiverTimeout(0);
+    }
+    void cleanup()
+    {
+        save::testing::setArchiverTimeout(0);
+        temp.reset();
+    }
+
+    void writesAndVerifies()
+    {
+        const QString archiver = QStandardPaths::findExecutable("7za");
+        if (archiver.isEmpty())
+            QSKIP("7za is not installed");
+        const QString packagePath = temp->filePath("work.kwp");
+        QString reason;
+        QVERIFY2(save::writePackage(archiver, packagePath, folder, &reason), qPrintable(reason));
+        const save::ZipReadResult read = save::readZipEntries(readFile(packagePath));
+        QCOMPARE(read.problems, QStringList());
+        QCOMPARE(read.entries.size(), 2);
+        QCOMPARE(read.entries[0].name, QStringLiteral("data.xml"));
+        QCOMPARE(read.entries[0].data, readFile(folder + "data.xml"));
+        QCOMPARE(read.entries[1].name, QStringLiteral("image.jpg"));
+    }
+
+    // Each failure of the archiver, with the cause that writePackage gives.
+    // Nothing is left at the package path.
+    void failures_data()
+    {
+        QTest::addColumn<QString>("archiver"); // a script body, or a path when it starts with "/"
+        QTest::addColumn<QString>("cause");
+        QTest::newRow("none found") << ""
+                                    << "no archiver was found";
+        QTest::newRow("missing program") << "/nonexistent/7za"
+                                         << "the archiver \"/nonexistent/7za\" could not be started";
+        QTest::newRow("status 2") << "printf partial > \"$6\"\nexit 2\n"
+                                  << "the archiver exited with status 2";
+        QTest::newRow("crash") << "kill -SEGV $$\n"
+                               << "the archiver crashed";
+        QTest::newRow("too slow") << "exec sleep 60\n"
+                                  << "the archiver did not finish within 300 ms";
+        QTest::newRow("writes nothing") << "exit 0\n"
+                                        << "the archiver wrote no file at";
+        QTest::newRow("100 bytes") << "head -c 100 /dev/zero > \"$6\"\nexit 0\n"
+                                   << "the package read back is not sound: Файл не является пакетом паспорта работы";
+        QTest::newRow("an entry left out") << "exec 7za a -tzip -y -mx=0 -mm=Copy \"$6\" data.xml\n"
+                                           << "the package holds 1 entries instead of 2";
+        QTest::newRow("compressed") << "exec 7za a -tzip -y \"$6\" \"$7\" \"$8\"\n"
+                                    << "the entry \"data.xml\" is compressed, not stored";
+        QTest::newRow("other bytes")
+            << "d=\"$6.d\"; mkdir \"$d\"; cp image.jpg \"$d\"; printf other > \"$d/data.xml\"\n"
+               "cd \"$d\" && exec 7za a -tzip -y -mx=0 -mm=Copy \"$6\" data.xml image.jpg\n"
+            << "the entry \"data.xml\" differs from the file written";
+        QTest::newRow("under a folder path") << "exec 7za a -tzip -y -mx=0 -mm=Copy \"$6\" \"$PWD\"\n"
+                                             << "the package read back is not sound: В пакете слишком много файлов: 3";
+    }
+    void failures()
+    {
+        QFETCH(QString, archiver);
+        QFETCH(QString, cause);
+        if (archiver.contains("7za") && !archiver.startsWith('/') && QStandardPaths::findExecutable("7za").isEmpty())
+            QSKIP("7za is not installed");
+        save::testing::setArchiverTimeout(300);
+        const QString program = archiver.isEmpty() || archiver.startsWith('/') ? archiver : script(archiver.toUtf8());
+        const QString packagePath = temp->filePath("work.kwp");
+        QString reason;
+        QVERIFY(!save::writePackage(program, packagePath, folder, &reason));
+        QVERIFY2(reason.startsWith(cause), qPrintable(reason));
+        QVERIFY(!QFile::exists(packagePath));
+    }
+
+    // Replacing a package: a failed verification leaves the old one as it
+    // was, and nothing of the staging beside it.
+    void failedVerificationKeepsOldPackage()
+    {
+        const QString packagePath = temp->filePath("old.kwp");
+        const QByteArray old = save::zipStored({{"data.xml", "<old/>"}});
+        writeFile(packagePath, old);
+        QString reason;
+        QVERIFY(!save::writePackage(script("head -c 100 /dev/zero > \"$6\"\n"), packagePath, folder, &reason));
+        QVERIFY(reason.startsWith("the package read back is not sound"));
+        QCOMPARE(readFile(packagePath), old);
+        QCOMPARE(QDir(temp->path()).entryList({".Passport-*"}, QDir::AllEntries | QDir::Hidden), QStringList());
+    }
+
+    void workingFolderCause()
+    {
+        const QString plain = temp->filePath("plain");
+        writeFile(plain, "a file, not a folder");
+        QString reason;
+        QCOMPARE(save::createWorkingFolder(plain + "/", kTime, &reason), QString());
+        QCOMPARE(reason, QStringLiteral("the folder \"%1/Passport_1233446400\" cannot be created: %2")
+                             .arg(plain, qt_error_string(ENOTDIR)));
+    }
+
+    // Read-only folders inside read-only folders, and a read-only file at
+    // the bottom, are all removed. Run as root, the clean-up runs in a child
+    // process without the capabilities that pass permission bits by, so that
+    // the bits count as they do for an ordinary user.
+    void clearFolderReadOnlyAtEveryDepth()
+    {
+        const QString root = temp->filePath("work");
+        QVERIFY(QDir().mkpath(root + "/a/b/c"));
+        QVERIFY(QDir().mkpath(root + "/x"));
+        writeFile(root + "/a/b/c/deep.txt", "d");
+        writeFile(root + "/a/b/.hidden", "h");
+        writeFile(root + "/x/y.txt", "y");
+        const QFile::Permissions readOnlyFolder = QFile::ReadOwner | QFile::ExeOwner;
+        QFile::setPermissions(root + "/a/b/c/deep.txt", QFile::ReadOwner);
+        for (const char *sub : {"/a/b/c", "/a/b", "/a", "/x"})
+            QVERIFY(QFile::setPermissions(root + sub, readOnlyFolder));
+        QVERIFY(QFile::setPermissions(root + "/x", QFile::Permissions()));
+
+        const pid_t child = fork();
+        QVERIFY(child >= 0);
+        if (child == 0) {
+            if (geteuid() == 0 && !dropPermissionOverride())
+                _exit(3);
+            // The bits count now: nothing can be created in a read-only
+            // folder.
+            if (QFile(root + "/a/new").open(QIODevice::WriteOnly))
+                _exit(4);
+            save::ClearFolder(root + "/");
+            _exit(0);
+        }
+        int status = 0;
+        QCOMPARE(waitpid(child, &status, 0), child);
+        QVERIFY(WIFEXITED(status));
+        if (WEXITSTATUS(status) == 3)
+            QSKIP("the capabilities cannot be dropped here");
+        QCOMPARE(WEXITSTATUS(status), 0);
+        QVERIFY(QDir(root).exists());
+        QCOMPARE(QDir(root).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+                 QStringList());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPackageWrite)
+#include "test_package_write.moc"
