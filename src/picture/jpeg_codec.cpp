@@ -302,13 +302,14 @@ constexpr int kBlocksPastMarker = 48;
 // The rows in between are passed over with jpeg_skip_scanlines: their
 // inverse DCT, upsampling and colour conversion are left out, but in a
 // single-scan picture their data are still entropy-decoded, so restart
-// markers, damaged data and errors are met exactly as in the full decode
-// (a progressive picture has read all its scans before the first row). Its
-// upsampling with context rows (fancy 4:2:0 and 4:4:0) reads the rows just
-// before a wanted one again, so every row that comes out is the full
-// decode's row (see below for where a skip may start). The last source row is always read, never skipped: libjpeg
-// skips to the bottom without reading the rest of the data, and the errors
-// that a full decode raises there must still come.
+// markers, damaged data and errors are met exactly as in the full decode (a
+// picture of several scans has read them all before its first row comes
+// out). For upsampling with context rows (fancy 4:2:0 and 4:4:0) libjpeg
+// decodes the rows just before a wanted one again, so every row that comes
+// out is the full decode's row (see below for where a skip may start). The
+// last source row is always read, never skipped: libjpeg skips to the bottom
+// without reading the rest of the data, and the errors that a full decode
+// raises there must still come.
 //
 // One shortcut: in a single-scan picture, once the decoder stands at an
 // end-of-image marker (the real one, or the one put in where the file ends),
