@@ -84,3 +84,34 @@ cp "$pkg/data.xml" "$tmp/link/"
 (cd "$tmp/link" && 7za a -tzip -y -snl "$dir/package_reader/link.kwp" data.xml image.jpg >/dev/null)
 sed 's/image\.jpg/..\/ab.jpg/g' "$dir/package_reader/full.kwp" > "$dir/package_reader/dotdot.kwp"
 sed 's/image\.jpg/data\.xml/g' "$dir/package_reader/full.kwp" > "$dir/package_reader/twice.kwp"
+
+# The committee's check: one byte choosing the input's form (0 a whole
+# package, 1 a data document alone, 2 a data document with a picture), then
+# the bytes.
+mkdir -p "$dir/check"
+# The worked example with its participant IDs given right check digits, so
+# that the seeds reach the path of a sound package.
+doc="$tmp/data.xml"
+python3 - "$(dirname "$0")/../tests/save/data/worked_example.xml" "$doc" <<'PY'
+import hashlib, re, sys
+def checked(match):
+    seven = match.group(1).replace("-", "")[:7]
+    n = hashlib.md5(seven.encode("cp1251")).digest()[0]
+    nine = seven + "%02d" % ((n * 99 + 127) // 255)
+    return 'p_id_full="%s-%s-%s"' % (nine[:3], nine[3:6], nine[6:])
+text = open(sys.argv[1], "rb").read().decode("utf-8")
+open(sys.argv[2], "wb").write(re.sub(r'p_id_full="([0-9-]+)"', checked, text).encode("utf-8"))
+PY
+{ printf '\x01'; cat "$doc"; } > "$dir/check/document"
+{ printf '\x02'; cat "$doc"; } > "$dir/check/document-with-picture"
+python3 - "$doc" "$dir/picture/baseline.jpg" "$tmp/package.kwp" <<'PY'
+import sys, zipfile
+with zipfile.ZipFile(sys.argv[3], "w", zipfile.ZIP_STORED) as z:
+    z.write(sys.argv[1], "data.xml")
+    z.write(sys.argv[2], "image.jpg")
+PY
+{ printf '\x00'; cat "$tmp/package.kwp"; } > "$dir/check/package"
+# The reader's packages, hostile ones included, as whole packages.
+for f in "$dir"/package_reader/*.kwp; do
+  { printf '\x00'; cat "$f"; } > "$dir/check/reader-$(basename "$f")"
+done

@@ -9,8 +9,8 @@ packages=(
   # Tahoma, the window's font; Qt's own dialogs in Russian
   fonts-wine qt6-translations-l10n
   # tests and benchmarks: oracles, EXIF writing, peak memory, headless display,
-  # screenshots, a real browser
-  libjpeg-turbo-progs libimage-exiftool-perl unzip time libxml2-utils xvfb xauth imagemagick chromium
+  # screenshots, a real browser, Python for reading CSV files back
+  libjpeg-turbo-progs libimage-exiftool-perl unzip time libxml2-utils xvfb xauth imagemagick chromium python3
   fonts-dejavu-core
   # installing and packaging: icons, desktop entry, file type, AppStream,
   # xdg-mime with its lookups (File::MimeInfo, GIO), the Debian package

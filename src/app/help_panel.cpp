@@ -50,6 +50,8 @@ void TPasport::connectHelp()
 
 bool TPasport::eventFilter(QObject *watched, QEvent *event)
 {
+    if (packageDragEvent(event))
+        return true;
     if (event->type() != QEvent::FocusIn && event->type() != QEvent::MouseButtonPress)
         return QWidget::eventFilter(watched, event);
 

@@ -71,6 +71,7 @@ QList<QWidget *> TPasport::tabChain() const
         ui->Notes,
         ui->Memo2,
         // The bottom row
+        ui->OpenButton,
         ui->Preview,
         ui->SaveButton,
     };

@@ -104,3 +104,12 @@ void TPasport::TeachersPatronymicChange()
 {
     participants::storeName(teachersView(*ui, *this), &TPersonRecord::Patronymic, ui->TeachersPatronymic);
 }
+
+void TPasport::restoreParticipants(const QList<TPersonRecord> &authors, const QList<TPersonRecord> &teachers,
+                                   int leader)
+{
+    AuthorsData = {};
+    TeachersData = {};
+    participants::restoreList(authorsView(*ui, *this), authors, -1);
+    participants::restoreList(teachersView(*ui, *this), teachers, leader);
+}

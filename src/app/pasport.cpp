@@ -2,6 +2,7 @@
 
 #include "gui/appearance.h"
 #include "app/help_texts.h"
+#include "save/draft.h"
 #include "ui_pasport.h"
 
 #include <QPainter>
@@ -9,6 +10,7 @@
 #include <QShowEvent>
 #include <QStyle>
 #include <QTextDocument>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
@@ -97,6 +99,8 @@ TPasport::TPasport(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::T
     connectSave();
     connectPreview();
     connectKeyboard();
+    // Last: it takes the finished window as the passport not yet changed.
+    connectPackage();
 
     // Centred on the desktop when first shown, and wholly on it.
     placeOnScreen(this, kClientSize, style()->pixelMetric(QStyle::PM_ScrollBarExtent));
@@ -104,6 +108,8 @@ TPasport::TPasport(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::T
 
 void TPasport::showEvent(QShowEvent *event)
 {
+    // Shown (again): changes count as input from now on.
+    closed = false;
     QWidget::showEvent(event);
     // Again now that the window has its frame.
     if (!event->spontaneous() && !placedWithFrame) {
@@ -112,7 +118,13 @@ void TPasport::showEvent(QShowEvent *event)
     }
 }
 
-TPasport::~TPasport() = default;
+TPasport::~TPasport()
+{
+    // The controls outlive this part of the window for a moment; a change
+    // they signal while they are destroyed is no input.
+    closed = true;
+    draftTimer->stop();
+}
 
 void TPasport::setDialogs(TSubjects *subjects, TForm1 *form1)
 {

@@ -65,6 +65,8 @@ void TPasport::AddImgClick()
     setEditBackground(ui->WorkImgSign, QPalette::Base);
     ui->DelImg->setEnabled(true);
     ui->AddImg->setEnabled(false);
+    // A new picture is exported afresh.
+    keptPictureJpeg.clear();
 }
 
 void TPasport::DelImgClick()
@@ -78,6 +80,34 @@ void TPasport::DelImgClick()
     setEditBackground(ui->WorkImgSign, QPalette::Window);
     ui->DelImg->setEnabled(false);
     ui->AddImg->setEnabled(true);
+    keptPictureJpeg.clear();
+}
+
+void TPasport::restorePicture(const PassportSnapshot &passport, const QByteArray &jpeg)
+{
+    if (passport.hasPicture) {
+        ui->WorkImg->setBitmap(passport.picture);
+        ui->WorkImgSign->setEnabled(true);
+        setEditBackground(ui->WorkImgSign, QPalette::Base);
+        ui->DelImg->setEnabled(true);
+        ui->AddImg->setEnabled(false);
+        keptPictureJpeg = jpeg;
+        keptPictureKey = ui->WorkImg->bitmap().cacheKey();
+    } else if (!ui->AddImg->isEnabled()) {
+        DelImgClick();
+    }
+    // The caption as read, even without a picture, so that saving again
+    // writes the same document.
+    ui->WorkImgSign->setText(passport.pictureCaption);
+}
+
+QByteArray TPasport::keptPictureForShown() const
+{
+    // Any change of the bitmap (a new picture, a removal, drawing) gives it
+    // a new cache key.
+    if (ui->AddImg->isEnabled() || ui->WorkImg->bitmap().cacheKey() != keptPictureKey)
+        return QByteArray();
+    return keptPictureJpeg;
 }
 
 bool TPasport::SaveWorkPicture(const QString &path)
@@ -85,6 +115,9 @@ bool TPasport::SaveWorkPicture(const QString &path)
     // A picture is loaded exactly while its add button is disabled.
     if (ui->AddImg->isEnabled())
         return false;
-    writeFileReplacing(path, picture::encodeJpeg(ui->WorkImg->bitmap()));
+    // The picture of an opened package is written as it was read, so that it
+    // loses nothing however often it is opened and saved again.
+    const QByteArray kept = keptPictureForShown();
+    writeFileReplacing(path, kept.isEmpty() ? picture::encodeJpeg(ui->WorkImg->bitmap()) : kept);
     return true;
 }

@@ -70,14 +70,16 @@ void TPasport::showFirstMissing(const PassportSnapshot &passport)
     target->setFocus(Qt::OtherFocusReason);
 }
 
-void TPasport::SaveButtonClick()
+void TPasport::SaveButtonClick() { savePassport(); }
+
+bool TPasport::savePassport()
 {
     const PassportSnapshot passport = snapshot();
     const QStringList missing = save::missingItems(passport);
     if (!missing.isEmpty()) {
         modal::message(this, modal::Icon::Warning, save::kIncompleteCaption, save::incompleteText(missing));
         showFirstMissing(passport);
-        return;
+        return false;
     }
 
     // SaveDialog: the first time the home folder and "Passport", then the
@@ -96,7 +98,7 @@ void TPasport::SaveButtonClick()
     request.confirmOverwrite = true;
     const QString packagePath = modal::saveFile(this, request);
     if (packagePath.isEmpty())
-        return;
+        return false;
     lastPackagePath = packagePath;
 
     WorkInfoXML = save::BuildDataDocument(passport, platform::currentSeconds());
@@ -104,7 +106,7 @@ void TPasport::SaveButtonClick()
     const QString workingFolder = save::createWorkingFolder(platform::tempFolder(), platform::currentSeconds());
     if (workingFolder.isEmpty()) {
         modal::message(this, modal::Icon::Error, save::kWriteErrorCaption, save::kFolderErrorText);
-        return;
+        return false;
     }
 
     // A failure to write either file ends the save here; the working folder
@@ -114,10 +116,12 @@ void TPasport::SaveButtonClick()
 
     if (!save::writePackage(platform::archiverPath(), packagePath, workingFolder)) {
         modal::message(this, modal::Icon::Error, save::kWriteErrorCaption, save::kArchiveErrorText);
-        return;
+        return false;
     }
 
+    packageSaved(packagePath, passport);
     modal::message(this, modal::Icon::Information, save::kSavedCaption, save::savedText(packagePath));
     save::ClearFolder(workingFolder);
     QDir().rmdir(workingFolder);
+    return true;
 }

@@ -26,6 +26,24 @@ void TPasport::Button3Click()
         return;
 
     SubjectSlots = subjectSlotsFromTicks(Subjects->ticks());
+    showSubjectSummary();
+}
+
+void TPasport::restoreSections(const std::array<qint32, 4> &slotNumbers)
+{
+    // The dialog shows the same ticks next time, and the slots are what its
+    // "Выбрать" would make of them.
+    if (Subjects) {
+        Subjects->setTicksFromSlots(slotNumbers);
+        SubjectSlots = subjectSlotsFromTicks(Subjects->ticks());
+    } else {
+        SubjectSlots = slotNumbers;
+    }
+    showSubjectSummary();
+}
+
+void TPasport::showSubjectSummary()
+{
     const std::array<QString, 4> lines = subjectSummaryLines(SubjectSlots, SubjectNames);
     QLabel *const labels[] = {ui->subj1, ui->subj2, ui->subj3, ui->subj4};
     for (std::size_t k = 0; k < lines.size(); ++k) {

@@ -147,9 +147,7 @@ void openStartupPackage(Windows &windows, const StartupOptions &options)
 {
     if (options.packagePath.isEmpty())
         return;
-    // OPEN-PACKAGE HOOK: the passport window opens options.packagePath here
-    // once it can read packages; until then the window starts empty.
-    Q_UNUSED(windows);
+    windows.Pasport->openPackage(options.packagePath);
 }
 
 int runTirlada(int argc, char **argv)
@@ -178,6 +176,10 @@ int runTirlada(int argc, char **argv)
     runGuarded(nullptr, [&] {
         windows = createWindows();
         windows->Pasport->show();
+        // A passport that a crash left unsaved is offered first; then the
+        // package named on the command line opens (asking about the
+        // restored input, should there be any).
+        windows->Pasport->offerDraftRecovery();
         openStartupPackage(*windows, commandLine.options);
         QApplication::exec();
     });

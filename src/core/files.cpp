@@ -42,36 +42,51 @@ std::function<std::unique_ptr<QTemporaryFile>(const QString &)> &freshFileFactor
 
 void writeFileReplacing(const QString &path, const QByteArray &bytes)
 {
-    const QString fullPath = QFileInfo(path).absoluteFilePath();
-    auto fail = [&](const QString &reason) {
-        throw Failure(QStringLiteral("Cannot create file \"%1\". %2").arg(QDir::toNativeSeparators(fullPath), reason));
-    };
+    ReplacingFile file(path);
+    file.write(bytes);
+    file.commit();
+}
 
+ReplacingFile::ReplacingFile(const QString &path) : fullPath_(QFileInfo(path).absoluteFilePath())
+{
     // The fresh name keeps the file's name in front, so that a left-over
     // file still shows what it was.
-    const QString templateName = fullPath + QStringLiteral(".XXXXXX");
-    const std::unique_ptr<QTemporaryFile> made =
-        freshFileFactory() ? freshFileFactory()(templateName) : std::make_unique<QTemporaryFile>(templateName);
-    QTemporaryFile &fresh = *made;
-    if (!fresh.open())
-        fail(fresh.errorString());
-    if (fresh.write(bytes) != bytes.size())
-        fail(fresh.errorString());
+    const QString templateName = fullPath_ + QStringLiteral(".XXXXXX");
+    fresh_ = freshFileFactory() ? freshFileFactory()(templateName) : std::make_unique<QTemporaryFile>(templateName);
+    if (!fresh_->open())
+        fail(fresh_->errorString());
+}
+
+ReplacingFile::~ReplacingFile() = default;
+
+void ReplacingFile::fail(const QString &reason) const
+{
+    throw Failure(QStringLiteral("Cannot create file \"%1\". %2").arg(QDir::toNativeSeparators(fullPath_), reason));
+}
+
+void ReplacingFile::write(const QByteArray &bytes)
+{
+    if (fresh_->write(bytes) != bytes.size())
+        fail(fresh_->errorString());
+}
+
+void ReplacingFile::commit()
+{
     // As a file created the ordinary way: readable by everyone, written by
     // its owner.
-    fresh.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser
-                         | QFileDevice::WriteUser | QFileDevice::ReadGroup | QFileDevice::ReadOther);
+    fresh_->setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser
+                           | QFileDevice::WriteUser | QFileDevice::ReadGroup | QFileDevice::ReadOther);
     // Closing writes what is still buffered; a disk that fills up shows
     // here.
-    fresh.close();
-    if (fresh.error() != QFileDevice::NoError)
-        fail(fresh.errorString());
+    fresh_->close();
+    if (fresh_->error() != QFileDevice::NoError)
+        fail(fresh_->errorString());
 
     QString error;
-    if (!renameReplacing(fresh.fileName(), fullPath, &error))
+    if (!renameReplacing(fresh_->fileName(), fullPath_, &error))
         fail(error);
     // The fresh name is gone; nothing is left to remove.
-    fresh.setAutoRemove(false);
+    fresh_->setAutoRemove(false);
 }
 
 namespace core::testing {

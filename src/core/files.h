@@ -18,8 +18,30 @@ void writeFileReplacing(const QString &path, const QByteArray &bytes);
 // link is replaced, not followed). On failure reason tells why.
 bool renameReplacing(const QString &from, const QString &to, QString *reason);
 
+// The same write-then-rename for a file written in pieces: the pieces go to a
+// fresh file beside path, and commit() renames it over path. Without a
+// successful commit() nothing at path changes and the fresh file is removed
+// when the object goes. Every failure throws the Failure of
+// writeFileReplacing.
+class ReplacingFile {
+public:
+    explicit ReplacingFile(const QString &path);
+    ~ReplacingFile();
+    ReplacingFile(const ReplacingFile &) = delete;
+    ReplacingFile &operator=(const ReplacingFile &) = delete;
+
+    void write(const QByteArray &bytes);
+    void commit();
+
+private:
+    [[noreturn]] void fail(const QString &reason) const;
+
+    QString fullPath_;
+    std::unique_ptr<QTemporaryFile> fresh_;
+};
+
 namespace core::testing {
-// Makes the fresh file that writeFileReplacing writes into and renames, from
+// Makes the fresh file that writeFileReplacing (and ReplacingFile) writes into and renames, from
 // its name template, so that a test can hand in a file whose writes fail.
 // nullptr restores the plain QTemporaryFile.
 void setFreshFileFactory(std::function<std::unique_ptr<QTemporaryFile>(const QString &templateName)> factory);

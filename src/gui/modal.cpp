@@ -85,7 +85,12 @@ Answer message(QWidget *parent, Icon icon, const QString &caption, const QString
         s.messages.append({icon, caption, text, buttons});
         if (!s.answers.isEmpty())
             return s.answers.dequeue();
-        return buttons == Buttons::YesNo ? Answer::No : Answer::Ok;
+        switch (buttons) {
+        case Buttons::YesNo: return Answer::No;
+        case Buttons::YesNoCancel: return Answer::Cancel;
+        case Buttons::Ok: break;
+        }
+        return Answer::Ok;
     }
 
     QMessageBox box(parent);
@@ -98,6 +103,16 @@ Answer message(QWidget *parent, Icon icon, const QString &caption, const QString
         box.setDefaultButton(QMessageBox::Yes);
         box.setEscapeButton(QMessageBox::No);
         return box.exec() == QMessageBox::Yes ? Answer::Yes : Answer::No;
+    }
+    if (buttons == Buttons::YesNoCancel) {
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        box.setDefaultButton(QMessageBox::Yes);
+        box.setEscapeButton(QMessageBox::Cancel);
+        switch (box.exec()) {
+        case QMessageBox::Yes: return Answer::Yes;
+        case QMessageBox::No: return Answer::No;
+        default: return Answer::Cancel;
+        }
     }
     box.setStandardButtons(QMessageBox::Ok);
     box.exec();

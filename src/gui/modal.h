@@ -16,8 +16,8 @@ class QWidget;
 namespace modal {
 
 enum class Icon { None, Information, Warning, Error, Question };
-enum class Buttons { Ok, YesNo };
-enum class Answer { Ok, Yes, No };
+enum class Buttons { Ok, YesNo, YesNoCancel };
+enum class Answer { Ok, Yes, No, Cancel };
 
 struct Message {
     Icon icon = Icon::None;
@@ -27,7 +27,8 @@ struct Message {
 };
 
 // A modal message box built explicitly: exactly the icon, caption, text and
-// buttons given. Closing a Yes/No box without choosing answers No.
+// buttons given. Closing a Yes/No box without choosing answers No; closing a
+// Yes/No/Cancel box (Escape, the close box) answers Cancel.
 Answer message(QWidget *parent, Icon icon, const QString &caption, const QString &text,
                Buttons buttons = Buttons::Ok);
 
@@ -59,8 +60,8 @@ namespace testing {
 
 // From now on nothing blocks: answers are taken from the queues below, and
 // what would have been shown is recorded. With an empty queue a message box
-// answers Ok (No for Yes/No), a file dialog is cancelled, and a dialog is
-// closed by its close box.
+// answers Ok (No for Yes/No, Cancel for Yes/No/Cancel), a file dialog is
+// cancelled, and a dialog is closed by its close box.
 void install();
 void uninstall();
 void reset();

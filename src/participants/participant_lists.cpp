@@ -163,4 +163,38 @@ void storeName(const ListView &side, QString TPersonRecord::*field, const QLineE
         side.table[k].*field = edit->text();
 }
 
+void restoreList(const ListView &side, const QList<TPersonRecord> &people, int leader)
+{
+    const int n = int(std::min<qsizetype>(people.size(), side.limit));
+    {
+        const QSignalBlocker quiet(side.list);
+        side.list->clear();
+        for (int i = 0; i < n; ++i)
+            side.list->addItem(people[i].Id);
+    }
+    for (QLineEdit *edit : {side.surname, side.name, side.patronymic}) {
+        const QSignalBlocker quiet(edit);
+        edit->clear();
+    }
+    setNameEditsUnlocked(side, false);
+    for (int i = 0; i < n; ++i)
+        side.table[i] = people[i];
+
+    if (side.leader) {
+        side.leader->clear();
+        for (int i = 0; i < n; ++i)
+            side.leader->addItem(people[i].Id);
+        side.leader->setCurrentIndex(leader >= 0 && leader < n ? leader : -1);
+        side.leaderLabel->setEnabled(n > 0);
+        side.leader->setEnabled(n > 0);
+    }
+    updateCaption(side);
+    side.add->setEnabled(n < side.limit);
+    side.remove->setEnabled(false);
+    if (n > 0) {
+        selectRow(side.list, 0);
+        side.select();
+    }
+}
+
 } // namespace participants

@@ -66,4 +66,11 @@ void deleteParticipant(QWidget *window, const ListView &side);
 // Stores the text of a name edit into the selected participant's entry.
 void storeName(const ListView &side, QString TPersonRecord::*field, const QLineEdit *edit);
 
+// Fills the list with the participants of a passport read back, as if they
+// had been added one by one: the table (whose entries must be empty), the
+// items, the caption, the buttons, and for the supervisors the invoice
+// recipient at position leader (-1: none). The first participant is
+// selected, with its names in the unlocked name edits.
+void restoreList(const ListView &side, const QList<TPersonRecord> &people, int leader);
+
 } // namespace participants

@@ -2,6 +2,7 @@
 
 #include <QStringDecoder>
 #include <QStringEncoder>
+#include <QUrl>
 #include <bitset>
 
 namespace {
@@ -98,7 +99,7 @@ QString previewLineText(const QString &text)
     return out;
 }
 
-QStringList previewPageLines(const PassportSnapshot &p, bool pictureWritten)
+QStringList previewPageLines(const PassportSnapshot &p, bool pictureWritten, const QString &pictureFile)
 {
     QStringList sections;
     for (qint32 number : p.subjectSlots)
@@ -128,7 +129,10 @@ QStringList previewPageLines(const PassportSnapshot &p, bool pictureWritten)
           << QStringLiteral("<p><strong>Описание работы:</strong></p><p>")
                  + previewText(publishedDescription(p.description)) + QStringLiteral("</p>");
     if (pictureWritten) {
-        lines << QStringLiteral("<img src=\"img.jpg\" border=\"1\"/>");
+        // Percent-encoded as UTF-8, the link finds the file whatever the
+        // page's code page; "img.jpg" stays as it is.
+        const QString source = QString::fromLatin1(QUrl::toPercentEncoding(pictureFile));
+        lines << QStringLiteral("<img src=\"") + source + QStringLiteral("\" border=\"1\"/>");
         if (!p.pictureCaption.isEmpty())
             lines << QStringLiteral("<p><i>") + previewLineText(p.pictureCaption)
                     + QStringLiteral("</i></p>");

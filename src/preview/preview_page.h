@@ -27,8 +27,10 @@ QString previewLineText(const QString &text);
 
 // The page, one entry per line and without line ends. pictureWritten says
 // whether the picture file was written beside the page: only then does the
-// page show the picture and its caption.
-QStringList previewPageLines(const PassportSnapshot &passport, bool pictureWritten);
+// page show the picture and its caption. pictureFile is that file's name in
+// the same folder; any name is written as a safe relative link.
+QStringList previewPageLines(const PassportSnapshot &passport, bool pictureWritten,
+                             const QString &pictureFile = kPreviewPictureName);
 
 // The bytes of the page file: each line followed by CR LF, in Windows-1251
 // without a byte order mark. A character that Windows-1251 cannot hold is

@@ -2,6 +2,8 @@
 
 #include "core/files.h"
 
+#include <functional>
+
 namespace save {
 namespace {
 
@@ -52,13 +54,14 @@ void attribute(QString &out, QLatin1String name, const QString &value)
     out += QLatin1Char(' ') + name + QLatin1String("=\"") + xmlValue(value) + QLatin1Char('"');
 }
 
-void personElement(QString &out, QLatin1String name, const TPersonRecord &person, bool leader)
+void personElement(QString &out, QLatin1String name, const TPersonRecord &person, bool leader,
+                   const std::function<QString(const QString &)> &trimmed)
 {
     out += QLatin1Char('<') + name;
     attribute(out, QLatin1String("p_id_full"), person.Id);
-    attribute(out, QLatin1String("surname"), trimControls(person.Surname));
-    attribute(out, QLatin1String("name"), trimControls(person.Name));
-    attribute(out, QLatin1String("patronymic"), trimControls(person.Patronymic));
+    attribute(out, QLatin1String("surname"), trimmed(person.Surname));
+    attribute(out, QLatin1String("name"), trimmed(person.Name));
+    attribute(out, QLatin1String("patronymic"), trimmed(person.Patronymic));
     if (leader)
         attribute(out, QLatin1String("is_leader"), QStringLiteral("True"));
     out += QLatin1String("></") + name + QLatin1Char('>');
@@ -66,23 +69,28 @@ void personElement(QString &out, QLatin1String name, const TPersonRecord &person
 
 } // namespace
 
-QByteArray BuildDataDocument(const PassportSnapshot &passport, qint64 seconds)
+QByteArray BuildDataDocument(const PassportSnapshot &passport, qint64 seconds, DocumentForm form)
 {
+    const bool draft = form == DocumentForm::Draft;
+    const std::function<QString(const QString &)> trimmed = [draft](const QString &text) {
+        return draft ? text : trimControls(text);
+    };
     QString out;
     out.reserve(4096);
     out += QLatin1String("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\r\n<work>");
-    textElement(out, QLatin1String("title"), trimControls(passport.title));
+    textElement(out, QLatin1String("title"), trimmed(passport.title));
     textElement(out, QLatin1String("sz_id"), QString::number(passport.seasonId));
     textElement(out, QLatin1String("datetime"), QString::number(seconds));
-    textElement(out, QLatin1String("description"), publishedDescription(passport.description));
+    textElement(out, QLatin1String("description"),
+                draft ? passport.description : publishedDescription(passport.description));
     if (!passport.pictureCaption.isEmpty())
         textElement(out, QLatin1String("img_sign"), passport.pictureCaption);
     textElement(out, QLatin1String("manual"), passport.manual);
-    textElement(out, QLatin1String("tech_request"), trimControls(passport.techRequest));
-    textElement(out, QLatin1String("public_post_index"), trimControls(passport.postIndex));
-    textElement(out, QLatin1String("public_post_address"), trimControls(passport.postAddress));
-    textElement(out, QLatin1String("public_phone"), trimControls(passport.phone));
-    textElement(out, QLatin1String("public_email"), trimControls(passport.email));
+    textElement(out, QLatin1String("tech_request"), trimmed(passport.techRequest));
+    textElement(out, QLatin1String("public_post_index"), trimmed(passport.postIndex));
+    textElement(out, QLatin1String("public_post_address"), trimmed(passport.postAddress));
+    textElement(out, QLatin1String("public_phone"), trimmed(passport.phone));
+    textElement(out, QLatin1String("public_email"), trimmed(passport.email));
 
     out += QLatin1String("<subjects>");
     for (qint32 slot : passport.subjectSlots)
@@ -90,12 +98,12 @@ QByteArray BuildDataDocument(const PassportSnapshot &passport, qint64 seconds)
             textElement(out, QLatin1String("subject"), QString::number(slot));
     out += QLatin1String("</subjects><people>");
     for (const TPersonRecord &author : passport.authors)
-        personElement(out, QLatin1String("author"), author, false);
+        personElement(out, QLatin1String("author"), author, false, trimmed);
     for (qsizetype i = 0; i < passport.teachers.size(); ++i)
-        personElement(out, QLatin1String("teacher"), passport.teachers[i], i == passport.leaderIndex);
+        personElement(out, QLatin1String("teacher"), passport.teachers[i], i == passport.leaderIndex, trimmed);
     out += QLatin1String("</people>");
 
-    textElement(out, QLatin1String("notes"), trimControls(passport.notes));
+    textElement(out, QLatin1String("notes"), trimmed(passport.notes));
     out += QLatin1String("</work>\r\r\n");
     return out.toUtf8();
 }

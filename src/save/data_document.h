@@ -15,7 +15,14 @@ namespace save {
 // decimal character references; characters that XML 1.0 cannot carry
 // (control characters other than TAB, CR and LF, U+FFFE, U+FFFF, lone
 // surrogates) left out.
-QByteArray BuildDataDocument(const PassportSnapshot &passport, qint64 seconds);
+//
+// A package's document carries the passport as published: trimmed texts and
+// the description cut at 500 characters. A draft's document (the copy kept
+// against a crash) carries every text exactly as typed, so that restoring a
+// draft gives back all of the input; the reader takes both.
+enum class DocumentForm { Package, Draft };
+QByteArray BuildDataDocument(const PassportSnapshot &passport, qint64 seconds,
+                             DocumentForm form = DocumentForm::Package);
 
 // Writes the bytes as the file at path (see writeFileReplacing). Throws
 // Failure "Cannot create file ..." when that fails.

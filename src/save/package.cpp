@@ -141,7 +141,7 @@ bool verifyPackage(const QString &output, const Files &expected, QString *reason
         const QString &name = file.first;
         const QByteArray &bytes = file.second;
         const auto found = std::find_if(read.entries.cbegin(), read.entries.cend(),
-                                        [&name](const ZipEntry &entry) { return entry.name == name; });
+                                        [&wanted = name](const ZipEntry &entry) { return entry.name == wanted; });
         if (found == read.entries.cend()) {
             *reason = QStringLiteral("the package has no entry \"%1\"").arg(name);
             return false;

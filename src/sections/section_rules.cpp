@@ -46,3 +46,12 @@ std::array<QString, 4> subjectSummaryLines(const std::array<qint32, 4> &slotNumb
     }
     return lines;
 }
+
+SubjectFlags subjectTicksFromSlots(const std::array<qint32, 4> &slotNumbers)
+{
+    SubjectFlags ticks{};
+    for (const qint32 number : slotNumbers)
+        if (number >= 1 && number <= kSubjectCount)
+            ticks[std::size_t(number - 1)] = true;
+    return ticks;
+}

@@ -39,6 +39,10 @@ SubjectBoxStates subjectBoxStates(const SubjectFlags &ticks);
 // happen).
 std::array<qint32, 4> subjectSlotsFromTicks(const SubjectFlags &ticks);
 
+// The reverse, for a passport read back: a tick for each section number in
+// the slots; numbers outside 1 to 22 are passed over.
+SubjectFlags subjectTicksFromSlots(const std::array<qint32, 4> &slotNumbers);
+
 // The four summary lines under "Работа отнесена к разделу(ам):": the name of
 // the section in each filled slot; an empty first slot reads
 // "[ Раздел не задан ]", the other empty slots read nothing.

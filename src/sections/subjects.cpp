@@ -8,6 +8,7 @@
 #include <QCheckBox>
 #include <QKeyEvent>
 #include <QPushButton>
+#include <QSignalBlocker>
 
 TSubjects::TSubjects(QWidget *parent) : QDialog(parent), ui(std::make_unique<Ui::TSubjects>())
 {
@@ -57,6 +58,16 @@ SubjectFlags TSubjects::ticks() const
     for (int i = 0; i < kSubjectCount; ++i)
         flags[i] = boxes[i]->isChecked();
     return flags;
+}
+
+void TSubjects::setTicksFromSlots(const std::array<qint32, 4> &slotNumbers)
+{
+    const SubjectFlags wanted = subjectTicksFromSlots(slotNumbers);
+    for (int i = 0; i < kSubjectCount; ++i) {
+        const QSignalBlocker quiet(boxes[i]);
+        boxes[i]->setChecked(wanted[i]);
+    }
+    CheckBoxClick();
 }
 
 void TSubjects::CheckBoxClick()

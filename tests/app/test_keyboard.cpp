@@ -94,7 +94,7 @@ private slots:
         QTest::addColumn<int>("sheet");
         QTest::addColumn<QStringList>("enable");
         QTest::addColumn<QStringList>("chain");
-        const QStringList bottom{"Preview", "SaveButton"};
+        const QStringList bottom{"OpenButton", "Preview", "SaveButton"};
         QTest::newRow("work") << 0 << QStringList()
                               << QStringList{"tab bar",
                                              "title",
@@ -207,7 +207,7 @@ private slots:
         QTest::addColumn<QString>("button");
         QTest::addColumn<int>("key");
         for (const char *name : {"Button3", "AuthorAdd", "TeacherAdd", "AddImg", "DelImg", "AuthorDelete",
-                                 "TeacherDelete", "Preview", "SaveButton"}) {
+                                 "TeacherDelete", "OpenButton", "Preview", "SaveButton"}) {
             QTest::addRow("%s, Return", name) << name << int(Qt::Key_Return);
             QTest::addRow("%s, keypad Enter", name) << name << int(Qt::Key_Enter);
         }

@@ -88,6 +88,29 @@ private slots:
         QCOMPARE(readFile(path), QByteArray("old content"));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"data.xml"});
     }
+
+    // Written in pieces: nothing at the path changes until commit, and
+    // without commit nothing is left behind.
+    void piecesReplaceTheFileOnCommit()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("list.csv");
+        writeFileReplacing(path, "old");
+        {
+            ReplacingFile file(path);
+            file.write("one,");
+            file.write("two\r\n");
+            QCOMPARE(readFile(path), QByteArray("old"));
+            file.commit();
+        }
+        QCOMPARE(readFile(path), QByteArray("one,two\r\n"));
+        {
+            ReplacingFile file(path);
+            file.write("never committed");
+        }
+        QCOMPARE(readFile(path), QByteArray("one,two\r\n"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"list.csv"});
+    }
 };
 
 QTEST_GUILESS_MAIN(TestFiles)

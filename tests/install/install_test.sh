@@ -24,11 +24,13 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 # What an install puts in place, relative to the prefix.
 installed_files=(
   bin/tirlada
+  bin/tirlada-check
   share/applications/$app.desktop
   share/mime/packages/$app.xml
   share/metainfo/$app.metainfo.xml
   share/icons/hicolor/scalable/apps/$app.svg
   share/man/man1/tirlada.1.gz
+  share/man/man1/tirlada-check.1.gz
   share/doc/tirlada/copyright
   share/doc/tirlada/changelog.gz
 )

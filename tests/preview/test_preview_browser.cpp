@@ -1,48 +1,14 @@
 // The written preview page in a real browser: Debian's Chromium, headless.
 
+#include "chromium.h"
 #include "preview_fixture.h"
 
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QProcess>
-#include <QStandardPaths>
 
 using namespace preview_test;
 
 namespace {
-
-// Runs headless Chromium on a local page with the given output option and
-// gives what it printed. A fresh profile, no network, no sandbox (the tests
-// run as root).
-QByteArray runChromium(const QString &chromium, const QString &output, const QUrl &page, bool *ok)
-{
-    *ok = false;
-    QTemporaryDir profile;
-    QProcess process;
-    process.setProgram(chromium);
-    process.setArguments({
-        QStringLiteral("--headless"), QStringLiteral("--no-sandbox"), QStringLiteral("--disable-gpu"),
-        QStringLiteral("--disable-quic"), QStringLiteral("--no-first-run"),
-        QStringLiteral("--disable-background-networking"), QStringLiteral("--disable-component-update"),
-        QStringLiteral("--disable-sync"), QStringLiteral("--hide-scrollbars"),
-        QStringLiteral("--force-device-scale-factor=1"), QStringLiteral("--window-size=800,1200"),
-        QStringLiteral("--user-data-dir=") + profile.path(), output, page.toString(),
-    });
-    process.setProcessChannelMode(QProcess::SeparateChannels);
-    process.start();
-    if (!process.waitForStarted(30000))
-        return QByteArray();
-    if (!process.waitForFinished(120000)) {
-        process.kill();
-        process.waitForFinished(5000);
-        qWarning("chromium did not finish in time");
-        return QByteArray();
-    }
-    *ok = process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
-    if (!*ok)
-        qWarning("chromium failed: %s", process.readAllStandardError().right(2000).constData());
-    return process.readAllStandardOutput();
-}
 
 void typeInto(tt::Session &session, const char *name, const QString &text)
 {
@@ -61,7 +27,7 @@ class TestPreviewBrowser : public QObject {
 private slots:
     void initTestCase()
     {
-        chromium = QStandardPaths::findExecutable(QStringLiteral("chromium"));
+        chromium = tt::chromiumPath();
     }
 
     // The page as Chromium reads it: Cyrillic intact, typed markup shown as
@@ -85,7 +51,7 @@ private slots:
 
         bool ok = false;
         const QString dom = QString::fromUtf8(
-            runChromium(chromium, QStringLiteral("--dump-dom"), redirect.pageUrl(), &ok));
+            tt::runChromium(chromium, QStringLiteral("--dump-dom"), redirect.pageUrl(), &ok));
         QVERIFY(ok);
         QVERIFY2(dom.contains(QStringLiteral("<h1>Тирлада &lt;b&gt;жирный&lt;/b&gt; &amp; Grüße</h1>")),
                  qPrintable(dom));
@@ -114,7 +80,7 @@ private slots:
 
         const QString shot = redirect.root.path() + QStringLiteral("/shot.png");
         bool ok = false;
-        runChromium(chromium, QStringLiteral("--screenshot=") + shot, redirect.pageUrl(), &ok);
+        tt::runChromium(chromium, QStringLiteral("--screenshot=") + shot, redirect.pageUrl(), &ok);
         QVERIFY(ok);
         QImage image;
         QVERIFY(image.load(shot));

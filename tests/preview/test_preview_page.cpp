@@ -297,6 +297,27 @@ private slots:
         QCOMPARE(lines.size(), page.size());
     }
 
+    // Another picture name beside the page (the committee's pages) is a
+    // relative link that survives any characters in the name.
+    void pictureFileName_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("plain") << QStringLiteral("work-1.jpg") << QStringLiteral("<img src=\"work-1.jpg\" border=\"1\"/>");
+        QTest::newRow("Cyrillic and blank")
+            << QStringLiteral("Весна 2.jpg") << QStringLiteral("<img src=\"%D0%92%D0%B5%D1%81%D0%BD%D0%B0%202.jpg\" border=\"1\"/>");
+        QTest::newRow("markup and URL characters")
+            << QStringLiteral("a\"<b>&#?%.jpg") << QStringLiteral("<img src=\"a%22%3Cb%3E%26%23%3F%25.jpg\" border=\"1\"/>");
+    }
+    void pictureFileName()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, line);
+        const QStringList lines = previewPageLines(emptyPassport(), true, file);
+        QCOMPARE(lines.size(), 15);
+        QCOMPARE(lines[7], line);
+    }
+
     void lineBreaks_data()
     {
         QTest::addColumn<QString>("text");

@@ -29,6 +29,9 @@ struct Session {
     }
     ~Session()
     {
+        // A test's input leaves no draft behind.
+        if (windows && windows->Pasport)
+            windows->Pasport->discardDraft();
         windows.reset();
         modal::testing::uninstall();
     }

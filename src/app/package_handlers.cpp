@@ -1,0 +1,332 @@
+// Opening a saved package again, the question about unsaved input on close,
+// and the draft that keeps unsaved input safe from a crash.
+
+#include "app/pasport.h"
+#include "core/failure.h"
+#include "core/platform.h"
+#include "gui/guard.h"
+#include "gui/modal.h"
+#include "save/draft.h"
+#include "save/package_reader.h"
+#include "ui_pasport.h"
+
+#include <QCloseEvent>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QMimeData>
+#include <QLockFile>
+#include <QShortcut>
+#include <QTimer>
+
+namespace {
+
+const QString kPackageFilter = QStringLiteral("Паспорт работы Фестиваля \"Ковирта\" (*.kwp)");
+const QString kUnsavedQuestion = QStringLiteral("Сохранить изменения в паспорте работы?");
+const QString kRestoreQuestion = QStringLiteral("Восстановить несохраненный паспорт работы?");
+const QString kOpenErrorCaption = QStringLiteral("Ошибка открытия");
+
+// A draft is written once the input has rested this long...
+constexpr int kDraftQuietMs = 500;
+// ...and never later than this after the oldest change it has not got yet.
+constexpr int kDraftLatestMs = 2000;
+
+QString openErrorText(const QString &path, const QStringList &problems)
+{
+    QString text = QStringLiteral("Файл не открыт как паспорт работы:\n%1\n").arg(QDir::toNativeSeparators(path));
+    for (const QString &problem : problems)
+        text += QStringLiteral("\n") + problem;
+    return text;
+}
+
+// The one package file a drag carries, or an empty text.
+QString droppedPackage(const QMimeData *mime)
+{
+    if (!mime || !mime->hasUrls() || mime->urls().size() != 1)
+        return QString();
+    const QUrl url = mime->urls().constFirst();
+    if (!url.isLocalFile())
+        return QString();
+    const QString path = url.toLocalFile();
+    return path.endsWith(QLatin1String(".kwp"), Qt::CaseInsensitive) ? path : QString();
+}
+
+} // namespace
+
+void TPasport::connectPackage()
+{
+    specifiedTitle = windowTitle();
+    connect(ui->OpenButton, &QPushButton::clicked, this, guarded(this, &TPasport::OpenButtonClick));
+    auto *openShortcut = new QShortcut(QKeySequence::Open, this);
+    openShortcut->setContext(Qt::WindowShortcut);
+    connect(openShortcut, &QShortcut::activated, this, guarded(this, &TPasport::OpenButtonClick));
+
+    // A package dropped anywhere on the window opens, also over the edits
+    // that would otherwise take the file's name as text.
+    setAcceptDrops(true);
+    for (QWidget *child : findChildren<QWidget *>())
+        if (child->acceptDrops())
+            child->installEventFilter(this);
+
+    // Every way the passport changes ends in one of these signals; each
+    // only restarts the timer, the comparison waits for the timer.
+    drafts = std::make_unique<save::DraftKeeper>(save::draftFolder());
+    draftTimer = new QTimer(this);
+    draftTimer->setSingleShot(true);
+    connect(draftTimer, &QTimer::timeout, this, [this] { runGuarded(this, [this] { writeDraft(); }); });
+    for (QLineEdit *edit : findChildren<QLineEdit *>())
+        if (edit != ui->Temp_string)
+            connect(edit, &QLineEdit::textChanged, this, &TPasport::noteChange);
+    for (QPlainTextEdit *memo : {ui->description, ui->manual, ui->Notes})
+        connect(memo, &QPlainTextEdit::textChanged, this, &TPasport::noteChange);
+    connect(ui->LeaderID, &QComboBox::currentIndexChanged, this, &TPasport::noteChange);
+    // Connected after the buttons' own handlers, so they run once the
+    // handler is done.
+    for (QPushButton *button : findChildren<QPushButton *>())
+        connect(button, &QPushButton::clicked, this, &TPasport::noteChange);
+
+    savedSnapshot = snapshot();
+    draftedSnapshot = savedSnapshot;
+}
+
+void TPasport::updateTitle()
+{
+    setWindowTitle(currentPackagePath.isEmpty()
+                       ? specifiedTitle
+                       : QFileInfo(currentPackagePath).fileName() + QStringLiteral(" - ") + specifiedTitle);
+}
+
+// ---- Saving and the question about unsaved input ----
+
+void TPasport::packageSaved(const QString &path, const PassportSnapshot &passport)
+{
+    currentPackagePath = QFileInfo(path).absoluteFilePath();
+    updateTitle();
+    savedSnapshot = passport;
+    draftedSnapshot = passport;
+    draftTimer->stop();
+    drafts->discard();
+}
+
+bool TPasport::saveReportingFailure()
+{
+    bool saved = false;
+    runGuarded(this, [&] { saved = savePassport(); });
+    return saved;
+}
+
+bool TPasport::settleUnsavedInput()
+{
+    if (snapshot() == savedSnapshot)
+        return true;
+    switch (modal::message(this, modal::Icon::Question, kAppTitle, kUnsavedQuestion, modal::Buttons::YesNoCancel)) {
+    case modal::Answer::Yes: return saveReportingFailure();
+    case modal::Answer::No: return true;
+    default: return false;
+    }
+}
+
+void TPasport::closeEvent(QCloseEvent *event)
+{
+    // Nothing escapes from here: a failure would otherwise leave the event
+    // accepted and the input lost.
+    event->ignore();
+    bool close = false;
+    bool discard = false;
+    runGuarded(this, [&] {
+        if (snapshot() == savedSnapshot) {
+            close = discard = true;
+            return;
+        }
+        switch (modal::message(this, modal::Icon::Question, kAppTitle, kUnsavedQuestion,
+                               modal::Buttons::YesNoCancel)) {
+        case modal::Answer::Yes: close = saveReportingFailure(); break;
+        case modal::Answer::No: close = discard = true; break;
+        default: break;
+        }
+    });
+    if (!close)
+        return;
+    closed = true;
+    draftTimer->stop();
+    if (discard)
+        discardDraft();
+    event->accept();
+}
+
+// ---- Opening ----
+
+void TPasport::OpenButtonClick()
+{
+    if (!settleUnsavedInput())
+        return;
+    modal::OpenFileRequest request;
+    request.caption = QStringLiteral("Открытие файла паспорта работы");
+    request.directory =
+        lastPackagePath.isEmpty() ? QDir::homePath() : QFileInfo(lastPackagePath).absolutePath();
+    request.nameFilters = {kPackageFilter};
+    const QString path = modal::openFile(this, request);
+    if (path.isEmpty())
+        return;
+    openPackageSettled(path);
+}
+
+bool TPasport::openPackage(const QString &path)
+{
+    if (!settleUnsavedInput())
+        return false;
+    return openPackageSettled(path);
+}
+
+bool TPasport::openPackageSettled(const QString &path)
+{
+    const QString fullPath = QFileInfo(path).absoluteFilePath();
+    const save::ReadResult result = save::readPackage(fullPath);
+    if (!result.contents) {
+        modal::message(this, modal::Icon::Error, kOpenErrorCaption, openErrorText(fullPath, result.problems));
+        return false;
+    }
+    restorePassport(result.contents->passport, result.contents->pictureJpeg);
+    currentPackagePath = fullPath;
+    lastPackagePath = fullPath;
+    updateTitle();
+    savedSnapshot = snapshot();
+    draftedSnapshot = savedSnapshot;
+    draftTimer->stop();
+    drafts->discard();
+    return true;
+}
+
+void TPasport::restorePassport(const PassportSnapshot &passport, const QByteArray &pictureJpeg)
+{
+    ui->title->setText(passport.title);
+    ui->description->setPlainText(passportTextToMemo(passport.description));
+    ui->tech_request->setText(passport.techRequest);
+    ui->manual->setPlainText(passportTextToMemo(passport.manual));
+    ui->public_post_index->setText(passport.postIndex);
+    ui->public_post_address->setText(passport.postAddress);
+    ui->public_phone->setText(passport.phone);
+    ui->public_email->setText(passport.email);
+    ui->Notes->setPlainText(passportTextToMemo(passport.notes));
+    restoreSections(passport.subjectSlots);
+    restoreParticipants(passport.authors, passport.teachers, passport.leaderIndex);
+    restorePicture(passport, pictureJpeg);
+}
+
+// ---- Dropping a package onto the window ----
+
+void TPasport::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (!droppedPackage(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+bool TPasport::packageDragEvent(QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+        auto *drag = static_cast<QDragMoveEvent *>(event);
+        if (droppedPackage(drag->mimeData()).isEmpty())
+            return false;
+        drag->acceptProposedAction();
+        return true;
+    }
+    case QEvent::Drop: {
+        auto *drop = static_cast<QDropEvent *>(event);
+        if (droppedPackage(drop->mimeData()).isEmpty())
+            return false;
+        dropEvent(drop);
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+void TPasport::dropEvent(QDropEvent *event)
+{
+    const QString path = droppedPackage(event->mimeData());
+    if (path.isEmpty())
+        return;
+    event->acceptProposedAction();
+    // Opened once the drop is over: the question and the error box are
+    // modal, and a drag must not wait for them.
+    QTimer::singleShot(0, this, [this, path] { runGuarded(this, [&] { openPackage(path); }); });
+}
+
+// ---- Drafts ----
+
+void TPasport::noteChange()
+{
+    if (closed)
+        return;
+    // Restarted by every change, but the oldest change waits no longer than
+    // kDraftLatestMs.
+    if (!draftTimer->isActive())
+        firstPendingChange.start();
+    const qint64 left = kDraftLatestMs - firstPendingChange.elapsed();
+    draftTimer->start(int(std::clamp<qint64>(left, 0, kDraftQuietMs)));
+}
+
+void TPasport::writeDraft()
+{
+    if (closed)
+        return;
+    const PassportSnapshot now = snapshot();
+    if (now == draftedSnapshot)
+        return;
+    draftedSnapshot = now;
+    if (now == savedSnapshot) {
+        // Back to what was saved: nothing to keep.
+        drafts->discard();
+        return;
+    }
+    drafts->submit(now, keptPictureForShown(), platform::currentSeconds());
+}
+
+void TPasport::writeDraftNow()
+{
+    draftTimer->stop();
+    writeDraft();
+}
+
+void TPasport::flushDraft()
+{
+    writeDraftNow();
+    drafts->waitUntilIdle();
+}
+
+void TPasport::discardDraft()
+{
+    draftTimer->stop();
+    drafts->discard();
+    draftedSnapshot = savedSnapshot;
+}
+
+QString TPasport::draftPath() const { return drafts->path(); }
+
+void TPasport::offerDraftRecovery()
+{
+    std::vector<save::OrphanDraft> orphans = save::claimOrphanDrafts(save::draftFolder());
+    for (save::OrphanDraft &orphan : orphans) {
+        const save::ReadResult result = save::readPackage(orphan.path);
+        // A draft that cannot be read is left where it is, untouched.
+        if (!result.contents)
+            continue;
+        if (modal::message(this, modal::Icon::Question, kAppTitle, kRestoreQuestion, modal::Buttons::YesNo)
+            != modal::Answer::Yes) {
+            save::removeOrphanDraft(orphan);
+            continue;
+        }
+        // The restored passport is unsaved input: its draft stays, as this
+        // window's own, until it is saved or discarded. Other drafts wait
+        // for the next start.
+        restorePassport(result.contents->passport, result.contents->pictureJpeg);
+        drafts->adopt(orphan.path, std::move(orphan.lock));
+        draftedSnapshot = snapshot();
+        draftTimer->stop();
+        return;
+    }
+}

@@ -1,0 +1,68 @@
+#include "check/html_pages.h"
+
+#include "preview/preview_page.h"
+
+#include <QFileInfo>
+#include <QSet>
+#include <QUrl>
+
+namespace check {
+namespace {
+
+// A file name as a relative link: percent-encoded as UTF-8, so that any
+// name, Cyrillic or with "#", "?" or quotes, leads to its file.
+QString link(const QString &fileName) { return QString::fromLatin1(QUrl::toPercentEncoding(fileName)); }
+
+} // namespace
+
+QStringList pageNames(const QStringList &packagePaths)
+{
+    QSet<QString> taken{QStringLiteral("index")};
+    QStringList names;
+    names.reserve(packagePaths.size());
+    for (const QString &path : packagePaths) {
+        QString base = QFileInfo(path).fileName();
+        if (base.endsWith(QLatin1String(".kwp"), Qt::CaseInsensitive))
+            base.chop(4);
+        if (base.isEmpty())
+            base = QStringLiteral("package");
+        QString name = base;
+        for (int n = 2; taken.contains(name.toCaseFolded()); ++n)
+            name = base + QLatin1Char('-') + QString::number(n);
+        taken.insert(name.toCaseFolded());
+        names.append(name);
+    }
+    return names;
+}
+
+QByteArray workPage(const PassportSnapshot &passport, const QString &pictureFile)
+{
+    return encodePreviewPage(previewPageLines(passport, !pictureFile.isEmpty(), pictureFile));
+}
+
+QByteArray indexStart()
+{
+    return encodePreviewPage({
+        QStringLiteral("<html><head><meta http-equiv=\"Content-Type\" "
+                       "content=\"text/html; charset=windows-1251\" /><title>Работы</title></head><body>"),
+        QStringLiteral("<h1>Работы</h1>"),
+        QStringLiteral("<table border=\"1\" cellpadding=\"4\">"),
+        QStringLiteral("<tr><th>Работа</th><th>Раздел(ы)</th><th>Пакет</th></tr>"),
+    });
+}
+
+QByteArray indexRow(const QString &pageFile, const PassportSnapshot &passport, const QString &packageFile)
+{
+    QStringList sections;
+    for (qint32 number : passport.subjectSlots)
+        if (number >= 1 && number <= kSubjectCount)
+            sections.append(previewText(passport.subjectNames[number]));
+    return encodePreviewPage({QStringLiteral("<tr><td><a href=\"") + link(pageFile) + QStringLiteral("\">")
+                              + previewText(trimControls(passport.title)) + QStringLiteral("</a></td><td>")
+                              + sections.join(QStringLiteral(", ")) + QStringLiteral("</td><td>")
+                              + previewText(packageFile) + QStringLiteral("</td></tr>")});
+}
+
+QByteArray indexEnd() { return encodePreviewPage({QStringLiteral("</table>"), QStringLiteral("</body></html>")}); }
+
+} // namespace check

@@ -1,0 +1,73 @@
+#include "check/participants_csv.h"
+
+#include <QStringList>
+
+namespace check {
+namespace {
+
+QByteArray csvLine(const QStringList &fields)
+{
+    QStringList quoted;
+    quoted.reserve(fields.size());
+    for (const QString &field : fields)
+        quoted.append(csvField(field));
+    return (quoted.join(QLatin1Char(',')) + QStringLiteral("\r\n")).toUtf8();
+}
+
+} // namespace
+
+QByteArray csvHeader()
+{
+    // Excel reads a CSV file as UTF-8 only when it starts with a byte order
+    // mark; without one it takes the system's ANSI code page and shows the
+    // Cyrillic as mojibake. LibreOffice and Python's "utf-8-sig" recognise
+    // the mark and drop it.
+    return QByteArray("\xEF\xBB\xBF")
+           + csvLine({QStringLiteral("Пакет"), QStringLiteral("Название работы"), QStringLiteral("Роль"),
+                      QStringLiteral("Номер"), QStringLiteral("ID участника"), QStringLiteral("Фамилия"),
+                      QStringLiteral("Имя"), QStringLiteral("Отчество"), QStringLiteral("Получатель счёта"),
+                      QStringLiteral("Разделы")});
+}
+
+QString csvField(const QString &value)
+{
+    QString field = value;
+    if (!field.isEmpty()) {
+        const QChar first = field[0];
+        if (first == u'=' || first == u'+' || first == u'-' || first == u'@' || first == u'\t' || first == u'\r')
+            field.prepend(QLatin1Char('\''));
+    }
+    if (field.contains(QLatin1Char(',')) || field.contains(QLatin1Char('"')) || field.contains(QLatin1Char('\r'))
+        || field.contains(QLatin1Char('\n'))) {
+        field.replace(QLatin1String("\""), QLatin1String("\"\""));
+        field = QLatin1Char('"') + field + QLatin1Char('"');
+    }
+    return field;
+}
+
+QString sectionList(const PassportSnapshot &passport)
+{
+    QStringList names;
+    for (qint32 number : passport.subjectSlots)
+        if (number >= 1 && number <= kSubjectCount)
+            names.append(passport.subjectNames[number]);
+    return names.join(QStringLiteral("; "));
+}
+
+QByteArray csvRows(const QString &packageFile, const PassportSnapshot &passport)
+{
+    const QString sections = sectionList(passport);
+    QByteArray rows;
+    auto add = [&](const QString &role, qsizetype index, const TPersonRecord &person, const QString &recipient) {
+        rows += csvLine({packageFile, passport.title, role, QString::number(index + 1), person.Id, person.Surname,
+                         person.Name, person.Patronymic, recipient, sections});
+    };
+    for (qsizetype i = 0; i < passport.authors.size(); ++i)
+        add(QStringLiteral("автор"), i, passport.authors[i], QString());
+    for (qsizetype i = 0; i < passport.teachers.size(); ++i)
+        add(QStringLiteral("руководитель"), i, passport.teachers[i],
+            i == passport.leaderIndex ? QStringLiteral("да") : QStringLiteral("нет"));
+    return rows;
+}
+
+} // namespace check

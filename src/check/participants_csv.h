@@ -1,0 +1,31 @@
+#pragma once
+
+// The participants' list: one CSV row per author and supervisor of every
+// sound package, for matching against the registration records in a
+// spreadsheet.
+
+#include "core/passport.h"
+
+#include <QByteArray>
+#include <QString>
+
+namespace check {
+
+// The start of the file: a UTF-8 byte order mark and the header row.
+QByteArray csvHeader();
+
+// One field, quoted as RFC 4180 asks: a field holding a comma, a double
+// quote, CR or LF is put in double quotes with each double quote doubled. A
+// field that a spreadsheet would take for a formula (starting with "=", "+",
+// "-", "@", TAB or CR) gets an apostrophe in front, so that opening the list
+// never runs anything a participant typed.
+QString csvField(const QString &value);
+
+// The section names of the passport, in slot order, joined by "; " (the
+// names themselves hold commas).
+QString sectionList(const PassportSnapshot &passport);
+
+// The rows of one package, authors first, each ending in CR LF, as UTF-8.
+QByteArray csvRows(const QString &packageFile, const PassportSnapshot &passport);
+
+} // namespace check

@@ -1,0 +1,274 @@
+// The draft of unsaved input: written soon after a change, removed when the
+// input is saved or given up, offered again at the next start.
+
+#include "core/platform.h"
+#include "full_passport.h"
+#include "save/draft.h"
+#include "save/package_reader.h"
+#include "scripted_session.h"
+
+#include <QLockFile>
+#include <QTemporaryDir>
+
+namespace {
+
+const QString kRestoreQuestion = QStringLiteral("Восстановить несохраненный паспорт работы?");
+
+void writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(path));
+}
+
+PassportSnapshot draftOf(const QString &path)
+{
+    const save::ReadResult result = save::readPackage(path);
+    if (!result.contents)
+        qWarning("draft unreadable: %s", qPrintable(result.problems.join(QLatin1Char(' '))));
+    return result.contents ? result.contents->passport : PassportSnapshot{};
+}
+
+} // namespace
+
+class TestDrafts : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> temp;
+    std::unique_ptr<tt::Session> session;
+
+    QString path(const QString &name) const { return QDir(temp->path()).filePath(name); }
+    TPasport &window() { return session->window(); }
+
+    void typeTitle(const QString &text) { tt::typeInto(*session, "title", text); }
+
+    // A draft as a program that crashed would have left it: no lock.
+    QString plantOrphan(const PassportSnapshot &passport, const QString &name = QStringLiteral("draft-999999999.kwp"))
+    {
+        const QString file = QDir(save::draftFolder()).filePath(name);
+        writeBytes(file, save::draftPackage(passport, QByteArray(), 1233446400));
+        return file;
+    }
+
+    PassportSnapshot somePassport()
+    {
+        PassportSnapshot passport = window().snapshot();
+        passport.title = QStringLiteral("Потерянная работа");
+        passport.notes = QStringLiteral("Строка\r\nещё");
+        passport.subjectSlots = {4, 0, 0, 0};
+        passport.authors = {{tt::validFormattedId(5), QStringLiteral("Орлов"), QStringLiteral("Олег"), QString()}};
+        return passport;
+    }
+
+private slots:
+    void init()
+    {
+        temp = std::make_unique<QTemporaryDir>();
+        QVERIFY(temp->isValid());
+        qputenv("XDG_DATA_HOME", path(QStringLiteral("data")).toLocal8Bit());
+        QDir(temp->path()).mkdir(QStringLiteral("tmp"));
+        platform::testing::setTempFolder(path(QStringLiteral("tmp/")));
+        session = std::make_unique<tt::Session>();
+    }
+    void cleanup()
+    {
+        session.reset();
+        platform::testing::setTempFolder(QString());
+        temp.reset();
+    }
+
+    // Typing leaves a draft on disk shortly after, without any flush; the
+    // draft is a package that the reader takes back.
+    void typingKeepsADraft()
+    {
+        QVERIFY(window().draftPath().isEmpty());
+        typeTitle(QStringLiteral("Черновик"));
+        QTRY_VERIFY_WITH_TIMEOUT(!window().draftPath().isEmpty() && QFile::exists(window().draftPath()), 10000);
+        QVERIFY(window().draftPath().startsWith(save::draftFolder() + QStringLiteral("/draft-")));
+        QTRY_COMPARE_WITH_TIMEOUT(draftOf(window().draftPath()).title, QStringLiteral("Черновик"), 10000);
+        QVERIFY(QFile::exists(window().draftPath() + QStringLiteral(".lock")));
+    }
+
+    // A full passport with a picture comes back from its draft as typed;
+    // the picture as its exported file shows it.
+    void draftHoldsTheWholePassport()
+    {
+        tt::typeFullPassport(*session, tt::writeSessionPhoto(QDir(temp->path()), 640, 480));
+        window().flushDraft();
+        const PassportSnapshot typed = window().snapshot();
+        const save::ReadResult read = save::readPackage(window().draftPath());
+        QVERIFY2(read.contents, qPrintable(read.problems.join(' ')));
+        PassportSnapshot restored = read.contents->passport;
+        QCOMPARE(read.contents->pictureJpeg, picture::encodeJpeg(typed.picture));
+        QCOMPARE(restored.picture.size(), typed.picture.size());
+        restored.picture = typed.picture;
+        QCOMPARE(restored, typed);
+    }
+
+    // The draft keeps what a package leaves out: the description past its
+    // 500 published characters and the blanks around texts and names.
+    void draftKeepsTextsAsTyped()
+    {
+        PassportSnapshot typed = somePassport();
+        typed.title = QStringLiteral("  Заголовок с пробелами \t");
+        typed.description = QString(700, QChar(0x0436)) + QStringLiteral("\r\nконец ");
+        typed.notes = QStringLiteral("\r\nзаметка\r\n");
+        typed.authors[0].Surname = QStringLiteral(" Орлов ");
+        const save::ReadResult read = save::readPackageBytes(save::draftPackage(typed, QByteArray(), 1233446400));
+        QVERIFY2(read.contents, qPrintable(read.problems.join(' ')));
+        QCOMPARE(read.contents->passport, typed);
+    }
+
+    void draftIsRemoved_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("saved") << "saved";
+        QTest::newRow("Нет on close") << "no on close";
+        QTest::newRow("typed back to the saved passport") << "undone";
+        QTest::newRow("another package opened") << "opened";
+    }
+    void draftIsRemoved()
+    {
+        QFETCH(QString, how);
+        tt::fillCompletePassport(*session);
+        window().flushDraft();
+        const QString draft = window().draftPath();
+        QVERIFY(QFile::exists(draft));
+
+        if (how == QLatin1String("saved")) {
+            modal::testing::queueFileName(path(QStringLiteral("saved.kwp")));
+            QTest::mouseClick(session->control<QPushButton>("SaveButton"), Qt::LeftButton);
+        } else if (how == QLatin1String("no on close")) {
+            modal::testing::queueAnswer(modal::Answer::No);
+            QVERIFY(window().close());
+        } else if (how == QLatin1String("undone")) {
+            modal::testing::queueFileName(path(QStringLiteral("saved.kwp")));
+            QTest::mouseClick(session->control<QPushButton>("SaveButton"), Qt::LeftButton);
+            QVERIFY(!QFile::exists(draft));
+            typeTitle(QStringLiteral("x"));
+            window().flushDraft();
+            QVERIFY(QFile::exists(draft));
+            QTest::keyClick(session->control("title"), Qt::Key_Backspace);
+            window().flushDraft();
+        } else {
+            // A package of another window; this one's input is given up.
+            {
+                tt::Session other;
+                tt::fillCompletePassport(other);
+                // IDs with correct check digits, as the reader insists.
+                other.setParticipants({{tt::validFormattedId(1), QStringLiteral("А"), QStringLiteral("Б"), QStringLiteral("В")}},
+                                      {{tt::validFormattedId(2), QStringLiteral("Г"), QStringLiteral("Д"), QStringLiteral("Е")}});
+                modal::testing::queueFileName(path(QStringLiteral("other.kwp")));
+                QTest::mouseClick(other.control<QPushButton>("SaveButton"), Qt::LeftButton);
+            }
+            modal::testing::install();
+            modal::testing::queueAnswer(modal::Answer::No);
+            QVERIFY(window().openPackage(path(QStringLiteral("other.kwp"))));
+        }
+        QVERIFY(!QFile::exists(draft));
+        // Nothing comes back later either.
+        QTest::qWait(100);
+        QVERIFY(!QFile::exists(draft));
+    }
+
+    // "Отмена" on close keeps the input, and the draft with it.
+    void draftStaysWhileTheWindowStays()
+    {
+        typeTitle(QStringLiteral("Остается"));
+        window().flushDraft();
+        modal::testing::queueAnswer(modal::Answer::Cancel);
+        QVERIFY(!window().close());
+        QVERIFY(QFile::exists(window().draftPath()));
+    }
+
+    void restoringAtStart_data()
+    {
+        QTest::addColumn<bool>("accept");
+        QTest::newRow("Да") << true;
+        QTest::newRow("Нет") << false;
+    }
+    void restoringAtStart()
+    {
+        QFETCH(bool, accept);
+        const PassportSnapshot untouched = window().snapshot();
+        const PassportSnapshot lost = somePassport();
+        const QString orphan = plantOrphan(lost);
+
+        modal::testing::queueAnswer(accept ? modal::Answer::Yes : modal::Answer::No);
+        window().offerDraftRecovery();
+        QCOMPARE(modal::testing::messages().size(), 1);
+        const modal::Message question = modal::testing::lastMessage();
+        QCOMPARE(question.text, kRestoreQuestion);
+        QCOMPARE(question.buttons, modal::Buttons::YesNo);
+        QCOMPARE(question.icon, modal::Icon::Question);
+
+        if (!accept) {
+            QVERIFY(!QFile::exists(orphan));
+            QVERIFY(!QFile::exists(orphan + QStringLiteral(".lock")));
+            QCOMPARE(window().snapshot(), untouched);
+            return;
+        }
+        QCOMPARE(window().snapshot(), lost);
+        // Still unsaved: the draft stays, now this window's own, and closing
+        // asks.
+        QCOMPARE(window().draftPath(), orphan);
+        QVERIFY(QFile::exists(orphan));
+        typeTitle(QStringLiteral("!"));
+        window().flushDraft();
+        QCOMPARE(draftOf(orphan).title, lost.title + QStringLiteral("!"));
+        modal::testing::reset();
+        modal::testing::queueAnswer(modal::Answer::No);
+        QVERIFY(window().close());
+        QCOMPARE(modal::testing::messages().size(), 1);
+        QVERIFY(!QFile::exists(orphan));
+    }
+
+    // A draft whose program still runs is not offered; nor is one that
+    // cannot be read, which is left as it is.
+    void draftsThatAreNotOffered()
+    {
+        const QString held = plantOrphan(somePassport(), QStringLiteral("draft-1000001.kwp"));
+        QLockFile lock(held + QStringLiteral(".lock"));
+        QVERIFY(lock.tryLock(0));
+        const QString broken = QDir(save::draftFolder()).filePath(QStringLiteral("draft-1000002.kwp"));
+        writeBytes(broken, "not a package");
+
+        window().offerDraftRecovery();
+        QVERIFY(modal::testing::messages().isEmpty());
+        QVERIFY(QFile::exists(held));
+        QVERIFY(QFile::exists(broken));
+        QVERIFY(lock.isLocked());
+    }
+
+    // Two windows of one program keep two drafts.
+    void oneDraftPerWindow()
+    {
+        typeTitle(QStringLiteral("Первое"));
+        window().flushDraft();
+        tt::Session second;
+        tt::typeInto(second, "title", QStringLiteral("Второе"));
+        second.window().flushDraft();
+        QVERIFY(window().draftPath() != second.window().draftPath());
+        QCOMPARE(draftOf(window().draftPath()).title, QStringLiteral("Первое"));
+        QCOMPARE(draftOf(second.window().draftPath()).title, QStringLiteral("Второе"));
+        modal::testing::install();
+    }
+
+    // A folder that cannot be created costs the draft, never the input.
+    void draftFolderThatCannotBeMade()
+    {
+        session.reset();
+        writeBytes(path(QStringLiteral("blocked")), "a file where the data folder should be");
+        qputenv("XDG_DATA_HOME", path(QStringLiteral("blocked")).toLocal8Bit());
+        session = std::make_unique<tt::Session>();
+        typeTitle(QStringLiteral("Без черновика"));
+        window().flushDraft();
+        QVERIFY(window().draftPath().isEmpty());
+        QVERIFY(modal::testing::messages().isEmpty());
+        QCOMPARE(window().snapshot().title, QStringLiteral("Без черновика"));
+    }
+};
+
+QTEST_MAIN(TestDrafts)
+#include "test_drafts.moc"

@@ -1,0 +1,257 @@
+// The committee's check from plain package bytes and from folders of
+// packages: one line per package, every kind of problem in words, the exit
+// status, and the order of the report.
+
+#include "check_fixtures.h"
+
+#include "check/html_pages.h"
+#include "check/package_check.h"
+#include "check/run.h"
+#include "core/platform.h"
+#include "save/package.h"
+
+#include <QBuffer>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace check_test;
+
+namespace {
+
+QString lineOf(const QByteArray &package, const QString &file = QStringLiteral("work.kwp"))
+{
+    return check::evaluate(save::readPackageBytes(package), file, QStringLiteral("work"), {}).line;
+}
+
+struct RunResult {
+    int status = -1;
+    QStringList lines;
+    QString errors;
+};
+
+RunResult runCheck(const check::RunOptions &options)
+{
+    QBuffer out;
+    QBuffer err;
+    out.open(QIODevice::WriteOnly);
+    err.open(QIODevice::WriteOnly);
+    RunResult result;
+    result.status = check::run(options, out, err);
+    result.lines = QString::fromUtf8(out.data()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    result.errors = QString::fromUtf8(err.data());
+    return result;
+}
+
+} // namespace
+
+class TestCheck : public QObject {
+    Q_OBJECT
+
+private slots:
+    // Each kind of problem, from a small package that has just that problem.
+    // The line names the file and says what is wrong in words.
+    void problems_data()
+    {
+        QTest::addColumn<QByteArray>("package");
+        QTest::addColumn<QStringList>("fragments");
+
+        const PassportSnapshot sound = soundPassport();
+        QTest::newRow("sound with a picture") << packageBytes(sound) << QStringList{QStringLiteral("work.kwp: OK")};
+        PassportSnapshot noPicture = sound;
+        noPicture.hasPicture = false;
+        noPicture.picture = QImage();
+        noPicture.pictureCaption.clear();
+        QTest::newRow("sound without a picture")
+            << packageBytes(noPicture) << QStringList{QStringLiteral("work.kwp: OK")};
+
+        QTest::newRow("not an archive") << QByteArray("это не архив")
+                                        << QStringList{QStringLiteral(
+                                               "work.kwp: Файл не является пакетом паспорта работы: это не ZIP-архив")};
+        QTest::newRow("empty file") << QByteArray()
+                                    << QStringList{QStringLiteral(
+                                           "work.kwp: Файл не является пакетом паспорта работы: это не ZIP-архив")};
+        QTest::newRow("entry outside the package")
+            << save::zipStored({{QStringLiteral("data.xml"), dataDocument(sound)},
+                                {QStringLiteral("../evil.txt"), QByteArray("x")}})
+            << QStringList{QStringLiteral("work.kwp: В пакете есть файл с недопустимым именем «../evil.txt»")};
+        QTest::newRow("no data document")
+            << save::zipStored({{QStringLiteral("image.jpg"), jpegOfSize(10, 10)}})
+            << QStringList{QStringLiteral("work.kwp: В пакете нет файла data.xml с данными паспорта")};
+        QTest::newRow("malformed document")
+            << save::zipStored({{QStringLiteral("data.xml"), QByteArray("<?xml version=\"1.0\"?><work><title>")}})
+            << QStringList{QStringLiteral("work.kwp: Файл data.xml")};
+
+        PassportSnapshot wrongDigits = sound;
+        wrongDigits.authors[0].Id = QStringLiteral("100-000-100");
+        QTest::newRow("wrong check digits")
+            << packageBytes(wrongDigits)
+            << QStringList{QStringLiteral("work.kwp: У ID участника 100-000-100 неверные контрольные цифры")};
+
+        PassportSnapshot twice = sound;
+        twice.teachers[0].Id = twice.authors[0].Id;
+        QTest::newRow("ID twice") << packageBytes(twice)
+                                  << QStringList{QStringLiteral("work.kwp: ID участника %1 записан в паспорте дважды")
+                                                     .arg(twice.authors[0].Id)};
+
+        QTest::newRow("picture not a JPEG")
+            << packageBytes(sound, QByteArray("\x89PNG\r\n\x1a\n not a jpeg at all"))
+            << QStringList{QStringLiteral("work.kwp: Рисунок image.jpg в пакете не является рисунком JPEG")};
+        QTest::newRow("picture too large")
+            << packageBytes(sound, jpegOfSize(301, 200))
+            << QStringList{QStringLiteral("work.kwp: Рисунок image.jpg имеет размер 301 × 200 точек")};
+
+        QTest::newRow("two problems on one line")
+            << packageBytes(wrongDigits, jpegOfSize(301, 200))
+            << QStringList{QStringLiteral("work.kwp: У ID участника 100-000-100 неверные контрольные цифры; "
+                                          "Рисунок image.jpg имеет размер 301 × 200 точек")};
+
+        PassportSnapshot untitled = sound;
+        untitled.title = QStringLiteral("  ");
+        QTest::newRow("no title") << packageBytes(untitled)
+                                  << QStringList{QStringLiteral("work.kwp: Не заполнено: название работы")};
+
+        PassportSnapshot several = sound;
+        several.description.clear();
+        several.subjectSlots = {0, 0, 0, 0};
+        several.teachers[1].Patronymic = QStringLiteral("\t");
+        QTest::newRow("several missing items")
+            << packageBytes(several)
+            << QStringList{QStringLiteral("work.kwp: Не заполнено: описание работы, не задан ни один раздел, "
+                                          "отчества у всех руководителей")};
+
+        PassportSnapshot nobody = sound;
+        nobody.authors.clear();
+        nobody.teachers.clear();
+        nobody.leaderIndex = -1;
+        QTest::newRow("no participants") << packageBytes(
+            nobody) << QStringList{QStringLiteral("не указан ни один автор, не указан ни один руководитель")};
+    }
+    void problems()
+    {
+        QFETCH(QByteArray, package);
+        QFETCH(QStringList, fragments);
+        const QString line = lineOf(package);
+        QVERIFY2(line.startsWith(QStringLiteral("work.kwp: ")), qPrintable(line));
+        QVERIFY2(!line.contains(QLatin1Char('\n')) && !line.contains(QLatin1Char('\r')), qPrintable(line));
+        for (const QString &fragment : fragments)
+            QVERIFY2(line.contains(fragment), qPrintable(line));
+        const bool sound = fragments.size() == 1 && fragments[0].endsWith(QStringLiteral(": OK"));
+        QCOMPARE(line == QStringLiteral("work.kwp: OK"), sound);
+        if (!sound)
+            QVERIFY2(!line.contains(QStringLiteral("OK")), qPrintable(line));
+    }
+
+    // Problems stand on one line, separated by semicolons, without the
+    // sentences' full stops; line breaks in a file name do not break the line.
+    void reportLineFormat()
+    {
+        QCOMPARE(check::reportLine(QStringLiteral("a.kwp"), {}), QStringLiteral("a.kwp: OK"));
+        QCOMPARE(check::reportLine(QStringLiteral("a\nb.kwp"), {QStringLiteral("один"), QStringLiteral("два")}),
+                 QStringLiteral("a b.kwp: один; два"));
+        save::ReadResult read;
+        read.problems = {QStringLiteral("Первая беда.\nПодробности."), QStringLiteral("Вторая беда.")};
+        QCOMPARE(check::packageProblems(read),
+                 (QStringList{QStringLiteral("Первая беда. Подробности"), QStringLiteral("Вторая беда")}));
+    }
+
+    // A package that the program itself saved, through the real archiver,
+    // is sound.
+    void packageSavedByTheProgram()
+    {
+        const QString archiver = platform::archiverPath();
+        if (archiver.isEmpty())
+            QSKIP("no 7za archiver");
+        QTemporaryDir dir;
+        const QString folder = dir.filePath(QStringLiteral("work")) + QLatin1Char('/');
+        QVERIFY(QDir().mkpath(folder));
+        const PassportSnapshot p = soundPassport();
+        QVERIFY(writeBytes(folder + QStringLiteral("data.xml"), dataDocument(p)));
+        QVERIFY(writeBytes(folder + QStringLiteral("image.jpg"), picture::encodeJpeg(p.picture)));
+        const QString package = dir.filePath(QStringLiteral("Весна.kwp"));
+        QVERIFY(save::writePackage(archiver, package, folder));
+
+        const RunResult result = runCheck({{package}, {}, {}, 1});
+        QCOMPARE(result.lines, QStringList{package + QStringLiteral(": OK")});
+        QCOMPARE(result.status, check::kAllSound);
+    }
+
+    // Folders are searched at every depth for "*.kwp" in any case, hidden
+    // files passed over; the report follows the sorted paths whatever the
+    // number of threads; one bad package neither stops nor changes the
+    // others; a missing input is reported and makes the run fail.
+    void folderRunInStableOrder()
+    {
+        QTemporaryDir dir;
+        const QString root = dir.path();
+        QVERIFY(writeBytes(root + QStringLiteral("/b/second.kwp"), packageBytes(soundPassport())));
+        QVERIFY(writeBytes(root + QStringLiteral("/a/deep/first.KWP"), packageBytes(soundPassport())));
+        QVERIFY(writeBytes(root + QStringLiteral("/b/broken.kwp"), QByteArray("PK\x03\x04 broken")));
+        QVERIFY(writeBytes(root + QStringLiteral("/b/notes.txt"), QByteArray("not a package")));
+        QVERIFY(writeBytes(root + QStringLiteral("/b/._second.kwp"), QByteArray("resource fork")));
+        for (int i = 0; i < 30; ++i)
+            QVERIFY(writeBytes(root + QStringLiteral("/c/%1.kwp").arg(i, 2, 10, QLatin1Char('0')),
+                               packageBytes(soundPassport(QStringLiteral("Работа %1").arg(i)))));
+
+        const RunResult one = runCheck({{root, root + QStringLiteral("/b/second.kwp")}, {}, {}, 1});
+        const RunResult many = runCheck({{root}, {}, {}, 3});
+        QCOMPARE(one.status, check::kSomeNotSound);
+        QCOMPARE(one.lines.size(), 33);
+        QCOMPARE(one.lines[0], root + QStringLiteral("/a/deep/first.KWP: OK"));
+        QVERIFY2(one.lines[1].startsWith(root + QStringLiteral("/b/broken.kwp: ")), qPrintable(one.lines[1]));
+        QVERIFY(!one.lines[1].endsWith(QStringLiteral(": OK")));
+        QCOMPARE(one.lines[2], root + QStringLiteral("/b/second.kwp: OK"));
+        QCOMPARE(one.lines[3], root + QStringLiteral("/c/00.kwp: OK"));
+        QCOMPARE(one.lines[32], root + QStringLiteral("/c/29.kwp: OK"));
+        QCOMPARE(many.lines, one.lines);
+
+        const RunResult good = runCheck({{root + QStringLiteral("/c")}, {}, {}, 2});
+        QCOMPARE(good.status, check::kAllSound);
+        QCOMPARE(good.lines.size(), 30);
+
+        const RunResult missing =
+            runCheck({{root + QStringLiteral("/nothing.kwp"), root + QStringLiteral("/c/00.kwp")}, {}, {}, 0});
+        QCOMPARE(missing.status, check::kSomeNotSound);
+        QCOMPARE(missing.lines, (QStringList{root + QStringLiteral("/nothing.kwp: Нет такого файла или папки"),
+                                             root + QStringLiteral("/c/00.kwp: OK")}));
+
+        QVERIFY(QDir().mkpath(root + QStringLiteral("/empty")));
+        const RunResult empty = runCheck({{root + QStringLiteral("/empty")}, {}, {}, 0});
+        QCOMPARE(empty.status, check::kSomeNotSound);
+        QVERIFY(empty.lines.isEmpty());
+        QVERIFY2(empty.errors.contains(QStringLiteral("не найдены")), qPrintable(empty.errors));
+    }
+
+    // Page names follow the packages' names; clashes get a number in input
+    // order, and no page can take the index's name.
+    void pageNames()
+    {
+        QCOMPARE(check::pageNames({QStringLiteral("a/Весна.kwp"), QStringLiteral("b/весна.KWP"),
+                                   QStringLiteral("c/index.kwp"), QStringLiteral("d/Весна.kwp"),
+                                   QStringLiteral("e/.kwp"), QStringLiteral("f/plain")}),
+                 (QStringList{QStringLiteral("Весна"), QStringLiteral("весна-2"), QStringLiteral("index-2"),
+                              QStringLiteral("Весна-3"), QStringLiteral("package"), QStringLiteral("plain")}));
+    }
+
+    // Outputs that cannot be made stop the run before any package is read.
+    void outputsThatCannotBeMade()
+    {
+        QTemporaryDir dir;
+        const QString plain = dir.filePath(QStringLiteral("plain"));
+        QVERIFY(writeBytes(plain, "x"));
+        const QString package = dir.filePath(QStringLiteral("w.kwp"));
+        QVERIFY(writeBytes(package, packageBytes(soundPassport())));
+
+        RunResult csv = runCheck({{package}, plain + QStringLiteral("/list.csv"), {}, 1});
+        QCOMPARE(csv.status, check::kUsageError);
+        QVERIFY(csv.lines.isEmpty());
+        QVERIFY2(csv.errors.contains(QStringLiteral("Cannot create file")), qPrintable(csv.errors));
+
+        RunResult html = runCheck({{package}, {}, plain + QStringLiteral("/pages"), 1});
+        QCOMPARE(html.status, check::kUsageError);
+        QVERIFY(html.lines.isEmpty());
+        QVERIFY2(html.errors.contains(QStringLiteral("Не удалось создать папку")), qPrintable(html.errors));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCheck)
+#include "test_check.moc"
