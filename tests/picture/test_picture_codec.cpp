@@ -489,7 +489,7 @@ private slots:
         QFETCH(QByteArray, jpeg);
         QVERIFY(!jpeg.isEmpty());
         picture::JpegReader reader(put(QStringLiteral("hollow.jpg"), jpeg));
-        const QSize shown = TargetSize(reader.size().width(), reader.size().height());
+        const QSize shown = picture::targetSize(reader.size().width(), reader.size().height());
         QCOMPARE(reader.decodeReduced(shown), fixtures::fullDecodeThenSample(jpeg, shown));
     }
 
