@@ -3,6 +3,7 @@
 #include "gui/appearance.h"
 #include "app/help_texts.h"
 #include "save/draft.h"
+#include "picture/picture_size.h"
 #include "ui_pasport.h"
 
 #include <QPainter>
@@ -82,7 +83,7 @@ TPasport::TPasport(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::T
 
     // The placeholder picture: a blank 300 x 300 bitmap with its size written
     // on it.
-    ui->WorkImg->resizeBitmap(300, 300);
+    ui->WorkImg->resizeBitmap(picture::kFrameSide, picture::kFrameSide);
     {
         QPainter painter(&ui->WorkImg->bitmap());
         painter.setFont(font());

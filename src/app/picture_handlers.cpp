@@ -19,7 +19,6 @@ namespace {
 // shows both kinds of picture; the second, JPEG files alone.
 const QString kPictureFilter = QStringLiteral("Изображения (*.jpg *.jpeg *.png)");
 const QString kJpegFilter = QStringLiteral("JPEG Image File (*.jpg *.jpeg)");
-constexpr int kFrameSide = 300;
 
 // The busy cursor while a picture loads; restored however the load ends.
 class BusyCursor {
@@ -72,7 +71,7 @@ void TPasport::AddImgClick()
 void TPasport::DelImgClick()
 {
     // Plain white: the "300 x 300" of start-up is not drawn again.
-    ui->WorkImg->resizeBitmap(kFrameSide, kFrameSide);
+    ui->WorkImg->resizeBitmap(picture::kFrameSide, picture::kFrameSide);
     ui->WorkImg->clearBitmap();
 
     ui->WorkImgSign->setEnabled(false);

@@ -616,6 +616,4 @@ QByteArray encodeJpeg(const QImage &picture)
     return bytes;
 }
 
-// ---- Writing ----
-
 } // namespace picture

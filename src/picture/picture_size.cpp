@@ -5,7 +5,7 @@
 namespace picture {
 
 namespace {
-constexpr qint64 kFrame = 300;
+constexpr qint64 kFrame = kFrameSide;
 
 qint64 ceilDiv(qint64 a, qint64 b) { return (a + b - 1) / b; }
 } // namespace

@@ -3,6 +3,7 @@
 #include "core/failure.h"
 #include "participants/participant_id.h"
 #include "picture/jpeg_codec.h"
+#include "picture/picture_size.h"
 #include "sections/section_rules.h"
 
 #include <QFile>
@@ -23,7 +24,7 @@ const QString kDocumentName = QStringLiteral("data.xml");
 const QString kPictureName = QStringLiteral("image.jpg");
 
 // The frame that a passport's picture fits into.
-constexpr int kPictureFrame = 300;
+constexpr int kPictureFrame = picture::kFrameSide;
 // The scans a picture may have: an exported one has one, a progressive one
 // about ten.
 constexpr int kMaxPictureScans = 100;
