@@ -24,7 +24,7 @@ namespace {
 QString checkedId(int n)
 {
     const QString seven = QString::number(1000000 + n);
-    const QString nine = seven + ParticipantIdCheckDigits(seven);
+    const QString nine = seven + participants::ParticipantIdCheckDigits(seven);
     return nine.left(3) + QLatin1Char('-') + nine.mid(3, 3) + QLatin1Char('-') + nine.mid(6);
 }
 
@@ -47,7 +47,7 @@ QByteArray pictureJpeg(int width, int height, quint32 seed)
 PassportSnapshot passport(int n)
 {
     PassportSnapshot p;
-    p.subjectNames = defaultSubjectNames();
+    p.subjectNames = core::defaultSubjectNames();
     p.seasonId = kSeasonId;
     p.seasonName = kSeasonName;
     p.title = QStringLiteral("Исследовательская работа номер %1 о природе родного края").arg(n);

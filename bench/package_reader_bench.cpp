@@ -28,7 +28,7 @@ namespace {
 QString checkedId(int n)
 {
     const QString seven = QString::number(1000000 + n);
-    const QString digits = seven + ParticipantIdCheckDigits(seven);
+    const QString digits = seven + participants::ParticipantIdCheckDigits(seven);
     return digits.left(3) + '-' + digits.mid(3, 3) + '-' + digits.mid(6);
 }
 
@@ -51,7 +51,7 @@ QImage photograph()
 PassportSnapshot fullPassport()
 {
     PassportSnapshot p;
-    p.subjectNames = defaultSubjectNames();
+    p.subjectNames = core::defaultSubjectNames();
     p.seasonId = kSeasonId;
     p.seasonName = kSeasonName;
     p.title = QStringLiteral("Весна & лето: стихи о природе родного края");

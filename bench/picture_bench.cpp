@@ -63,7 +63,7 @@ int writePpm(int width, int height)
 void loadAndReduce(const QString &path)
 {
     picture::PictureFile reader(path);
-    const QSize shown = TargetSize(reader.size().width(), reader.size().height());
+    const QSize shown = picture::targetSize(reader.size().width(), reader.size().height());
     const QImage picture = reader.decodeReduced(shown);
     if (picture.size() != shown)
         std::abort();

@@ -7,7 +7,8 @@
 #   targets: time within 1.15 x djpeg and extra memory under 8 MB for
 #            baseline files, whatever the orientation; the 200-megapixel
 #            progressive photo loads; no file under 1 MB keeps the window
-#            busy for more than 1 s
+#            busy for more than 1 s (progressive pictures over 2^28 pixels
+#            are refused)
 set -euo pipefail
 build=$1
 bench=$build/bench/picture_bench
@@ -93,10 +94,23 @@ make_hollow "$work/bomb.jpg" 12000 12000 0
 hostile "12000x12000 progressive, no data" "$work/bomb.jpg"
 make_hollow "$work/bomb.jpg" 16330 12250 0
 hostile "16330x12250 progressive, no data" "$work/bomb.jpg"
-cjpeg -outfile "$work/base.jpg" "$work/small.jpg" 2>/dev/null || "$bench" ppm 64 64 | cjpeg -outfile "$work/base.jpg"
+make_hollow "$work/bomb.jpg" 16384 16384 10
+hostile "16384x16384 progressive (2^28 px), 10 scans" "$work/bomb.jpg"
+make_hollow "$work/bomb.jpg" 16385 16384 0
+hostile "16385x16384 progressive (over 2^28 pixels)" "$work/bomb.jpg"
+"$bench" ppm 64 64 | cjpeg -outfile "$work/base.jpg"
 sof0=$(LC_ALL=C grep -obUaP '\xff\xc0' "$work/base.jpg" | head -1 | cut -d: -f1)
 printf '\xfd\xe8\xfd\xe8' | dd of="$work/base.jpg" bs=1 seek=$((sof0 + 5)) conv=notrunc status=none
 hostile "65000x65000 baseline, no data" "$work/base.jpg"
+# The same with a restart interval of 65535 MCUs and 260 empty restart
+# segments: the decoder goes through every row of the declared picture.
+restarts() { # count
+  for i in $(seq 0 $(($1 - 1))); do printf "\\xff\\x$(printf %x $((0xd0 + i % 8)))"; done
+}
+sos=$(LC_ALL=C grep -obUaP '\xff\xda' "$work/base.jpg" | head -1 | cut -d: -f1)
+{ head -c "$sos" "$work/base.jpg"; printf '\xff\xdd\x00\x04\xff\xff'
+  tail -c +$((sos + 1)) "$work/base.jpg" | head -c -2; restarts 260; printf '\xff\xd9'; } > "$work/restarts.jpg"
+hostile "65000x65000 baseline, 260 empty restarts" "$work/restarts.jpg"
 "$bench" png 8192 8192 8 "$work/big.png"
 hostile "PNG 8192x8192 (the limit at 8 bits)" "$work/big.png"
 "$bench" png 5792 5792 16 "$work/big.png"

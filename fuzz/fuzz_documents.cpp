@@ -31,7 +31,7 @@ TPersonRecord person(FuzzedDataProvider &input)
 PassportSnapshot passportFrom(FuzzedDataProvider &input)
 {
     PassportSnapshot p;
-    p.subjectNames = defaultSubjectNames();
+    p.subjectNames = core::defaultSubjectNames();
     p.seasonId = 4;
     p.seasonName = QStringLiteral("2008/2009 учебный год");
     p.title = text(input);
@@ -93,8 +93,8 @@ void checkDocument(const PassportSnapshot &p)
 void checkPage(const PassportSnapshot &p)
 {
     const bool pictureWritten = p.hasPicture;
-    const QStringList lines = previewPageLines(p, pictureWritten);
-    const QByteArray bytes = encodePreviewPage(lines);
+    const QStringList lines = preview::previewPageLines(p, pictureWritten);
+    const QByteArray bytes = preview::encodePreviewPage(lines);
     QStringDecoder decode("windows-1251");
     const QString page = decode(bytes);
     if (decode.hasError())
@@ -104,7 +104,7 @@ void checkPage(const PassportSnapshot &p)
     // without any text.
     PassportSnapshot bare = withoutTexts(p);
     bare.pictureCaption = p.pictureCaption.isEmpty() ? QString() : QStringLiteral("x");
-    const QStringList bareLines = previewPageLines(bare, pictureWritten);
+    const QStringList bareLines = preview::previewPageLines(bare, pictureWritten);
     if (lines.size() != bareLines.size())
         abort();
     const qsizetype tags = page.count(QLatin1Char('<')) - page.count(QStringLiteral("<br />"));

@@ -13,15 +13,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     QStringDecoder decode("windows-1251");
     const QString text = decode(QByteArrayView(reinterpret_cast<const char *>(data), qsizetype(size)));
 
-    const QString stripped = StripParticipantId(text);
+    const QString stripped = participants::StripParticipantId(text);
     if (stripped.contains(QLatin1Char('-')) || stripped.contains(QLatin1Char(' ')))
         abort();
 
-    const bool wellFormed = IsWellFormedParticipantId(text);
+    const bool wellFormed = participants::isWellFormedParticipantId(text);
     if (wellFormed && stripped.size() != 9)
         abort();
 
-    const std::optional<QString> formatted = FormatCheckedParticipantId(text);
+    const std::optional<QString> formatted = participants::formatCheckedParticipantId(text);
     if (formatted) {
         // A formatted ID carries its dashes after the third and sixth
         // character.
@@ -31,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (wellFormed && formatted) {
         // What the dialog lets through formats to XXX-XXX-XXX, which passes
         // the check again unchanged.
-        if (formatted->size() != 11 || FormatCheckedParticipantId(*formatted) != formatted)
+        if (formatted->size() != 11 || participants::formatCheckedParticipantId(*formatted) != formatted)
             abort();
     }
     return 0;

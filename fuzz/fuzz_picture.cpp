@@ -36,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     try {
         picture::PictureFile reader(scratchFile());
         const QSize source = reader.size();
-        const QSize target = TargetSize(source.width(), source.height());
+        const QSize target = picture::targetSize(source.width(), source.height());
         if (target.width() < 1 || target.height() < 1 || target.width() > 300 || target.height() > 300)
             abort();
         const QImage shown = reader.decodeReduced(target);

@@ -29,6 +29,20 @@ printf '\x2e\xe0\x2e\xe0' | dd of="$tmp/bomb.jpg" bs=1 seek=$((sof + 5)) conv=no
 head -c -2 "$tmp/bomb.jpg" > "$bomb"
 for _ in $(seq 3000); do printf '\xff\xda\x00\x08\x01\x01\x00\x01\x3f\x10'; done >> "$bomb"
 printf '\xff\xd9' >> "$bomb"
+# A restart bomb: a baseline file that declares 8000 x 8000 pixels, with a
+# restart interval of 255 MCUs and 1000 empty restart segments after its
+# data, so that the decoder goes through every row.
+cp "$dir/picture/baseline.jpg" "$tmp/restarts.jpg"
+sof=$(LC_ALL=C grep -obUaP '\xff\xc0' "$tmp/restarts.jpg" | head -1 | cut -d: -f1)
+printf '\x1f\x40\x1f\x40' | dd of="$tmp/restarts.jpg" bs=1 seek=$((sof + 5)) conv=notrunc status=none
+sos=$(LC_ALL=C grep -obUaP '\xff\xda' "$tmp/restarts.jpg" | head -1 | cut -d: -f1)
+{
+  head -c "$sos" "$tmp/restarts.jpg"
+  printf '\xff\xdd\x00\x04\x00\xff'
+  tail -c +$((sos + 1)) "$tmp/restarts.jpg" | head -c -2
+  for i in $(seq 0 999); do printf "\\xff\\x$(printf %x $((0xd0 + i % 8)))"; done
+  printf '\xff\xd9'
+} > "$dir/picture/restart-bomb.jpg"
 
 # Participant IDs as typed or pasted.
 printf '123-456-798' > "$dir/participant_id/dashes"

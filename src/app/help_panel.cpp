@@ -9,21 +9,21 @@
 #include <QEvent>
 #include <QTextDocument>
 
-void TPasport::titleClick() { ui->HelpMemo->setPlainText(passportTextToMemo(help::titleHelp())); }
-void TPasport::descriptionClick() { ui->HelpMemo->setPlainText(passportTextToMemo(help::descriptionHelp())); }
-void TPasport::tech_requestClick() { ui->HelpMemo->setPlainText(passportTextToMemo(help::requirementsHelp())); }
-void TPasport::manualClick() { ui->HelpMemo->setPlainText(passportTextToMemo(help::manualHelp())); }
-void TPasport::public_post_indexClick() { ui->HelpMemo->setPlainText(passportTextToMemo(help::contactsHelp())); }
+void TPasport::titleClick() { ui->HelpMemo->setPlainText(core::passportTextToMemo(help::titleHelp())); }
+void TPasport::descriptionClick() { ui->HelpMemo->setPlainText(core::passportTextToMemo(help::descriptionHelp())); }
+void TPasport::tech_requestClick() { ui->HelpMemo->setPlainText(core::passportTextToMemo(help::requirementsHelp())); }
+void TPasport::manualClick() { ui->HelpMemo->setPlainText(core::passportTextToMemo(help::manualHelp())); }
+void TPasport::public_post_indexClick() { ui->HelpMemo->setPlainText(core::passportTextToMemo(help::contactsHelp())); }
 
 void TPasport::descriptionChange()
 {
     // Counted as the cut counts: a line break is two characters (CR LF), a
     // character outside the basic plane one.
-    const qsizetype count = core::characterCount(memoTextToPassport(ui->description->document()->toRawText()));
-    QString text = QStringLiteral("%1 из %2").arg(count).arg(kPublishedDescriptionLength);
+    const qsizetype count = core::characterCount(core::memoTextToPassport(ui->description->document()->toRawText()));
+    QString text = QStringLiteral("%1 из %2").arg(count).arg(core::kPublishedDescriptionLength);
     QPalette palette = ui->Work_infoGroup->palette();
-    if (count > kPublishedDescriptionLength) {
-        text += QStringLiteral(": текст после %1-го знака не будет опубликован").arg(kPublishedDescriptionLength);
+    if (count > core::kPublishedDescriptionLength) {
+        text += QStringLiteral(": текст после %1-го знака не будет опубликован").arg(core::kPublishedDescriptionLength);
         // Dark red: stands out, and reads well on the window's grey.
         palette.setColor(QPalette::WindowText, QColor(0xA0, 0x00, 0x00));
     }

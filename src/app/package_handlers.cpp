@@ -201,14 +201,14 @@ bool TPasport::openPackageSettled(const QString &path)
 void TPasport::restorePassport(const PassportSnapshot &passport, const QByteArray &pictureJpeg)
 {
     ui->title->setText(passport.title);
-    ui->description->setPlainText(passportTextToMemo(passport.description));
+    ui->description->setPlainText(core::passportTextToMemo(passport.description));
     ui->tech_request->setText(passport.techRequest);
-    ui->manual->setPlainText(passportTextToMemo(passport.manual));
+    ui->manual->setPlainText(core::passportTextToMemo(passport.manual));
     ui->public_post_index->setText(passport.postIndex);
     ui->public_post_address->setText(passport.postAddress);
     ui->public_phone->setText(passport.phone);
     ui->public_email->setText(passport.email);
-    ui->Notes->setPlainText(passportTextToMemo(passport.notes));
+    ui->Notes->setPlainText(core::passportTextToMemo(passport.notes));
     restoreSections(passport.subjectSlots);
     restoreParticipants(passport.authors, passport.teachers, passport.leaderIndex);
     restorePicture(passport, pictureJpeg);

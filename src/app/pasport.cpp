@@ -3,6 +3,7 @@
 #include "gui/appearance.h"
 #include "app/help_texts.h"
 #include "save/draft.h"
+#include "picture/picture_size.h"
 #include "ui_pasport.h"
 
 #include <QPainter>
@@ -56,10 +57,10 @@ TPasport::TPasport(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::T
         palette.setColor(QPalette::Text, palette.color(QPalette::ButtonText));
         ui->HelpMemo->setPalette(palette);
     }
-    ui->HelpMemo->setPlainText(passportTextToMemo(help::initialPanelText()));
-    ui->Memo5->setPlainText(passportTextToMemo(help::pictureHelp()));
-    ui->Memo1->setPlainText(passportTextToMemo(help::participantsHelp()));
-    ui->Memo2->setPlainText(passportTextToMemo(help::commentsHelp()));
+    ui->HelpMemo->setPlainText(core::passportTextToMemo(help::initialPanelText()));
+    ui->Memo5->setPlainText(core::passportTextToMemo(help::pictureHelp()));
+    ui->Memo1->setPlainText(core::passportTextToMemo(help::participantsHelp()));
+    ui->Memo2->setPlainText(core::passportTextToMemo(help::commentsHelp()));
 
     ui->Temp_string->setVisible(false);
     setEditBackground(ui->WorkImgSign, QPalette::Window);
@@ -78,11 +79,11 @@ TPasport::TPasport(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::T
     ui->AuthorAdd->setEnabled(ui->AuthorsListBox->count() < kMaxAuthors);
     ui->TeacherAdd->setEnabled(ui->TeachersListBox->count() < kMaxTeachers);
     SubjectSlots = {0, 0, 0, 0};
-    SubjectNames = defaultSubjectNames();
+    SubjectNames = core::defaultSubjectNames();
 
     // The placeholder picture: a blank 300 x 300 bitmap with its size written
     // on it.
-    ui->WorkImg->resizeBitmap(300, 300);
+    ui->WorkImg->resizeBitmap(picture::kFrameSide, picture::kFrameSide);
     {
         QPainter painter(&ui->WorkImg->bitmap());
         painter.setFont(font());
@@ -138,14 +139,14 @@ PassportSnapshot TPasport::snapshot() const
     s.title = ui->title->text();
     // A memo's raw text: toPlainText() would turn each no-break space into
     // a plain space.
-    s.description = memoTextToPassport(ui->description->document()->toRawText());
+    s.description = core::memoTextToPassport(ui->description->document()->toRawText());
     s.techRequest = ui->tech_request->text();
-    s.manual = memoTextToPassport(ui->manual->document()->toRawText());
+    s.manual = core::memoTextToPassport(ui->manual->document()->toRawText());
     s.postIndex = ui->public_post_index->text();
     s.postAddress = ui->public_post_address->text();
     s.phone = ui->public_phone->text();
     s.email = ui->public_email->text();
-    s.notes = memoTextToPassport(ui->Notes->document()->toRawText());
+    s.notes = core::memoTextToPassport(ui->Notes->document()->toRawText());
 
     s.subjectSlots = SubjectSlots;
     s.subjectNames = SubjectNames;

@@ -134,7 +134,7 @@ private:
     TSubjects *Subjects = nullptr;
     TForm1 *Form1 = nullptr;
 
-    // ---- Participants state ----
+    // ---- Restoring the participants ----
     void restoreParticipants(const QList<TPersonRecord> &authors, const QList<TPersonRecord> &teachers,
                              int leader);
 

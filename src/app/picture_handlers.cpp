@@ -19,7 +19,6 @@ namespace {
 // shows both kinds of picture; the second, JPEG files alone.
 const QString kPictureFilter = QStringLiteral("Изображения (*.jpg *.jpeg *.png)");
 const QString kJpegFilter = QStringLiteral("JPEG Image File (*.jpg *.jpeg)");
-constexpr int kFrameSide = 300;
 
 // The busy cursor while a picture loads; restored however the load ends.
 class BusyCursor {
@@ -54,7 +53,7 @@ void TPasport::AddImgClick()
     const BusyCursor busy;
     // Opening the file and reading its header change nothing when they fail.
     picture::PictureFile reader(path);
-    const QSize shown = TargetSize(reader.size().width(), reader.size().height());
+    const QSize shown = picture::targetSize(reader.size().width(), reader.size().height());
 
     // The box takes the picture's size before decoding: if the data then
     // fail, it keeps that size with nothing drawn and no picture loaded.
@@ -72,7 +71,7 @@ void TPasport::AddImgClick()
 void TPasport::DelImgClick()
 {
     // Plain white: the "300 x 300" of start-up is not drawn again.
-    ui->WorkImg->resizeBitmap(kFrameSide, kFrameSide);
+    ui->WorkImg->resizeBitmap(picture::kFrameSide, picture::kFrameSide);
     ui->WorkImg->clearBitmap();
 
     ui->WorkImgSign->setEnabled(false);
@@ -118,6 +117,6 @@ bool TPasport::SaveWorkPicture(const QString &path)
     // The picture of an opened package is written as it was read, so that it
     // loses nothing however often it is opened and saved again.
     const QByteArray kept = keptPictureForShown();
-    writeFileReplacing(path, kept.isEmpty() ? picture::encodeJpeg(ui->WorkImg->bitmap()) : kept);
+    core::writeFileReplacing(path, kept.isEmpty() ? picture::encodeJpeg(ui->WorkImg->bitmap()) : kept);
     return true;
 }

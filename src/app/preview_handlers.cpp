@@ -25,16 +25,16 @@ void TPasport::PreviewClick()
     const QString folder = platform::tempFolder();
 
     // A failure to write the picture ends the preview in the error box.
-    const bool pictureWritten = passport.hasPicture && SaveWorkPicture(folder + kPreviewPictureName);
+    const bool pictureWritten = passport.hasPicture && SaveWorkPicture(folder + preview::kPreviewPictureName);
 
-    const QStringList lines = previewPageLines(passport, pictureWritten);
-    ui->Temp_string->setText(previewText(passport.manual));
+    const QStringList lines = preview::previewPageLines(passport, pictureWritten);
+    ui->Temp_string->setText(preview::previewText(passport.manual));
 
     try {
-        writeFileReplacing(folder + kPreviewPageName, encodePreviewPage(lines));
+        core::writeFileReplacing(folder + preview::kPreviewPageName, preview::encodePreviewPage(lines));
     } catch (const Failure &) {
         modal::message(this, modal::Icon::None, kAppTitle, QStringLiteral("Ошибка подготовки шаблона"));
     }
     // Even after a failed write: an earlier page may still be there.
-    platform::openInBrowser(folder + kPreviewPageName);
+    platform::openInBrowser(folder + preview::kPreviewPageName);
 }

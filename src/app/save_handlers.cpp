@@ -13,6 +13,20 @@
 #include <QDir>
 #include <QFileInfo>
 
+namespace {
+
+// What the save tells the user.
+const QString kWriteErrorCaption = QStringLiteral("Ошибка записи");
+const QString kFolderErrorText = QStringLiteral("Ошибка сохранения паспорта.\nПаспорт работы не сохранен.");
+const QString kArchiveErrorText = QStringLiteral("Ошибка записи файла на диск.\nПаспорт работы не сохранен.");
+const QString kSavedCaption = QStringLiteral("Паспорт сохранен");
+QString savedText(const QString &packagePath)
+{
+    return QStringLiteral("Тирлада успешно сохранен как: ") + packagePath + QLatin1Char('.');
+}
+
+} // namespace
+
 void TPasport::connectSave()
 {
     connect(ui->SaveButton, &QPushButton::clicked, this, guarded(this, &TPasport::SaveButtonClick));
@@ -105,7 +119,7 @@ bool TPasport::savePassport()
 
     const QString workingFolder = save::createWorkingFolder(platform::tempFolder(), platform::currentSeconds());
     if (workingFolder.isEmpty()) {
-        modal::message(this, modal::Icon::Error, save::kWriteErrorCaption, save::kFolderErrorText);
+        modal::message(this, modal::Icon::Error, kWriteErrorCaption, kFolderErrorText);
         return false;
     }
 
@@ -115,12 +129,12 @@ bool TPasport::savePassport()
     SaveWorkPicture(workingFolder + QStringLiteral("image.jpg"));
 
     if (!save::writePackage(platform::archiverPath(), packagePath, workingFolder)) {
-        modal::message(this, modal::Icon::Error, save::kWriteErrorCaption, save::kArchiveErrorText);
+        modal::message(this, modal::Icon::Error, kWriteErrorCaption, kArchiveErrorText);
         return false;
     }
 
     packageSaved(packagePath, passport);
-    modal::message(this, modal::Icon::Information, save::kSavedCaption, save::savedText(packagePath));
+    modal::message(this, modal::Icon::Information, kSavedCaption, savedText(packagePath));
     save::ClearFolder(workingFolder);
     QDir().rmdir(workingFolder);
     return true;

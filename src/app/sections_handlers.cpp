@@ -25,7 +25,7 @@ void TPasport::Button3Click()
     if (modal::exec(Subjects) != QDialog::Accepted)
         return;
 
-    SubjectSlots = subjectSlotsFromTicks(Subjects->ticks());
+    SubjectSlots = sections::subjectSlotsFromTicks(Subjects->ticks());
     showSubjectSummary();
 }
 
@@ -35,7 +35,7 @@ void TPasport::restoreSections(const std::array<qint32, 4> &slotNumbers)
     // "Выбрать" would make of them.
     if (Subjects) {
         Subjects->setTicksFromSlots(slotNumbers);
-        SubjectSlots = subjectSlotsFromTicks(Subjects->ticks());
+        SubjectSlots = sections::subjectSlotsFromTicks(Subjects->ticks());
     } else {
         SubjectSlots = slotNumbers;
     }
@@ -44,7 +44,7 @@ void TPasport::restoreSections(const std::array<qint32, 4> &slotNumbers)
 
 void TPasport::showSubjectSummary()
 {
-    const std::array<QString, 4> lines = subjectSummaryLines(SubjectSlots, SubjectNames);
+    const std::array<QString, 4> lines = sections::subjectSummaryLines(SubjectSlots, SubjectNames);
     QLabel *const labels[] = {ui->subj1, ui->subj2, ui->subj3, ui->subj4};
     for (std::size_t k = 0; k < lines.size(); ++k) {
         labels[k]->setText(lines[k]);

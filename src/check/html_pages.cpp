@@ -37,12 +37,12 @@ QStringList pageNames(const QStringList &packagePaths)
 
 QByteArray workPage(const PassportSnapshot &passport, const QString &pictureFile)
 {
-    return encodePreviewPage(previewPageLines(passport, !pictureFile.isEmpty(), pictureFile));
+    return preview::encodePreviewPage(preview::previewPageLines(passport, !pictureFile.isEmpty(), pictureFile));
 }
 
 QByteArray indexStart()
 {
-    return encodePreviewPage({
+    return preview::encodePreviewPage({
         QStringLiteral("<html><head><meta http-equiv=\"Content-Type\" "
                        "content=\"text/html; charset=windows-1251\" /><title>Работы</title></head><body>"),
         QStringLiteral("<h1>Работы</h1>"),
@@ -56,13 +56,13 @@ QByteArray indexRow(const QString &pageFile, const PassportSnapshot &passport, c
     QStringList sections;
     for (qint32 number : passport.subjectSlots)
         if (number >= 1 && number <= kSubjectCount)
-            sections.append(previewText(passport.subjectNames[number]));
-    return encodePreviewPage({QStringLiteral("<tr><td><a href=\"") + link(pageFile) + QStringLiteral("\">")
-                              + previewText(trimControls(passport.title)) + QStringLiteral("</a></td><td>")
+            sections.append(preview::previewText(passport.subjectNames[number]));
+    return preview::encodePreviewPage({QStringLiteral("<tr><td><a href=\"") + link(pageFile) + QStringLiteral("\">")
+                              + preview::previewText(core::trimControls(passport.title)) + QStringLiteral("</a></td><td>")
                               + sections.join(QStringLiteral(", ")) + QStringLiteral("</td><td>")
-                              + previewText(packageFile) + QStringLiteral("</td></tr>")});
+                              + preview::previewText(packageFile) + QStringLiteral("</td></tr>")});
 }
 
-QByteArray indexEnd() { return encodePreviewPage({QStringLiteral("</table>"), QStringLiteral("</body></html>")}); }
+QByteArray indexEnd() { return preview::encodePreviewPage({QStringLiteral("</table>"), QStringLiteral("</body></html>")}); }
 
 } // namespace check

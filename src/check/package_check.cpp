@@ -127,8 +127,8 @@ Outcome processPackage(const QString &path, const QString &file, const QString &
             // The picture first: a page is never left pointing at a picture
             // that was not written.
             if (!outcome.picture.isEmpty())
-                writeFileReplacing(folder.filePath(pageName + QStringLiteral(".jpg")), outcome.picture);
-            writeFileReplacing(folder.filePath(pageName + QStringLiteral(".html")), outcome.page);
+                core::writeFileReplacing(folder.filePath(pageName + QStringLiteral(".jpg")), outcome.picture);
+            core::writeFileReplacing(folder.filePath(pageName + QStringLiteral(".html")), outcome.page);
         } catch (const Failure &failure) {
             outcome.writeErrors.append(failure.message());
             outcome.indexRow.clear();

@@ -74,8 +74,8 @@ int run(const RunOptions &options, QIODevice &out, QIODevice &err)
     int status = kAllSound;
 
     const Wanted wanted{!options.participantsCsv.isEmpty(), !options.htmlFolder.isEmpty()};
-    std::optional<ReplacingFile> csv;
-    std::optional<ReplacingFile> index;
+    std::optional<core::ReplacingFile> csv;
+    std::optional<core::ReplacingFile> index;
     QStringList names;
     try {
         if (wanted.participants) {

@@ -11,6 +11,9 @@
 #else
 #include <cerrno>
 #include <cstdio>
+
+namespace core {
+
 #endif
 
 // Renames from over to, replacing whatever entry to names. QFile::rename
@@ -89,9 +92,11 @@ void ReplacingFile::commit()
     fresh_->setAutoRemove(false);
 }
 
-namespace core::testing {
+namespace testing {
 void setFreshFileFactory(std::function<std::unique_ptr<QTemporaryFile>(const QString &templateName)> factory)
 {
     freshFileFactory() = std::move(factory);
 }
-} // namespace core::testing
+} // namespace testing
+
+} // namespace core

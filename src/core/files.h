@@ -6,6 +6,8 @@
 #include <functional>
 #include <memory>
 
+namespace core {
+
 // Writes bytes to a fresh file, created under a random name in the same
 // folder, and then renames it over path. Whatever stood at path (an earlier
 // file, a link planted in a shared folder, another user's file) is replaced
@@ -40,9 +42,11 @@ private:
     std::unique_ptr<QTemporaryFile> fresh_;
 };
 
-namespace core::testing {
+namespace testing {
 // Makes the fresh file that writeFileReplacing (and ReplacingFile) writes into and renames, from
 // its name template, so that a test can hand in a file whose writes fail.
 // nullptr restores the plain QTemporaryFile.
 void setFreshFileFactory(std::function<std::unique_ptr<QTemporaryFile>(const QString &templateName)> factory);
-} // namespace core::testing
+} // namespace testing
+
+} // namespace core

@@ -1,5 +1,7 @@
 #include "core/passport.h"
 
+namespace core {
+
 std::array<QString, kSubjectCount + 1> defaultSubjectNames()
 {
     return {
@@ -86,7 +88,6 @@ bool isBlank(const QString &text)
     return true;
 }
 
-namespace core {
 
 qsizetype characterCount(QStringView text)
 {
@@ -99,7 +100,6 @@ qsizetype characterCount(QStringView text)
     return count;
 }
 
-} // namespace core
 
 QString publishedDescription(const QString &description)
 {
@@ -118,3 +118,5 @@ QString publishedDescription(const QString &description)
         --length;
     return description.left(length);
 }
+
+} // namespace core

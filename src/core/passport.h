@@ -60,6 +60,8 @@ struct PassportSnapshot {
     bool operator==(const PassportSnapshot &) const = default;
 };
 
+namespace core {
+
 // The 22 section names as the window shows them, index 0 unused.
 std::array<QString, kSubjectCount + 1> defaultSubjectNames();
 
@@ -76,11 +78,9 @@ QString trimControls(const QString &text);
 // True when nothing is left of the text after trimControls.
 bool isBlank(const QString &text);
 
-namespace core {
 // The number of characters (code points) in a text: a surrogate pair counts
 // as one character, a CR LF pair as two.
 qsizetype characterCount(QStringView text);
-} // namespace core
 
 // How many characters of the description are published.
 inline constexpr int kPublishedDescriptionLength = 500;
@@ -88,3 +88,5 @@ inline constexpr int kPublishedDescriptionLength = 500;
 // core::characterCount does, cut so that no CR LF pair is split (the CR is
 // dropped with its LF). Not trimmed.
 QString publishedDescription(const QString &description);
+
+} // namespace core

@@ -35,9 +35,9 @@ TForm1::TForm1(QWidget *parent) : QDialog(parent), ui(std::make_unique<Ui::TForm
 
 TForm1::~TForm1() = default;
 
-bool TForm1::AddIDKeyPress(QChar key) const { return IsParticipantIdKey(key); }
+bool TForm1::AddIDKeyPress(QChar key) const { return participants::isParticipantIdKey(key); }
 
-void TForm1::AddIDChange() { Button1->setEnabled(IsWellFormedParticipantId(AddID->text())); }
+void TForm1::AddIDChange() { Button1->setEnabled(participants::isWellFormedParticipantId(AddID->text())); }
 
 void TForm1::Button1Click() { accept(); }
 
@@ -91,7 +91,7 @@ void TForm1::showEvent(QShowEvent *event)
 
 std::optional<QString> CheckParticipantId(QWidget *parent, const QString &entered)
 {
-    std::optional<QString> id = FormatCheckedParticipantId(entered);
+    std::optional<QString> id = participants::formatCheckedParticipantId(entered);
     if (!id)
         modal::message(parent, modal::Icon::Error, QStringLiteral("Ошибка"),
                        QStringLiteral("Введен ошибочный ID"));

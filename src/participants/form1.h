@@ -42,7 +42,7 @@ private:
     std::unique_ptr<Ui::TForm1> ui;
 };
 
-// Checks a typed ID against its check digits (see FormatCheckedParticipantId).
+// Checks a typed ID against its check digits (see formatCheckedParticipantId).
 // On a mismatch shows "Введен ошибочный ID" (caption "Ошибка", error icon, OK)
 // over parent and gives nothing.
 std::optional<QString> CheckParticipantId(QWidget *parent, const QString &entered);

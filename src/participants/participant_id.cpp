@@ -5,9 +5,11 @@
 #include <QCryptographicHash>
 #include <QStringEncoder>
 
+namespace participants {
+
 QString StripParticipantId(const QString &text)
 {
-    QString s = trimControls(text);
+    QString s = core::trimControls(text);
     s.remove(QLatin1Char('-'));
     s.remove(QLatin1Char(' '));
     return s;
@@ -29,13 +31,13 @@ QString ParticipantIdCheckDigits(const QString &firstSeven)
     return QStringLiteral("%1").arg(x, 2, 10, QLatin1Char('0'));
 }
 
-bool IsParticipantIdKey(QChar character)
+bool isParticipantIdKey(QChar character)
 {
     const char16_t c = character.unicode();
     return (c >= u'0' && c <= u'9') || c == u'.' || c == u'-' || c == u' ';
 }
 
-bool IsWellFormedParticipantId(const QString &text)
+bool isWellFormedParticipantId(const QString &text)
 {
     if (text.isEmpty())
         return false;
@@ -51,10 +53,12 @@ bool IsWellFormedParticipantId(const QString &text)
     return value >= kLowestParticipantId && value <= kHighestParticipantId;
 }
 
-std::optional<QString> FormatCheckedParticipantId(const QString &entered)
+std::optional<QString> formatCheckedParticipantId(const QString &entered)
 {
     const QString s = StripParticipantId(entered);
     if (ParticipantIdCheckDigits(s.left(7)) != s.mid(7, 2))
         return std::nullopt;
     return s.left(3) + QLatin1Char('-') + s.mid(3, 3) + QLatin1Char('-') + s.mid(6);
 }
+
+} // namespace participants

@@ -8,6 +8,8 @@
 #include <QString>
 #include <optional>
 
+namespace participants {
+
 // The lowest and the highest nine-digit number that the ID dialog lets
 // through.
 inline constexpr qint64 kLowestParticipantId = 100000001;
@@ -27,12 +29,14 @@ QString ParticipantIdCheckDigits(const QString &firstSeven);
 
 // True when a typed character may enter the ID field: a digit, ".", "-" or
 // " " (backspace is a key, not a character, and always passes).
-bool IsParticipantIdKey(QChar character);
+bool isParticipantIdKey(QChar character);
 
 // The ID dialog's rule for its button: after stripping, exactly nine ASCII
 // digits forming a number from 100000001 to 999999998.
-bool IsWellFormedParticipantId(const QString &text);
+bool isWellFormedParticipantId(const QString &text);
 
 // Tests the entered text against its check digits. On a match, the stripped
 // ID with a "-" after its third and its sixth character; otherwise nothing.
-std::optional<QString> FormatCheckedParticipantId(const QString &entered);
+std::optional<QString> formatCheckedParticipantId(const QString &entered);
+
+} // namespace participants

@@ -67,6 +67,20 @@ constexpr int kScanLimit = 500;
 constexpr int kBlockPassLimit = 12;
 constexpr qint64 kBlockReadsAlwaysAllowed = 1024 * 1024;
 
+// A picture of several scans (progressive, or with its colours in separate
+// scans) is held whole as coefficients, and every scan goes over all its
+// blocks before the first row comes out; skipping rows saves none of that.
+// A small file can declare a huge one with next to no data: at 357
+// megapixels (the most that fits in the decoder's memory at 4:2:0) and ten
+// empty scans it keeps the window busy for a second and takes 1 GB. No
+// current camera or phone makes a photo above 2^28 pixels (268 megapixels;
+// the largest are about 200), so such a picture is refused with libjpeg's
+// error for a picture too big, as soon as its header is read; there the
+// worst case stays well under a second. A single-scan (baseline) picture
+// has no such cost: its rows between sampled ones are skipped, so it is
+// read at any size libjpeg accepts.
+constexpr qint64 kMultiScanPixelLimit = qint64(1) << 28;
+
 // ---- Source: the file, read in pieces ----
 
 constexpr qint64 kReadChunk = 64 * 1024;
@@ -269,12 +283,13 @@ QRgb *lineStart(const DecodePlan &plan, const LineMap &map, int line)
     return map.columns ? pixels + line : pixels + plan.targetStride * line;
 }
 
-bool guardedReadHeader(jpeg_decompress_struct *codec, ErrorManager *errors)
+bool guardedReadHeader(jpeg_decompress_struct *codec, ErrorManager *errors, bool *multiScan)
 {
     if (setjmp(errors->jump))
         return false;
     jpeg_save_markers(codec, JPEG_APP0 + 1, 0xFFFF);
     jpeg_read_header(codec, TRUE);
+    *multiScan = jpeg_has_multiple_scans(codec);
     return true;
 }
 
@@ -293,10 +308,21 @@ qint64 rowsBeforeStop(j_decompress_ptr codec, int endRow)
     return (qint64(endRow) + spill + 2) * rowsPerBand;
 }
 
-// Decodes every source row in turn into one row buffer, exactly as libjpeg's
-// full decode does; the rows that the reduced picture samples are copied out,
-// the others are dropped, and libjpeg's own end of decoding runs, with the
-// errors it raises there.
+// Decodes the source rows that the reduced picture samples, in order, into
+// one row buffer and copies them out; libjpeg's own end of decoding runs,
+// with the errors it raises there.
+//
+// The rows in between are passed over with jpeg_skip_scanlines: their
+// inverse DCT, upsampling and colour conversion are left out, but in a
+// single-scan picture their data are still entropy-decoded, so restart
+// markers, damaged data and errors are met exactly as in the full decode (a
+// picture of several scans has read them all before its first row comes
+// out). For upsampling with context rows (fancy 4:2:0 and 4:4:0) libjpeg
+// decodes the rows just before a wanted one again, so every row that comes
+// out is the full decode's row (see below for where a skip may start). The
+// last source row is always read, never skipped: libjpeg skips to the bottom
+// without reading the rest of the data, and the errors that a full decode
+// raises there must still come.
 //
 // One shortcut: in a single-scan picture, once the decoder stands at an
 // end-of-image marker (the real one, or the one put in where the file ends),
@@ -319,18 +345,39 @@ bool guardedDecode(jpeg_decompress_struct *codec, ErrorManager *errors, DecodePl
                                                  JDIMENSION(sourceWidth * components), 1);
     const LineMap *map = plan->map;
     const bool singleScan = !jpeg_has_multiple_scans(codec);
+    // The upsampler turns each group of max_v_samp_factor rows out at once.
+    // libjpeg-turbo skips exactly only from the start of such a group: a
+    // skip that starts inside one leaves the upsampler on the rest of the
+    // old group (seen with the plain 4:2:0 upsampling of a picture one pixel
+    // wide, and with 1x4 sampling). So the rows up to the group's end are
+    // read instead.
+    const int rowsPerGroup = std::max(1, codec->max_v_samp_factor);
     int stopAt = sourceHeight;
+    int wanted = 0; // the next source row to read
 
     while (int(codec->output_scanline) < stopAt) {
-        const int sourceRow = int(codec->output_scanline);
-        jpeg_read_scanlines(codec, row, 1);
-        const int line = map->lineOfRow[size_t(sourceRow)];
-        if (line >= 0)
-            sampleRow(row[0], components, plan->colour, map->pick, lineStart(*plan, *map, line),
-                      map->columns ? plan->targetStride : 1);
-        if (singleScan && stopAt == sourceHeight && codec->unread_marker == JPEG_EOI)
-            stopAt = int(std::min<qint64>(sourceHeight, std::max<qint64>(rowsBeforeStop(codec, int(codec->input_iMCU_row)),
-                                                                         codec->output_scanline)));
+        const int position = int(codec->output_scanline);
+        if (wanted < position)
+            wanted = position;
+        while (wanted < sourceHeight - 1 && map->lineOfRow[size_t(wanted)] < 0)
+            ++wanted;
+        const int next = std::min(wanted, stopAt - 1);
+        const bool skip = next > position && position % rowsPerGroup == 0;
+        if (skip) {
+            jpeg_skip_scanlines(codec, JDIMENSION(next - position));
+        } else {
+            jpeg_read_scanlines(codec, row, 1);
+            const int line = map->lineOfRow[size_t(position)];
+            if (line >= 0)
+                sampleRow(row[0], components, plan->colour, map->pick, lineStart(*plan, *map, line),
+                          map->columns ? plan->targetStride : 1);
+        }
+        if (singleScan && stopAt == sourceHeight && codec->unread_marker == JPEG_EOI) {
+            const qint64 stop = rowsBeforeStop(codec, int(codec->input_iMCU_row));
+            // At least one more row is read after a skip, for the colour.
+            const qint64 least = codec->output_scanline + (skip ? 1 : 0);
+            stopAt = int(std::min<qint64>(sourceHeight, std::max(stop, least)));
+        }
     }
     plan->rowsDecoded = int(codec->output_scanline);
 
@@ -443,8 +490,11 @@ void JpegReader::start(QIODevice &input)
     d->source.pub.bytes_in_buffer = 0;
     d->codec.src = &d->source.pub;
 
-    if (!guardedReadHeader(&d->codec, &d->errors))
+    bool multiScan = false;
+    if (!guardedReadHeader(&d->codec, &d->errors, &multiScan))
         throwCodecError(d->errors);
+    if (multiScan && qint64(d->codec.image_width) * d->codec.image_height > kMultiScanPixelLimit)
+        throw Failure(QStringLiteral("JPEG error #%1").arg(int(JERR_IMAGE_TOO_BIG)));
 
     // The first EXIF segment gives the orientation.
     for (jpeg_saved_marker_ptr marker = d->codec.marker_list; marker != nullptr; marker = marker->next) {
@@ -610,7 +660,5 @@ QByteArray encodeJpeg(const QImage &picture)
         throwCodecError(compressor->errors);
     return bytes;
 }
-
-// ---- Writing ----
 
 } // namespace picture

@@ -11,8 +11,8 @@ namespace picture {
 
 // Reads one JPEG file with libjpeg. The file is read in small pieces as the
 // decoder asks for them; the decoded picture is never held at full size:
-// each source row is decoded into one row buffer and only the rows that the
-// reduced picture samples are kept.
+// only the source rows that the reduced picture samples are decoded, each
+// into one row buffer, and the rows between them are skipped.
 //
 // Every failure is thrown as Failure with the text the user reads:
 //   "Cannot open file \"%s\". %s"       the file cannot be opened
@@ -21,6 +21,8 @@ namespace picture {
 class JpegReader {
 public:
     // Opens the file and reads the JPEG header, with the EXIF orientation.
+    // A picture of several scans (progressive) above 2^28 pixels is refused
+    // here with libjpeg's code for a picture too big (JERR_IMAGE_TOO_BIG).
     explicit JpegReader(const QString &path);
     // Reads the JPEG data held in memory; failures as for a file, except
     // that there is nothing to open.
@@ -47,14 +49,14 @@ public:
     // raises anywhere up to the end of the file is thrown. Call once.
     QImage decodeReduced(QSize target);
 
-    // Reads the whole coded picture as decodeReduced() does, only without
-    // making pixels (libjpeg's coefficients only: a fraction of the time).
-    // Throws exactly where decodeReduced() would throw, and rowsDecoded()
-    // then tells what it would tell. Call once, instead of decodeReduced().
+    // Reads the whole coded picture as decodeReduced(size()) does, only
+    // without making pixels (libjpeg's coefficients only: a fraction of the
+    // time). Throws exactly where that would throw, and rowsDecoded() then
+    // tells what it would tell. Call once, instead of decodeReduced().
     void verify();
 
-    // Source rows that the last decodeReduced() or verify() read from the
-    // codec.
+    // Source rows that the last decodeReduced() went through (read or
+    // skipped) before it stopped, or that verify() found it would.
     int rowsDecoded() const;
 
 private:

@@ -2,16 +2,20 @@
 
 #include <algorithm>
 
+namespace picture {
+
 namespace {
-constexpr qint64 kFrame = 300;
+constexpr qint64 kFrame = kFrameSide;
 
 qint64 ceilDiv(qint64 a, qint64 b) { return (a + b - 1) / b; }
 } // namespace
 
-QSize TargetSize(int width, int height)
+QSize targetSize(int width, int height)
 {
     const qint64 larger = std::max(width, height);
     if (larger <= kFrame)
         return QSize(width, height);
     return QSize(int(ceilDiv(qint64(width) * kFrame, larger)), int(ceilDiv(qint64(height) * kFrame, larger)));
 }
+
+} // namespace picture

@@ -5,6 +5,8 @@
 #include <QUrl>
 #include <bitset>
 
+namespace preview {
+
 namespace {
 
 const char *const kPageCodec = "windows-1251";
@@ -13,9 +15,9 @@ const char *const kPageCodec = "windows-1251";
 // bold; every item has a blank before the bracket.
 QString personItem(const TPersonRecord &person, const QString &id, bool bold)
 {
-    const QString name = previewLineText(trimControls(person.Surname)) + QLatin1Char(' ')
-        + previewLineText(trimControls(person.Name)) + QLatin1Char(' ')
-        + previewLineText(trimControls(person.Patronymic));
+    const QString name = previewLineText(core::trimControls(person.Surname)) + QLatin1Char(' ')
+        + previewLineText(core::trimControls(person.Name)) + QLatin1Char(' ')
+        + previewLineText(core::trimControls(person.Patronymic));
     const QString bracketed = QLatin1Char('[') + previewText(id) + QLatin1Char(']');
     if (bold)
         return QStringLiteral("<li>") + name + QStringLiteral(" <strong>") + bracketed
@@ -108,7 +110,7 @@ QStringList previewPageLines(const PassportSnapshot &p, bool pictureWritten, con
 
     QString authors;
     for (const TPersonRecord &author : p.authors)
-        authors += personItem(author, trimControls(author.Id), false);
+        authors += personItem(author, core::trimControls(author.Id), false);
 
     QString teachers;
     for (qsizetype i = 0; i < p.teachers.size(); ++i)
@@ -127,7 +129,7 @@ QStringList previewPageLines(const PassportSnapshot &p, bool pictureWritten, con
           << QStringLiteral("<p><strong>Руководитель(и):</strong> <ul>") + teachers
                  + QStringLiteral("</ul></p><hr />")
           << QStringLiteral("<p><strong>Описание работы:</strong></p><p>")
-                 + previewText(publishedDescription(p.description)) + QStringLiteral("</p>");
+                 + previewText(core::publishedDescription(p.description)) + QStringLiteral("</p>");
     if (pictureWritten) {
         // Percent-encoded as UTF-8, the link finds the file whatever the
         // page's code page; "img.jpg" stays as it is.
@@ -160,3 +162,5 @@ QByteArray encodePreviewPage(const QStringList &lines)
     QStringEncoder encoder(kPageCodec, QStringEncoder::Flag::Stateless);
     return encoder.encode(withCharacterReferences(page));
 }
+
+} // namespace preview

@@ -9,6 +9,8 @@
 #include <QString>
 #include <QStringList>
 
+namespace preview {
+
 // The names the preview uses in the temporary folder.
 inline const QString kPreviewPageName = QStringLiteral("prewiev.html");
 inline const QString kPreviewPictureName = QStringLiteral("img.jpg");
@@ -36,3 +38,5 @@ QStringList previewPageLines(const PassportSnapshot &passport, bool pictureWritt
 // without a byte order mark. A character that Windows-1251 cannot hold is
 // written as a decimal character reference, so nothing typed is lost.
 QByteArray encodePreviewPage(const QStringList &lines);
+
+} // namespace preview

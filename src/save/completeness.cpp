@@ -21,7 +21,7 @@ std::optional<std::pair<int, QString TPersonRecord::*>> participantGap(const QLi
         return std::pair<int, QString TPersonRecord::*>{-1, nullptr};
     for (int i = 0; i < people.size(); ++i)
         for (QString TPersonRecord::*part : {&TPersonRecord::Surname, &TPersonRecord::Name, &TPersonRecord::Patronymic})
-            if (isBlank(people[i].*part))
+            if (core::isBlank(people[i].*part))
                 return std::pair{i, part};
     return std::nullopt;
 }
@@ -48,9 +48,9 @@ void checkParticipants(const QList<TPersonRecord> &people, const PersonLines &li
 QStringList missingItems(const PassportSnapshot &passport)
 {
     QStringList missing;
-    if (isBlank(passport.title))
+    if (core::isBlank(passport.title))
         missing.append(QStringLiteral(" - Название работы\n"));
-    if (isBlank(passport.description))
+    if (core::isBlank(passport.description))
         missing.append(QStringLiteral(" - Описание работы\n"));
     if (passport.subjectSlots[0] == 0)
         missing.append(QStringLiteral(" - Не задан ни один раздел\n"));
@@ -71,9 +71,9 @@ QStringList missingItems(const PassportSnapshot &passport)
 
 FirstMissing firstMissing(const PassportSnapshot &passport)
 {
-    if (isBlank(passport.title))
+    if (core::isBlank(passport.title))
         return {FirstMissing::Title};
-    if (isBlank(passport.description))
+    if (core::isBlank(passport.description))
         return {FirstMissing::Description};
     if (passport.subjectSlots[0] == 0)
         return {FirstMissing::Sections};

@@ -73,7 +73,7 @@ QByteArray BuildDataDocument(const PassportSnapshot &passport, qint64 seconds, D
 {
     const bool draft = form == DocumentForm::Draft;
     const std::function<QString(const QString &)> trimmed = [draft](const QString &text) {
-        return draft ? text : trimControls(text);
+        return draft ? text : core::trimControls(text);
     };
     QString out;
     out.reserve(4096);
@@ -82,7 +82,7 @@ QByteArray BuildDataDocument(const PassportSnapshot &passport, qint64 seconds, D
     textElement(out, QLatin1String("sz_id"), QString::number(passport.seasonId));
     textElement(out, QLatin1String("datetime"), QString::number(seconds));
     textElement(out, QLatin1String("description"),
-                draft ? passport.description : publishedDescription(passport.description));
+                draft ? passport.description : core::publishedDescription(passport.description));
     if (!passport.pictureCaption.isEmpty())
         textElement(out, QLatin1String("img_sign"), passport.pictureCaption);
     textElement(out, QLatin1String("manual"), passport.manual);
@@ -110,7 +110,7 @@ QByteArray BuildDataDocument(const PassportSnapshot &passport, qint64 seconds, D
 
 void WriteDataDocument(const QString &path, const QByteArray &document)
 {
-    writeFileReplacing(path, document);
+    core::writeFileReplacing(path, document);
 }
 
 } // namespace save

@@ -177,7 +177,7 @@ void DraftKeeper::State::run()
                     std::lock_guard guard(mutex);
                     target = path;
                 }
-                writeFileReplacing(target, bytes);
+                core::writeFileReplacing(target, bytes);
                 written = true;
             }
         } catch (const Failure &failure) {

@@ -261,7 +261,7 @@ bool writePackage(const QString &archiver, const QString &packagePath, const QSt
             QFile::remove(packagePath);
         return false;
     }
-    if (staged && !renameReplacing(output, packagePath, &cause))
+    if (staged && !core::renameReplacing(output, packagePath, &cause))
         return false;
     return true;
 }

@@ -7,15 +7,6 @@
 
 namespace save {
 
-inline const QString kWriteErrorCaption = QStringLiteral("Ошибка записи");
-inline const QString kFolderErrorText = QStringLiteral("Ошибка сохранения паспорта.\nПаспорт работы не сохранен.");
-inline const QString kArchiveErrorText = QStringLiteral("Ошибка записи файла на диск.\nПаспорт работы не сохранен.");
-inline const QString kSavedCaption = QStringLiteral("Паспорт сохранен");
-inline QString savedText(const QString &packagePath)
-{
-    return QStringLiteral("Тирлада успешно сохранен как: ") + packagePath + QLatin1Char('.');
-}
-
 // How long the archiver may run before it is killed, in milliseconds.
 inline constexpr int kArchiverTimeoutMs = 10000;
 

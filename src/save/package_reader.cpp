@@ -3,6 +3,7 @@
 #include "core/failure.h"
 #include "participants/participant_id.h"
 #include "picture/jpeg_codec.h"
+#include "picture/picture_size.h"
 #include "sections/section_rules.h"
 
 #include <QFile>
@@ -23,7 +24,7 @@ const QString kDocumentName = QStringLiteral("data.xml");
 const QString kPictureName = QStringLiteral("image.jpg");
 
 // The frame that a passport's picture fits into.
-constexpr int kPictureFrame = 300;
+constexpr int kPictureFrame = picture::kFrameSide;
 // The scans a picture may have: an exported one has one, a progressive one
 // about ten.
 constexpr int kMaxPictureScans = 100;
@@ -657,19 +658,19 @@ void checkSubjects(const QStringList &values, PassportSnapshot &passport, QStrin
     // The choice must be one that the sections dialog can make: at most
     // three main sections in ascending order, then the supplementary one
     // only together with a main one.
-    SubjectFlags ticks{};
+    sections::SubjectFlags ticks{};
     int main = 0;
     for (qint32 n : numbers) {
         ticks[size_t(n - 1)] = true;
-        if (n != kSupplementarySubject)
+        if (n != sections::kSupplementarySubject)
             ++main;
     }
-    const std::array<qint32, 4> canonical = subjectSlotsFromTicks(ticks);
+    const std::array<qint32, 4> canonical = sections::subjectSlotsFromTicks(ticks);
     std::array<qint32, 4> given{};
     for (qsizetype i = 0; i < numbers.size() && i < 4; ++i)
         given[size_t(i)] = numbers[i];
-    const bool supplementaryAlone = main == 0 && ticks[kSupplementarySubject - 1];
-    if (numbers.size() > 4 || main > kMaxMainSubjects || supplementaryAlone || canonical != given) {
+    const bool supplementaryAlone = main == 0 && ticks[sections::kSupplementarySubject - 1];
+    if (numbers.size() > 4 || main > sections::kMaxMainSubjects || supplementaryAlone || canonical != given) {
         problems.append(QStringLiteral("Разделы работы выбраны не по правилам: допускается до трех основных "
                                        "разделов по возрастанию номеров и раздел 22 только вместе с ними, "
                                        "последним, а в паспорте записано: %1.")
@@ -686,10 +687,10 @@ void checkPeople(const QList<RawPerson> &people, PassportSnapshot &passport, QSt
     int leaders = 0;
     for (const RawPerson &person : people) {
         const QString &id = person.record.Id;
-        if (!idShape.match(id).hasMatch() || !IsWellFormedParticipantId(id)) {
+        if (!idShape.match(id).hasMatch() || !participants::isWellFormedParticipantId(id)) {
             problems.append(
                 QStringLiteral("ID участника %1 записан неверно: ID имеет вид XXX-XXX-XXX из цифр.").arg(quoted(id)));
-        } else if (FormatCheckedParticipantId(id) != id) {
+        } else if (participants::formatCheckedParticipantId(id) != id) {
             problems.append(QStringLiteral("У ID участника %1 неверные контрольные цифры.").arg(id));
         }
         if (seen.contains(id) && !reported.contains(id)) {
@@ -829,7 +830,7 @@ ReadResult readPackageBytes(const QByteArray &zip, const ReadOptions &options)
     PackageContents contents;
     PassportSnapshot &p = contents.passport;
     QStringList &problems = result.problems;
-    p.subjectNames = defaultSubjectNames();
+    p.subjectNames = core::defaultSubjectNames();
     p.seasonId = kSeasonId;
     p.seasonName = kSeasonName;
     if (raw.seasonId != QString::number(kSeasonId))

@@ -1,5 +1,7 @@
 #include "sections/section_rules.h"
 
+namespace sections {
+
 SubjectBoxStates subjectBoxStates(const SubjectFlags &ticks)
 {
     int ticked = 0;
@@ -55,3 +57,5 @@ SubjectFlags subjectTicksFromSlots(const std::array<qint32, 4> &slotNumbers)
             ticks[std::size_t(number - 1)] = true;
     return ticks;
 }
+
+} // namespace sections

@@ -8,6 +8,8 @@
 #include <QString>
 #include <array>
 
+namespace sections {
+
 // Sections 1 to 21 are the main ones; 22 ("В помощь учителю") is the
 // supplementary section, chosen only in addition to a main one.
 inline constexpr int kMainSubjectCount = 21;
@@ -51,3 +53,5 @@ std::array<QString, 4> subjectSummaryLines(const std::array<qint32, 4> &slotNumb
 
 // The text of the first summary line while no section is chosen.
 QString noSubjectText();
+
+} // namespace sections

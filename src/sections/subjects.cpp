@@ -38,8 +38,8 @@ TSubjects::TSubjects(QWidget *parent) : QDialog(parent), ui(std::make_unique<Ui:
 
     // Tab runs through the boxes of each group in number order; "Выбрать"
     // stands before the supplementary section's box.
-    QList<QWidget *> chain(boxes.begin(), boxes.begin() + kSupplementarySubject - 1);
-    chain << ui->Button1 << boxes[kSupplementarySubject - 1];
+    QList<QWidget *> chain(boxes.begin(), boxes.begin() + sections::kSupplementarySubject - 1);
+    chain << ui->Button1 << boxes[sections::kSupplementarySubject - 1];
     gui::setTabChain(chain);
 
     // Every change of a tick, by mouse, keyboard or the rule itself, runs the
@@ -52,9 +52,9 @@ TSubjects::TSubjects(QWidget *parent) : QDialog(parent), ui(std::make_unique<Ui:
 
 TSubjects::~TSubjects() = default;
 
-SubjectFlags TSubjects::ticks() const
+sections::SubjectFlags TSubjects::ticks() const
 {
-    SubjectFlags flags{};
+    sections::SubjectFlags flags{};
     for (int i = 0; i < kSubjectCount; ++i)
         flags[i] = boxes[i]->isChecked();
     return flags;
@@ -62,7 +62,7 @@ SubjectFlags TSubjects::ticks() const
 
 void TSubjects::setTicksFromSlots(const std::array<qint32, 4> &slotNumbers)
 {
-    const SubjectFlags wanted = subjectTicksFromSlots(slotNumbers);
+    const sections::SubjectFlags wanted = sections::subjectTicksFromSlots(slotNumbers);
     for (int i = 0; i < kSubjectCount; ++i) {
         const QSignalBlocker quiet(boxes[i]);
         boxes[i]->setChecked(wanted[i]);
@@ -72,10 +72,10 @@ void TSubjects::setTicksFromSlots(const std::array<qint32, 4> &slotNumbers)
 
 void TSubjects::CheckBoxClick()
 {
-    const SubjectBoxStates states = subjectBoxStates(ticks());
+    const sections::SubjectBoxStates states = sections::subjectBoxStates(ticks());
     for (int i = 0; i < kSubjectCount; ++i)
         boxes[i]->setEnabled(states.enabled[i]);
-    QCheckBox *supplementary = boxes[kSupplementarySubject - 1];
+    QCheckBox *supplementary = boxes[sections::kSupplementarySubject - 1];
     if (states.untickSupplementary && supplementary->isChecked())
         supplementary->setChecked(false);
 }

@@ -29,7 +29,7 @@ public:
     void CheckBoxClick();
 
     // The current ticks, section 1 first.
-    SubjectFlags ticks() const;
+    sections::SubjectFlags ticks() const;
     // Ticks the sections in the slots and nothing else, then applies the
     // selection rule, as if the user had ticked them.
     void setTicksFromSlots(const std::array<qint32, 4> &slotNumbers);

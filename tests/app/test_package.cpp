@@ -95,7 +95,7 @@ class TestPackage : public QObject {
     {
         session->control<QLineEdit>("title")->setText(QStringLiteral("<title> & \"quotes\" 'ё' ") +
                                                       QString::fromUcs4(U"\U0001D11E"));
-        session->control<QPlainTextEdit>("description")->setPlainText(passportTextToMemo(descriptionOf500()));
+        session->control<QPlainTextEdit>("description")->setPlainText(core::passportTextToMemo(descriptionOf500()));
         session->control<QLineEdit>("tech_request")->setText(QStringLiteral("</tech_request>"));
         session->control<QPlainTextEdit>("manual")->setPlainText(QStringLiteral("раз\n\nдва &#38; три\n"));
         session->control<QLineEdit>("public_post_index")->setText(QStringLiteral("620000"));
@@ -245,7 +245,7 @@ private slots:
         QCOMPARE(session->control<QLabel>("subj4")->text(), QStringLiteral("В помощь учителю"));
         QCOMPARE(session->window().SubjectSlots, (std::array<qint32, 4>{3, 17, 21, 22}));
         auto *subjects = session->windows->Subjects.get();
-        const SubjectFlags ticks = subjects->ticks();
+        const sections::SubjectFlags ticks = subjects->ticks();
         for (int number = 1; number <= 22; ++number) {
             const bool chosen = number == 3 || number == 17 || number == 21 || number == 22;
             QCOMPARE(ticks[number - 1], chosen);

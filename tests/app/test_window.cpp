@@ -156,7 +156,7 @@ private slots:
         QFETCH(QString, name);
         QFETCH(QString, text);
         auto *memo = session->control<QPlainTextEdit>(name.toLatin1().constData());
-        QCOMPARE(memoTextToPassport(memo->toPlainText()), text);
+        QCOMPARE(core::memoTextToPassport(memo->toPlainText()), text);
         QVERIFY(memo->isReadOnly());
         QCOMPARE(memo->frameShape(), QFrame::NoFrame);
     }
@@ -215,7 +215,7 @@ private slots:
             target->setFocus(Qt::OtherFocusReason);
         }
         auto *panel = session->control<QPlainTextEdit>("HelpMemo");
-        QCOMPARE(memoTextToPassport(panel->toPlainText()), expected);
+        QCOMPARE(core::memoTextToPassport(panel->toPlainText()), expected);
     }
 
     void tabMovesFromTitleToDescription()
@@ -225,7 +225,7 @@ private slots:
         session->control("title")->setFocus();
         QTest::keyClick(session->control("title"), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), session->control("description"));
-        QCOMPARE(memoTextToPassport(session->control<QPlainTextEdit>("HelpMemo")->toPlainText()),
+        QCOMPARE(core::memoTextToPassport(session->control<QPlainTextEdit>("HelpMemo")->toPlainText()),
                  help::descriptionHelp());
         // Tab in a memo moves on rather than inserting a tab character.
         QTest::keyClick(session->control("description"), Qt::Key_Tab);

@@ -54,8 +54,8 @@ private slots:
     {
         QTemporaryDir dir;
         const QString path = dir.filePath("a.txt");
-        writeFileReplacing(path, "first");
-        writeFileReplacing(path, "second");
+        core::writeFileReplacing(path, "first");
+        core::writeFileReplacing(path, "second");
         QCOMPARE(readFile(path), QByteArray("second"));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"a.txt"});
     }
@@ -73,13 +73,13 @@ private slots:
             QSKIP("no /dev/full here");
         QTemporaryDir dir;
         const QString path = dir.filePath("data.xml");
-        writeFileReplacing(path, "old content");
+        core::writeFileReplacing(path, "old content");
         core::testing::setFreshFileFactory(
             [](const QString &templateName) { return std::make_unique<FullDiskFile>(templateName); });
 
         QString message;
         try {
-            writeFileReplacing(path, QByteArray(size, 'x'));
+            core::writeFileReplacing(path, QByteArray(size, 'x'));
         } catch (const Failure &failure) {
             message = failure.message();
         }
@@ -95,9 +95,9 @@ private slots:
     {
         QTemporaryDir dir;
         const QString path = dir.filePath("list.csv");
-        writeFileReplacing(path, "old");
+        core::writeFileReplacing(path, "old");
         {
-            ReplacingFile file(path);
+            core::ReplacingFile file(path);
             file.write("one,");
             file.write("two\r\n");
             QCOMPARE(readFile(path), QByteArray("old"));
@@ -105,7 +105,7 @@ private slots:
         }
         QCOMPARE(readFile(path), QByteArray("one,two\r\n"));
         {
-            ReplacingFile file(path);
+            core::ReplacingFile file(path);
             file.write("never committed");
         }
         QCOMPARE(readFile(path), QByteArray("one,two\r\n"));

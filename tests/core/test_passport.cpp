@@ -19,8 +19,8 @@ private slots:
     {
         QFETCH(QString, text);
         QFETCH(QString, trimmed);
-        QCOMPARE(trimControls(text), trimmed);
-        QCOMPARE(isBlank(text), trimmed.isEmpty());
+        QCOMPARE(core::trimControls(text), trimmed);
+        QCOMPARE(core::isBlank(text), trimmed.isEmpty());
     }
 
     void publishedDescription_data()
@@ -51,7 +51,7 @@ private slots:
     {
         QFETCH(QString, text);
         QFETCH(QString, published);
-        QCOMPARE(::publishedDescription(text), published);
+        QCOMPARE(core::publishedDescription(text), published);
     }
 
     void characterCount_data()
@@ -90,10 +90,10 @@ private slots:
     {
         QFETCH(QString, raw);
         QFETCH(QString, passport);
-        QCOMPARE(memoTextToPassport(raw), passport);
+        QCOMPARE(core::memoTextToPassport(raw), passport);
     }
 
-    void passportTextToMemoGivesLf() { QCOMPARE(passportTextToMemo(QStringLiteral("a\r\nb")), QStringLiteral("a\nb")); }
+    void passportTextToMemoGivesLf() { QCOMPARE(core::passportTextToMemo(QStringLiteral("a\r\nb")), QStringLiteral("a\nb")); }
 };
 
 QTEST_MAIN(TestPassport)

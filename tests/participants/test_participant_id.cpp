@@ -21,7 +21,7 @@ private slots:
     {
         QFETCH(QByteArray, bytes);
         QFETCH(QString, hex);
-        const QString digest = Md5Hex(bytes);
+        const QString digest = participants::Md5Hex(bytes);
         QCOMPARE(digest.size(), 32);
         QVERIFY2(digest.startsWith(hex), qPrintable(digest));
         QCOMPARE(digest, digest.toLower());
@@ -53,16 +53,16 @@ private slots:
         QFETCH(QString, seven);
         QFETCH(int, firstByte);
         QFETCH(QString, check);
-        QCOMPARE(Md5Hex(seven.toLatin1()).left(2).toInt(nullptr, 16), firstByte);
-        QCOMPARE(ParticipantIdCheckDigits(seven), check);
+        QCOMPARE(participants::Md5Hex(seven.toLatin1()).left(2).toInt(nullptr, 16), firstByte);
+        QCOMPARE(participants::ParticipantIdCheckDigits(seven), check);
     }
 
     // Characters beyond ASCII are hashed as their Windows-1251 bytes.
     void checkDigitsUseWindows1251()
     {
         const QByteArray cp1251("\xc6\xe0\xe1\xe0", 4); // "Жаба"
-        const int n = Md5Hex(cp1251).left(2).toInt(nullptr, 16);
-        QCOMPARE(ParticipantIdCheckDigits(QStringLiteral("Жаба")),
+        const int n = participants::Md5Hex(cp1251).left(2).toInt(nullptr, 16);
+        QCOMPARE(participants::ParticipantIdCheckDigits(QStringLiteral("Жаба")),
                  QStringLiteral("%1").arg((n * 99 + 127) / 255, 2, 10, QLatin1Char('0')));
     }
 
@@ -81,7 +81,7 @@ private slots:
     {
         QFETCH(QString, text);
         QFETCH(QString, stripped);
-        QCOMPARE(StripParticipantId(text), stripped);
+        QCOMPARE(participants::StripParticipantId(text), stripped);
     }
 
     void checkAndFormat_data()
@@ -110,7 +110,7 @@ private slots:
     {
         QFETCH(QString, entered);
         QFETCH(QString, formatted);
-        const std::optional<QString> result = FormatCheckedParticipantId(entered);
+        const std::optional<QString> result = participants::formatCheckedParticipantId(entered);
         QCOMPARE(result.has_value(), !formatted.isEmpty());
         if (result)
             QCOMPARE(*result, formatted);
@@ -139,7 +139,7 @@ private slots:
     {
         QFETCH(QString, text);
         QFETCH(bool, wellFormed);
-        QCOMPARE(IsWellFormedParticipantId(text), wellFormed);
+        QCOMPARE(participants::isWellFormedParticipantId(text), wellFormed);
     }
 };
 

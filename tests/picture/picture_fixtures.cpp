@@ -260,6 +260,26 @@ QByteArray hollowProgressive(int width, int height, int extraScans)
     return jpeg;
 }
 
+QByteArray hollowRestarts(int width, int height, int interval, int segments)
+{
+    QByteArray jpeg = cjpeg(pattern(64, 64), {});
+    const qsizetype sof = jpeg.indexOf(QByteArray("\xFF\xC0", 2));
+    const qsizetype sos = jpeg.indexOf(QByteArray("\xFF\xDA", 2));
+    if (sof < 0 || sos < 0)
+        return {};
+    jpeg[sof + 5] = char(height >> 8);
+    jpeg[sof + 6] = char(height & 0xFF);
+    jpeg[sof + 7] = char(width >> 8);
+    jpeg[sof + 8] = char(width & 0xFF);
+    QByteArray markers;
+    for (int i = 0; i < segments; ++i)
+        markers += QByteArray("\xFF", 1) + char(0xD0 + i % 8);
+    jpeg.insert(jpeg.size() - 2, markers);
+    const char restartInterval[] = {char(0xFF), char(0xDD), 0, 4, char(interval >> 8), char(interval & 0xFF)};
+    jpeg.insert(sos, QByteArray(restartInterval, sizeof restartInterval));
+    return jpeg;
+}
+
 QImage translucentPattern(int width, int height)
 {
     QImage image = pattern(width, height).convertToFormat(QImage::Format_ARGB32);

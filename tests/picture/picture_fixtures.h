@@ -57,6 +57,12 @@ QByteArray setOrientation(QByteArray tagged, int value);
 // with no data: a small file that costs the decoder a lot.
 QByteArray hollowProgressive(int width, int height, int extraScans);
 
+// A baseline JPEG that declares width x height (4:2:0) with a restart
+// interval of `interval` MCUs, but holds only the data of a 64 x 64 picture
+// in its first interval, followed by `segments` empty restart segments: a
+// small file that makes the decoder go through the whole declared picture.
+QByteArray hollowRestarts(int width, int height, int interval, int segments);
+
 // A pattern with transparency: alpha rising from left to right, and a fully
 // transparent square in the middle.
 QImage translucentPattern(int width, int height);

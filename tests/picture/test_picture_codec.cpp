@@ -65,7 +65,7 @@ private slots:
     {
         QFETCH(QSize, source);
         QFETCH(QSize, shown);
-        QCOMPARE(TargetSize(source.width(), source.height()), shown);
+        QCOMPARE(picture::targetSize(source.width(), source.height()), shown);
     }
 
     // The reduced picture from the row-by-row decode equals a full-size
@@ -87,6 +87,25 @@ private slots:
         QTest::newRow("1x1000") << QSize(1, 1000) << baseline << 0;
         QTest::newRow("cut at 40%") << QSize(800, 600) << baseline << 40;
         QTest::newRow("progressive cut at 60%") << QSize(800, 600) << QStringList{"-progressive"} << 60;
+        // Rows between sampled ones are skipped; every sampling layout of
+        // the upsampler, with short and long skips, gives the full decode's
+        // rows.
+        const QStringList sampling[] = {{"-sample", "2x1"}, {"-sample", "1x2"}, {"-sample", "4x1"},
+                                        {"-sample", "1x4"}, {"-sample", "2x2"}, {"-sample", "1x1"}};
+        for (const QStringList &layout : sampling) {
+            const QByteArray name = layout.last().toLatin1();
+            QTest::addRow("%s", name.constData()) << QSize(1000, 750) << layout << 0;
+            QTest::addRow("%s, tall: long skips", name.constData()) << QSize(240, 4000) << layout << 0;
+            QTest::addRow("%s, progressive", name.constData()) << QSize(901, 677) << (layout + QStringList{"-progressive"}) << 0;
+            QTest::addRow("%s, progressive, tall", name.constData())
+                << QSize(130, 3001) << (layout + QStringList{"-progressive"}) << 0;
+            QTest::addRow("%s, restart every row, tall", name.constData())
+                << QSize(333, 2500) << (layout + QStringList{"-restart", "1"}) << 0;
+            QTest::addRow("%s, tall, cut at 70%%", name.constData()) << QSize(240, 4000) << layout << 70;
+        }
+        QTest::newRow("greyscale, tall") << QSize(200, 3000) << QStringList{"-grayscale"} << 0;
+        QTest::newRow("greyscale, progressive, tall")
+            << QSize(200, 3000) << QStringList{"-grayscale", "-progressive"} << 0;
     }
     void streamingEqualsFullDecode()
     {
@@ -101,7 +120,7 @@ private slots:
 
         picture::JpegReader reader(path);
         QCOMPARE(reader.size(), size);
-        const QSize shown = TargetSize(size.width(), size.height());
+        const QSize shown = picture::targetSize(size.width(), size.height());
         const QImage streamed = reader.decodeReduced(shown);
         QCOMPARE(streamed.size(), shown);
         QCOMPARE(streamed, fixtures::fullDecodeThenSample(jpeg, shown));
@@ -150,7 +169,7 @@ private slots:
         const QImage upright = fixtures::upright(fixtures::djpegFull(jpeg), orientation);
         QVERIFY(!upright.isNull());
         QCOMPARE(reader.size(), upright.size());
-        const QSize shown = TargetSize(upright.width(), upright.height());
+        const QSize shown = picture::targetSize(upright.width(), upright.height());
         const QImage ours = reader.decodeReduced(shown);
         const QImage reference = fixtures::sample(upright, shown);
         QCOMPARE(ours, reference);
@@ -246,7 +265,7 @@ private slots:
         const QImage full = fixtures::djpegFull(jpeg);
         QVERIFY2(!full.isNull(), "djpeg accepts the file");
         picture::JpegReader reader(put(QStringLiteral("damaged.jpg"), jpeg));
-        const QSize shown = TargetSize(full.width(), full.height());
+        const QSize shown = picture::targetSize(full.width(), full.height());
         const QImage ours = reader.decodeReduced(shown);
         const QImage reference = fixtures::sample(full, shown);
         QCOMPARE(ours, reference);
@@ -299,7 +318,7 @@ private slots:
         QFETCH(bool, refused);
         QVERIFY(!jpeg.isEmpty());
         picture::JpegReader reader(put(QStringLiteral("scans.jpg"), jpeg));
-        const QSize shown = TargetSize(reader.size().width(), reader.size().height());
+        const QSize shown = picture::targetSize(reader.size().width(), reader.size().height());
         const QString message = failureOf([&] { reader.decodeReduced(shown); });
         QCOMPARE(message, refused ? QStringLiteral("JPEG error #%1").arg(int(JERR_BAD_PROGRESSION)) : QString());
     }
@@ -334,7 +353,7 @@ private slots:
         QVERIFY(bytes.startsWith("\x89PNG"));
         picture::PictureFile file(put(QStringLiteral("screen.jpg"), bytes)); // the name does not matter
         QCOMPARE(file.size(), picture.size());
-        const QSize shown = TargetSize(picture.width(), picture.height());
+        const QSize shown = picture::targetSize(picture.width(), picture.height());
         QImage decoded;
         decoded.load(dir.filePath(QStringLiteral("screen.jpg")), "PNG");
         const QImage reference = fixtures::sample(fixtures::overWhite(decoded), shown);
@@ -379,7 +398,7 @@ private slots:
             return;
         }
         QCOMPARE(opening, QString());
-        const QString decoding = failureOf([&] { file->decodeReduced(TargetSize(300, 200)); });
+        const QString decoding = failureOf([&] { file->decodeReduced(picture::targetSize(300, 200)); });
         QVERIFY2(decoding.startsWith(message), qPrintable(decoding));
     }
 
@@ -400,20 +419,78 @@ private slots:
         QVERIFY(reader.rowsDecoded() < 200);
     }
 
-    // An enormous progressive picture would need gigabytes of coefficient
-    // buffers: the decoder's memory limit turns it into a codec error.
+    // A progressive picture whose coefficients would need more than the
+    // decoder's memory (16384 x 16384 at 4:4:4, 1.5 GB) ends with libjpeg's
+    // error for the memory limit.
     void enormousProgressiveHitsMemoryLimit()
     {
-        QByteArray jpeg = fixtures::cjpeg(fixtures::pattern(64, 64), {"-progressive"});
+        QByteArray jpeg = fixtures::cjpeg(fixtures::pattern(64, 64), {"-progressive", "-sample", "1x1"});
         const qsizetype sof = jpeg.indexOf(QByteArray("\xFF\xC2", 2));
         QVERIFY(sof > 0);
-        jpeg[sof + 5] = char(0xFD);
-        jpeg[sof + 6] = char(0xE8);
-        jpeg[sof + 7] = char(0xFD);
-        jpeg[sof + 8] = char(0xE8);
+        jpeg[sof + 5] = char(0x40); // height 0x4000 = 16384
+        jpeg[sof + 6] = char(0x00);
+        jpeg[sof + 7] = char(0x40); // width
+        jpeg[sof + 8] = char(0x00);
         picture::JpegReader reader(put(QStringLiteral("hugeprog.jpg"), jpeg));
         const QString message = failureOf([&] { reader.decodeReduced(QSize(300, 300)); });
         QCOMPARE(message, QStringLiteral("JPEG error #%1").arg(int(JERR_NO_BACKING_STORE)));
+    }
+
+    // Small files that declare a huge picture with next to no data behind
+    // it. A progressive picture above 2^28 pixels is refused as soon as its
+    // header is read; smaller ones, and baseline pictures of any size whose
+    // restart segments make the decoder go through every row, load.
+    void hostileSmallFiles_data()
+    {
+        QTest::addColumn<QByteArray>("jpeg");
+        QTest::addColumn<int>("code"); // 0: loads
+        QTest::newRow("progressive 65000x65000") << fixtures::hollowProgressive(65000, 65000, 0)
+                                                 << int(JERR_IMAGE_TOO_BIG);
+        QTest::newRow("progressive 16385x16384, just over 2^28 pixels")
+            << fixtures::hollowProgressive(16385, 16384, 0) << int(JERR_IMAGE_TOO_BIG);
+        QTest::newRow("progressive 12000x12000") << fixtures::hollowProgressive(12000, 12000, 0) << 0;
+        QTest::newRow("baseline 65000x65000, 260 empty restart segments of 65535 MCUs")
+            << fixtures::hollowRestarts(65000, 65000, 65535, 260) << 0;
+    }
+    void hostileSmallFiles()
+    {
+        QFETCH(QByteArray, jpeg);
+        QFETCH(int, code);
+        QVERIFY(!jpeg.isEmpty());
+        QVERIFY(jpeg.size() < 16 * 1024);
+        const QString path = put(QStringLiteral("hostile.jpg"), jpeg);
+        std::unique_ptr<picture::JpegReader> reader;
+        const QString opening = failureOf([&] { reader = std::make_unique<picture::JpegReader>(path); });
+        if (code) {
+            QCOMPARE(opening, QStringLiteral("JPEG error #%1").arg(code));
+            return;
+        }
+        QCOMPARE(opening, QString());
+        QImage shown;
+        QCOMPARE(failureOf([&] { shown = reader->decodeReduced(QSize(300, 300)); }), QString());
+        // Past the few blocks of data, libjpeg fills in mid-grey.
+        QCOMPARE(shown.pixel(150, 150), qRgb(128, 128, 128));
+        QCOMPARE(shown.pixel(299, 299), qRgb(128, 128, 128));
+    }
+
+    // The same kinds of file at a size whose full decode a test can hold:
+    // the rows passed over are skipped exactly.
+    void hollowFilesLikeFullDecode_data()
+    {
+        QTest::addColumn<QByteArray>("jpeg");
+        QTest::newRow("progressive, no data") << fixtures::hollowProgressive(4000, 3000, 0);
+        QTest::newRow("progressive, 5 empty scans") << fixtures::hollowProgressive(3000, 4000, 5);
+        QTest::newRow("baseline, empty restart segments") << fixtures::hollowRestarts(4000, 3000, 100, 500);
+        QTest::newRow("baseline, restart segments to past the end")
+            << fixtures::hollowRestarts(3001, 2999, 7, 9000);
+    }
+    void hollowFilesLikeFullDecode()
+    {
+        QFETCH(QByteArray, jpeg);
+        QVERIFY(!jpeg.isEmpty());
+        picture::JpegReader reader(put(QStringLiteral("hollow.jpg"), jpeg));
+        const QSize shown = picture::targetSize(reader.size().width(), reader.size().height());
+        QCOMPARE(reader.decodeReduced(shown), fixtures::fullDecodeThenSample(jpeg, shown));
     }
 
     void colourModels_data()
@@ -438,7 +515,7 @@ private slots:
         QFETCH(QRgb, left);
         QFETCH(QRgb, right);
         picture::JpegReader reader(put(QStringLiteral("colour.jpg"), jpeg));
-        const QImage shown = reader.decodeReduced(TargetSize(reader.size().width(), reader.size().height()));
+        const QImage shown = reader.decodeReduced(picture::targetSize(reader.size().width(), reader.size().height()));
         auto near = [](QRgb a, QRgb b) {
             return qAbs(qRed(a) - qRed(b)) <= 6 && qAbs(qGreen(a) - qGreen(b)) <= 6 && qAbs(qBlue(a) - qBlue(b)) <= 6;
         };
@@ -515,7 +592,7 @@ private slots:
         QFile::remove(target);
         QVERIFY(QFile::link(victim, target));
         const QByteArray jpeg = picture::encodeJpeg(fixtures::pattern(30, 20));
-        writeFileReplacing(target, jpeg);
+        core::writeFileReplacing(target, jpeg);
         QVERIFY(!QFileInfo(target).isSymLink());
         QFile written(target);
         QVERIFY(written.open(QIODevice::ReadOnly));
@@ -532,7 +609,7 @@ private slots:
     {
         const QString file = put(QStringLiteral("plain.txt"), "x");
         const QString target = file + QStringLiteral("/image.jpg");
-        const QString message = failureOf([&] { writeFileReplacing(target, "data"); });
+        const QString message = failureOf([&] { core::writeFileReplacing(target, "data"); });
         QVERIFY2(message.startsWith(QStringLiteral("Cannot create file \"%1\". ").arg(target)), qPrintable(message));
         QVERIFY(message.size() > QStringLiteral("Cannot create file \"%1\". ").arg(target).size());
     }

@@ -47,12 +47,13 @@ QByteArray badSecondScan(const QByteArray &progressive)
     return bytes;
 }
 
-QByteArray enormousProgressive()
+// A progressive 4:4:4 JPEG that declares side x side pixels.
+QByteArray enormousProgressive(int side)
 {
-    QByteArray jpeg = fixtures::cjpeg(fixtures::pattern(64, 64), {"-progressive"});
+    QByteArray jpeg = fixtures::cjpeg(fixtures::pattern(64, 64), {"-progressive", "-sample", "1x1"});
     const qsizetype sof = jpeg.indexOf(QByteArray("\xFF\xC2", 2));
     for (int i = 5; i <= 8; ++i)
-        jpeg[sof + i] = char(i % 2 ? 0xFD : 0xE8); // 65000 x 65000
+        jpeg[sof + i] = char(i % 2 ? side >> 8 : side & 0xFF);
     return jpeg;
 }
 
@@ -161,7 +162,7 @@ private slots:
         const QByteArray jpeg = fixtures::cjpeg(fixtures::pattern(size.width(), size.height()), options);
         load(put(QStringLiteral("photo.JPG"), jpeg));
         QVERIFY(modal::testing::messages().isEmpty());
-        const QSize shown = TargetSize(size.width(), size.height());
+        const QSize shown = picture::targetSize(size.width(), size.height());
         verifyLoadedControls(shown);
         QCOMPARE(bitmap(), fixtures::fullDecodeThenSample(jpeg, shown));
         if (options.contains(QStringLiteral("-grayscale")))
@@ -286,8 +287,13 @@ private slots:
             << withByte(good, good.size() - 1, char(0x05)) << jpegError(JERR_UNKNOWN_MARKER) << After::Half << shown;
         QTest::newRow("bad marker between scans")
             << badSecondScan(progressive) << jpegError(JERR_BAD_PROGRESSION) << After::Half << shown;
+        // Over 2^28 pixels a progressive picture is refused at its header;
+        // under it, one whose coefficients need more than the decoder's
+        // memory fails when decoded.
         QTest::newRow("enormous progressive")
-            << enormousProgressive() << jpegError(JERR_NO_BACKING_STORE) << After::Half << QSize(300, 300);
+            << enormousProgressive(65000) << jpegError(JERR_IMAGE_TOO_BIG) << After::Unchanged << none;
+        QTest::newRow("progressive over the memory limit")
+            << enormousProgressive(16384) << jpegError(JERR_NO_BACKING_STORE) << After::Half << QSize(300, 300);
     }
     void badFiles()
     {

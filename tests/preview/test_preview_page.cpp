@@ -17,7 +17,7 @@ const QString kSeason = QStringLiteral("2008/2009 учебный год");
 PassportSnapshot emptyPassport()
 {
     PassportSnapshot p;
-    p.subjectNames = defaultSubjectNames();
+    p.subjectNames = core::defaultSubjectNames();
     p.seasonId = 4;
     p.seasonName = kSeason;
     return p;
@@ -291,7 +291,7 @@ private slots:
         QFETCH(PassportSnapshot, passport);
         QFETCH(bool, pictureWritten);
         QFETCH(QStringList, page);
-        const QStringList lines = previewPageLines(passport, pictureWritten);
+        const QStringList lines = preview::previewPageLines(passport, pictureWritten);
         for (qsizetype i = 0; i < qMin(lines.size(), page.size()); ++i)
             QCOMPARE(lines[i], page[i]);
         QCOMPARE(lines.size(), page.size());
@@ -313,7 +313,7 @@ private slots:
     {
         QFETCH(QString, file);
         QFETCH(QString, line);
-        const QStringList lines = previewPageLines(emptyPassport(), true, file);
+        const QStringList lines = preview::previewPageLines(emptyPassport(), true, file);
         QCOMPARE(lines.size(), 15);
         QCOMPARE(lines[7], line);
     }
@@ -334,7 +334,7 @@ private slots:
     {
         QFETCH(QString, text);
         QFETCH(QString, html);
-        QCOMPARE(LineBreaksToHtml(text), html);
+        QCOMPARE(preview::LineBreaksToHtml(text), html);
     }
 
     // The bytes decoded back from Windows-1251 are the page's lines, each
@@ -360,7 +360,7 @@ private slots:
         QFETCH(QString, decodedTitle);
         PassportSnapshot p = emptyPassport();
         p.title = title;
-        const QByteArray bytes = encodePreviewPage(previewPageLines(p, false));
+        const QByteArray bytes = preview::encodePreviewPage(preview::previewPageLines(p, false));
 
         QStringDecoder decoder("windows-1251");
         const QString decoded = decoder.decode(bytes);
@@ -375,7 +375,7 @@ private slots:
     {
         PassportSnapshot p = emptyPassport();
         p.title = QStringLiteral("Тирлада");
-        const QByteArray bytes = encodePreviewPage(previewPageLines(p, false));
+        const QByteArray bytes = preview::encodePreviewPage(preview::previewPageLines(p, false));
         QVERIFY(bytes.startsWith("<html><head>"));
         QVERIFY(bytes.contains(QByteArray("<h1>\xD2\xE8\xF0\xEB\xE0\xE4\xE0</h1>\r\n")));
         QVERIFY(bytes.endsWith("</body></html>\r\n"));

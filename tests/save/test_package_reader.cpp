@@ -31,7 +31,7 @@ constexpr qint64 kTime = 1233446400;
 // A participant ID with correct check digits, from its first seven digits.
 QString validId(const QString &seven)
 {
-    const QString digits = seven + ParticipantIdCheckDigits(seven);
+    const QString digits = seven + participants::ParticipantIdCheckDigits(seven);
     return digits.left(3) + '-' + digits.mid(3, 3) + '-' + digits.mid(6);
 }
 
@@ -52,7 +52,7 @@ QImage testPicture(int width, int height)
 PassportSnapshot emptyPassport()
 {
     PassportSnapshot p;
-    p.subjectNames = defaultSubjectNames();
+    p.subjectNames = core::defaultSubjectNames();
     p.seasonId = kSeasonId;
     p.seasonName = kSeasonName;
     return p;
@@ -135,12 +135,12 @@ PassportSnapshot passportFor(const QString &kind)
 PassportSnapshot asStored(PassportSnapshot p)
 {
     for (QString *t : {&p.title, &p.techRequest, &p.postIndex, &p.postAddress, &p.phone, &p.email, &p.notes})
-        *t = trimControls(*t);
+        *t = core::trimControls(*t);
     for (auto *list : {&p.authors, &p.teachers})
         for (TPersonRecord &r : *list)
             for (QString *t : {&r.Surname, &r.Name, &r.Patronymic})
-                *t = trimControls(*t);
-    p.description = publishedDescription(p.description);
+                *t = core::trimControls(*t);
+    p.description = core::publishedDescription(p.description);
     return p;
 }
 
@@ -346,7 +346,7 @@ private slots:
         QByteArray jpeg;
         if (original.hasPicture) {
             jpeg = picture::encodeJpeg(original.picture);
-            writeFileReplacing(folder + "image.jpg", jpeg);
+            core::writeFileReplacing(folder + "image.jpg", jpeg);
         }
         const QString packagePath = temp.filePath("work.kwp");
         QVERIFY(save::writePackage(archiver, packagePath, folder));
@@ -383,7 +383,7 @@ private slots:
         const save::ReadResult read = save::readPackageBytes(package(document(p)));
         QVERIFY(read.contents);
         QCOMPARE(read.contents->passport.description.size(), 500);
-        QCOMPARE(read.contents->passport.description, publishedDescription(p.description));
+        QCOMPARE(read.contents->passport.description, core::publishedDescription(p.description));
     }
 
     void hostileArchives_data()
@@ -677,7 +677,7 @@ private slots:
         // Reading writes nothing, neither beside the package nor in the
         // temporary folder.
         const QString good = temp.filePath("good.kwp");
-        writeFileReplacing(good, package(document(fullPassport()), jpegOf(300, 225)));
+        core::writeFileReplacing(good, package(document(fullPassport()), jpegOf(300, 225)));
         QFile::remove(huge);
         const QStringList before = QDir(temp.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System);
         QVERIFY(save::readPackage(good).contents);

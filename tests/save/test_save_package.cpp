@@ -17,6 +17,10 @@
 
 namespace {
 
+// The texts the save shows, as the user reads them.
+const QString kFolderErrorText = QStringLiteral("Ошибка сохранения паспорта.\nПаспорт работы не сохранен.");
+const QString kArchiveErrorText = QStringLiteral("Ошибка записи файла на диск.\nПаспорт работы не сохранен.");
+
 using tt::person;
 
 constexpr qint64 kTime = 1233446400;
@@ -402,7 +406,7 @@ private slots:
         platform::testing::setArchiver(writeScript(tempPath("lying-7za"), script));
         save(packagePath);
 
-        expectWriteError(save::kArchiveErrorText);
+        expectWriteError(kArchiveErrorText);
         QVERIFY(workingFolders().contains(kFolderName));
         if (oldPackage) {
             QCOMPARE(readFile(packagePath), old);
@@ -430,7 +434,7 @@ private slots:
         const QString packagePath = outPath("missing.kwp");
         save(packagePath);
 
-        expectWriteError(save::kArchiveErrorText);
+        expectWriteError(kArchiveErrorText);
         expectKeptFolder(kFolderName, picture ? QStringList{"data.xml", "image.jpg"} : QStringList{"data.xml"});
         QVERIFY(outEntries().isEmpty());
     }
@@ -455,7 +459,7 @@ private slots:
         platform::testing::setArchiver(writeScript(tempPath("failing-7za"), "printf partial > \"$6\"\nexit 2\n"));
         save(packagePath);
 
-        expectWriteError(save::kArchiveErrorText);
+        expectWriteError(kArchiveErrorText);
         expectKeptFolder();
         if (oldPackage) {
             QCOMPARE(readFile(packagePath), old);
@@ -475,7 +479,7 @@ private slots:
         timer.start();
         save(packagePath);
 
-        expectWriteError(save::kArchiveErrorText);
+        expectWriteError(kArchiveErrorText);
         expectKeptFolder();
         QVERIFY(outEntries().isEmpty());
         QVERIFY(timer.elapsed() < 30000); // killed, not waited out
@@ -489,7 +493,7 @@ private slots:
         const QString packagePath = plain + "/p.kwp";
         save(packagePath);
 
-        expectWriteError(save::kArchiveErrorText);
+        expectWriteError(kArchiveErrorText);
         expectKeptFolder();
         QCOMPARE(readFile(plain), QByteArray("a file, not a folder"));
         QCOMPARE(outEntries(), QStringList{"plain"});
@@ -509,7 +513,7 @@ private slots:
         save(packagePath);
         run("chattr", {"-i", out->path()});
 
-        expectWriteError(save::kArchiveErrorText);
+        expectWriteError(kArchiveErrorText);
         expectKeptFolder();
         QCOMPARE(readFile(packagePath), old);
         QCOMPARE(outEntries(), QStringList{"kept.kwp"});
@@ -523,7 +527,7 @@ private slots:
         const QString packagePath = outPath("never.kwp");
         save(packagePath);
 
-        expectWriteError(save::kFolderErrorText);
+        expectWriteError(kFolderErrorText);
         QVERIFY(outEntries().isEmpty());
         QCOMPARE(workingFolders(), QStringList());
         QCOMPARE(QDir(temp->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"plain"});
@@ -534,7 +538,7 @@ private slots:
     {
         platform::testing::setArchiver("/nonexistent/7za");
         save(outPath("first.kwp"));
-        expectWriteError(save::kArchiveErrorText);
+        expectWriteError(kArchiveErrorText);
         expectKeptFolder();
 
         modal::testing::reset();
@@ -555,7 +559,7 @@ private slots:
         platform::testing::setArchiver("/nonexistent/7za");
         save(outPath("link.kwp"));
 
-        expectWriteError(save::kArchiveErrorText);
+        expectWriteError(kArchiveErrorText);
         QVERIFY(QDir(elsewhere.path()).isEmpty());
         expectKeptFolder(kFolderName + "_2");
     }

@@ -9,15 +9,15 @@ Q_DECLARE_METATYPE(QList<int>)
 
 namespace {
 
-SubjectFlags flagsOf(const QList<int> &numbers)
+sections::SubjectFlags flagsOf(const QList<int> &numbers)
 {
-    SubjectFlags flags{};
+    sections::SubjectFlags flags{};
     for (int number : numbers)
         flags[number - 1] = true;
     return flags;
 }
 
-QList<int> numbersOf(const SubjectFlags &flags, bool value)
+QList<int> numbersOf(const sections::SubjectFlags &flags, bool value)
 {
     QList<int> numbers;
     for (int i = 0; i < kSubjectCount; ++i)
@@ -30,7 +30,7 @@ QList<int> numbersOf(const SubjectFlags &flags, bool value)
 QList<int> mainSectionsExcept(const QList<int> &kept)
 {
     QList<int> numbers;
-    for (int number = 1; number <= kMainSubjectCount; ++number)
+    for (int number = 1; number <= sections::kMainSubjectCount; ++number)
         if (!kept.contains(number))
             numbers.append(number);
     return numbers;
@@ -64,17 +64,17 @@ private slots:
         QFETCH(QList<int>, disabled);
         QFETCH(bool, untickSupplementary);
 
-        const SubjectFlags ticks = flagsOf(ticked);
-        const SubjectBoxStates states = subjectBoxStates(ticks);
+        const sections::SubjectFlags ticks = flagsOf(ticked);
+        const sections::SubjectBoxStates states = sections::subjectBoxStates(ticks);
         QCOMPARE(numbersOf(states.enabled, false), disabled);
         QCOMPARE(states.untickSupplementary, untickSupplementary);
 
         // Unticking 22 as the rule demands and running the rule again
         // changes nothing more.
-        SubjectFlags after = ticks;
+        sections::SubjectFlags after = ticks;
         if (states.untickSupplementary)
-            after[kSupplementarySubject - 1] = false;
-        QCOMPARE(subjectBoxStates(after), states);
+            after[sections::kSupplementarySubject - 1] = false;
+        QCOMPARE(sections::subjectBoxStates(after), states);
     }
 
     void slotsFromTicks_data()
@@ -94,7 +94,7 @@ private slots:
         QFETCH(QList<int>, ticked);
         QFETCH(QList<int>, slotNumbers);
 
-        const std::array<qint32, 4> result = subjectSlotsFromTicks(flagsOf(ticked));
+        const std::array<qint32, 4> result = sections::subjectSlotsFromTicks(flagsOf(ticked));
         QCOMPARE(QList<int>(result.begin(), result.end()), slotNumbers);
     }
 
@@ -121,7 +121,7 @@ private slots:
 
         std::array<qint32, 4> numbers{};
         std::copy(slotNumbers.begin(), slotNumbers.end(), numbers.begin());
-        const std::array<QString, 4> result = subjectSummaryLines(numbers, defaultSubjectNames());
+        const std::array<QString, 4> result = sections::subjectSummaryLines(numbers, core::defaultSubjectNames());
         QCOMPARE(QStringList(result.begin(), result.end()), lines);
     }
 };

@@ -12,7 +12,7 @@ TPersonRecord person(const QString &id, const QString &surname, const QString &n
 QString checkedId(int n)
 {
     const QString seven = QString::number(1000000 + n);
-    const QString nine = seven + ParticipantIdCheckDigits(seven);
+    const QString nine = seven + participants::ParticipantIdCheckDigits(seven);
     return nine.left(3) + QLatin1Char('-') + nine.mid(3, 3) + QLatin1Char('-') + nine.mid(6);
 }
 
@@ -29,7 +29,7 @@ PassportSnapshot fullPassport()
     s.email = QStringLiteral("school@example.org");
     s.notes = QStringLiteral("Спасибо!");
     s.subjectSlots = {3, 7, 15, 22};
-    s.subjectNames = defaultSubjectNames();
+    s.subjectNames = core::defaultSubjectNames();
     s.seasonId = 4;
     s.seasonName = QStringLiteral("2008/2009 учебный год");
     s.authors = {person(checkedId(1), QStringLiteral("Петров"), QStringLiteral("Пётр"), QStringLiteral("Петрович")),
