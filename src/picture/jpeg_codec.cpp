@@ -3,7 +3,6 @@
 #include "core/failure.h"
 #include "picture/exif_orientation.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -88,9 +87,9 @@ const JOCTET kEndOfImage[2] = {0xFF, JPEG_EOI};
 
 struct FileSource {
     jpeg_source_mgr pub;
-    QIODevice *file = nullptr; // a file, or a buffer in memory
-    bool ended = false;        // the file has no more data
-    JOCTET buffer[kReadChunk];
+    QIODevice *file = nullptr;   // the file; none for data held in memory
+    bool ended = false;          // the file has no more data
+    std::vector<JOCTET> buffer; // kReadChunk bytes, for a file
 };
 
 void initSource(j_decompress_ptr) {}
@@ -100,13 +99,14 @@ void initSource(j_decompress_ptr) {}
 boolean fillInput(j_decompress_ptr codec)
 {
     auto *source = reinterpret_cast<FileSource *>(codec->src);
-    const qint64 count = source->ended ? 0 : source->file->read(reinterpret_cast<char *>(source->buffer), kReadChunk);
+    const qint64 count =
+        source->ended ? 0 : source->file->read(reinterpret_cast<char *>(source->buffer.data()), kReadChunk);
     if (count <= 0) {
         source->ended = true;
         source->pub.next_input_byte = kEndOfImage;
         source->pub.bytes_in_buffer = sizeof kEndOfImage;
     } else {
-        source->pub.next_input_byte = source->buffer;
+        source->pub.next_input_byte = source->buffer.data();
         source->pub.bytes_in_buffer = size_t(count);
     }
     return TRUE;
@@ -433,7 +433,7 @@ bool guardedVerify(jpeg_decompress_struct *codec, ErrorManager *errors, const Sc
 
 struct JpegReader::State {
     QFile file;
-    QBuffer memory;
+    QByteArray memory; // the data held in memory, read in place
     ErrorManager errors;
     jpeg_decompress_struct codec;
     FileSource source;
@@ -458,19 +458,19 @@ JpegReader::JpegReader(const QString &path) : d(std::make_unique<State>())
     // An empty file has no header and so no size to scale by.
     if (d->file.size() == 0)
         throw Failure(QStringLiteral("Floating point division by zero"));
-    start(d->file);
+    d->source.buffer.resize(size_t(kReadChunk));
+    start(&d->file);
 }
 
 JpegReader::JpegReader(const QByteArray &bytes) : d(std::make_unique<State>())
 {
-    d->memory.setData(bytes);
-    d->memory.open(QIODevice::ReadOnly);
+    d->memory = bytes;
     if (bytes.isEmpty())
         throw Failure(QStringLiteral("Floating point division by zero"));
-    start(d->memory);
+    start(nullptr);
 }
 
-void JpegReader::start(QIODevice &input)
+void JpegReader::start(QIODevice *input)
 {
     setUpErrors(d->errors);
     d->codec.err = &d->errors.pub;
@@ -480,7 +480,7 @@ void JpegReader::start(QIODevice &input)
     d->scans.pub.progress_monitor = watchScans;
     d->codec.progress = &d->scans.pub;
 
-    d->source.file = &input;
+    d->source.file = input;
     d->source.pub.init_source = initSource;
     d->source.pub.fill_input_buffer = fillInput;
     d->source.pub.skip_input_data = skipInput;
@@ -488,6 +488,14 @@ void JpegReader::start(QIODevice &input)
     d->source.pub.term_source = termSource;
     d->source.pub.next_input_byte = nullptr;
     d->source.pub.bytes_in_buffer = 0;
+    if (!input) {
+        // Data in memory are all in the buffer from the start, with
+        // nothing more to read behind them: the same bytes in the same
+        // order as from a file, without copying them in pieces.
+        d->source.pub.next_input_byte = reinterpret_cast<const JOCTET *>(d->memory.constData());
+        d->source.pub.bytes_in_buffer = size_t(d->memory.size());
+        d->source.ended = true;
+    }
     d->codec.src = &d->source.pub;
 
     bool multiScan = false;

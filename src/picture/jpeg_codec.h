@@ -60,7 +60,7 @@ public:
     int rowsDecoded() const;
 
 private:
-    void start(QIODevice &input);
+    void start(QIODevice *input); // the file, or none for data in memory
 
     struct State;
     std::unique_ptr<State> d;
