@@ -25,10 +25,7 @@ class TestPreviewBrowser : public QObject {
     QString chromium;
 
 private slots:
-    void initTestCase()
-    {
-        chromium = tt::chromiumPath();
-    }
+    void initTestCase() { chromium = tt::chromiumPath(); }
 
     // The page as Chromium reads it: Cyrillic intact, typed markup shown as
     // text, characters outside the code page restored from their references.
@@ -42,16 +39,16 @@ private slots:
         typeInto(session, "description", QStringLiteral("Первая\nвторая"));
         typeInto(session, "public_post_address", QStringLiteral("ул. <script>alert(1)</script>"));
         session.setSubjectSlots({6, 0, 0, 0});
-        session.setParticipants({{QStringLiteral("123-456-789"), QStringLiteral("Иванов"),
-                                  QStringLiteral("Иван"), QStringLiteral("Иванович")}},
-                                {{QStringLiteral("111-111-111"), QStringLiteral("Петров"),
-                                  QStringLiteral("Пётр"), QStringLiteral("Петрович")}});
+        session.setParticipants({{QStringLiteral("123-456-789"), QStringLiteral("Иванов"), QStringLiteral("Иван"),
+                                  QStringLiteral("Иванович")}},
+                                {{QStringLiteral("111-111-111"), QStringLiteral("Петров"), QStringLiteral("Пётр"),
+                                  QStringLiteral("Петрович")}});
         QTest::mouseClick(session.control<QPushButton>("Preview"), Qt::LeftButton);
         QCOMPARE(redirect.opened, QList<QUrl>{redirect.pageUrl()});
 
         bool ok = false;
-        const QString dom = QString::fromUtf8(
-            tt::runChromium(chromium, QStringLiteral("--dump-dom"), redirect.pageUrl(), &ok));
+        const QString dom =
+            QString::fromUtf8(tt::runChromium(chromium, QStringLiteral("--dump-dom"), redirect.pageUrl(), &ok));
         QVERIFY(ok);
         QVERIFY2(dom.contains(QStringLiteral("<h1>Тирлада &lt;b&gt;жирный&lt;/b&gt; &amp; Grüße</h1>")),
                  qPrintable(dom));
