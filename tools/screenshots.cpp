@@ -87,6 +87,7 @@ int main(int argc, char **argv)
     }
     photo.save(pictures.filePath(QStringLiteral("DSC0001.JPG")), "JPG");
     photo.save(pictures.filePath(QStringLiteral("весна.jpg")), "JPG");
+    photo.save(pictures.filePath(QStringLiteral("снимок экрана.png")), "PNG");
     modal::testing::uninstall();
     QTimer::singleShot(700, [&] {
         if (QWidget *dialog = QApplication::activeModalWidget()) {
@@ -97,7 +98,8 @@ int main(int argc, char **argv)
     modal::openFile(&window, {QString(),
                               pictures.path(),
                               pictures.filePath(QStringLiteral("DSC0001.JPG")),
-                              {QStringLiteral("JPEG Image File (*.jpg *.jpeg)")},
+                              {QStringLiteral("Изображения (*.jpg *.jpeg *.png)"),
+                               QStringLiteral("JPEG Image File (*.jpg *.jpeg)")},
                               true});
     return 0;
 }
