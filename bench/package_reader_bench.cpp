@@ -4,7 +4,7 @@
 // the files). Prints medians; asserts nothing.
 
 #include "core/passport.h"
-#include "participants/participant_id.h"
+#include "fixtures.h"
 #include "picture/jpeg_codec.h"
 #include "save/data_document.h"
 #include "save/package.h"
@@ -25,13 +25,6 @@
 
 namespace {
 
-QString checkedId(int n)
-{
-    const QString seven = QString::number(1000000 + n);
-    const QString digits = seven + participants::ParticipantIdCheckDigits(seven);
-    return digits.left(3) + '-' + digits.mid(3, 3) + '-' + digits.mid(6);
-}
-
 // A photograph-like picture of the largest size a package holds.
 QImage photograph()
 {
@@ -48,32 +41,21 @@ QImage photograph()
     return image;
 }
 
+// The fullest passport, with a picture.
 PassportSnapshot fullPassport()
 {
-    PassportSnapshot p;
-    p.subjectNames = core::defaultSubjectNames();
-    p.seasonId = kSeasonId;
-    p.seasonName = kSeasonName;
-    p.title = QStringLiteral("Весна & лето: стихи о природе родного края");
+    PassportSnapshot p = tt::fullPassport();
     for (int i = 0; i < 9; ++i)
-        p.description += QStringLiteral("Строка описания работы номер %1, довольно длинная.\r\n").arg(i);
-    p.manual = QStringLiteral("Открыть файл.\r\nЧитать.");
-    p.techRequest = QStringLiteral("Любой компьютер");
-    p.postIndex = QStringLiteral("190000");
-    p.postAddress = QStringLiteral("Санкт-Петербург, ул. Ленина, 1");
-    p.phone = QStringLiteral("+7 812 000-00-00");
-    p.email = QStringLiteral("school@example.ru");
-    p.notes = QStringLiteral("Примечание для оргкомитета.");
-    p.subjectSlots = {2, 11, 18, 22};
-    for (int i = 0; i < kMaxAuthors; ++i)
-        p.authors.append({checkedId(i), QStringLiteral("Петров"), QStringLiteral("Пётр"), QStringLiteral("Петрович")});
-    for (int i = 0; i < kMaxTeachers; ++i)
-        p.teachers.append(
-            {checkedId(100 + i), QStringLiteral("Сидорова"), QStringLiteral("Анна"), QStringLiteral("Ивановна")});
-    p.leaderIndex = 2;
+        p.description += QStringLiteral("\r\nСтрока описания работы номер %1, довольно длинная.").arg(i);
+    // As many participants as a passport holds.
+    while (p.authors.size() < kMaxAuthors)
+        p.authors.append(tt::person(tt::checkedId(int(p.authors.size()) + 10), QStringLiteral("Петров"),
+                                    QStringLiteral("Пётр"), QStringLiteral("Петрович")));
+    while (p.teachers.size() < kMaxTeachers)
+        p.teachers.append(tt::person(tt::checkedId(int(p.teachers.size()) + 20), QStringLiteral("Сидорова"),
+                                     QStringLiteral("Анна"), QStringLiteral("Ивановна")));
     p.hasPicture = true;
     p.picture = photograph();
-    p.pictureCaption = QStringLiteral("Рисунок к работе");
     return p;
 }
 

@@ -4,10 +4,10 @@
 // picture export, the archiver, the success message and the removal of the
 // working folder. Prints the median; asserts nothing.
 
-#include "gui/modal.h"
 #include "app/pasport.h"
-#include "core/platform.h"
 #include "app/startup.h"
+#include "core/platform.h"
+#include "gui/modal.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -108,8 +108,8 @@ QList<double> timeSaves(TPasport &window, const QString &folder, int runs, bool 
 {
     QList<double> times;
     for (int i = 0; i < runs; ++i) {
-        const QString path = QDir(folder).filePath(
-            replace ? QStringLiteral("same.kwp") : QStringLiteral("package-%1-%2.kwp").arg(replace).arg(i));
+        const QString path = QDir(folder).filePath(replace ? QStringLiteral("same.kwp")
+                                                           : QStringLiteral("package-%1-%2.kwp").arg(replace).arg(i));
         modal::testing::reset();
         modal::testing::queueFileName(path);
         QElapsedTimer timer;

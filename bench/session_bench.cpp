@@ -35,7 +35,8 @@ int main(int argc, char **argv)
     // this one's peak.
     const QString photo = dir.filePath(QStringLiteral("photo.jpg"));
     if (QProcess::execute(QStringLiteral("convert"), {QStringLiteral("-size"), QStringLiteral("4000x3000"),
-                                                      QStringLiteral("gradient:red-blue"), photo}) != 0)
+                                                      QStringLiteral("gradient:red-blue"), photo})
+        != 0)
         return 2;
 
     tt::Session session;

@@ -23,10 +23,7 @@ QString text(FuzzedDataProvider &input)
     return QString(reinterpret_cast<const QChar *>(bytes.data()), qsizetype(bytes.size() / 2));
 }
 
-TPersonRecord person(FuzzedDataProvider &input)
-{
-    return {text(input), text(input), text(input), text(input)};
-}
+TPersonRecord person(FuzzedDataProvider &input) { return {text(input), text(input), text(input), text(input)}; }
 
 PassportSnapshot passportFrom(FuzzedDataProvider &input)
 {
@@ -61,8 +58,8 @@ PassportSnapshot passportFrom(FuzzedDataProvider &input)
 // The same passport with every typed text emptied: the page's markup alone.
 PassportSnapshot withoutTexts(PassportSnapshot p)
 {
-    for (QString *t : {&p.title, &p.description, &p.techRequest, &p.manual, &p.postIndex, &p.postAddress,
-                       &p.phone, &p.email, &p.notes, &p.pictureCaption})
+    for (QString *t : {&p.title, &p.description, &p.techRequest, &p.manual, &p.postIndex, &p.postAddress, &p.phone,
+                       &p.email, &p.notes, &p.pictureCaption})
         t->clear();
     for (auto *list : {&p.authors, &p.teachers})
         for (TPersonRecord &r : *list)

@@ -1,9 +1,9 @@
 // Renders each sheet of the passport window, and the two dialogs, into PNG
 // files for the README: screenshots <folder>.
 
-#include "gui/modal.h"
 #include "app/pasport.h"
 #include "app/startup.h"
+#include "gui/modal.h"
 #include "participants/form1.h"
 #include "sections/subjects.h"
 
@@ -11,15 +11,15 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QHash>
-#include <QLibraryInfo>
-#include <QTranslator>
 #include <QImage>
+#include <QLibraryInfo>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPainter>
+#include <QPlainTextEdit>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QTranslator>
 
 int main(int argc, char **argv)
 {
@@ -66,10 +66,12 @@ int main(int argc, char **argv)
         description->clear();
     }
 
-    for (QDialog *dialog : {static_cast<QDialog *>(windows->Subjects.get()), static_cast<QDialog *>(windows->Form1.get())}) {
+    for (QDialog *dialog :
+         {static_cast<QDialog *>(windows->Subjects.get()), static_cast<QDialog *>(windows->Form1.get())}) {
         dialog->show();
         QApplication::processEvents();
-        dialog->grab().save(out.filePath(QStringLiteral("dialog-") + dialog->objectName().toLower() + QStringLiteral(".png")));
+        dialog->grab().save(
+            out.filePath(QStringLiteral("dialog-") + dialog->objectName().toLower() + QStringLiteral(".png")));
         dialog->hide();
     }
 
@@ -85,6 +87,7 @@ int main(int argc, char **argv)
     }
     photo.save(pictures.filePath(QStringLiteral("DSC0001.JPG")), "JPG");
     photo.save(pictures.filePath(QStringLiteral("весна.jpg")), "JPG");
+    photo.save(pictures.filePath(QStringLiteral("снимок экрана.png")), "PNG");
     modal::testing::uninstall();
     QTimer::singleShot(700, [&] {
         if (QWidget *dialog = QApplication::activeModalWidget()) {
@@ -92,7 +95,11 @@ int main(int argc, char **argv)
             static_cast<QDialog *>(dialog)->reject();
         }
     });
-    modal::openFile(&window, {QString(), pictures.path(), pictures.filePath(QStringLiteral("DSC0001.JPG")),
-                              {QStringLiteral("JPEG Image File (*.jpg *.jpeg)")}, true});
+    modal::openFile(&window, {QString(),
+                              pictures.path(),
+                              pictures.filePath(QStringLiteral("DSC0001.JPG")),
+                              {QStringLiteral("Изображения (*.jpg *.jpeg *.png)"),
+                               QStringLiteral("JPEG Image File (*.jpg *.jpeg)")},
+                              true});
     return 0;
 }

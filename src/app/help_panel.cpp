@@ -1,9 +1,9 @@
 // The field help panel of the first sheet: clicking into a field, or moving
 // the focus into it, shows that field's help.
 
-#include "gui/guard.h"
 #include "app/help_texts.h"
 #include "app/pasport.h"
+#include "gui/guard.h"
 #include "ui_pasport.h"
 
 #include <QEvent>
@@ -38,13 +38,12 @@ void TPasport::connectHelp()
     descriptionChange();
 
     // A memo receives its mouse presses on its viewport.
-    for (QObject *field : {static_cast<QObject *>(ui->title), static_cast<QObject *>(ui->description),
-                           static_cast<QObject *>(ui->description->viewport()),
-                           static_cast<QObject *>(ui->tech_request), static_cast<QObject *>(ui->manual),
-                           static_cast<QObject *>(ui->manual->viewport()),
-                           static_cast<QObject *>(ui->public_post_index),
-                           static_cast<QObject *>(ui->public_post_address),
-                           static_cast<QObject *>(ui->public_phone), static_cast<QObject *>(ui->public_email)})
+    for (QObject *field :
+         {static_cast<QObject *>(ui->title), static_cast<QObject *>(ui->description),
+          static_cast<QObject *>(ui->description->viewport()), static_cast<QObject *>(ui->tech_request),
+          static_cast<QObject *>(ui->manual), static_cast<QObject *>(ui->manual->viewport()),
+          static_cast<QObject *>(ui->public_post_index), static_cast<QObject *>(ui->public_post_address),
+          static_cast<QObject *>(ui->public_phone), static_cast<QObject *>(ui->public_email)})
         field->installEventFilter(this);
 }
 
@@ -64,8 +63,8 @@ bool TPasport::eventFilter(QObject *watched, QEvent *event)
         handler = &TPasport::tech_requestClick;
     else if (watched == ui->manual || watched == ui->manual->viewport())
         handler = &TPasport::manualClick;
-    else if (watched == ui->public_post_index || watched == ui->public_post_address
-             || watched == ui->public_phone || watched == ui->public_email)
+    else if (watched == ui->public_post_index || watched == ui->public_post_address || watched == ui->public_phone
+             || watched == ui->public_email)
         handler = &TPasport::public_post_indexClick;
     if (handler)
         guarded(this, handler)();

@@ -15,8 +15,8 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
-#include <QMimeData>
 #include <QLockFile>
+#include <QMimeData>
 #include <QShortcut>
 #include <QTimer>
 
@@ -121,9 +121,12 @@ bool TPasport::settleUnsavedInput()
     if (snapshot() == savedSnapshot)
         return true;
     switch (modal::message(this, modal::Icon::Question, kAppTitle, kUnsavedQuestion, modal::Buttons::YesNoCancel)) {
-    case modal::Answer::Yes: return saveReportingFailure();
-    case modal::Answer::No: return true;
-    default: return false;
+    case modal::Answer::Yes:
+        return saveReportingFailure();
+    case modal::Answer::No:
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -139,11 +142,15 @@ void TPasport::closeEvent(QCloseEvent *event)
             close = discard = true;
             return;
         }
-        switch (modal::message(this, modal::Icon::Question, kAppTitle, kUnsavedQuestion,
-                               modal::Buttons::YesNoCancel)) {
-        case modal::Answer::Yes: close = saveReportingFailure(); break;
-        case modal::Answer::No: close = discard = true; break;
-        default: break;
+        switch (modal::message(this, modal::Icon::Question, kAppTitle, kUnsavedQuestion, modal::Buttons::YesNoCancel)) {
+        case modal::Answer::Yes:
+            close = saveReportingFailure();
+            break;
+        case modal::Answer::No:
+            close = discard = true;
+            break;
+        default:
+            break;
         }
     });
     if (!close)
@@ -163,8 +170,7 @@ void TPasport::OpenButtonClick()
         return;
     modal::OpenFileRequest request;
     request.caption = QStringLiteral("Открытие файла паспорта работы");
-    request.directory =
-        lastPackagePath.isEmpty() ? QDir::homePath() : QFileInfo(lastPackagePath).absolutePath();
+    request.directory = lastPackagePath.isEmpty() ? QDir::homePath() : QFileInfo(lastPackagePath).absolutePath();
     request.nameFilters = {kPackageFilter};
     const QString path = modal::openFile(this, request);
     if (path.isEmpty())

@@ -13,21 +13,38 @@ using participants::ListView;
 
 ListView authorsView(Ui::TPasport &ui, TPasport &window)
 {
-    return {ui.AuthorsListBox, ui.AuthorsGroup, ui.AuthorAdd, ui.AuthorDelete,
-            ui.AuthorsLastname, ui.AuthorsName, ui.AuthorsPatronymic,
-            std::span<TPersonRecord>(window.AuthorsData.data(), kMaxAuthors), kMaxAuthors,
-            participants::kAuthorsCaptionPrefix, participants::kAuthorInOtherList,
-            participants::kDeleteAuthorQuestion, [&window] { window.AuthorSelectClick(); }};
+    return {ui.AuthorsListBox,
+            ui.AuthorsGroup,
+            ui.AuthorAdd,
+            ui.AuthorDelete,
+            ui.AuthorsLastname,
+            ui.AuthorsName,
+            ui.AuthorsPatronymic,
+            std::span<TPersonRecord>(window.AuthorsData.data(), kMaxAuthors),
+            kMaxAuthors,
+            participants::kAuthorsCaptionPrefix,
+            participants::kAuthorInOtherList,
+            participants::kDeleteAuthorQuestion,
+            [&window] { window.AuthorSelectClick(); }};
 }
 
 ListView teachersView(Ui::TPasport &ui, TPasport &window)
 {
-    return {ui.TeachersListBox, ui.TeachersGroup, ui.TeacherAdd, ui.TeacherDelete,
-            ui.TeachersLastname, ui.TeachersName, ui.TeachersPatronymic,
-            std::span<TPersonRecord>(window.TeachersData.data(), kMaxTeachers), kMaxTeachers,
-            participants::kTeachersCaptionPrefix, participants::kTeacherInOtherList,
-            participants::kDeleteTeacherQuestion, [&window] { window.TeacherSelectClick(); },
-            ui.LeaderID, ui.LeaderID_Label};
+    return {ui.TeachersListBox,
+            ui.TeachersGroup,
+            ui.TeacherAdd,
+            ui.TeacherDelete,
+            ui.TeachersLastname,
+            ui.TeachersName,
+            ui.TeachersPatronymic,
+            std::span<TPersonRecord>(window.TeachersData.data(), kMaxTeachers),
+            kMaxTeachers,
+            participants::kTeachersCaptionPrefix,
+            participants::kTeacherInOtherList,
+            participants::kDeleteTeacherQuestion,
+            [&window] { window.TeacherSelectClick(); },
+            ui.LeaderID,
+            ui.LeaderID_Label};
 }
 
 } // namespace
@@ -62,12 +79,10 @@ void TPasport::connectParticipants()
 
     connect(ui->AuthorsLastname, &QLineEdit::textChanged, this, guarded(this, &TPasport::AuthorsLastnameChange));
     connect(ui->AuthorsName, &QLineEdit::textChanged, this, guarded(this, &TPasport::AuthorsNameChange));
-    connect(ui->AuthorsPatronymic, &QLineEdit::textChanged, this,
-            guarded(this, &TPasport::AuthorsPatronymicChange));
+    connect(ui->AuthorsPatronymic, &QLineEdit::textChanged, this, guarded(this, &TPasport::AuthorsPatronymicChange));
     connect(ui->TeachersLastname, &QLineEdit::textChanged, this, guarded(this, &TPasport::TeachersLastnameChange));
     connect(ui->TeachersName, &QLineEdit::textChanged, this, guarded(this, &TPasport::TeachersNameChange));
-    connect(ui->TeachersPatronymic, &QLineEdit::textChanged, this,
-            guarded(this, &TPasport::TeachersPatronymicChange));
+    connect(ui->TeachersPatronymic, &QLineEdit::textChanged, this, guarded(this, &TPasport::TeachersPatronymicChange));
 }
 
 void TPasport::AuthorAddClick()
@@ -89,7 +104,10 @@ void TPasport::AuthorsLastnameChange()
 {
     participants::storeName(authorsView(*ui, *this), &TPersonRecord::Surname, ui->AuthorsLastname);
 }
-void TPasport::AuthorsNameChange() { participants::storeName(authorsView(*ui, *this), &TPersonRecord::Name, ui->AuthorsName); }
+void TPasport::AuthorsNameChange()
+{
+    participants::storeName(authorsView(*ui, *this), &TPersonRecord::Name, ui->AuthorsName);
+}
 void TPasport::AuthorsPatronymicChange()
 {
     participants::storeName(authorsView(*ui, *this), &TPersonRecord::Patronymic, ui->AuthorsPatronymic);
@@ -98,7 +116,10 @@ void TPasport::TeachersLastnameChange()
 {
     participants::storeName(teachersView(*ui, *this), &TPersonRecord::Surname, ui->TeachersLastname);
 }
-void TPasport::TeachersNameChange() { participants::storeName(teachersView(*ui, *this), &TPersonRecord::Name, ui->TeachersName); }
+void TPasport::TeachersNameChange()
+{
+    participants::storeName(teachersView(*ui, *this), &TPersonRecord::Name, ui->TeachersName);
+}
 // The patronymic keeps exactly what is typed, like the other five name edits.
 void TPasport::TeachersPatronymicChange()
 {

@@ -1,9 +1,9 @@
 #include "app/pasport.h"
 
-#include "gui/appearance.h"
 #include "app/help_texts.h"
-#include "save/draft.h"
+#include "gui/appearance.h"
 #include "picture/picture_size.h"
+#include "save/draft.h"
 #include "ui_pasport.h"
 
 #include <QPainter>
@@ -64,8 +64,8 @@ TPasport::TPasport(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::T
 
     ui->Temp_string->setVisible(false);
     setEditBackground(ui->WorkImgSign, QPalette::Window);
-    for (QLineEdit *edit : {ui->AuthorsLastname, ui->AuthorsName, ui->AuthorsPatronymic,
-                            ui->TeachersLastname, ui->TeachersName, ui->TeachersPatronymic})
+    for (QLineEdit *edit : {ui->AuthorsLastname, ui->AuthorsName, ui->AuthorsPatronymic, ui->TeachersLastname,
+                            ui->TeachersName, ui->TeachersPatronymic})
         setEditBackground(edit, QPalette::Button);
     ui->LeaderID->setEditable(false);
     fitLabels(this);
@@ -88,8 +88,7 @@ TPasport::TPasport(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::T
         QPainter painter(&ui->WorkImg->bitmap());
         painter.setFont(font());
         painter.setPen(Qt::black);
-        painter.drawText(QRect(130, 148, 170, 30), Qt::AlignLeft | Qt::AlignTop,
-                         QStringLiteral("300 x 300"));
+        painter.drawText(QRect(130, 148, 170, 30), Qt::AlignLeft | Qt::AlignTop, QStringLiteral("300 x 300"));
     }
     ui->WorkImg->bitmapChanged();
 

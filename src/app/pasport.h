@@ -135,8 +135,7 @@ private:
     TForm1 *Form1 = nullptr;
 
     // ---- Restoring the participants ----
-    void restoreParticipants(const QList<TPersonRecord> &authors, const QList<TPersonRecord> &teachers,
-                             int leader);
+    void restoreParticipants(const QList<TPersonRecord> &authors, const QList<TPersonRecord> &teachers, int leader);
 
     // ---- Picture state ----
     QString lastPictureFile; // offered by the open dialog next time
@@ -181,8 +180,8 @@ private:
     std::unique_ptr<save::DraftKeeper> drafts;
     QTimer *draftTimer = nullptr;
     QElapsedTimer firstPendingChange; // the oldest change not yet in the draft
-    PassportSnapshot draftedSnapshot;  // the passport last handed to the draft
-    bool closed = false;               // no drafts once the window is closed
+    PassportSnapshot draftedSnapshot; // the passport last handed to the draft
+    bool closed = false;              // no drafts once the window is closed
     void noteChange();
     void writeDraft();
 };

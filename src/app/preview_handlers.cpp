@@ -1,16 +1,15 @@
 // The preview page, opened in the user's browser.
 
+#include "app/pasport.h"
 #include "core/failure.h"
 #include "core/files.h"
+#include "core/platform.h"
 #include "gui/guard.h"
 #include "gui/modal.h"
-#include "app/pasport.h"
-#include "core/platform.h"
 #include "preview/preview_page.h"
 #include "ui_pasport.h"
 
 #include <limits>
-
 
 void TPasport::connectPreview()
 {

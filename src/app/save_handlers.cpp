@@ -1,9 +1,9 @@
 // Saving the passport as a package.
 
-#include "gui/guard.h"
-#include "gui/modal.h"
 #include "app/pasport.h"
 #include "core/platform.h"
+#include "gui/guard.h"
+#include "gui/modal.h"
 #include "participants/participant_lists.h"
 #include "save/completeness.h"
 #include "save/data_document.h"
@@ -32,10 +32,7 @@ void TPasport::connectSave()
     connect(ui->SaveButton, &QPushButton::clicked, this, guarded(this, &TPasport::SaveButtonClick));
 }
 
-void TPasport::WriteDataDocument(const QString &path)
-{
-    save::WriteDataDocument(path, WorkInfoXML);
-}
+void TPasport::WriteDataDocument(const QString &path) { save::WriteDataDocument(path, WorkInfoXML); }
 
 void TPasport::showFirstMissing(const PassportSnapshot &passport)
 {

@@ -1,8 +1,8 @@
 // The section summary on the passport window.
 
+#include "app/pasport.h"
 #include "gui/guard.h"
 #include "gui/modal.h"
-#include "app/pasport.h"
 #include "sections/section_rules.h"
 #include "sections/subjects.h"
 #include "ui_pasport.h"

@@ -58,11 +58,15 @@ QByteArray indexRow(const QString &pageFile, const PassportSnapshot &passport, c
         if (number >= 1 && number <= kSubjectCount)
             sections.append(preview::previewText(passport.subjectNames[number]));
     return preview::encodePreviewPage({QStringLiteral("<tr><td><a href=\"") + link(pageFile) + QStringLiteral("\">")
-                              + preview::previewText(core::trimControls(passport.title)) + QStringLiteral("</a></td><td>")
-                              + sections.join(QStringLiteral(", ")) + QStringLiteral("</td><td>")
-                              + preview::previewText(packageFile) + QStringLiteral("</td></tr>")});
+                                       + preview::previewText(core::trimControls(passport.title))
+                                       + QStringLiteral("</a></td><td>") + sections.join(QStringLiteral(", "))
+                                       + QStringLiteral("</td><td>") + preview::previewText(packageFile)
+                                       + QStringLiteral("</td></tr>")});
 }
 
-QByteArray indexEnd() { return preview::encodePreviewPage({QStringLiteral("</table>"), QStringLiteral("</body></html>")}); }
+QByteArray indexEnd()
+{
+    return preview::encodePreviewPage({QStringLiteral("</table>"), QStringLiteral("</body></html>")});
+}
 
 } // namespace check

@@ -88,7 +88,6 @@ bool isBlank(const QString &text)
     return true;
 }
 
-
 qsizetype characterCount(QStringView text)
 {
     qsizetype count = 0;
@@ -99,7 +98,6 @@ qsizetype characterCount(QStringView text)
     }
     return count;
 }
-
 
 QString publishedDescription(const QString &description)
 {

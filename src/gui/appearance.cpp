@@ -1,14 +1,14 @@
 #include "gui/appearance.h"
 
 #include <QFontDatabase>
-#include <QGuiApplication>
-#include <QScreen>
-#include <QWindow>
 #include <QFontInfo>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QScreen>
 #include <QWidget>
+#include <QWindow>
 
 namespace {
 
@@ -44,8 +44,8 @@ QFont formFont()
 
 void makeFixedWindow(QWidget *window, int clientWidth, int clientHeight, bool minimizeButton)
 {
-    Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-                            | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+    Qt::WindowFlags flags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                            | Qt::WindowCloseButtonHint;
     if (minimizeButton)
         flags |= Qt::WindowMinimizeButtonHint;
     if (window->inherits("QDialog"))

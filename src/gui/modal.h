@@ -29,14 +29,13 @@ struct Message {
 // A modal message box built explicitly: exactly the icon, caption, text and
 // buttons given. Closing a Yes/No box without choosing answers No; closing a
 // Yes/No/Cancel box (Escape, the close box) answers Cancel.
-Answer message(QWidget *parent, Icon icon, const QString &caption, const QString &text,
-               Buttons buttons = Buttons::Ok);
+Answer message(QWidget *parent, Icon icon, const QString &caption, const QString &text, Buttons buttons = Buttons::Ok);
 
 struct OpenFileRequest {
     QString caption;
     QString directory;
-    QString selectedFile;       // offered in the name field
-    QStringList nameFilters;    // Qt syntax: "Text (*.a *.b)"
+    QString selectedFile;        // offered in the name field
+    QStringList nameFilters;     // Qt syntax: "Text (*.a *.b)"
     bool picturePreview = false; // show a preview of the selected picture
 };
 
@@ -45,7 +44,7 @@ struct SaveFileRequest {
     QString directory;
     QString selectedFile;
     QStringList nameFilters;
-    QString defaultSuffix;      // appended to a name typed without one
+    QString defaultSuffix; // appended to a name typed without one
     bool confirmOverwrite = true;
 };
 

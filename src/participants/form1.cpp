@@ -48,8 +48,8 @@ bool TForm1::eventFilter(QObject *watched, QEvent *event)
         // (backspace, delete, arrows) and shortcuts such as paste pass.
         const auto *key = static_cast<QKeyEvent *>(event);
         const QString text = key->text();
-        const bool inserts = !text.isEmpty() && !text.front().isNull() && text.front().unicode() >= 32
-                             && text.front().unicode() != 127;
+        const bool inserts =
+            !text.isEmpty() && !text.front().isNull() && text.front().unicode() >= 32 && text.front().unicode() != 127;
         if (inserts && !(key->modifiers() & (Qt::ControlModifier | Qt::MetaModifier))) {
             for (QChar c : text)
                 if (!AddIDKeyPress(c))
@@ -93,7 +93,6 @@ std::optional<QString> CheckParticipantId(QWidget *parent, const QString &entere
 {
     std::optional<QString> id = participants::formatCheckedParticipantId(entered);
     if (!id)
-        modal::message(parent, modal::Icon::Error, QStringLiteral("Ошибка"),
-                       QStringLiteral("Введен ошибочный ID"));
+        modal::message(parent, modal::Icon::Error, QStringLiteral("Ошибка"), QStringLiteral("Введен ошибочный ID"));
     return id;
 }

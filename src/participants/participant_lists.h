@@ -47,8 +47,7 @@ inline const QString kTeachersCaptionPrefix = QStringLiteral("Руководит
 inline const QString kAuthorInOtherList = QStringLiteral("Введенный ID уже является руководителем работы");
 inline const QString kTeacherInOtherList = QStringLiteral("Введенный ID уже является автором работы");
 inline const QString kDeleteAuthorQuestion = QStringLiteral("Вы действительно хотите удалить автора из списка?");
-inline const QString kDeleteTeacherQuestion =
-    QStringLiteral("Вы действительно хотите удалить руководителя из списка?");
+inline const QString kDeleteTeacherQuestion = QStringLiteral("Вы действительно хотите удалить руководителя из списка?");
 
 // The selected position of a list, or -1.
 int selectedRow(const QListWidget *list);

@@ -16,12 +16,12 @@ const char *const kPageCodec = "windows-1251";
 QString personItem(const TPersonRecord &person, const QString &id, bool bold)
 {
     const QString name = previewLineText(core::trimControls(person.Surname)) + QLatin1Char(' ')
-        + previewLineText(core::trimControls(person.Name)) + QLatin1Char(' ')
-        + previewLineText(core::trimControls(person.Patronymic));
+                         + previewLineText(core::trimControls(person.Name)) + QLatin1Char(' ')
+                         + previewLineText(core::trimControls(person.Patronymic));
     const QString bracketed = QLatin1Char('[') + previewText(id) + QLatin1Char(']');
     if (bold)
         return QStringLiteral("<li>") + name + QStringLiteral(" <strong>") + bracketed
-            + QStringLiteral("</strong></li>");
+               + QStringLiteral("</strong></li>");
     return QStringLiteral("<li>") + name + QLatin1Char(' ') + bracketed + QStringLiteral("</li>");
 }
 
@@ -73,10 +73,7 @@ QString LineBreaksToHtml(const QString &text)
     return QString(text).replace(QLatin1String("\r\n"), QLatin1String("<br />"));
 }
 
-QString previewText(const QString &text)
-{
-    return LineBreaksToHtml(text.toHtmlEscaped());
-}
+QString previewText(const QString &text) { return LineBreaksToHtml(text.toHtmlEscaped()); }
 
 QString previewLineText(const QString &text)
 {
@@ -122,12 +119,9 @@ QStringList previewPageLines(const PassportSnapshot &p, bool pictureWritten, con
           << QStringLiteral("<h1>") + previewLineText(p.title) + QStringLiteral("</h1>")
           << QStringLiteral("<p><strong>Раздел(ы):</strong> ") + sections.join(QStringLiteral(", "))
                  + QStringLiteral("</p>")
-          << QStringLiteral("<p><strong>Сезон:</strong> ") + previewText(p.seasonName)
-                 + QStringLiteral("</p>")
-          << QStringLiteral("<p><strong>Автор(ы):</strong> <ul>") + authors
-                 + QStringLiteral("</ul></p>")
-          << QStringLiteral("<p><strong>Руководитель(и):</strong> <ul>") + teachers
-                 + QStringLiteral("</ul></p><hr />")
+          << QStringLiteral("<p><strong>Сезон:</strong> ") + previewText(p.seasonName) + QStringLiteral("</p>")
+          << QStringLiteral("<p><strong>Автор(ы):</strong> <ul>") + authors + QStringLiteral("</ul></p>")
+          << QStringLiteral("<p><strong>Руководитель(и):</strong> <ul>") + teachers + QStringLiteral("</ul></p><hr />")
           << QStringLiteral("<p><strong>Описание работы:</strong></p><p>")
                  + previewText(core::publishedDescription(p.description)) + QStringLiteral("</p>");
     if (pictureWritten) {
@@ -136,20 +130,17 @@ QStringList previewPageLines(const PassportSnapshot &p, bool pictureWritten, con
         const QString source = QString::fromLatin1(QUrl::toPercentEncoding(pictureFile));
         lines << QStringLiteral("<img src=\"") + source + QStringLiteral("\" border=\"1\"/>");
         if (!p.pictureCaption.isEmpty())
-            lines << QStringLiteral("<p><i>") + previewLineText(p.pictureCaption)
-                    + QStringLiteral("</i></p>");
+            lines << QStringLiteral("<p><i>") + previewLineText(p.pictureCaption) + QStringLiteral("</i></p>");
     }
-    lines << QStringLiteral("<hr /><p><strong>Технические требования:</strong> ")
-                 + previewLineText(p.techRequest) + QStringLiteral("</p>")
+    lines << QStringLiteral("<hr /><p><strong>Технические требования:</strong> ") + previewLineText(p.techRequest)
+                 + QStringLiteral("</p>")
           << QStringLiteral("<p><strong>Порядок знакомства:</strong></p><p>") + previewText(p.manual)
                  + QStringLiteral("</p>")
           << QStringLiteral("<p><strong>Контактная информация:</strong></p>")
           << QStringLiteral("<table border=\"0\"><tr><td>Адрес:</td><td>") + previewLineText(p.postIndex)
                  + QStringLiteral(", ") + previewLineText(p.postAddress) + QStringLiteral("</td></tr>")
-          << QStringLiteral("<tr><td>Телефон:</td><td>") + previewLineText(p.phone)
-                 + QStringLiteral("</td></tr>")
-          << QStringLiteral("<tr><td>Эл. адрес:</td><td>") + previewLineText(p.email)
-                 + QStringLiteral("</td></tr>")
+          << QStringLiteral("<tr><td>Телефон:</td><td>") + previewLineText(p.phone) + QStringLiteral("</td></tr>")
+          << QStringLiteral("<tr><td>Эл. адрес:</td><td>") + previewLineText(p.email) + QStringLiteral("</td></tr>")
           << QStringLiteral("</body></html>");
     return lines;
 }

@@ -55,17 +55,14 @@ QStringList missingItems(const PassportSnapshot &passport)
     if (passport.subjectSlots[0] == 0)
         missing.append(QStringLiteral(" - Не задан ни один раздел\n"));
     checkParticipants(passport.authors,
-                      {QStringLiteral(" - Не указан ни один автор\n"),
-                       QStringLiteral(" - Фамилии у всех авторов\n"),
-                       QStringLiteral(" - Имена у всех авторов\n"),
-                       QStringLiteral(" - Отчества у всех авторов\n")},
+                      {QStringLiteral(" - Не указан ни один автор\n"), QStringLiteral(" - Фамилии у всех авторов\n"),
+                       QStringLiteral(" - Имена у всех авторов\n"), QStringLiteral(" - Отчества у всех авторов\n")},
                       missing);
-    checkParticipants(passport.teachers,
-                      {QStringLiteral(" - Не указан ни один руководитель\n"),
-                       QStringLiteral(" - Фамилии у всех руководителей\n"),
-                       QStringLiteral(" - Имена у всех руководителей\n"),
-                       QStringLiteral(" - Отчества у всех руководителей\n")},
-                      missing);
+    checkParticipants(
+        passport.teachers,
+        {QStringLiteral(" - Не указан ни один руководитель\n"), QStringLiteral(" - Фамилии у всех руководителей\n"),
+         QStringLiteral(" - Имена у всех руководителей\n"), QStringLiteral(" - Отчества у всех руководителей\n")},
+        missing);
     return missing;
 }
 

@@ -24,17 +24,33 @@ QString xmlValue(const QString &value)
         if (c.isLowSurrogate())
             continue;
         switch (c.unicode()) {
-        case u'"': out += QLatin1String("&#34;"); continue;
-        case u'&': out += QLatin1String("&#38;"); continue;
-        case u'\'': out += QLatin1String("&#39;"); continue;
-        case u'<': out += QLatin1String("&#60;"); continue;
-        case u'>': out += QLatin1String("&#62;"); continue;
-        case u'\n': out += QLatin1String("\r\r\n"); continue;
+        case u'"':
+            out += QLatin1String("&#34;");
+            continue;
+        case u'&':
+            out += QLatin1String("&#38;");
+            continue;
+        case u'\'':
+            out += QLatin1String("&#39;");
+            continue;
+        case u'<':
+            out += QLatin1String("&#60;");
+            continue;
+        case u'>':
+            out += QLatin1String("&#62;");
+            continue;
+        case u'\n':
+            out += QLatin1String("\r\r\n");
+            continue;
         case u'\t':
-        case u'\r': out += c; continue;
+        case u'\r':
+            out += c;
+            continue;
         case 0xFFFE:
-        case 0xFFFF: continue;
-        default: break;
+        case 0xFFFF:
+            continue;
+        default:
+            break;
         }
         if (c.unicode() < 32)
             continue;
@@ -45,8 +61,7 @@ QString xmlValue(const QString &value)
 
 void textElement(QString &out, QLatin1String name, const QString &value)
 {
-    out += QLatin1Char('<') + name + QLatin1Char('>') + xmlValue(value) + QLatin1String("</") + name
-           + QLatin1Char('>');
+    out += QLatin1Char('<') + name + QLatin1Char('>') + xmlValue(value) + QLatin1String("</") + name + QLatin1Char('>');
 }
 
 void attribute(QString &out, QLatin1String name, const QString &value)
@@ -108,9 +123,6 @@ QByteArray BuildDataDocument(const PassportSnapshot &passport, qint64 seconds, D
     return out.toUtf8();
 }
 
-void WriteDataDocument(const QString &path, const QByteArray &document)
-{
-    core::writeFileReplacing(path, document);
-}
+void WriteDataDocument(const QString &path, const QByteArray &document) { core::writeFileReplacing(path, document); }
 
 } // namespace save

@@ -63,8 +63,8 @@ QByteArray draftPackage(const PassportSnapshot &passport, const QByteArray &pict
     QList<std::pair<QString, QByteArray>> entries;
     entries.append({QStringLiteral("data.xml"), BuildDataDocument(passport, seconds, DocumentForm::Draft)});
     if (passport.hasPicture)
-        entries.append({QStringLiteral("image.jpg"),
-                        pictureJpeg.isEmpty() ? picture::encodeJpeg(passport.picture) : pictureJpeg});
+        entries.append(
+            {QStringLiteral("image.jpg"), pictureJpeg.isEmpty() ? picture::encodeJpeg(passport.picture) : pictureJpeg});
     return zipStored(entries);
 }
 
@@ -298,7 +298,7 @@ std::vector<OrphanDraft> claimOrphanDrafts(const QString &folder)
 {
     std::vector<OrphanDraft> orphans;
     const QFileInfoList files = QDir(folder).entryInfoList({kDraftPrefix + QLatin1Char('*') + kDraftSuffix},
-                                                            QDir::Files | QDir::NoSymLinks | QDir::Hidden);
+                                                           QDir::Files | QDir::NoSymLinks | QDir::Hidden);
     for (const QFileInfo &file : files) {
         OrphanDraft orphan;
         orphan.path = file.absoluteFilePath();

@@ -32,10 +32,7 @@ std::array<qint32, 4> subjectSlotsFromTicks(const SubjectFlags &ticks)
     return numbers;
 }
 
-QString noSubjectText()
-{
-    return QStringLiteral("[ Раздел не задан ]");
-}
+QString noSubjectText() { return QStringLiteral("[ Раздел не задан ]"); }
 
 std::array<QString, 4> subjectSummaryLines(const std::array<qint32, 4> &slotNumbers,
                                            const std::array<QString, kSubjectCount + 1> &names)

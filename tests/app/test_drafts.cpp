@@ -157,8 +157,9 @@ private slots:
                 tt::Session other;
                 tt::fillCompletePassport(other);
                 // IDs with correct check digits, as the reader insists.
-                other.setParticipants({{tt::validFormattedId(1), QStringLiteral("А"), QStringLiteral("Б"), QStringLiteral("В")}},
-                                      {{tt::validFormattedId(2), QStringLiteral("Г"), QStringLiteral("Д"), QStringLiteral("Е")}});
+                other.setParticipants(
+                    {{tt::validFormattedId(1), QStringLiteral("А"), QStringLiteral("Б"), QStringLiteral("В")}},
+                    {{tt::validFormattedId(2), QStringLiteral("Г"), QStringLiteral("Д"), QStringLiteral("Е")}});
                 modal::testing::queueFileName(path(QStringLiteral("other.kwp")));
                 QTest::mouseClick(other.control<QPushButton>("SaveButton"), Qt::LeftButton);
             }

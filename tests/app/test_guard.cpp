@@ -15,11 +15,15 @@ private slots:
     {
         QTest::addColumn<QString>("message");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("without") << "JPEG error #53" << "JPEG error #53.";
-        QTest::newRow("with") << "Floating point division by zero." << "Floating point division by zero.";
-        QTest::newRow("empty") << "" << "";
+        QTest::newRow("without") << "JPEG error #53"
+                                 << "JPEG error #53.";
+        QTest::newRow("with") << "Floating point division by zero."
+                              << "Floating point division by zero.";
+        QTest::newRow("empty") << ""
+                               << "";
         QTest::newRow("cyrillic") << QStringLiteral("Ошибка") << QStringLiteral("Ошибка.");
-        QTest::newRow("ends in newline") << "a\n" << "a\n.";
+        QTest::newRow("ends in newline") << "a\n"
+                                         << "a\n.";
     }
     void fullStopRule()
     {

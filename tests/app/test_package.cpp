@@ -93,8 +93,8 @@ class TestPackage : public QObject {
     // Every field filled, with the tricky texts.
     void fillTricky(bool withPicture)
     {
-        session->control<QLineEdit>("title")->setText(QStringLiteral("<title> & \"quotes\" 'ё' ") +
-                                                      QString::fromUcs4(U"\U0001D11E"));
+        session->control<QLineEdit>("title")->setText(QStringLiteral("<title> & \"quotes\" 'ё' ")
+                                                      + QString::fromUcs4(U"\U0001D11E"));
         session->control<QPlainTextEdit>("description")->setPlainText(core::passportTextToMemo(descriptionOf500()));
         session->control<QLineEdit>("tech_request")->setText(QStringLiteral("</tech_request>"));
         session->control<QPlainTextEdit>("manual")->setPlainText(QStringLiteral("раз\n\nдва &#38; три\n"));
@@ -107,11 +107,12 @@ class TestPackage : public QObject {
         QList<TPersonRecord> authors;
         for (int i = 0; i < 10; ++i)
             authors.append({tt::validFormattedId(100 + i), QStringLiteral("Фамилия%1").arg(i),
-                            QStringLiteral("Имя \"%1\"").arg(i), QStringLiteral("Отчество ") + QString(QChar(u'а' + i))});
+                            QStringLiteral("Имя \"%1\"").arg(i),
+                            QStringLiteral("Отчество ") + QString(QChar(u'а' + i))});
         QList<TPersonRecord> teachers;
         for (int i = 0; i < 3; ++i)
-            teachers.append({tt::validFormattedId(200 + i), QStringLiteral("Учитель%1").arg(i),
-                             QStringLiteral("И<мя>"), QStringLiteral("О&тчество")});
+            teachers.append({tt::validFormattedId(200 + i), QStringLiteral("Учитель%1").arg(i), QStringLiteral("И<мя>"),
+                             QStringLiteral("О&тчество")});
         session->setParticipants(authors, teachers, 2);
         if (withPicture) {
             modal::testing::queueFileName(writePhoto(640, 480));
@@ -125,8 +126,9 @@ class TestPackage : public QObject {
         session->control<QLineEdit>("title")->setText(QStringLiteral("Работа"));
         session->control<QPlainTextEdit>("description")->setPlainText(QStringLiteral("Описание"));
         session->window().SubjectSlots = {5, 0, 0, 0};
-        session->setParticipants({{tt::validFormattedId(1), QStringLiteral("А"), QStringLiteral("Б"), QStringLiteral("В")}},
-                                 {{tt::validFormattedId(2), QStringLiteral("Г"), QStringLiteral("Д"), QStringLiteral("Е")}});
+        session->setParticipants(
+            {{tt::validFormattedId(1), QStringLiteral("А"), QStringLiteral("Б"), QStringLiteral("В")}},
+            {{tt::validFormattedId(2), QStringLiteral("Г"), QStringLiteral("Д"), QStringLiteral("Е")}});
     }
 
     void dropOnto(QWidget *target, const QString &file)
@@ -305,8 +307,9 @@ private slots:
         }
         QVERIFY(foreign != picture::encodeJpeg(image));
         const QString withPicture = path(QStringLiteral("foreign.kwp"));
-        writeBytes(withPicture, save::zipStored({{QStringLiteral("data.xml"), entryContent(made, QStringLiteral("data.xml"))},
-                                                 {QStringLiteral("image.jpg"), foreign}}));
+        writeBytes(withPicture,
+                   save::zipStored({{QStringLiteral("data.xml"), entryContent(made, QStringLiteral("data.xml"))},
+                                    {QStringLiteral("image.jpg"), foreign}}));
 
         newSession();
         QVERIFY(session->window().openPackage(withPicture));
@@ -538,8 +541,8 @@ private slots:
             else
                 box->button(action == QLatin1String("yes") ? QMessageBox::Yes : QMessageBox::No)->click();
         });
-        const modal::Answer answer = modal::message(&session->window(), modal::Icon::Question, QStringLiteral("Тирлада"),
-                                                    kQuestion, modal::Buttons::YesNoCancel);
+        const modal::Answer answer = modal::message(&session->window(), modal::Icon::Question,
+                                                    QStringLiteral("Тирлада"), kQuestion, modal::Buttons::YesNoCancel);
         modal::testing::install();
         QCOMPARE(buttons, 3);
         QCOMPARE(int(answer), expected);

@@ -18,10 +18,7 @@
 
 namespace {
 
-qint64 heapInUse()
-{
-    return qint64(mallinfo2().uordblks);
-}
+qint64 heapInUse() { return qint64(mallinfo2().uordblks); }
 
 } // namespace
 
@@ -63,8 +60,7 @@ private slots:
                  QStringList());
 #ifndef TIRLADA_ASAN
         // A leaked picture row or bitmap would be tens of kilobytes a round.
-        QVERIFY2(after - before < 256 * 1024,
-                 qPrintable(QStringLiteral("heap grew by %1 bytes").arg(after - before)));
+        QVERIFY2(after - before < 256 * 1024, qPrintable(QStringLiteral("heap grew by %1 bytes").arg(after - before)));
 #else
         Q_UNUSED(after);
         Q_UNUSED(before);

@@ -256,13 +256,7 @@ private slots:
         QVERIFY(ok);
         QImage image;
         QVERIFY(image.load(shot));
-        int red = 0;
-        for (int y = 0; y < image.height(); ++y)
-            for (int x = 0; x < image.width(); ++x) {
-                const QColor c = image.pixelColor(x, y);
-                if (c.red() > 200 && c.green() < 70 && c.blue() < 70)
-                    ++red;
-            }
+        const int red = tt::redPixelCount(image);
         QVERIFY2(red >= 8800 && red <= 9800, qPrintable(QString::number(red)));
     }
 };

@@ -9,11 +9,13 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("trimmed");
-        QTest::newRow("blanks") << "  a b  " << "a b";
+        QTest::newRow("blanks") << "  a b  "
+                                << "a b";
         QTest::newRow("controls") << QString::fromLatin1("\t\r\n\x01x\x1f ") << "x";
         QTest::newRow("only controls") << QString::fromLatin1(" \t\r\n") << "";
         QTest::newRow("no-break space stays") << QStringLiteral("\u00a0a\u00a0") << QStringLiteral("\u00a0a\u00a0");
-        QTest::newRow("empty") << "" << "";
+        QTest::newRow("empty") << ""
+                               << "";
     }
     void trimming()
     {
@@ -28,24 +30,27 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("published");
         const QString a499 = QString(499, QLatin1Char('a'));
-        QTest::newRow("short stays") << "x\r\ny" << "x\r\ny";
+        QTest::newRow("short stays") << "x\r\ny"
+                                     << "x\r\ny";
         QTest::newRow("exactly 500") << QString(500, QLatin1Char('b')) << QString(500, QLatin1Char('b'));
         QTest::newRow("600 gives 500") << QString(600, QLatin1Char('c')) << QString(500, QLatin1Char('c'));
         QTest::newRow("CR LF at the cut") << a499 + "\r\nzz" << a499;
         QTest::newRow("LF after the cut") << a499 + "b\r\nz" << a499 + "b";
         QTest::newRow("lone CR at the cut stays") << a499 + "\rzz" << a499 + "\r";
-        QTest::newRow("surrogate pair at the cut") << a499 + QStringLiteral("\U0001F600z") << a499 + QStringLiteral("\U0001F600");
+        QTest::newRow("surrogate pair at the cut")
+            << a499 + QStringLiteral("\U0001F600z") << a499 + QStringLiteral("\U0001F600");
         // A character outside the basic plane counts as one, wherever it stands.
         const QString smile = QStringLiteral("\U0001F600");
-        QTest::newRow("starts with an emoji") << smile + QString(600, QLatin1Char('d'))
-                                              << smile + QString(499, QLatin1Char('d'));
+        QTest::newRow("starts with an emoji")
+            << smile + QString(600, QLatin1Char('d')) << smile + QString(499, QLatin1Char('d'));
         QTest::newRow("500 emoji stay whole") << smile.repeated(500) << smile.repeated(500);
         QTest::newRow("501 emoji give 500") << smile.repeated(501) << smile.repeated(500);
-        QTest::newRow("emoji then CR LF at the cut") << smile + QString(498, QLatin1Char('e')) + "\r\nz"
-                                                     << smile + QString(498, QLatin1Char('e'));
+        QTest::newRow("emoji then CR LF at the cut")
+            << smile + QString(498, QLatin1Char('e')) + "\r\nz" << smile + QString(498, QLatin1Char('e'));
         QTest::newRow("lone surrogate counts as one") << QString(QChar(0xD800)) + QString(600, QLatin1Char('f'))
                                                       << QString(QChar(0xD800)) + QString(499, QLatin1Char('f'));
-        QTest::newRow("leading blanks kept") << "  x  " << "  x  ";
+        QTest::newRow("leading blanks kept") << "  x  "
+                                             << "  x  ";
     }
     void publishedDescription()
     {
@@ -78,13 +83,17 @@ private slots:
     {
         QTest::addColumn<QString>("raw");
         QTest::addColumn<QString>("passport");
-        QTest::newRow("LF") << "a\nb\n" << "a\r\nb\r\n";
+        QTest::newRow("LF") << "a\nb\n"
+                            << "a\r\nb\r\n";
         QTest::newRow("paragraph separator") << QStringLiteral("a\u2029b") << "a\r\nb";
         QTest::newRow("line separator") << QStringLiteral("a\u2028b") << "a\r\nb";
-        QTest::newRow("CR LF stays one break") << "a\r\nb" << "a\r\nb";
-        QTest::newRow("lone CR") << "a\rb" << "a\r\nb";
+        QTest::newRow("CR LF stays one break") << "a\r\nb"
+                                               << "a\r\nb";
+        QTest::newRow("lone CR") << "a\rb"
+                                 << "a\r\nb";
         QTest::newRow("empty lines") << QStringLiteral("\u2029\u2029") << "\r\n\r\n";
-        QTest::newRow("no-break spaces kept") << QStringLiteral("\u00a0x\u00a0\u2029\u00a0") << QStringLiteral("\u00a0x\u00a0\r\n\u00a0");
+        QTest::newRow("no-break spaces kept")
+            << QStringLiteral("\u00a0x\u00a0\u2029\u00a0") << QStringLiteral("\u00a0x\u00a0\r\n\u00a0");
     }
     void memoLineBreaks()
     {
@@ -93,7 +102,10 @@ private slots:
         QCOMPARE(core::memoTextToPassport(raw), passport);
     }
 
-    void passportTextToMemoGivesLf() { QCOMPARE(core::passportTextToMemo(QStringLiteral("a\r\nb")), QStringLiteral("a\nb")); }
+    void passportTextToMemoGivesLf()
+    {
+        QCOMPARE(core::passportTextToMemo(QStringLiteral("a\r\nb")), QStringLiteral("a\nb"));
+    }
 };
 
 QTEST_MAIN(TestPassport)

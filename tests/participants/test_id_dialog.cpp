@@ -254,7 +254,8 @@ private slots:
         QCOMPARE(modal::testing::execCount(), 2);
         QCOMPARE(offsets.size(), 2);
         for (const QPoint &offset : offsets)
-            QVERIFY2(qAbs(offset.x()) <= 1 && qAbs(offset.y()) <= 1, qPrintable(QStringLiteral("%1,%2").arg(offset.x()).arg(offset.y())));
+            QVERIFY2(qAbs(offset.x()) <= 1 && qAbs(offset.y()) <= 1,
+                     qPrintable(QStringLiteral("%1,%2").arg(offset.x()).arg(offset.y())));
         // Cancelled both times: nothing was added.
         QCOMPARE(session->control<QListWidget>("AuthorsListBox")->count(), 0);
         QVERIFY(modal::testing::messages().isEmpty());

@@ -12,7 +12,8 @@ private slots:
         // RFC 1321 test suite.
         QTest::newRow("empty") << QByteArray() << "d41d8cd98f00b204e9800998ecf8427e";
         QTest::newRow("abc") << QByteArray("abc") << "900150983cd24fb0d6963f7d28e17f72";
-        QTest::newRow("digits") << QByteArray("12345678901234567890123456789012345678901234567890123456789012345678901234567890")
+        QTest::newRow("digits") << QByteArray(
+            "12345678901234567890123456789012345678901234567890123456789012345678901234567890")
                                 << "57edf4a22be3c955ac49da2e2107b67a";
         // A digest beginning with a zero byte keeps its leading zeros.
         QTest::newRow("zero first byte") << QByteArray("1000247") << "00";
@@ -70,12 +71,16 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("stripped");
-        QTest::newRow("dashes") << "123-456-798" << "123456798";
-        QTest::newRow("blanks inside") << "1 2 3 456 798" << "123456798";
+        QTest::newRow("dashes") << "123-456-798"
+                                << "123456798";
+        QTest::newRow("blanks inside") << "1 2 3 456 798"
+                                       << "123456798";
         QTest::newRow("controls around") << QStringLiteral("\t\r 123-456 798\n") << "123456798";
-        QTest::newRow("dashes around") << "--123456798--" << "123456798";
+        QTest::newRow("dashes around") << "--123456798--"
+                                       << "123456798";
         QTest::newRow("tab inside stays") << QStringLiteral("123\t456") << QStringLiteral("123\t456");
-        QTest::newRow("dashes and blanks only") << " - - - " << "";
+        QTest::newRow("dashes and blanks only") << " - - - "
+                                                << "";
     }
     void strip()
     {
@@ -88,23 +93,38 @@ private slots:
     {
         QTest::addColumn<QString>("entered");
         QTest::addColumn<QString>("formatted"); // empty: refused
-        QTest::newRow("plain") << "123456798" << "123-456-798";
-        QTest::newRow("dashes") << "123-456-798" << "123-456-798";
-        QTest::newRow("blanks") << "123 456 798" << "123-456-798";
-        QTest::newRow("dashes anywhere") << "1-23456-79-8" << "123-456-798";
-        QTest::newRow("blanks and dashes anywhere") << " 12 3-4567 98-" << "123-456-798";
+        QTest::newRow("plain") << "123456798"
+                               << "123-456-798";
+        QTest::newRow("dashes") << "123-456-798"
+                                << "123-456-798";
+        QTest::newRow("blanks") << "123 456 798"
+                                << "123-456-798";
+        QTest::newRow("dashes anywhere") << "1-23456-79-8"
+                                         << "123-456-798";
+        QTest::newRow("blanks and dashes anywhere") << " 12 3-4567 98-"
+                                                    << "123-456-798";
         QTest::newRow("controls around") << QStringLiteral("\t123456798\r\n") << "123-456-798";
-        QTest::newRow("first byte 0") << "100024700" << "100-024-700";
-        QTest::newRow("first byte 255") << "100018799" << "100-018-799";
-        QTest::newRow("eighth digit changed") << "123456788" << "";
-        QTest::newRow("ninth digit changed") << "123456799" << "";
-        QTest::newRow("check digits swapped") << "123456789" << "";
-        QTest::newRow("first digit changed") << "223456798" << "";
-        QTest::newRow("too short") << "1234567" << "";
-        QTest::newRow("eight characters") << "12345679" << "";
-        QTest::newRow("empty") << "" << "";
+        QTest::newRow("first byte 0") << "100024700"
+                                      << "100-024-700";
+        QTest::newRow("first byte 255") << "100018799"
+                                        << "100-018-799";
+        QTest::newRow("eighth digit changed") << "123456788"
+                                              << "";
+        QTest::newRow("ninth digit changed") << "123456799"
+                                             << "";
+        QTest::newRow("check digits swapped") << "123456789"
+                                              << "";
+        QTest::newRow("first digit changed") << "223456798"
+                                             << "";
+        QTest::newRow("too short") << "1234567"
+                                   << "";
+        QTest::newRow("eight characters") << "12345679"
+                                          << "";
+        QTest::newRow("empty") << ""
+                               << "";
         // Characters after the ninth take no part in the test and stay.
-        QTest::newRow("tail kept") << "1234567981" << "123-456-7981";
+        QTest::newRow("tail kept") << "1234567981"
+                                   << "123-456-7981";
     }
     void checkAndFormat()
     {

@@ -22,7 +22,7 @@ class TestParticipantLists : public QObject {
     // The production view of each list, built from the controls' object names.
     using Side = participants::ListView;
     Side listView(const char *list, const char *group, const char *add, const char *remove, const char *surname,
-              const char *name, const char *patronymic, const QString &prefix) const
+                  const char *name, const char *patronymic, const QString &prefix) const
     {
         Side view{};
         view.list = session->control<QListWidget>(list);
@@ -38,12 +38,12 @@ class TestParticipantLists : public QObject {
     Side authors() const
     {
         return listView("AuthorsListBox", "AuthorsGroup", "AuthorAdd", "AuthorDelete", "AuthorsLastname", "AuthorsName",
-                    "AuthorsPatronymic", QStringLiteral("Авторы ("));
+                        "AuthorsPatronymic", QStringLiteral("Авторы ("));
     }
     Side teachers() const
     {
         return listView("TeachersListBox", "TeachersGroup", "TeacherAdd", "TeacherDelete", "TeachersLastname",
-                    "TeachersName", "TeachersPatronymic", QStringLiteral("Руководители ("));
+                        "TeachersName", "TeachersPatronymic", QStringLiteral("Руководители ("));
     }
     QComboBox *leader() const { return session->control<QComboBox>("LeaderID"); }
     QLabel *leaderLabel() const { return session->control<QLabel>("LeaderID_Label"); }
@@ -104,10 +104,10 @@ class TestParticipantLists : public QObject {
     {
         bool all = true, none = true;
         for (QLineEdit *edit : {side.surname, side.name, side.patronymic}) {
-            const bool open = !edit->isReadOnly()
-                              && edit->palette().color(QPalette::Base) == QPalette().color(QPalette::Base);
-            const bool closed = edit->isReadOnly()
-                                && edit->palette().color(QPalette::Base) == QPalette().color(QPalette::Button);
+            const bool open =
+                !edit->isReadOnly() && edit->palette().color(QPalette::Base) == QPalette().color(QPalette::Base);
+            const bool closed =
+                edit->isReadOnly() && edit->palette().color(QPalette::Base) == QPalette().color(QPalette::Button);
             all = all && open;
             none = none && closed;
         }
@@ -181,7 +181,8 @@ private slots:
     {
         QTest::addColumn<bool>("toSupervisors");
         QTest::addColumn<QString>("message");
-        QTest::newRow("author among supervisors") << false << QStringLiteral("Введенный ID уже является руководителем работы");
+        QTest::newRow("author among supervisors")
+            << false << QStringLiteral("Введенный ID уже является руководителем работы");
         QTest::newRow("supervisor among authors") << true << QStringLiteral("Введенный ID уже является автором работы");
     }
     void idInTheOtherList()
@@ -215,9 +216,10 @@ private slots:
         QTest::addColumn<bool>("supervisors");
         QTest::addColumn<int>("limit");
         QTest::addColumn<QString>("question");
-        QTest::newRow("ten authors") << false << 10 << QStringLiteral("Вы действительно хотите удалить автора из списка?");
-        QTest::newRow("three supervisors") << true << 3
-                                           << QStringLiteral("Вы действительно хотите удалить руководителя из списка?");
+        QTest::newRow("ten authors") << false << 10
+                                     << QStringLiteral("Вы действительно хотите удалить автора из списка?");
+        QTest::newRow("three supervisors")
+            << true << 3 << QStringLiteral("Вы действительно хотите удалить руководителя из списка?");
     }
     void limitsThenDeletionReenables()
     {

@@ -96,7 +96,8 @@ private slots:
             const QByteArray name = layout.last().toLatin1();
             QTest::addRow("%s", name.constData()) << QSize(1000, 750) << layout << 0;
             QTest::addRow("%s, tall: long skips", name.constData()) << QSize(240, 4000) << layout << 0;
-            QTest::addRow("%s, progressive", name.constData()) << QSize(901, 677) << (layout + QStringList{"-progressive"}) << 0;
+            QTest::addRow("%s, progressive", name.constData())
+                << QSize(901, 677) << (layout + QStringList{"-progressive"}) << 0;
             QTest::addRow("%s, progressive, tall", name.constData())
                 << QSize(130, 3001) << (layout + QStringList{"-progressive"}) << 0;
             QTest::addRow("%s, restart every row, tall", name.constData())
@@ -444,8 +445,8 @@ private slots:
     {
         QTest::addColumn<QByteArray>("jpeg");
         QTest::addColumn<int>("code"); // 0: loads
-        QTest::newRow("progressive 65000x65000") << fixtures::hollowProgressive(65000, 65000, 0)
-                                                 << int(JERR_IMAGE_TOO_BIG);
+        QTest::newRow("progressive 65000x65000")
+            << fixtures::hollowProgressive(65000, 65000, 0) << int(JERR_IMAGE_TOO_BIG);
         QTest::newRow("progressive 16385x16384, just over 2^28 pixels")
             << fixtures::hollowProgressive(16385, 16384, 0) << int(JERR_IMAGE_TOO_BIG);
         QTest::newRow("progressive 12000x12000") << fixtures::hollowProgressive(12000, 12000, 0) << 0;
@@ -481,8 +482,7 @@ private slots:
         QTest::newRow("progressive, no data") << fixtures::hollowProgressive(4000, 3000, 0);
         QTest::newRow("progressive, 5 empty scans") << fixtures::hollowProgressive(3000, 4000, 5);
         QTest::newRow("baseline, empty restart segments") << fixtures::hollowRestarts(4000, 3000, 100, 500);
-        QTest::newRow("baseline, restart segments to past the end")
-            << fixtures::hollowRestarts(3001, 2999, 7, 9000);
+        QTest::newRow("baseline, restart segments to past the end") << fixtures::hollowRestarts(3001, 2999, 7, 9000);
     }
     void hollowFilesLikeFullDecode()
     {

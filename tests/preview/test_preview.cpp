@@ -27,16 +27,12 @@ void typeText(QWidget *widget, const QString &text)
     }
 }
 
-void clickPreview(tt::Session &session)
-{
-    QTest::mouseClick(session.control<QPushButton>("Preview"), Qt::LeftButton);
-}
+void clickPreview(tt::Session &session) { QTest::mouseClick(session.control<QPushButton>("Preview"), Qt::LeftButton); }
 
 // The folder's entries, links and hidden ones included.
 QStringList entries(const QString &folder)
 {
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                                  QDir::Name);
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
 
 modal::Message templateError()
@@ -70,12 +66,12 @@ private slots:
         session.control<QLineEdit>("public_email")->setText(QStringLiteral("a@b.ru"));
         session.control<QPlainTextEdit>("Notes")->setPlainText(QStringLiteral("секретная заметка"));
         session.setSubjectSlots({6, 22, 0, 0});
-        session.setParticipants({{QStringLiteral("123-456-789"), QStringLiteral("Иванов"),
-                                  QStringLiteral("Иван"), QStringLiteral("Иванович")}},
-                                {{QStringLiteral("111-111-111"), QStringLiteral("Петров"),
-                                  QStringLiteral("Пётр"), QStringLiteral("Петрович")},
-                                 {QStringLiteral("222-222-222"), QStringLiteral("Сидоров"),
-                                  QStringLiteral("Сидор"), QStringLiteral("Сидорович")}},
+        session.setParticipants({{QStringLiteral("123-456-789"), QStringLiteral("Иванов"), QStringLiteral("Иван"),
+                                  QStringLiteral("Иванович")}},
+                                {{QStringLiteral("111-111-111"), QStringLiteral("Петров"), QStringLiteral("Пётр"),
+                                  QStringLiteral("Петрович")},
+                                 {QStringLiteral("222-222-222"), QStringLiteral("Сидоров"), QStringLiteral("Сидор"),
+                                  QStringLiteral("Сидорович")}},
                                 /*leader=*/0);
 
         clickPreview(session);
@@ -278,8 +274,8 @@ private slots:
         QCOMPARE(messages.size(), 1);
         QCOMPARE(messages[0].icon, modal::Icon::Error);
         QCOMPARE(messages[0].caption, QStringLiteral("Тирлада"));
-        const QString prefix = QStringLiteral("Cannot create file \"") + redirect.path(kPicture)
-            + QStringLiteral("\". ");
+        const QString prefix =
+            QStringLiteral("Cannot create file \"") + redirect.path(kPicture) + QStringLiteral("\". ");
         QVERIFY2(messages[0].text.startsWith(prefix), qPrintable(messages[0].text));
         QVERIFY(redirect.opened.isEmpty());
         QVERIFY(!QFileInfo::exists(redirect.path(kPage)));

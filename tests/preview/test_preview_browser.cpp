@@ -25,10 +25,7 @@ class TestPreviewBrowser : public QObject {
     QString chromium;
 
 private slots:
-    void initTestCase()
-    {
-        chromium = tt::chromiumPath();
-    }
+    void initTestCase() { chromium = tt::chromiumPath(); }
 
     // The page as Chromium reads it: Cyrillic intact, typed markup shown as
     // text, characters outside the code page restored from their references.
@@ -42,16 +39,16 @@ private slots:
         typeInto(session, "description", QStringLiteral("Первая\nвторая"));
         typeInto(session, "public_post_address", QStringLiteral("ул. <script>alert(1)</script>"));
         session.setSubjectSlots({6, 0, 0, 0});
-        session.setParticipants({{QStringLiteral("123-456-789"), QStringLiteral("Иванов"),
-                                  QStringLiteral("Иван"), QStringLiteral("Иванович")}},
-                                {{QStringLiteral("111-111-111"), QStringLiteral("Петров"),
-                                  QStringLiteral("Пётр"), QStringLiteral("Петрович")}});
+        session.setParticipants({{QStringLiteral("123-456-789"), QStringLiteral("Иванов"), QStringLiteral("Иван"),
+                                  QStringLiteral("Иванович")}},
+                                {{QStringLiteral("111-111-111"), QStringLiteral("Петров"), QStringLiteral("Пётр"),
+                                  QStringLiteral("Петрович")}});
         QTest::mouseClick(session.control<QPushButton>("Preview"), Qt::LeftButton);
         QCOMPARE(redirect.opened, QList<QUrl>{redirect.pageUrl()});
 
         bool ok = false;
-        const QString dom = QString::fromUtf8(
-            tt::runChromium(chromium, QStringLiteral("--dump-dom"), redirect.pageUrl(), &ok));
+        const QString dom =
+            QString::fromUtf8(tt::runChromium(chromium, QStringLiteral("--dump-dom"), redirect.pageUrl(), &ok));
         QVERIFY(ok);
         QVERIFY2(dom.contains(QStringLiteral("<h1>Тирлада &lt;b&gt;жирный&lt;/b&gt; &amp; Grüße</h1>")),
                  qPrintable(dom));
@@ -84,13 +81,7 @@ private slots:
         QVERIFY(ok);
         QImage image;
         QVERIFY(image.load(shot));
-        int red = 0;
-        for (int y = 0; y < image.height(); ++y)
-            for (int x = 0; x < image.width(); ++x) {
-                const QColor c = image.pixelColor(x, y);
-                if (c.red() > 200 && c.green() < 70 && c.blue() < 70)
-                    ++red;
-            }
+        const int red = tt::redPixelCount(image);
         // The 100 x 60 picture at 1:1, give or take its JPEG edges.
         QVERIFY2(red >= 5400 && red <= 6000, qPrintable(QString::number(red)));
     }

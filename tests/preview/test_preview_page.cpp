@@ -46,8 +46,18 @@ QStringList emptyPage()
 }
 
 // Line numbers of the page without a picture, counted from 0.
-enum Line { Title = 1, Sections = 2, Authors = 4, Teachers = 5, Description = 6, Tech = 7,
-            Manual = 8, Address = 10, Phone = 11, Email = 12 };
+enum Line {
+    Title = 1,
+    Sections = 2,
+    Authors = 4,
+    Teachers = 5,
+    Description = 6,
+    Tech = 7,
+    Manual = 8,
+    Address = 10,
+    Phone = 11,
+    Email = 12
+};
 
 const QString kImg = QStringLiteral("<img src=\"img.jpg\" border=\"1\"/>");
 
@@ -110,14 +120,14 @@ private slots:
             PassportSnapshot p = emptyPassport();
             p.subjectSlots = {6, 0, 0, 0};
             QStringList page = emptyPage();
-            page[Sections] = QStringLiteral(
-                "<p><strong>Раздел(ы):</strong> Лингвистика (русский и иностранные языки)</p>");
+            page[Sections] =
+                QStringLiteral("<p><strong>Раздел(ы):</strong> Лингвистика (русский и иностранные языки)</p>");
             QTest::newRow("section 6 by its long name") << p << false << page;
         }
         {
             PassportSnapshot p = emptyPassport();
-            p.authors = {person(QStringLiteral(" 123-456-789 "), QStringLiteral("  Иванов "),
-                                QStringLiteral("\tИван"), QStringLiteral("Иванович\r\n")),
+            p.authors = {person(QStringLiteral(" 123-456-789 "), QStringLiteral("  Иванов "), QStringLiteral("\tИван"),
+                                QStringLiteral("Иванович\r\n")),
                          person(QStringLiteral("987-654-321"), QString(), QString(), QString())};
             QStringList page = emptyPage();
             page[Authors] = QStringLiteral("<p><strong>Автор(ы):</strong> <ul>"
@@ -127,23 +137,22 @@ private slots:
         }
         {
             PassportSnapshot p = emptyPassport();
-            p.teachers = {person(QStringLiteral("111-111-111"), QStringLiteral("Петров "),
-                                 QStringLiteral("Пётр"), QStringLiteral(" Петрович")),
-                          person(QStringLiteral("222-222-222"), QStringLiteral("Сидоров"),
-                                 QStringLiteral("Сидор"), QStringLiteral("Сидорович"))};
+            p.teachers = {person(QStringLiteral("111-111-111"), QStringLiteral("Петров "), QStringLiteral("Пётр"),
+                                 QStringLiteral(" Петрович")),
+                          person(QStringLiteral("222-222-222"), QStringLiteral("Сидоров"), QStringLiteral("Сидор"),
+                                 QStringLiteral("Сидорович"))};
             p.leaderIndex = 1;
             QStringList page = emptyPage();
-            page[Teachers] = QStringLiteral(
-                "<p><strong>Руководитель(и):</strong> <ul>"
-                "<li>Петров Пётр Петрович [111-111-111]</li>"
-                "<li>Сидоров Сидор Сидорович <strong>[222-222-222]</strong></li></ul></p><hr />");
+            page[Teachers] =
+                QStringLiteral("<p><strong>Руководитель(и):</strong> <ul>"
+                               "<li>Петров Пётр Петрович [111-111-111]</li>"
+                               "<li>Сидоров Сидор Сидорович <strong>[222-222-222]</strong></li></ul></p><hr />");
             QTest::newRow("second supervisor receives the invoice: bold ID") << p << false << page;
 
             p.leaderIndex = -1;
-            page[Teachers] = QStringLiteral(
-                "<p><strong>Руководитель(и):</strong> <ul>"
-                "<li>Петров Пётр Петрович [111-111-111]</li>"
-                "<li>Сидоров Сидор Сидорович [222-222-222]</li></ul></p><hr />");
+            page[Teachers] = QStringLiteral("<p><strong>Руководитель(и):</strong> <ul>"
+                                            "<li>Петров Пётр Петрович [111-111-111]</li>"
+                                            "<li>Сидоров Сидор Сидорович [222-222-222]</li></ul></p><hr />");
             QTest::newRow("no recipient chosen: no bold ID") << p << false << page;
         }
         {
@@ -155,34 +164,33 @@ private slots:
                                                "Первая<br />вторая\rтретья\nчетвёртая<br /></p>");
             page[Manual] = QStringLiteral("<p><strong>Порядок знакомства:</strong></p><p>"
                                           "Шаг 1<br />Шаг 2\rШаг 3</p>");
-            QTest::newRow("CR LF and lone CR and LF in description and order of study")
-                << p << false << page;
+            QTest::newRow("CR LF and lone CR and LF in description and order of study") << p << false << page;
         }
         {
             PassportSnapshot p = emptyPassport();
             p.description = repeated('d', 600);
             p.manual = repeated('m', 1200);
             QStringList page = emptyPage();
-            page[Description] = QStringLiteral("<p><strong>Описание работы:</strong></p><p>")
-                + repeated('d', 500) + QStringLiteral("</p>");
-            page[Manual] = QStringLiteral("<p><strong>Порядок знакомства:</strong></p><p>")
-                + repeated('m', 1200) + QStringLiteral("</p>");
+            page[Description] = QStringLiteral("<p><strong>Описание работы:</strong></p><p>") + repeated('d', 500)
+                                + QStringLiteral("</p>");
+            page[Manual] = QStringLiteral("<p><strong>Порядок знакомства:</strong></p><p>") + repeated('m', 1200)
+                           + QStringLiteral("</p>");
             QTest::newRow("description cut at 500, order of study whole") << p << false << page;
         }
         {
             PassportSnapshot p = emptyPassport();
             p.description = repeated('d', 499) + QStringLiteral("\r\nпосле");
             QStringList page = emptyPage();
-            page[Description] = QStringLiteral("<p><strong>Описание работы:</strong></p><p>")
-                + repeated('d', 499) + QStringLiteral("</p>");
+            page[Description] = QStringLiteral("<p><strong>Описание работы:</strong></p><p>") + repeated('d', 499)
+                                + QStringLiteral("</p>");
             QTest::newRow("CR LF at the cut is not split") << p << false << page;
         }
         {
             PassportSnapshot p = emptyPassport();
             p.description = repeated('d', 499) + QStringLiteral("&<b>");
             QStringList page = emptyPage();
-            page[Description] = QStringLiteral("<p><strong>Описание работы:</strong></p><p>")
-                + repeated('d', 499) + QStringLiteral("&amp;</p>");
+            page[Description] = QStringLiteral("<p><strong>Описание работы:</strong></p><p>") + repeated('d', 499)
+                                + QStringLiteral("&amp;</p>");
             QTest::newRow("cut before escaping") << p << false << page;
         }
         {
@@ -199,10 +207,10 @@ private slots:
             p.pictureCaption = QStringLiteral("</i><i>");
             p.subjectSlots = {1, 0, 0, 0};
             p.subjectNames[1] = QStringLiteral("A & B");
-            p.authors = {person(QStringLiteral("<id>"), QStringLiteral("<s>"), QStringLiteral("\"n\""),
-                                QStringLiteral("&p"))};
-            p.teachers = {person(QStringLiteral("<t>"), QStringLiteral("a<b"), QStringLiteral("c>d"),
-                                 QStringLiteral("e&f"))};
+            p.authors = {
+                person(QStringLiteral("<id>"), QStringLiteral("<s>"), QStringLiteral("\"n\""), QStringLiteral("&p"))};
+            p.teachers = {
+                person(QStringLiteral("<t>"), QStringLiteral("a<b"), QStringLiteral("c>d"), QStringLiteral("e&f"))};
             p.leaderIndex = 0;
             const QStringList page = {
                 emptyPage()[0],
@@ -266,19 +274,21 @@ private slots:
             p.email = QStringLiteral("a@b\nc@d");
             p.hasPicture = true;
             p.pictureCaption = QStringLiteral("Весна\nи лето");
-            p.authors = {person(QStringLiteral("111-111-111"), QStringLiteral("Иванов\nПетров"), QStringLiteral("Анна\r\nМария"),
-                                QStringLiteral("Ивановна"))};
+            p.authors = {person(QStringLiteral("111-111-111"), QStringLiteral("Иванов\nПетров"),
+                                QStringLiteral("Анна\r\nМария"), QStringLiteral("Ивановна"))};
             p.teachers = {person(QStringLiteral("222-222-222"), QStringLiteral("Сидоров"), QStringLiteral("Пётр"),
                                  QStringLiteral("Пет\u2029рович"))};
             p.leaderIndex = -1;
             QStringList page = emptyPage();
             page[Title] = QStringLiteral("<h1>a<br />b<br />c<br />d<br />e<br />f</h1>");
-            page[Authors] = QStringLiteral("<p><strong>Автор(ы):</strong> <ul>"
-                                           "<li>Иванов<br />Петров Анна<br />Мария Ивановна [111-111-111]</li></ul></p>");
+            page[Authors] =
+                QStringLiteral("<p><strong>Автор(ы):</strong> <ul>"
+                               "<li>Иванов<br />Петров Анна<br />Мария Ивановна [111-111-111]</li></ul></p>");
             page[Teachers] = QStringLiteral("<p><strong>Руководитель(и):</strong> <ul>"
                                             "<li>Сидоров Пётр Пет<br />рович [222-222-222]</li></ul></p><hr />");
             page[Tech] = QStringLiteral("<hr /><p><strong>Технические требования:</strong> ПК<br />Windows</p>");
-            page[Address] = QStringLiteral("<table border=\"0\"><tr><td>Адрес:</td><td>1<br />2, ул.<br />Лесная</td></tr>");
+            page[Address] =
+                QStringLiteral("<table border=\"0\"><tr><td>Адрес:</td><td>1<br />2, ул.<br />Лесная</td></tr>");
             page[Phone] = QStringLiteral("<tr><td>Телефон:</td><td>1<br />2</td></tr>");
             page[Email] = QStringLiteral("<tr><td>Эл. адрес:</td><td>a@b<br />c@d</td></tr>");
             page.insert(Tech, QStringLiteral("<p><i>Весна<br />и лето</i></p>"));
@@ -303,11 +313,14 @@ private slots:
     {
         QTest::addColumn<QString>("file");
         QTest::addColumn<QString>("line");
-        QTest::newRow("plain") << QStringLiteral("work-1.jpg") << QStringLiteral("<img src=\"work-1.jpg\" border=\"1\"/>");
+        QTest::newRow("plain") << QStringLiteral("work-1.jpg")
+                               << QStringLiteral("<img src=\"work-1.jpg\" border=\"1\"/>");
         QTest::newRow("Cyrillic and blank")
-            << QStringLiteral("Весна 2.jpg") << QStringLiteral("<img src=\"%D0%92%D0%B5%D1%81%D0%BD%D0%B0%202.jpg\" border=\"1\"/>");
+            << QStringLiteral("Весна 2.jpg")
+            << QStringLiteral("<img src=\"%D0%92%D0%B5%D1%81%D0%BD%D0%B0%202.jpg\" border=\"1\"/>");
         QTest::newRow("markup and URL characters")
-            << QStringLiteral("a\"<b>&#?%.jpg") << QStringLiteral("<img src=\"a%22%3Cb%3E%26%23%3F%25.jpg\" border=\"1\"/>");
+            << QStringLiteral("a\"<b>&#?%.jpg")
+            << QStringLiteral("<img src=\"a%22%3Cb%3E%26%23%3F%25.jpg\" border=\"1\"/>");
     }
     void pictureFileName()
     {
@@ -322,13 +335,20 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("html");
-        QTest::newRow("empty") << "" << "";
-        QTest::newRow("CR LF") << "a\r\nb" << "a<br />b";
-        QTest::newRow("two in a row") << "\r\n\r\n" << "<br /><br />";
-        QTest::newRow("lone CR and LF stay") << "a\rb\nc" << "a\rb\nc";
-        QTest::newRow("LF CR is no pair") << "a\n\rb" << "a\n\rb";
-        QTest::newRow("CR before a pair") << "\r\r\n" << "\r<br />";
-        QTest::newRow("pair then LF") << "\r\n\n" << "<br />\n";
+        QTest::newRow("empty") << ""
+                               << "";
+        QTest::newRow("CR LF") << "a\r\nb"
+                               << "a<br />b";
+        QTest::newRow("two in a row") << "\r\n\r\n"
+                                      << "<br /><br />";
+        QTest::newRow("lone CR and LF stay") << "a\rb\nc"
+                                             << "a\rb\nc";
+        QTest::newRow("LF CR is no pair") << "a\n\rb"
+                                          << "a\n\rb";
+        QTest::newRow("CR before a pair") << "\r\r\n"
+                                          << "\r<br />";
+        QTest::newRow("pair then LF") << "\r\n\n"
+                                      << "<br />\n";
     }
     void lineBreaks()
     {
@@ -346,13 +366,10 @@ private slots:
         QTest::newRow("Cyrillic") << QStringLiteral("Тирлада: Ёё №1 «x» — \u00a0")
                                   << QStringLiteral("Тирлада: Ёё №1 «x» — \u00a0");
         QTest::newRow("euro sign is in the code page") << QStringLiteral("€") << QStringLiteral("€");
-        QTest::newRow("Latin letters with marks") << QStringLiteral("Grüße")
-                                                  << QStringLiteral("Gr&#252;&#223;e");
+        QTest::newRow("Latin letters with marks") << QStringLiteral("Grüße") << QStringLiteral("Gr&#252;&#223;e");
         QTest::newRow("Greek and CJK") << QStringLiteral("Ω中") << QStringLiteral("&#937;&#20013;");
-        QTest::newRow("outside the basic plane") << QStringLiteral("a\U0001F600b")
-                                                 << QStringLiteral("a&#128512;b");
-        QTest::newRow("typed reference stays text") << QStringLiteral("&#8364;")
-                                                    << QStringLiteral("&amp;#8364;");
+        QTest::newRow("outside the basic plane") << QStringLiteral("a\U0001F600b") << QStringLiteral("a&#128512;b");
+        QTest::newRow("typed reference stays text") << QStringLiteral("&#8364;") << QStringLiteral("&amp;#8364;");
     }
     void pageBytes()
     {

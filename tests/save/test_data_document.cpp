@@ -1,5 +1,5 @@
-#include "fixtures.h"
 #include "core/failure.h"
+#include "fixtures.h"
 #include "save/data_document.h"
 
 #include <QFile>
@@ -66,30 +66,41 @@ private slots:
         const QString a499(499, QLatin1Char('a'));
         const QByteArray a499bytes(499, 'a');
 
-        QTest::newRow("five markup characters") << "title" << "<a> \"b\" 'c' & d"
-                                                << QByteArray("<title>&#60;a&#62; &#34;b&#34; &#39;c&#39; &#38; d</title>");
-        QTest::newRow("title trimmed") << "title" << " \t Весна\r\n" << utf8("<title>Весна</title>");
-        QTest::newRow("no-break space kept") << "title" << QStringLiteral("\u00a0x\u00a0")
-                                             << QByteArray("<title>\xc2\xa0x\xc2\xa0</title>");
-        QTest::newRow("inner tab kept") << "title" << "a\tb" << QByteArray("<title>a\tb</title>");
-        QTest::newRow("control characters dropped") << "title" << QString::fromLatin1("a\x01\x08\x0b\x0c\x0e\x1f" "b")
+        QTest::newRow("five markup characters")
+            << "title"
+            << "<a> \"b\" 'c' & d" << QByteArray("<title>&#60;a&#62; &#34;b&#34; &#39;c&#39; &#38; d</title>");
+        QTest::newRow("title trimmed") << "title"
+                                       << " \t Весна\r\n"
+                                       << utf8("<title>Весна</title>");
+        QTest::newRow("no-break space kept")
+            << "title" << QStringLiteral("\u00a0x\u00a0") << QByteArray("<title>\xc2\xa0x\xc2\xa0</title>");
+        QTest::newRow("inner tab kept") << "title"
+                                        << "a\tb" << QByteArray("<title>a\tb</title>");
+        QTest::newRow("control characters dropped") << "title"
+                                                    << QString::fromLatin1("a\x01\x08\x0b\x0c\x0e\x1f"
+                                                                           "b")
                                                     << QByteArray("<title>ab</title>");
         QTest::newRow("non-characters and lone surrogates dropped")
             << "title" << QString::fromUtf16(u"a\uFFFEb\uFFFFc") + QChar(0xD800) + "d" + QChar(0xDC00) + "e"
             << QByteArray("<title>abcde</title>");
         QTest::newRow("character outside the basic plane")
             << "title" << QStringLiteral("x\U0001F600y") << QByteArray("<title>x\xf0\x9f\x98\x80y</title>");
-        QTest::newRow("Cyrillic as two bytes") << "title" << "Ж" << QByteArray("<title>\xd0\x96</title>");
+        QTest::newRow("Cyrillic as two bytes") << "title"
+                                               << "Ж" << QByteArray("<title>\xd0\x96</title>");
 
-        QTest::newRow("description not trimmed") << "description" << "  x  " << QByteArray("<description>  x  </description>");
+        QTest::newRow("description not trimmed") << "description"
+                                                 << "  x  " << QByteArray("<description>  x  </description>");
         QTest::newRow("description leading line break")
-            << "description" << "\r\nx" << QByteArray("<description>\r\r\r\nx</description>");
-        QTest::newRow("bare LF") << "description" << "a\nb" << QByteArray("<description>a\r\r\nb</description>");
-        QTest::newRow("lone CR") << "description" << "a\rb" << QByteArray("<description>a\rb</description>");
+            << "description"
+            << "\r\nx" << QByteArray("<description>\r\r\r\nx</description>");
+        QTest::newRow("bare LF") << "description"
+                                 << "a\nb" << QByteArray("<description>a\r\r\nb</description>");
+        QTest::newRow("lone CR") << "description"
+                                 << "a\rb" << QByteArray("<description>a\rb</description>");
         QTest::newRow("600 characters give 500") << "description" << QString(600, QLatin1Char('d'))
                                                  << "<description>" + QByteArray(500, 'd') + "</description>";
-        QTest::newRow("cut at a CR drops the lone CR")
-            << "description" << a499 + "\r\nmore" << "<description>" + a499bytes + "</description>";
+        QTest::newRow("cut at a CR drops the lone CR") << "description" << a499 + "\r\nmore"
+                                                       << "<description>" + a499bytes + "</description>";
         QTest::newRow("cut after a CR LF") << "description" << a499.left(498) + "\r\nmore"
                                            << "<description>" + QByteArray(498, 'a') + "\r\r\r\n</description>";
         QTest::newRow("character outside the basic plane as the 500th")
@@ -99,25 +110,40 @@ private slots:
             << "description" << QStringLiteral("\U0001F600") + QString(600, QLatin1Char('d'))
             << "<description>\xf0\x9f\x98\x80" + QByteArray(499, 'd') + "</description>";
 
-        QTest::newRow("order of study whole, blanks kept") << "manual" << "  " << QByteArray("<manual>  </manual>");
-        QTest::newRow("order of study lines") << "manual" << " 1\r\n2 " << QByteArray("<manual> 1\r\r\r\n2 </manual>");
-        QTest::newRow("requirement of blanks") << "techRequest" << " \t " << QByteArray("<tech_request></tech_request>");
-        QTest::newRow("post index trimmed") << "postIndex" << " 123456 " << QByteArray("<public_post_index>123456</public_post_index>");
-        QTest::newRow("address trimmed") << "postAddress" << "\tул. Ленина, 1 " << utf8("<public_post_address>ул. Ленина, 1</public_post_address>");
-        QTest::newRow("phone trimmed") << "phone" << " 8 (812) 000 " << QByteArray("<public_phone>8 (812) 000</public_phone>");
-        QTest::newRow("e-mail trimmed") << "email" << " a@b.ru\r\n" << QByteArray("<public_email>a@b.ru</public_email>");
-        QTest::newRow("notes trimmed, line breaks inside kept")
-            << "notes" << "\r\nx\r\ny\r\n" << QByteArray("<notes>x\r\r\r\ny</notes>");
+        QTest::newRow("order of study whole, blanks kept") << "manual"
+                                                           << "  " << QByteArray("<manual>  </manual>");
+        QTest::newRow("order of study lines") << "manual"
+                                              << " 1\r\n2 " << QByteArray("<manual> 1\r\r\r\n2 </manual>");
+        QTest::newRow("requirement of blanks") << "techRequest"
+                                               << " \t " << QByteArray("<tech_request></tech_request>");
+        QTest::newRow("post index trimmed")
+            << "postIndex"
+            << " 123456 " << QByteArray("<public_post_index>123456</public_post_index>");
+        QTest::newRow("address trimmed") << "postAddress"
+                                         << "\tул. Ленина, 1 "
+                                         << utf8("<public_post_address>ул. Ленина, 1</public_post_address>");
+        QTest::newRow("phone trimmed") << "phone"
+                                       << " 8 (812) 000 " << QByteArray("<public_phone>8 (812) 000</public_phone>");
+        QTest::newRow("e-mail trimmed") << "email"
+                                        << " a@b.ru\r\n"
+                                        << QByteArray("<public_email>a@b.ru</public_email>");
+        QTest::newRow("notes trimmed, line breaks inside kept") << "notes"
+                                                                << "\r\nx\r\ny\r\n"
+                                                                << QByteArray("<notes>x\r\r\r\ny</notes>");
 
         QTest::newRow("caption of blanks, after the description")
-            << "caption" << "  " << QByteArray("</description><img_sign>  </img_sign><manual>");
-        QTest::newRow("caption escaped") << "caption" << "a&b" << QByteArray("<img_sign>a&#38;b</img_sign>");
+            << "caption"
+            << "  " << QByteArray("</description><img_sign>  </img_sign><manual>");
+        QTest::newRow("caption escaped") << "caption"
+                                         << "a&b" << QByteArray("<img_sign>a&#38;b</img_sign>");
 
         QTest::newRow("surname trimmed, attribute escaped")
-            << "surname" << " О'Нил \"мл\" " << utf8("surname=\"О&#39;Нил &#34;мл&#34;\" name=");
-        QTest::newRow("ID as stored") << "id" << " 101-202-303" << QByteArray("<author p_id_full=\" 101-202-303\" surname=");
-        QTest::newRow("line break in an attribute")
-            << "name" << "a\r\nb" << QByteArray(" name=\"a\r\r\r\nb\" patronymic=");
+            << "surname"
+            << " О'Нил \"мл\" " << utf8("surname=\"О&#39;Нил &#34;мл&#34;\" name=");
+        QTest::newRow("ID as stored") << "id"
+                                      << " 101-202-303" << QByteArray("<author p_id_full=\" 101-202-303\" surname=");
+        QTest::newRow("line break in an attribute") << "name"
+                                                    << "a\r\nb" << QByteArray(" name=\"a\r\r\r\nb\" patronymic=");
     }
     void field()
     {
@@ -126,12 +152,19 @@ private slots:
         QFETCH(QByteArray, expected);
 
         PassportSnapshot s = workedExample();
-        const std::map<QString, QString *> fields = {
-            {"title", &s.title},         {"description", &s.description}, {"manual", &s.manual},
-            {"techRequest", &s.techRequest}, {"postIndex", &s.postIndex},   {"postAddress", &s.postAddress},
-            {"phone", &s.phone},         {"email", &s.email},             {"notes", &s.notes},
-            {"caption", &s.pictureCaption}, {"surname", &s.authors[0].Surname},
-            {"name", &s.authors[0].Name}, {"id", &s.authors[0].Id}};
+        const std::map<QString, QString *> fields = {{"title", &s.title},
+                                                     {"description", &s.description},
+                                                     {"manual", &s.manual},
+                                                     {"techRequest", &s.techRequest},
+                                                     {"postIndex", &s.postIndex},
+                                                     {"postAddress", &s.postAddress},
+                                                     {"phone", &s.phone},
+                                                     {"email", &s.email},
+                                                     {"notes", &s.notes},
+                                                     {"caption", &s.pictureCaption},
+                                                     {"surname", &s.authors[0].Surname},
+                                                     {"name", &s.authors[0].Name},
+                                                     {"id", &s.authors[0].Id}};
         QVERIFY(fields.count(field));
         *fields.at(field) = value;
 
@@ -141,10 +174,7 @@ private slots:
         QVERIFY(bytes.contains(expected));
     }
 
-    void noCaptionNoElement()
-    {
-        QVERIFY(!build(workedExample()).contains("img_sign"));
-    }
+    void noCaptionNoElement() { QVERIFY(!build(workedExample()).contains("img_sign")); }
 
     void subjects_data()
     {
@@ -174,9 +204,15 @@ private slots:
             return QByteArray("<teacher p_id_full=\"") + id + "\" surname=\"a\" name=\"b\" patronymic=\"c\""
                    + (leader ? " is_leader=\"True\"" : "") + "></teacher>";
         };
-        QTest::newRow("third") << 2 << "<people>" + a + teacher("t1", false) + teacher("t2", false) + teacher("t3", true) + "</people>";
-        QTest::newRow("first") << 0 << "<people>" + a + teacher("t1", true) + teacher("t2", false) + teacher("t3", false) + "</people>";
-        QTest::newRow("none chosen") << -1 << "<people>" + a + teacher("t1", false) + teacher("t2", false) + teacher("t3", false) + "</people>";
+        QTest::newRow("third") << 2
+                               << "<people>" + a + teacher("t1", false) + teacher("t2", false) + teacher("t3", true)
+                                      + "</people>";
+        QTest::newRow("first") << 0
+                               << "<people>" + a + teacher("t1", true) + teacher("t2", false) + teacher("t3", false)
+                                      + "</people>";
+        QTest::newRow("none chosen") << -1
+                                     << "<people>" + a + teacher("t1", false) + teacher("t2", false)
+                                            + teacher("t3", false) + "</people>";
     }
     void leader()
     {

@@ -145,10 +145,9 @@ private slots:
             s.description.clear();
             s.authors = {person("А", "", ""), person("", "", "")};
             s.teachers = {person("", "Б", "В")};
-            QTest::newRow("one line per step")
-                << s
-                << QStringList{kDescription, QStringLiteral(" - Имена у всех авторов\n"),
-                               QStringLiteral(" - Фамилии у всех руководителей\n")};
+            QTest::newRow("one line per step") << s
+                                               << QStringList{kDescription, QStringLiteral(" - Имена у всех авторов\n"),
+                                                              QStringLiteral(" - Фамилии у всех руководителей\n")};
         }
     }
     void missingItems()

@@ -55,8 +55,7 @@ private slots:
         QTest::newRow("two and 22") << QList<int>{1, 21, 22} << QList<int>{} << false;
         QTest::newRow("three") << QList<int>{2, 11, 18} << mainSectionsExcept({2, 11, 18}) << false;
         QTest::newRow("three and 22") << QList<int>{2, 11, 18, 22} << mainSectionsExcept({2, 11, 18}) << false;
-        QTest::newRow("three at the edges") << QList<int>{1, 15, 21} << mainSectionsExcept({1, 15, 21})
-                                            << false;
+        QTest::newRow("three at the edges") << QList<int>{1, 15, 21} << mainSectionsExcept({1, 15, 21}) << false;
     }
     void selectionRule()
     {

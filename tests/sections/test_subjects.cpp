@@ -22,10 +22,7 @@ QCheckBox *box(QDialog *dialog, int number)
 }
 
 // A click on the box's tick mark, as the user makes it.
-void clickBox(QDialog *dialog, int number)
-{
-    QTest::mouseClick(box(dialog, number), Qt::LeftButton, {}, QPoint(6, 8));
-}
+void clickBox(QDialog *dialog, int number) { QTest::mouseClick(box(dialog, number), Qt::LeftButton, {}, QPoint(6, 8)); }
 
 void pressSelect(QDialog *dialog)
 {
@@ -97,9 +94,9 @@ private slots:
         int number = 0;
         for (const Row &row : rows) {
             ++number;
-            QTest::addRow("box %d", number) << number << QStringLiteral("GroupBox%1").arg(row.group)
-                                            << QRect(row.left, row.top, row.width, 17)
-                                            << QString::fromUtf8(row.caption);
+            QTest::addRow("box %d", number)
+                << number << QStringLiteral("GroupBox%1").arg(row.group) << QRect(row.left, row.top, row.width, 17)
+                << QString::fromUtf8(row.caption);
         }
     }
     void boxes()
@@ -194,21 +191,24 @@ private slots:
         QTest::addColumn<QList<int>>("slotNumbers");
         QTest::addColumn<QStringList>("summary");
 
-        QTest::newRow("ticked 18, 2, 11")
-            << QList<int>{18, 2, 11} << QList<int>{2, 11, 18, 0}
-            << QStringList{QStringLiteral("Биология"), QStringLiteral("Физика"),
-                           QStringLiteral("Информационные технологии"), {}};
-        QTest::newRow("three and 22")
-            << QList<int>{2, 11, 18, 22} << QList<int>{2, 11, 18, 22}
-            << QStringList{QStringLiteral("Биология"), QStringLiteral("Физика"),
-                           QStringLiteral("Информационные технологии"), QStringLiteral("В помощь учителю")};
+        QTest::newRow("ticked 18, 2, 11") << QList<int>{18, 2, 11} << QList<int>{2, 11, 18, 0}
+                                          << QStringList{QStringLiteral("Биология"),
+                                                         QStringLiteral("Физика"),
+                                                         QStringLiteral("Информационные технологии"),
+                                                         {}};
+        QTest::newRow("three and 22") << QList<int>{2, 11, 18, 22} << QList<int>{2, 11, 18, 22}
+                                      << QStringList{QStringLiteral("Биология"), QStringLiteral("Физика"),
+                                                     QStringLiteral("Информационные технологии"),
+                                                     QStringLiteral("В помощь учителю")};
         QTest::newRow("linguistics shows its long name")
             << QList<int>{6} << QList<int>{6, 0, 0, 0}
             << QStringList{QStringLiteral("Лингвистика (русский и иностранные языки)"), {}, {}, {}};
         QTest::newRow("a disabled box stays unticked")
             << QList<int>{1, 2, 3, 4, 21} << QList<int>{1, 2, 3, 0}
-            << QStringList{QStringLiteral("Астрономия, космонавтика и авиация"), QStringLiteral("Биология"),
-                           QStringLiteral("География"), {}};
+            << QStringList{QStringLiteral("Астрономия, космонавтика и авиация"),
+                           QStringLiteral("Биология"),
+                           QStringLiteral("География"),
+                           {}};
         QTest::newRow("nothing") << QList<int>{} << QList<int>{0, 0, 0, 0}
                                  << QStringList{QStringLiteral("[ Раздел не задан ]"), {}, {}, {}};
     }
@@ -398,8 +398,8 @@ private:
 
     QList<QLabel *> summaryLabels() const
     {
-        return {session->control<QLabel>("subj1"), session->control<QLabel>("subj2"),
-                session->control<QLabel>("subj3"), session->control<QLabel>("subj4")};
+        return {session->control<QLabel>("subj1"), session->control<QLabel>("subj2"), session->control<QLabel>("subj3"),
+                session->control<QLabel>("subj4")};
     }
     QStringList summaryTexts() const
     {

@@ -4,6 +4,8 @@
 // real browser.
 
 #include <QByteArray>
+#include <QColor>
+#include <QImage>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QString>
@@ -55,6 +57,20 @@ inline QByteArray runChromium(const QString &chromium, const QString &output, co
     if (!*ok)
         qWarning("chromium failed: %s", process.readAllStandardError().right(2000).constData());
     return process.readAllStandardOutput();
+}
+
+// How many pixels of a screenshot are plainly red: the test pictures are
+// red, so this measures how much of a picture the browser shows.
+inline int redPixelCount(const QImage &image)
+{
+    int red = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (c.red() > 200 && c.green() < 70 && c.blue() < 70)
+                ++red;
+        }
+    return red;
 }
 
 } // namespace tt

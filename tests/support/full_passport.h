@@ -86,10 +86,14 @@ inline void typeFullPassport(Session &session, const QString &photo)
     });
     QTest::mouseClick(session.control<QPushButton>("Button3"), Qt::LeftButton);
 
-    addParticipantByHand(session, true, 11, {QStringLiteral("Иванов"), QStringLiteral("Иван"), QStringLiteral("Иванович")});
-    addParticipantByHand(session, true, 12, {QStringLiteral("Смирнова"), QStringLiteral("Ольга"), QStringLiteral("Сергеевна")});
-    addParticipantByHand(session, false, 21, {QStringLiteral("Петров"), QStringLiteral("Пётр"), QStringLiteral("Петрович")});
-    addParticipantByHand(session, false, 22, {QStringLiteral("Кузнецова"), QStringLiteral("Анна"), QStringLiteral("Павловна")});
+    addParticipantByHand(session, true, 11,
+                         {QStringLiteral("Иванов"), QStringLiteral("Иван"), QStringLiteral("Иванович")});
+    addParticipantByHand(session, true, 12,
+                         {QStringLiteral("Смирнова"), QStringLiteral("Ольга"), QStringLiteral("Сергеевна")});
+    addParticipantByHand(session, false, 21,
+                         {QStringLiteral("Петров"), QStringLiteral("Пётр"), QStringLiteral("Петрович")});
+    addParticipantByHand(session, false, 22,
+                         {QStringLiteral("Кузнецова"), QStringLiteral("Анна"), QStringLiteral("Павловна")});
 
     modal::testing::queueFileName(photo);
     QTest::mouseClick(session.control<QPushButton>("AddImg"), Qt::LeftButton);

@@ -44,7 +44,8 @@ inline void fillCompletePassport(Session &session)
     session.setSubjectSlots({2, 11, 22, 0});
     session.setParticipants(
         {{QStringLiteral("123-456-798"), QStringLiteral("Иванов"), QStringLiteral("Иван"), QStringLiteral("Иванович")}},
-        {{QStringLiteral("765-432-112"), QStringLiteral("Петров"), QStringLiteral("Пётр"), QStringLiteral("Петрович")}});
+        {{QStringLiteral("765-432-112"), QStringLiteral("Петров"), QStringLiteral("Пётр"),
+          QStringLiteral("Петрович")}});
 }
 
 struct SessionCounts {

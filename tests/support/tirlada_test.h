@@ -3,10 +3,10 @@
 // Shared helpers of the tests: the program's windows with the modal seam in
 // scripted mode, and finding controls by object name.
 
-#include "gui/modal.h"
 #include "app/pasport.h"
-#include "core/platform.h"
 #include "app/startup.h"
+#include "core/platform.h"
+#include "gui/modal.h"
 
 #include <QComboBox>
 #include <QListWidget>
@@ -50,8 +50,7 @@ struct Session {
     // Puts participants straight into the window's lists and tables, as if
     // they had been added through the ID dialog. leader is the index chosen
     // in LeaderID (-1: none).
-    void setParticipants(const QList<TPersonRecord> &authors, const QList<TPersonRecord> &teachers,
-                         int leader = 0)
+    void setParticipants(const QList<TPersonRecord> &authors, const QList<TPersonRecord> &teachers, int leader = 0)
     {
         auto *authorsList = control<QListWidget>("AuthorsListBox");
         auto *teachersList = control<QListWidget>("TeachersListBox");
