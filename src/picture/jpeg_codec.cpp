@@ -87,8 +87,8 @@ const JOCTET kEndOfImage[2] = {0xFF, JPEG_EOI};
 
 struct FileSource {
     jpeg_source_mgr pub;
-    QIODevice *file = nullptr;   // the file; none for data held in memory
-    bool ended = false;          // the file has no more data
+    QIODevice *file = nullptr;  // the file; none for data held in memory
+    bool ended = false;         // the file has no more data
     std::vector<JOCTET> buffer; // kReadChunk bytes, for a file
 };
 

@@ -254,7 +254,8 @@ QList<PictureCase> pictureRefusals()
          "Рисунок image.jpg имеет размер 301 × 10 точек, а допускается не больше 300 × 300."},
         {"picture too high", jpegOf(10, 4000), "10 × 4000"},
         {"picture of too many scans", manyScans, "устроен слишком сложно: в нем больше 100 проходов"},
-        {"picture cut short", jpeg.left(jpeg.size() / 2), "Рисунок image.jpg в пакете поврежден: его данные обрываются."},
+        {"picture cut short", jpeg.left(jpeg.size() / 2),
+         "Рисунок image.jpg в пакете поврежден: его данные обрываются."},
     };
 }
 
