@@ -56,7 +56,7 @@ QString droppedPackage(const QMimeData *mime)
 
 void TPasport::connectPackage()
 {
-    specifiedTitle = windowTitle();
+    plainTitle = windowTitle();
     connect(ui->OpenButton, &QPushButton::clicked, this, guarded(this, &TPasport::OpenButtonClick));
     auto *openShortcut = new QShortcut(QKeySequence::Open, this);
     openShortcut->setContext(Qt::WindowShortcut);
@@ -93,8 +93,8 @@ void TPasport::connectPackage()
 void TPasport::updateTitle()
 {
     setWindowTitle(currentPackagePath.isEmpty()
-                       ? specifiedTitle
-                       : QFileInfo(currentPackagePath).fileName() + QStringLiteral(" - ") + specifiedTitle);
+                       ? plainTitle
+                       : QFileInfo(currentPackagePath).fileName() + QStringLiteral(" - ") + plainTitle);
 }
 
 // ---- Saving and the question about unsaved input ----

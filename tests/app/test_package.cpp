@@ -27,7 +27,7 @@
 
 namespace {
 
-const QString kSpecifiedTitle = QStringLiteral("Фестиваль \"Ковирта\" - Тирлада (2008/2009)");
+const QString kPlainTitle = QStringLiteral("Фестиваль \"Ковирта\" - Тирлада (2008/2009)");
 const QString kQuestion = QStringLiteral("Сохранить изменения в паспорте работы?");
 
 QByteArray entryContent(const QString &package, const QString &name)
@@ -367,15 +367,15 @@ private slots:
 
     void captionNamesThePackage()
     {
-        QCOMPARE(session->window().windowTitle(), kSpecifiedTitle);
+        QCOMPARE(session->window().windowTitle(), kPlainTitle);
         fillMinimal();
         QVERIFY(saveAs(path(QStringLiteral("work.kwp"))));
-        QCOMPARE(session->window().windowTitle(), QStringLiteral("work.kwp - ") + kSpecifiedTitle);
+        QCOMPARE(session->window().windowTitle(), QStringLiteral("work.kwp - ") + kPlainTitle);
 
         newSession();
-        QCOMPARE(session->window().windowTitle(), kSpecifiedTitle);
+        QCOMPARE(session->window().windowTitle(), kPlainTitle);
         QVERIFY(session->window().openPackage(path(QStringLiteral("work.kwp"))));
-        QCOMPARE(session->window().windowTitle(), QStringLiteral("work.kwp - ") + kSpecifiedTitle);
+        QCOMPARE(session->window().windowTitle(), QStringLiteral("work.kwp - ") + kPlainTitle);
         // "Сохранить" offers the opened package.
         modal::testing::reset();
         QTest::mouseClick(session->control<QPushButton>("SaveButton"), Qt::LeftButton);
