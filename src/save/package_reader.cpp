@@ -798,16 +798,21 @@ void checkPicture(const QByteArray &jpeg, bool decode, PassportSnapshot &passpor
     }
 }
 
+// The problem of a file larger than any package may be.
+QString tooLargeForPackage(qint64 size)
+{
+    return QStringLiteral("Файл слишком большой для пакета паспорта: %1 байт, а допускается не больше %2.")
+        .arg(size)
+        .arg(kMaxPackageSize);
+}
+
 } // namespace
 
 ReadResult readPackageBytes(const QByteArray &zip, const ReadOptions &options)
 {
     ReadResult result;
     if (zip.size() > kMaxPackageSize) {
-        result.problems.append(QStringLiteral("Файл слишком большой для пакета паспорта: %1 байт, а допускается "
-                                              "не больше %2.")
-                                   .arg(zip.size())
-                                   .arg(kMaxPackageSize));
+        result.problems.append(tooLargeForPackage(zip.size()));
         return result;
     }
     ZipReadResult archive = readZipEntries(zip, std::max(kMaxDocumentSize, kMaxPictureFileSize), kMaxPackageEntries);
@@ -906,10 +911,7 @@ ReadResult readPackage(const QString &path, const ReadOptions &options)
         return result;
     }
     if (info.size() > kMaxPackageSize) {
-        result.problems.append(QStringLiteral("Файл слишком большой для пакета паспорта: %1 байт, а допускается "
-                                              "не больше %2.")
-                                   .arg(info.size())
-                                   .arg(kMaxPackageSize));
+        result.problems.append(tooLargeForPackage(info.size()));
         return result;
     }
     QFile file(path);
