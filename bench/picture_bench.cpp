@@ -114,7 +114,7 @@ int timeRefusal(const char *file)
     try {
         loadAndReduce(QString::fromLocal8Bit(file));
     } catch (const Failure &failure) {
-        std::printf("%.2f %s\n", seconds(start) * 1000, qPrintable(failure.message()));
+        std::printf("%.2f %s\n", seconds(start) * 1000, failure.what());
         return 0;
     }
     std::printf("%.2f loaded\n", seconds(start) * 1000);

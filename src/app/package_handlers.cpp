@@ -32,11 +32,11 @@ constexpr int kDraftQuietMs = 500;
 // ...and never later than this after the oldest change it has not got yet.
 constexpr int kDraftLatestMs = 2000;
 
-QString openErrorText(const QString &path, const QStringList &problems)
+QString openErrorText(const QString &path, const save::ReadProblems &problems)
 {
     QString text = QStringLiteral("Файл не открыт как паспорт работы:\n%1\n").arg(QDir::toNativeSeparators(path));
-    for (const QString &problem : problems)
-        text += QStringLiteral("\n") + problem;
+    for (const save::ReadProblem &problem : problems)
+        text += QStringLiteral("\n") + save::readProblemText(problem);
     return text;
 }
 
@@ -317,7 +317,7 @@ void TPasport::offerDraftRecovery()
 {
     std::vector<save::OrphanDraft> orphans = save::claimOrphanDrafts(save::draftFolder());
     for (save::OrphanDraft &orphan : orphans) {
-        const save::ReadResult result = save::readPackage(orphan.path);
+        const save::ReadResult result = save::readPackage(orphan.path, {.form = save::DocumentForm::Draft});
         // A draft that cannot be read is left where it is, untouched.
         if (!result.contents)
             continue;

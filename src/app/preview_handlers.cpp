@@ -9,7 +9,12 @@
 #include "preview/preview_page.h"
 #include "ui_pasport.h"
 
+#include <QLoggingCategory>
 #include <limits>
+
+namespace {
+Q_LOGGING_CATEGORY(lcPreview, "tirlada.preview")
+} // namespace
 
 void TPasport::connectPreview()
 {
@@ -31,7 +36,9 @@ void TPasport::PreviewClick()
 
     try {
         core::writeFileReplacing(folder + preview::kPreviewPageName, preview::encodePreviewPage(lines));
-    } catch (const Failure &) {
+    } catch (const Failure &failure) {
+        // The box names the step that failed; the cause goes to the log.
+        qCWarning(lcPreview, "preview page not written: %s", failure.what());
         modal::message(this, modal::Icon::None, kAppTitle, QStringLiteral("Ошибка подготовки шаблона"));
     }
     // Even after a failed write: an earlier page may still be there.

@@ -12,8 +12,11 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QLoggingCategory>
 
 namespace {
+
+Q_LOGGING_CATEGORY(lcSave, "tirlada.save")
 
 // What the save tells the user.
 const QString kWriteErrorCaption = QStringLiteral("Ошибка записи");
@@ -86,7 +89,7 @@ void TPasport::SaveButtonClick() { savePassport(); }
 bool TPasport::savePassport()
 {
     const PassportSnapshot passport = snapshot();
-    const QStringList missing = save::missingItems(passport);
+    const QList<save::MissingItem> missing = save::missingItems(passport);
     if (!missing.isEmpty()) {
         modal::message(this, modal::Icon::Warning, save::kIncompleteCaption, save::incompleteText(missing));
         showFirstMissing(passport);
@@ -114,8 +117,12 @@ bool TPasport::savePassport()
 
     WorkInfoXML = save::BuildDataDocument(passport, platform::currentSeconds());
 
-    const QString workingFolder = save::createWorkingFolder(platform::tempFolder(), platform::currentSeconds());
+    std::optional<Failure> failure;
+    const QString workingFolder =
+        save::createWorkingFolder(platform::tempFolder(), platform::currentSeconds(), &failure);
     if (workingFolder.isEmpty()) {
+        // The box says that the save failed; the cause goes to the log.
+        qCWarning(lcSave, "no working folder: %s", failure ? failure->what() : "");
         modal::message(this, modal::Icon::Error, kWriteErrorCaption, kFolderErrorText);
         return false;
     }
@@ -125,7 +132,8 @@ bool TPasport::savePassport()
     WriteDataDocument(workingFolder + QStringLiteral("data.xml"));
     SaveWorkPicture(workingFolder + QStringLiteral("image.jpg"));
 
-    if (!save::writePackage(platform::archiverPath(), packagePath, workingFolder)) {
+    if (!save::writePackage(platform::archiverPath(), packagePath, workingFolder, &failure)) {
+        qCWarning(lcSave, "package not written: %s", failure ? failure->what() : "");
         modal::message(this, modal::Icon::Error, kWriteErrorCaption, kArchiveErrorText);
         return false;
     }

@@ -24,7 +24,7 @@ QString oneLine(const QString &text)
 
 // A problem as it stands between semicolons: on one line, without blanks
 // around it or a full stop at its end.
-QString problemText(const QString &problem)
+QString asItem(const QString &problem)
 {
     QString text = oneLine(problem).trimmed();
     if (text.endsWith(QLatin1Char('.')) && !text.endsWith(QLatin1String("..")))
@@ -34,13 +34,11 @@ QString problemText(const QString &problem)
 
 // The window's list of missing items as one problem: "Не заполнено:
 // название работы, фамилии у всех авторов".
-QString missingProblem(const QStringList &missing)
+QString missingProblem(const QList<save::MissingItem> &missing)
 {
     QStringList items;
-    for (const QString &line : missing) {
-        QString item = line.trimmed();
-        if (item.startsWith(QLatin1String("- ")))
-            item.remove(0, 2);
+    for (const save::MissingItem &missingItem : missing) {
+        QString item = save::missingItemText(missingItem);
         if (!item.isEmpty())
             item[0] = item[0].toLower();
         items.append(item);
@@ -48,21 +46,65 @@ QString missingProblem(const QStringList &missing)
     return QStringLiteral("Не заполнено: ") + items.join(QStringLiteral(", "));
 }
 
+PackageProblem failed(const std::exception &e)
+{
+    return {.kind = PackageProblem::Failed, .reason = QString::fromUtf8(e.what())};
+}
+
 } // namespace
 
-QStringList packageProblems(const save::ReadResult &read)
+PackageProblems packageProblems(const save::ReadResult &read)
 {
-    QStringList problems;
-    for (const QString &problem : read.problems)
-        problems.append(problemText(problem));
+    PackageProblems problems;
+    for (const save::ReadProblem &problem : read.problems)
+        problems.push_back({.kind = PackageProblem::Read, .read = problem});
     if (read.contents) {
-        const QStringList missing = save::missingItems(read.contents->passport);
+        const QList<save::MissingItem> missing = save::missingItems(read.contents->passport);
         if (!missing.isEmpty())
-            problems.append(missingProblem(missing));
+            problems.push_back({.kind = PackageProblem::Missing, .missing = missing});
     } else if (problems.isEmpty()) {
-        problems.append(QStringLiteral("Пакет не прочитан"));
+        problems.push_back({.kind = PackageProblem::NotRead});
     }
     return problems;
+}
+
+QString problemText(const PackageProblem &problem)
+{
+    switch (problem.kind) {
+    case PackageProblem::Read:
+        return asItem(save::readProblemText(problem.read));
+    case PackageProblem::Missing:
+        return asItem(missingProblem(problem.missing));
+    case PackageProblem::NotRead:
+        return QStringLiteral("Пакет не прочитан");
+    case PackageProblem::Failed:
+        return QStringLiteral("Сбой проверки: ") + asItem(problem.reason);
+    }
+    return QString();
+}
+
+QStringList problemTexts(const PackageProblems &problems)
+{
+    QStringList texts;
+    for (const PackageProblem &problem : problems)
+        texts.append(problemText(problem));
+    return texts;
+}
+
+QString failureText(const Failure &failure)
+{
+    const FailureDetails &d = failure.details();
+    const QString file = QDir::toNativeSeparators(d.file);
+    switch (failure.code()) {
+    case FailureCode::CannotOpenFile:
+        return QStringLiteral("Cannot open file \"%1\". %2").arg(file, d.reason);
+    case FailureCode::CannotCreateFile:
+    case FailureCode::CannotWriteFile:
+        return QStringLiteral("Cannot create file \"%1\". %2").arg(file, d.reason);
+    default:
+        // Nothing else reaches the report; its summary names it.
+        return QString::fromUtf8(failure.what());
+    }
 }
 
 QString reportLine(const QString &file, const QStringList &problems)
@@ -76,7 +118,7 @@ Outcome evaluate(const save::ReadResult &read, const QString &file, const QStrin
 {
     Outcome outcome;
     try {
-        const QStringList problems = packageProblems(read);
+        const QStringList problems = problemTexts(packageProblems(read));
         outcome.line = reportLine(file, problems);
         outcome.sound = problems.isEmpty();
         if (!outcome.sound)
@@ -94,7 +136,7 @@ Outcome evaluate(const save::ReadResult &read, const QString &file, const QStrin
         }
     } catch (const std::exception &e) {
         outcome = Outcome();
-        outcome.line = reportLine(file, {QStringLiteral("Сбой проверки: ") + problemText(QString::fromUtf8(e.what()))});
+        outcome.line = reportLine(file, {problemText(failed(e))});
     } catch (...) {
         outcome = Outcome();
         outcome.line = reportLine(file, {QStringLiteral("Сбой проверки")});
@@ -114,7 +156,7 @@ Outcome processPackage(const QString &path, const QString &file, const QString &
         outcome = evaluate(save::readPackage(path, options), file, pageName, wanted);
     } catch (const std::exception &e) {
         outcome = Outcome();
-        outcome.line = reportLine(file, {QStringLiteral("Сбой чтения: ") + problemText(QString::fromUtf8(e.what()))});
+        outcome.line = reportLine(file, {QStringLiteral("Сбой чтения: ") + asItem(QString::fromUtf8(e.what()))});
         return outcome;
     } catch (...) {
         outcome = Outcome();
@@ -130,7 +172,7 @@ Outcome processPackage(const QString &path, const QString &file, const QString &
                 core::writeFileReplacing(folder.filePath(pageName + QStringLiteral(".jpg")), outcome.picture);
             core::writeFileReplacing(folder.filePath(pageName + QStringLiteral(".html")), outcome.page);
         } catch (const Failure &failure) {
-            outcome.writeErrors.append(failure.message());
+            outcome.writeErrors.append(failureText(failure));
             outcome.indexRow.clear();
         }
         outcome.page.clear();

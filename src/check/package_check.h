@@ -4,17 +4,46 @@
 // words, and what a sound package gives to the participants' list and to
 // the published pages.
 
+#include "save/completeness.h"
 #include "save/package_reader.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
+class Failure;
+
 namespace check {
+
+// One problem of a package, without words.
+struct PackageProblem {
+    enum Kind {
+        Read,    // read: a problem the reader found
+        Missing, // missing: what the window asks for before it saves
+        NotRead, // the reader gave neither contents nor a problem
+        Failed,  // reason: the check itself failed (the failure's summary)
+    };
+    Kind kind = Read;
+    save::ReadProblem read{};
+    QList<save::MissingItem> missing;
+    QString reason;
+};
+using PackageProblems = QList<PackageProblem>;
 
 // The problems of a package as read: the reader's own, then the items that
 // the window asks for before it saves. Empty when the package is sound.
-QStringList packageProblems(const save::ReadResult &read);
+PackageProblems packageProblems(const save::ReadResult &read);
+
+// A problem as the report shows it, in Russian, on one line, without a full
+// stop at its end; the reader's problems read as the window's error box
+// words them.
+QString problemText(const PackageProblem &problem);
+QStringList problemTexts(const PackageProblems &problems);
+
+// The report's text for a failure of the run (an output that cannot be
+// written).
+QString failureText(const Failure &failure);
 
 // One line without a line end: "<file>: OK" for a sound package, else
 // "<file>: <problem>; <problem>". Line breaks and other control characters

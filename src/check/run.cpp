@@ -93,7 +93,7 @@ int run(const RunOptions &options, QIODevice &out, QIODevice &err)
             names = pageNames(packages);
         }
     } catch (const Failure &failure) {
-        writeLine(err, failure.message());
+        writeLine(err, failureText(failure));
         return kUsageError;
     }
 
@@ -131,7 +131,7 @@ int run(const RunOptions &options, QIODevice &out, QIODevice &err)
             if (csv && !outcome.csvRows.isEmpty())
                 csv->write(outcome.csvRows);
         } catch (const Failure &failure) {
-            writeLine(err, failure.message());
+            writeLine(err, failureText(failure));
             csv.reset();
             status = kSomeNotSound;
         }
@@ -139,7 +139,7 @@ int run(const RunOptions &options, QIODevice &out, QIODevice &err)
             if (index && !outcome.indexRow.isEmpty())
                 index->write(outcome.indexRow);
         } catch (const Failure &failure) {
-            writeLine(err, failure.message());
+            writeLine(err, failureText(failure));
             index.reset();
             status = kSomeNotSound;
         }
@@ -174,7 +174,7 @@ int run(const RunOptions &options, QIODevice &out, QIODevice &err)
         if (csv)
             csv->commit();
     } catch (const Failure &failure) {
-        writeLine(err, failure.message());
+        writeLine(err, failureText(failure));
         status = kSomeNotSound;
     }
     try {
@@ -183,7 +183,7 @@ int run(const RunOptions &options, QIODevice &out, QIODevice &err)
             index->commit();
         }
     } catch (const Failure &failure) {
-        writeLine(err, failure.message());
+        writeLine(err, failureText(failure));
         status = kSomeNotSound;
     }
     return status;

@@ -1,7 +1,5 @@
 #include "core/failure.h"
 
-#include <QDir>
-
 const char *failureCodeName(FailureCode code) noexcept
 {
     switch (code) {
@@ -9,20 +7,58 @@ const char *failureCodeName(FailureCode code) noexcept
         return "Unspecified";
     case FailureCode::CannotOpenFile:
         return "CannotOpenFile";
+    case FailureCode::CannotReadFile:
+        return "CannotReadFile";
     case FailureCode::CannotCreateFile:
         return "CannotCreateFile";
     case FailureCode::CannotWriteFile:
         return "CannotWriteFile";
+    case FailureCode::CannotCreateFolder:
+        return "CannotCreateFolder";
+    case FailureCode::NoFreeFolderName:
+        return "NoFreeFolderName";
+    case FailureCode::CannotLockDraft:
+        return "CannotLockDraft";
     case FailureCode::JpegError:
         return "JpegError";
     case FailureCode::PngError:
         return "PngError";
+    case FailureCode::PngHeaderUnreadable:
+        return "PngHeaderUnreadable";
+    case FailureCode::PngTooLarge:
+        return "PngTooLarge";
+    case FailureCode::PngDataUnreadable:
+        return "PngDataUnreadable";
     case FailureCode::PictureTooLarge:
         return "PictureTooLarge";
     case FailureCode::FloatingPointDivision:
         return "FloatingPointDivision";
     case FailureCode::OutOfMemory:
         return "OutOfMemory";
+    case FailureCode::ArchiverNotFound:
+        return "ArchiverNotFound";
+    case FailureCode::ArchiverNotStarted:
+        return "ArchiverNotStarted";
+    case FailureCode::ArchiverTimedOut:
+        return "ArchiverTimedOut";
+    case FailureCode::ArchiverCrashed:
+        return "ArchiverCrashed";
+    case FailureCode::ArchiverFailed:
+        return "ArchiverFailed";
+    case FailureCode::ArchiveNotWritten:
+        return "ArchiveNotWritten";
+    case FailureCode::PackageTooLarge:
+        return "PackageTooLarge";
+    case FailureCode::PackageUnsound:
+        return "PackageUnsound";
+    case FailureCode::PackageEntryCount:
+        return "PackageEntryCount";
+    case FailureCode::PackageEntryMissing:
+        return "PackageEntryMissing";
+    case FailureCode::PackageEntryDiffers:
+        return "PackageEntryDiffers";
+    case FailureCode::PackageEntryCompressed:
+        return "PackageEntryCompressed";
     }
     return "?";
 }
@@ -33,6 +69,8 @@ Failure::Failure(FailureCode code, FailureDetails details) : code_(code), detail
     QString summary = QString::fromLatin1(failureCodeName(code_));
     if (!details_.file.isEmpty())
         summary += QStringLiteral(" file=\"%1\"").arg(details_.file);
+    if (!details_.name.isEmpty())
+        summary += QStringLiteral(" name=\"%1\"").arg(details_.name);
     if (details_.number != 0)
         summary += QStringLiteral(" number=%1").arg(details_.number);
     if (details_.width != 0 || details_.height != 0)
@@ -42,29 +80,4 @@ Failure::Failure(FailureCode code, FailureDetails details) : code_(code), detail
     if (!details_.reason.isEmpty())
         summary += QStringLiteral(": ") + details_.reason;
     summary_ = summary.toUtf8();
-}
-
-QString Failure::message() const
-{
-    const FailureDetails &d = details_;
-    switch (code_) {
-    case FailureCode::Unspecified:
-        return d.reason;
-    case FailureCode::CannotOpenFile:
-        return QStringLiteral("Cannot open file \"%1\". %2").arg(QDir::toNativeSeparators(d.file), d.reason);
-    case FailureCode::CannotCreateFile:
-    case FailureCode::CannotWriteFile:
-        return QStringLiteral("Cannot create file \"%1\". %2").arg(QDir::toNativeSeparators(d.file), d.reason);
-    case FailureCode::JpegError:
-        return QStringLiteral("JPEG error #%1").arg(d.number);
-    case FailureCode::PngError:
-        return QStringLiteral("PNG error: %1").arg(d.reason);
-    case FailureCode::PictureTooLarge:
-        return QStringLiteral("The picture is too large (%1 x %2 pixels)").arg(d.width).arg(d.height);
-    case FailureCode::FloatingPointDivision:
-        return QStringLiteral("Floating point division by zero");
-    case FailureCode::OutOfMemory:
-        return QStringLiteral("Out of memory");
-    }
-    return d.reason;
 }

@@ -7,42 +7,56 @@
 // failure is shown (the window's error box, the committee tool's report), so
 // that the same failure can be worded for each reader and logged as it is.
 enum class FailureCode {
-    Unspecified,           // a failure from outside the program's own code
+    Unspecified,           // reason: a failure from outside the program's own code
     CannotOpenFile,        // file, reason: the system's reason
+    CannotReadFile,        // file, reason
     CannotCreateFile,      // file, reason
     CannotWriteFile,       // file, reason
+    CannotCreateFolder,    // file: the folder, reason
+    NoFreeFolderName,      // file: the first name tried; every numbered one is taken
+    CannotLockDraft,       // file: the drafts' folder
     JpegError,             // number: libjpeg's message number (J_MESSAGE_CODE)
-    PngError,              // reason: libpng's own message
+    PngError,              // reason: the PNG decoder's own message
+    PngHeaderUnreadable,   // the PNG header gives no size
+    PngTooLarge,           // width, height, limit (megapixels)
+    PngDataUnreadable,     // reason: the decoder's reason
     PictureTooLarge,       // width, height, limit (pixels)
     FloatingPointDivision, // a picture whose size makes the reduction divide by zero
     OutOfMemory,
+    ArchiverNotFound,      // no archiver program is known
+    ArchiverNotStarted,    // file: the archiver, reason
+    ArchiverTimedOut,      // limit: the time limit in milliseconds
+    ArchiverCrashed,       // file: the archiver
+    ArchiverFailed,        // file: the archiver, number: its exit status
+    ArchiveNotWritten,     // file: where the archiver was to write
+    PackageTooLarge,       // file, limit (bytes)
+    PackageUnsound,        // file, number: the reader's problem (save::ReadProblemCode), name
+    PackageEntryCount,     // file, number: entries found, limit: entries expected
+    PackageEntryMissing,   // file, name: the entry
+    PackageEntryDiffers,   // file, name
+    PackageEntryCompressed // file, name
 };
 
 // The details a failure carries; each code documents which fields it uses.
 struct FailureDetails {
     QString file;     // the file concerned, as the program named it
     QString reason;   // the system's or a library's own reason, as it gave it
-    int number = 0;   // a library's message number
+    int number = 0;   // a library's message number, a count or a status
     qint64 width = 0; // sizes, where the failure is about a size
     qint64 height = 0;
     qint64 limit = 0;
+    QString name; // a name inside the file: an archive's entry
 };
 
-// A failure that ends the running handler. It carries its code and details;
-// what() is a plain summary for the log, never the text shown to a person.
+// A failure that ends the running handler, or that a step hands back to its
+// caller. It carries its code and details; what() is a plain summary for the
+// log, never the text shown to a person.
 class Failure : public std::exception {
 public:
     explicit Failure(FailureCode code, FailureDetails details = {});
-    // Transitional: a failure with a ready-made text in reason. New code
-    // throws a code with its details instead.
-    explicit Failure(QString message) : Failure(FailureCode::Unspecified, FailureDetails{{}, std::move(message)}) {}
 
     FailureCode code() const noexcept { return code_; }
     const FailureDetails &details() const noexcept { return details_; }
-    // Transitional: the English text the error box has always shown for the
-    // failure. Callers are moving to build their own text from code() and
-    // details(); this goes once none is left.
-    QString message() const;
     const char *what() const noexcept override { return summary_.constData(); }
 
 private:

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLoggingCategory>
 
 #include <algorithm>
 #include <csetjmp>
@@ -19,6 +20,8 @@
 namespace picture {
 namespace {
 
+Q_LOGGING_CATEGORY(lcPicture, "tirlada.picture")
+
 // libjpeg reports a fatal error by calling error_exit, which must not return.
 // It jumps back to the setjmp of the guarded call that is running. Only C
 // frames of libjpeg lie between the two, so no C++ destructor is skipped:
@@ -26,17 +29,34 @@ namespace {
 struct ErrorManager {
     jpeg_error_mgr pub;
     std::jmp_buf jump;
+    // The warnings met, by message number, each once and in order: plain
+    // values, as they are written between a setjmp and its longjmp.
+    int warnings[16];
+    int warningCount;
 };
 
 void onFatalError(j_common_ptr codec) { std::longjmp(reinterpret_cast<ErrorManager *>(codec->err)->jump, 1); }
 
-// Warnings (damaged but decodable data, a file cut short) are ignored, and
-// nothing is ever printed.
-void onMessage(j_common_ptr, int) {}
+// Warnings (damaged but decodable data, a file cut short) are recorded for
+// the caller to judge; trace messages are ignored, and nothing is printed.
+void onMessage(j_common_ptr codec, int level)
+{
+    if (level >= 0)
+        return;
+    auto *errors = reinterpret_cast<ErrorManager *>(codec->err);
+    ++errors->pub.num_warnings;
+    const int code = errors->pub.msg_code;
+    for (int i = 0; i < errors->warningCount; ++i)
+        if (errors->warnings[i] == code)
+            return;
+    if (errors->warningCount < int(std::size(errors->warnings)))
+        errors->warnings[errors->warningCount++] = code;
+}
 void onOutputMessage(j_common_ptr) {}
 
 void setUpErrors(ErrorManager &errors)
 {
+    errors.warningCount = 0;
     jpeg_std_error(&errors.pub);
     errors.pub.error_exit = onFatalError;
     errors.pub.emit_message = onMessage;
@@ -102,6 +122,9 @@ boolean fillInput(j_decompress_ptr codec)
     const qint64 count =
         source->ended ? 0 : source->file->read(reinterpret_cast<char *>(source->buffer.data()), kReadChunk);
     if (count <= 0) {
+        // The data end before the end-of-image marker: the file is cut
+        // short, which libjpeg's own sources report the same way.
+        WARNMS(codec, JWRN_JPEG_EOF);
         source->ended = true;
         source->pub.next_input_byte = kEndOfImage;
         source->pub.bytes_in_buffer = sizeof kEndOfImage;
@@ -528,6 +551,32 @@ int JpegReader::orientation() const { return d->orientation; }
 
 int JpegReader::rowsDecoded() const { return d->rowsDecoded; }
 
+QList<int> JpegReader::warnings() const
+{
+    return QList<int>(d->errors.warnings, d->errors.warnings + d->errors.warningCount);
+}
+
+bool JpegReader::damaged() const
+{
+    for (int code : warnings()) {
+        switch (code) {
+        case JWRN_BOGUS_PROGRESSION:
+        case JWRN_EXTRANEOUS_DATA:
+        case JWRN_HIT_MARKER:
+        case JWRN_HUFF_BAD_CODE:
+        case JWRN_JPEG_EOF:
+        case JWRN_MUST_RESYNC:
+        case JWRN_NOT_SEQUENTIAL:
+            return true;
+        default:
+            break;
+        }
+    }
+    return false;
+}
+
+bool JpegReader::cutShort() const { return warnings().contains(int(JWRN_JPEG_EOF)); }
+
 QImage JpegReader::decodeReduced(QSize target)
 {
     QImage picture(target, QImage::Format_RGB32);
@@ -570,6 +619,12 @@ QImage JpegReader::decodeReduced(QSize target)
     d->rowsDecoded = plan.rowsDecoded;
     if (!decoded)
         throwCodecError(d->errors);
+    // The picture is shown as libjpeg filled it in; that it was damaged
+    // reaches the log, for the user who asks why parts of it are grey.
+    if (damaged())
+        qCWarning(lcPicture, "picture data damaged, filled in by the decoder (libjpeg warning %d)%s%s",
+                  warnings().constFirst(), d->file.fileName().isEmpty() ? "" : ": ",
+                  qUtf8Printable(d->file.fileName()));
     return picture;
 }
 

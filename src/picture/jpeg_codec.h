@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QIODevice>
 #include <QImage>
+#include <QList>
 #include <QSize>
 #include <QString>
 #include <memory>
@@ -58,6 +59,16 @@ public:
     // Source rows that the last decodeReduced() went through (read or
     // skipped) before it stopped, or that verify() found it would.
     int rowsDecoded() const;
+
+    // libjpeg's warnings met so far (header, decoding or verifying), by
+    // message number, each once, in order. The data were damaged when
+    // damaged() says so: a warning that part of the coded data was corrupt
+    // or missing, which the decoder then filled in (djpeg's "Corrupt JPEG
+    // data" and "Premature end of JPEG file"). cutShort(): the data end
+    // before the end-of-image marker.
+    QList<int> warnings() const;
+    bool damaged() const;
+    bool cutShort() const;
 
 private:
     void start(QIODevice *input); // the file, or none for data in memory

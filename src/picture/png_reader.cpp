@@ -31,17 +31,16 @@ PngReader::PngReader(const QString &path) : d(std::make_unique<State>())
     d->reader.setAutoTransform(false);
     d->size = d->reader.size();
     if (!d->size.isValid() || d->size.isEmpty())
-        throw Failure(QStringLiteral("PNG error: the header cannot be read"));
+        throw Failure(FailureCode::PngHeaderUnreadable, {.file = path});
     // Qt decodes into 4 bytes a pixel, or 8 at 16 bits a channel.
     const QImage::Format format = d->reader.imageFormat();
     const int bytesPerPixel =
         format == QImage::Format_Invalid ? 4 : std::max(4, QImage::toPixelFormat(format).bitsPerPixel() / 8);
     const qint64 maxPixels = kMaxBytes / bytesPerPixel;
     if (qint64(d->size.width()) * d->size.height() > maxPixels)
-        throw Failure(QStringLiteral("PNG error: the picture is too large (%1 x %2 pixels; at most %3 megapixels)")
-                          .arg(d->size.width())
-                          .arg(d->size.height())
-                          .arg(maxPixels / (1024 * 1024)));
+        throw Failure(
+            FailureCode::PngTooLarge,
+            {.file = path, .width = d->size.width(), .height = d->size.height(), .limit = maxPixels / (1024 * 1024)});
     d->reader.setAllocationLimit(int(kMaxBytes / (1024 * 1024)) + 1);
 }
 
@@ -53,7 +52,7 @@ QImage PngReader::decodeReduced(QSize target)
 {
     const QImage full = d->reader.read();
     if (full.isNull())
-        throw Failure(QStringLiteral("PNG error: the picture data cannot be read (%1)").arg(d->reader.errorString()));
+        throw Failure(FailureCode::PngDataUnreadable, {.file = d->file.fileName(), .reason = d->reader.errorString()});
 
     // Sampled first, composited after: both work pixel by pixel, so the
     // order does not matter, and only the kept pixels are composited.

@@ -1,8 +1,7 @@
 #include "save/data_document.h"
 
 #include "core/files.h"
-
-#include <functional>
+#include "save/document_fields.h"
 
 namespace save {
 namespace {
@@ -69,17 +68,27 @@ void attribute(QString &out, QLatin1String name, const QString &value)
     out += QLatin1Char(' ') + name + QLatin1String("=\"") + xmlValue(value) + QLatin1Char('"');
 }
 
-void personElement(QString &out, QLatin1String name, const TPersonRecord &person, bool leader,
-                   const std::function<QString(const QString &)> &trimmed)
+void personElement(QString &out, QLatin1String name, const TPersonRecord &person, bool leader, bool draft)
 {
     out += QLatin1Char('<') + name;
-    attribute(out, QLatin1String("p_id_full"), person.Id);
-    attribute(out, QLatin1String("surname"), trimmed(person.Surname));
-    attribute(out, QLatin1String("name"), trimmed(person.Name));
-    attribute(out, QLatin1String("patronymic"), trimmed(person.Patronymic));
+    for (const document::PersonAttribute &a : document::kPersonAttributes)
+        attribute(out, a.name, draft || !a.trimmed ? person.*a.part : core::trimControls(person.*a.part));
     if (leader)
-        attribute(out, QLatin1String("is_leader"), QStringLiteral("True"));
+        attribute(out, document::kLeader, document::kLeaderValue);
     out += QLatin1String("></") + name + QLatin1Char('>');
+}
+
+QString packageForm(const QString &text, document::Form form)
+{
+    switch (form) {
+    case document::Form::AsTyped:
+        return text;
+    case document::Form::Trimmed:
+        return core::trimControls(text);
+    case document::Form::Description:
+        return core::publishedDescription(text);
+    }
+    return text;
 }
 
 } // namespace
@@ -87,39 +96,42 @@ void personElement(QString &out, QLatin1String name, const TPersonRecord &person
 QByteArray BuildDataDocument(const PassportSnapshot &passport, qint64 seconds, DocumentForm form)
 {
     const bool draft = form == DocumentForm::Draft;
-    const std::function<QString(const QString &)> trimmed = [draft](const QString &text) {
-        return draft ? text : core::trimControls(text);
-    };
     QString out;
     out.reserve(4096);
-    out += QLatin1String("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\r\n<work>");
-    textElement(out, QLatin1String("title"), trimmed(passport.title));
-    textElement(out, QLatin1String("sz_id"), QString::number(passport.seasonId));
-    textElement(out, QLatin1String("datetime"), QString::number(seconds));
-    textElement(out, QLatin1String("description"),
-                draft ? passport.description : core::publishedDescription(passport.description));
-    if (!passport.pictureCaption.isEmpty())
-        textElement(out, QLatin1String("img_sign"), passport.pictureCaption);
-    textElement(out, QLatin1String("manual"), passport.manual);
-    textElement(out, QLatin1String("tech_request"), trimmed(passport.techRequest));
-    textElement(out, QLatin1String("public_post_index"), trimmed(passport.postIndex));
-    textElement(out, QLatin1String("public_post_address"), trimmed(passport.postAddress));
-    textElement(out, QLatin1String("public_phone"), trimmed(passport.phone));
-    textElement(out, QLatin1String("public_email"), trimmed(passport.email));
-
-    out += QLatin1String("<subjects>");
-    for (qint32 slot : passport.subjectSlots)
-        if (slot != 0)
-            textElement(out, QLatin1String("subject"), QString::number(slot));
-    out += QLatin1String("</subjects><people>");
-    for (const TPersonRecord &author : passport.authors)
-        personElement(out, QLatin1String("author"), author, false, trimmed);
-    for (qsizetype i = 0; i < passport.teachers.size(); ++i)
-        personElement(out, QLatin1String("teacher"), passport.teachers[i], i == passport.leaderIndex, trimmed);
-    out += QLatin1String("</people>");
-
-    textElement(out, QLatin1String("notes"), trimmed(passport.notes));
-    out += QLatin1String("</work>\r\r\n");
+    out += QLatin1String("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\r\n<");
+    out += document::kRoot + QLatin1Char('>');
+    for (const document::Field &field : document::kFields) {
+        switch (field.kind) {
+        case document::Kind::Text: {
+            const QString &text = passport.*field.text;
+            if (!field.optional || !text.isEmpty())
+                textElement(out, field.element, draft ? text : packageForm(text, field.form));
+            break;
+        }
+        case document::Kind::Season:
+            textElement(out, field.element, QString::number(passport.seasonId));
+            break;
+        case document::Kind::Time:
+            textElement(out, field.element, QString::number(seconds));
+            break;
+        case document::Kind::Subjects:
+            out += QLatin1Char('<') + field.element + QLatin1Char('>');
+            for (qint32 slot : passport.subjectSlots)
+                if (slot != 0)
+                    textElement(out, document::kSubject, QString::number(slot));
+            out += QLatin1String("</") + field.element + QLatin1Char('>');
+            break;
+        case document::Kind::People:
+            out += QLatin1Char('<') + field.element + QLatin1Char('>');
+            for (const TPersonRecord &author : passport.authors)
+                personElement(out, document::kAuthor, author, false, draft);
+            for (qsizetype i = 0; i < passport.teachers.size(); ++i)
+                personElement(out, document::kTeacher, passport.teachers[i], i == passport.leaderIndex, draft);
+            out += QLatin1String("</") + field.element + QLatin1Char('>');
+            break;
+        }
+    }
+    out += QLatin1String("</") + document::kRoot + QLatin1String(">\r\r\n");
     return out.toUtf8();
 }
 

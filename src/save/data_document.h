@@ -4,8 +4,12 @@
 // goes into the package.
 
 #include "core/passport.h"
+#include "save/read_problem.h"
 
 #include <QByteArray>
+#include <QList>
+#include <QStringList>
+#include <optional>
 
 namespace save {
 
@@ -27,5 +31,31 @@ QByteArray BuildDataDocument(const PassportSnapshot &passport, qint64 seconds,
 // Writes the bytes as the file at path (see writeFileReplacing). Throws
 // Failure "Cannot create file ..." when that fails.
 void WriteDataDocument(const QString &path, const QByteArray &document);
+
+// A participant as the document stores it.
+struct StoredPerson {
+    bool teacher = false;
+    TPersonRecord record;
+    std::optional<QString> leader; // the value of "is_leader" when present
+};
+
+// The document's values as stored, before the passport's rules are checked.
+struct StoredDocument {
+    // The texts (title, description, caption, manual, the public contacts,
+    // notes), with their line breaks as CR LF; nothing else is set.
+    PassportSnapshot texts;
+    QString seasonId, datetime;
+    QStringList subjects;
+    QList<StoredPerson> people;
+};
+
+// Reads a data document in the one shape BuildDataDocument writes (either
+// form): the elements in their order, each text element without attributes
+// or children, the participants with their four attributes, UTF-8, no DTD
+// and no entities. A text reads the same whether its characters stand as
+// they are, as character references or inside CDATA sections. The first
+// departure stops the reading; it is returned, and then document holds
+// nothing useful.
+std::optional<ReadProblem> parseDataDocument(const QByteArray &bytes, StoredDocument &document);
 
 } // namespace save

@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
+#include <QLoggingCategory>
 #include <QStandardPaths>
 
 #include <algorithm>
@@ -26,6 +27,8 @@
 namespace save {
 
 namespace {
+
+Q_LOGGING_CATEGORY(lcDrafts, "tirlada.drafts")
 
 // The calling thread's CPU time in nanoseconds.
 qint64 threadCpuNs()
@@ -87,7 +90,7 @@ struct DraftKeeper::State {
     quint64 generation = 0; // a discard makes every older job void
     QString path;
     bool onDisk = false;
-    QString lastError;
+    std::optional<Failure> lastError;
     QList<qint64> times;
     QList<qint64> cpuTimes;
 
@@ -103,15 +106,15 @@ struct DraftKeeper::State {
 
     void run();
     // Takes a lock for a draft name of this process; under fileMutex.
-    bool takeName(QString *error);
+    bool takeName(std::optional<Failure> *error);
 };
 
-bool DraftKeeper::State::takeName(QString *error)
+bool DraftKeeper::State::takeName(std::optional<Failure> *error)
 {
     if (lock)
         return true;
     if (!QDir().mkpath(folder)) {
-        *error = QStringLiteral("Cannot create folder \"%1\".").arg(QDir::toNativeSeparators(folder));
+        *error = Failure(FailureCode::CannotCreateFolder, {.file = folder});
         return false;
     }
     const QString stem = folder + QLatin1Char('/') + kDraftPrefix + QString::number(QCoreApplication::applicationPid());
@@ -129,7 +132,7 @@ bool DraftKeeper::State::takeName(QString *error)
             return true;
         }
     }
-    *error = QStringLiteral("Cannot lock a draft in \"%1\".").arg(QDir::toNativeSeparators(folder));
+    *error = Failure(FailureCode::CannotLockDraft, {.file = folder});
     return false;
 }
 
@@ -152,7 +155,7 @@ void DraftKeeper::State::run()
         QElapsedTimer clock;
         clock.start();
         const qint64 cpuStart = threadCpuNs();
-        QString error;
+        std::optional<Failure> error;
         bool written = false;
         try {
             QByteArray jpeg = job.pictureJpeg;
@@ -181,10 +184,12 @@ void DraftKeeper::State::run()
                 written = true;
             }
         } catch (const Failure &failure) {
-            error = failure.message();
+            error = failure;
         } catch (const std::exception &e) {
-            error = QString::fromLocal8Bit(e.what());
+            error = Failure(FailureCode::Unspecified, {.reason = QString::fromLocal8Bit(e.what())});
         }
+        if (error)
+            qCWarning(lcDrafts, "draft not written: %s", error->what());
         const qint64 elapsed = clock.nsecsElapsed();
         const qint64 cpu = threadCpuNs() - cpuStart;
 
@@ -194,8 +199,8 @@ void DraftKeeper::State::run()
             onDisk = true;
             times.append(elapsed);
             cpuTimes.append(cpu);
-            lastError.clear();
-        } else if (!error.isEmpty()) {
+            lastError.reset();
+        } else if (error) {
             lastError = error;
         }
         if (!queued)
@@ -277,7 +282,7 @@ bool DraftKeeper::exists() const
     return d->onDisk;
 }
 
-QString DraftKeeper::lastError() const
+std::optional<Failure> DraftKeeper::lastError() const
 {
     std::lock_guard guard(d->mutex);
     return d->lastError;

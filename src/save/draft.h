@@ -6,12 +6,14 @@
 // after its process and guarded by a lock file; a draft whose lock nobody
 // holds was left by a program that ended without saving.
 
+#include "core/failure.h"
 #include "core/passport.h"
 
 #include <QByteArray>
 #include <QList>
 #include <QString>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QLockFile;
@@ -58,8 +60,9 @@ public:
     QString path() const;
     // True while a draft file of this program stands on disk.
     bool exists() const;
-    // The reason the last write failed; empty after a good write.
-    QString lastError() const;
+    // Why the last write failed; nothing after a good write. The failure is
+    // also logged (category "tirlada.drafts").
+    std::optional<Failure> lastError() const;
     // Nanoseconds each finished write took on the writer thread, oldest
     // first (for the benchmark): as wall time, and as the thread's own CPU
     // time (which leaves out the time other programs had the processor).

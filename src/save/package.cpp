@@ -1,5 +1,6 @@
 #include "save/package.h"
 
+#include "core/failure.h"
 #include "core/files.h"
 #include "save/package_reader.h"
 
@@ -49,10 +50,10 @@ QStringList folderFiles(const QString &workingFolder)
 }
 
 // Runs the archiver on the working folder's files, writing the archive at
-// output. True when it exited normally with status 0 in time; otherwise
-// reason says why.
-bool runArchiver(const QString &archiver, const QString &output, const QString &workingFolder, const QStringList &files,
-                 QString *reason)
+// output. Nothing when it exited normally with status 0 in time; otherwise
+// the failure.
+std::optional<Failure> runArchiver(const QString &archiver, const QString &output, const QString &workingFolder,
+                                   const QStringList &files)
 {
     QProcess process;
     process.setProgram(archiver);
@@ -70,100 +71,86 @@ bool runArchiver(const QString &archiver, const QString &output, const QString &
     const QDeadlineTimer deadline(archiverTimeout());
     process.start();
     if (!process.waitForStarted(int(deadline.remainingTime()))) {
-        *reason = QStringLiteral("the archiver \"%1\" could not be started: %2").arg(archiver, process.errorString());
-        return false;
+        return Failure(FailureCode::ArchiverNotStarted, {.file = archiver, .reason = process.errorString()});
     }
     if (!process.waitForFinished(int(deadline.remainingTime()))) {
         process.kill();
         process.waitForFinished(kArchiverTimeoutMs);
-        *reason = QStringLiteral("the archiver did not finish within %1 ms").arg(archiverTimeout());
-        return false;
+        return Failure(FailureCode::ArchiverTimedOut, {.file = archiver, .limit = archiverTimeout()});
     }
     if (process.exitStatus() != QProcess::NormalExit) {
-        *reason = QStringLiteral("the archiver crashed");
-        return false;
+        return Failure(FailureCode::ArchiverCrashed, {.file = archiver});
     }
     if (process.exitCode() != 0) {
-        *reason = QStringLiteral("the archiver exited with status %1").arg(process.exitCode());
-        return false;
+        return Failure(FailureCode::ArchiverFailed, {.file = archiver, .number = process.exitCode()});
     }
-    return true;
+    return std::nullopt;
 }
 
 using Files = QList<std::pair<QString, QByteArray>>;
 
 // The working folder's files with their bytes, read before the archiver
 // runs: what the package must hold.
-bool readFolderFiles(const QString &workingFolder, const QStringList &names, Files *files, QString *reason)
+std::optional<Failure> readFolderFiles(const QString &workingFolder, const QStringList &names, Files *files)
 {
     for (const QString &name : names) {
         QFile file(QDir(workingFolder).filePath(name));
-        if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxPackageSize) {
-            *reason = QStringLiteral("\"%1\" in the working folder cannot be read: %2").arg(name, file.errorString());
-            return false;
-        }
+        if (!file.open(QIODevice::ReadOnly))
+            return Failure(FailureCode::CannotReadFile, {.file = file.fileName(), .reason = file.errorString()});
+        if (file.size() > kMaxPackageSize)
+            return Failure(FailureCode::PackageTooLarge, {.file = file.fileName(), .limit = kMaxPackageSize});
         files->append({name, file.readAll()});
     }
-    return true;
+    return std::nullopt;
 }
 
 // Reads the archive that was written back and compares it with the files
 // that were packed: the same names, no others, each stored with the same
 // bytes and the same CRC. An archiver that exits 0 after writing a broken or
 // partial file is caught here.
-bool verifyPackage(const QString &output, const Files &expected, QString *reason)
+std::optional<Failure> verifyPackage(const QString &output, const Files &expected)
 {
     QFile package(output);
-    if (!package.open(QIODevice::ReadOnly)) {
-        *reason = QStringLiteral("the package cannot be read back: %1").arg(package.errorString());
-        return false;
-    }
+    if (!package.open(QIODevice::ReadOnly))
+        return Failure(FailureCode::CannotReadFile, {.file = output, .reason = package.errorString()});
     const QByteArray zip = package.read(kMaxPackageSize + 1);
-    if (zip.size() > kMaxPackageSize) {
-        *reason = QStringLiteral("the package read back is larger than any package");
-        return false;
-    }
+    if (zip.size() > kMaxPackageSize)
+        return Failure(FailureCode::PackageTooLarge, {.file = output, .limit = kMaxPackageSize});
     qint64 largest = 0;
     for (const auto &file : expected)
         largest = std::max<qint64>(largest, file.second.size());
 
     const ZipReadResult read = readZipEntries(zip, largest, int(expected.size()));
     if (!read.problems.isEmpty()) {
-        *reason = QStringLiteral("the package read back is not sound: %1").arg(read.problems.join(QLatin1Char(' ')));
-        return false;
+        const ReadProblem &problem = read.problems.constFirst();
+        return Failure(FailureCode::PackageUnsound,
+                       {.file = output, .number = int(problem.code), .name = problem.name});
     }
-    if (read.entries.size() != expected.size()) {
-        *reason =
-            QStringLiteral("the package holds %1 entries instead of %2").arg(read.entries.size()).arg(expected.size());
-        return false;
-    }
+    if (read.entries.size() != expected.size())
+        return Failure(FailureCode::PackageEntryCount,
+                       {.file = output, .number = int(read.entries.size()), .limit = expected.size()});
     for (const auto &file : expected) {
         const QString &name = file.first;
         const QByteArray &bytes = file.second;
         const auto found = std::find_if(read.entries.cbegin(), read.entries.cend(),
                                         [&wanted = name](const ZipEntry &entry) { return entry.name == wanted; });
-        if (found == read.entries.cend()) {
-            *reason = QStringLiteral("the package has no entry \"%1\"").arg(name);
-            return false;
-        }
-        if (found->data != bytes || found->crc != zipCrc(bytes)) {
-            *reason = QStringLiteral("the entry \"%1\" differs from the file written").arg(name);
-            return false;
-        }
-        if (!found->stored) {
-            *reason = QStringLiteral("the entry \"%1\" is compressed, not stored").arg(name);
-            return false;
-        }
+        if (found == read.entries.cend())
+            return Failure(FailureCode::PackageEntryMissing, {.file = output, .name = name});
+        // libzip has checked the entry's data against its CRC.
+        if (found->data != bytes)
+            return Failure(FailureCode::PackageEntryDiffers, {.file = output, .name = name});
+        if (!found->stored)
+            return Failure(FailureCode::PackageEntryCompressed, {.file = output, .name = name});
     }
-    return true;
+    return std::nullopt;
 }
 
 } // namespace
 
-QString createWorkingFolder(const QString &tempFolder, qint64 seconds, QString *reason)
+QString createWorkingFolder(const QString &tempFolder, qint64 seconds, std::optional<Failure> *failure)
 {
-    QString ignored;
-    QString &cause = reason ? *reason : ignored;
+    std::optional<Failure> ignored;
+    std::optional<Failure> &cause = failure ? *failure : ignored;
     const QString base = tempFolder + QStringLiteral("Passport_") + QString::number(seconds);
     for (int n = 1; n <= 1000; ++n) {
         const QString path = n == 1 ? base : base + QLatin1Char('_') + QString::number(n);
@@ -171,7 +158,7 @@ QString createWorkingFolder(const QString &tempFolder, qint64 seconds, QString *
 #ifdef Q_OS_WIN
         if (QDir().mkdir(path))
             return path + QDir::separator();
-        const QString error = QStringLiteral("cannot be created");
+        const QString error;
 #else
         if (::mkdir(QFile::encodeName(path).constData(), 0700) == 0)
             return path + QDir::separator();
@@ -179,11 +166,11 @@ QString createWorkingFolder(const QString &tempFolder, qint64 seconds, QString *
 #endif
         if (!taken(path)) {
             // The temporary folder itself cannot be used.
-            cause = QStringLiteral("the folder \"%1\" cannot be created: %2").arg(path, error);
+            cause = Failure(FailureCode::CannotCreateFolder, {.file = path, .reason = error});
             return QString();
         }
     }
-    cause = QStringLiteral("every name from \"%1\" to \"%1_1000\" is taken").arg(base);
+    cause = Failure(FailureCode::NoFreeFolderName, {.file = base});
     return QString();
 }
 
@@ -214,21 +201,24 @@ void ClearFolder(const QString &folder)
     }
 }
 
-bool writePackage(const QString &archiver, const QString &packagePath, const QString &workingFolder, QString *reason)
+bool writePackage(const QString &archiver, const QString &packagePath, const QString &workingFolder,
+                  std::optional<Failure> *failure)
 {
-    QString ignored;
-    QString &cause = reason ? *reason : ignored;
+    std::optional<Failure> ignored;
+    std::optional<Failure> &cause = failure ? *failure : ignored;
+    cause.reset();
     if (archiver.isEmpty()) {
-        cause = QStringLiteral("no archiver was found");
+        cause = Failure(FailureCode::ArchiverNotFound);
         return false;
     }
     if (packagePath.isEmpty()) {
-        cause = QStringLiteral("no package path was given");
+        cause = Failure(FailureCode::CannotCreateFile);
         return false;
     }
     const QStringList files = folderFiles(workingFolder);
     Files contents;
-    if (!readFolderFiles(workingFolder, files, &contents, &cause))
+    cause = readFolderFiles(workingFolder, files, &contents);
+    if (cause)
         return false;
 
     // "7za a" adds to an archive that is already there, and gives a name
@@ -242,27 +232,29 @@ bool writePackage(const QString &archiver, const QString &packagePath, const QSt
     if (staged) {
         staging.emplace(target.absolutePath() + QStringLiteral("/.Passport-XXXXXX"));
         if (!staging->isValid()) {
-            cause = QStringLiteral("no folder can be created beside the package: %1").arg(staging->errorString());
+            cause =
+                Failure(FailureCode::CannotCreateFolder, {.file = staging->path(), .reason = staging->errorString()});
             return false;
         }
         output = staging->filePath(QStringLiteral("package.kwp"));
     }
 
-    bool written = runArchiver(archiver, output, workingFolder, files, &cause);
-    if (written && !QFileInfo(output).isFile()) {
-        cause = QStringLiteral("the archiver wrote no file at \"%1\"").arg(output);
-        written = false;
-    }
-    if (written)
-        written = verifyPackage(output, contents, &cause);
-    if (!written) {
+    cause = runArchiver(archiver, output, workingFolder, files);
+    if (!cause && !QFileInfo(output).isFile())
+        cause = Failure(FailureCode::ArchiveNotWritten, {.file = output});
+    if (!cause)
+        cause = verifyPackage(output, contents);
+    if (cause) {
         // Nothing was at packagePath before an unstaged run.
         if (!staged && taken(packagePath))
             QFile::remove(packagePath);
         return false;
     }
-    if (staged && !core::renameReplacing(output, packagePath, &cause))
+    QString reason;
+    if (staged && !core::renameReplacing(output, packagePath, &reason)) {
+        cause = Failure(FailureCode::CannotCreateFile, {.file = packagePath, .reason = reason});
         return false;
+    }
     return true;
 }
 

@@ -3,7 +3,10 @@
 // The package: a working folder with the package's files, and the external
 // archiver that packs them into the ZIP file the user chose.
 
+#include "core/failure.h"
+
 #include <QString>
+#include <optional>
 
 namespace save {
 
@@ -15,8 +18,8 @@ inline constexpr int kArchiverTimeoutMs = 10000;
 // even a dangling symbolic link, is never reused: the next free of
 // "Passport_<seconds>_2", "_3", ... is taken instead. Returns the folder's
 // path with a trailing separator, or an empty text when no folder could be
-// created; then reason (when given) tells why.
-QString createWorkingFolder(const QString &tempFolder, qint64 seconds, QString *reason = nullptr);
+// created; then failure (when given) holds why.
+QString createWorkingFolder(const QString &tempFolder, qint64 seconds, std::optional<Failure> *failure = nullptr);
 
 // Deletes everything inside the folder, at any depth; the folder itself
 // stays. Read-only subfolders are opened up and emptied at every depth. A
@@ -31,10 +34,10 @@ void ClearFolder(const QString &folder);
 // limit and the package, read back, holds exactly the working folder's
 // files, stored, with the same bytes and CRCs. A file that was at
 // packagePath before is replaced only on success, in one rename; on failure
-// it stays as it was, whatever the archiver wrote is removed, and reason
-// (when given) tells why.
+// it stays as it was, whatever the archiver wrote is removed, and failure
+// (when given) holds why.
 bool writePackage(const QString &archiver, const QString &packagePath, const QString &workingFolder,
-                  QString *reason = nullptr);
+                  std::optional<Failure> *failure = nullptr);
 
 namespace testing {
 // The archiver's time limit; a value of 0 or less restores the normal one.

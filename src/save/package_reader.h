@@ -1,18 +1,19 @@
 #pragma once
 
-// Reading a package back: the ZIP archive in memory with libzip, then the
-// data document with QXmlStreamReader, strictly. Whatever cannot be read is
-// named in plain Russian sentences, and then nothing of the package is
-// returned. Nothing is ever written while reading.
+// Reading a package back: the ZIP container (zip_archive.h), the data
+// document (data_document.h) and the passport's rules (passport_checks.h),
+// strictly. Whatever cannot be read becomes a problem (read_problem.h), and
+// then nothing of the package is returned. Nothing is ever written while
+// reading.
 
 #include "core/passport.h"
+#include "save/data_document.h"
+#include "save/read_problem.h"
+#include "save/zip_archive.h"
 
 #include <QByteArray>
-#include <QList>
 #include <QString>
-#include <QStringList>
 #include <optional>
-#include <utility>
 
 namespace save {
 
@@ -21,9 +22,7 @@ struct PackageContents {
     // Every field of the passport: the texts as stored (line breaks CR LF),
     // the section slots and the default section names, the season, the
     // authors and supervisors in order with the invoice recipient, the
-    // picture (decoded from image.jpg) and its caption. The description is
-    // what the document stores: its first 500 characters, since no more is
-    // ever written.
+    // picture (decoded from image.jpg) and its caption.
     PassportSnapshot passport;
     // image.jpg exactly as stored, so that a save can write it back
     // unchanged; empty without a picture.
@@ -35,19 +34,21 @@ struct PackageContents {
 struct ReadResult {
     // Set exactly when problems is empty.
     std::optional<PackageContents> contents;
-    // Each problem as a sentence for the user.
-    QStringList problems;
+    ReadProblems problems;
 };
 
 // How much of a package is read back.
 struct ReadOptions {
     // Whether the picture is decoded into passport.picture, as the window
     // shows it. Without it the picture is only verified: all its coded data
-    // are read, and every refusal is the same, sentence for sentence, but no
+    // are read, and every refusal is the same, problem for problem, but no
     // pixels are made (a fraction of the time); passport.picture then stays
     // null while hasPicture is true and pictureJpeg holds the file. For
     // readers that only check a package or copy its picture as it is.
     bool decodePicture = true;
+    // What the file is: a package, whose description is at most 500
+    // characters, or a draft, which keeps the description as typed.
+    DocumentForm form = DocumentForm::Package;
 };
 
 // Reads the package file (refused above kMaxPackageSize), then as
@@ -55,40 +56,5 @@ struct ReadOptions {
 ReadResult readPackage(const QString &path, const ReadOptions &options = {});
 // Reads a package held in memory.
 ReadResult readPackageBytes(const QByteArray &zip, const ReadOptions &options = {});
-
-// A ZIP archive of stored (uncompressed) entries in the order given, built in
-// memory: the package format, for writing a package without the archiver.
-QByteArray zipStored(const QList<std::pair<QString, QByteArray>> &entries);
-
-// The limits of reading. A package of the program is far below each.
-inline constexpr qint64 kMaxPackageSize = 32 * 1024 * 1024;
-inline constexpr qint64 kMaxDocumentSize = 16 * 1024 * 1024;
-inline constexpr qint64 kMaxPictureFileSize = 2 * 1024 * 1024;
-inline constexpr int kMaxPackageEntries = 16;
-
-// One entry of a ZIP archive, read and checked against its CRC.
-struct ZipEntry {
-    QString name;
-    QByteArray data;
-    quint32 crc = 0;     // as the archive declares it (checked against data)
-    bool stored = false; // kept without compression
-};
-
-struct ZipReadResult {
-    QList<ZipEntry> entries; // in the archive's order; empty when problems is not
-    QStringList problems;
-};
-
-// Reads every entry of a ZIP archive held in memory, refusing what a package
-// never holds and what could harm the reader: more than maxEntries entries,
-// an entry larger than maxEntrySize (declared or real), entries together
-// larger than twice maxEntrySize, names that are
-// absolute, hold "..", a backslash or end in "/", links, duplicate names,
-// encrypted entries, data that fail their CRC.
-ZipReadResult readZipEntries(const QByteArray &zip, qint64 maxEntrySize = kMaxDocumentSize,
-                             int maxEntries = kMaxPackageEntries);
-
-// CRC-32 of the bytes, as ZIP archives record it.
-quint32 zipCrc(const QByteArray &bytes);
 
 } // namespace save

@@ -30,7 +30,7 @@ int main(int argc, char **argv)
         QTest::qWait(50);
         draft = session.window().draftPath();
         if (!draft.isEmpty()) {
-            const save::ReadResult read = save::readPackage(draft);
+            const save::ReadResult read = save::readPackage(draft, {.form = save::DocumentForm::Draft});
             if (read.contents && read.contents->passport.notes == typed.notes
                 && read.contents->passport.pictureCaption == typed.pictureCaption)
                 break;

@@ -24,9 +24,9 @@ void writeBytes(const QString &path, const QByteArray &bytes)
 
 PassportSnapshot draftOf(const QString &path)
 {
-    const save::ReadResult result = save::readPackage(path);
+    const save::ReadResult result = save::readPackage(path, {.form = save::DocumentForm::Draft});
     if (!result.contents)
-        qWarning("draft unreadable: %s", qPrintable(result.problems.join(QLatin1Char(' '))));
+        qWarning("draft unreadable: %s", qPrintable(save::readProblemTexts(result.problems).join(QLatin1Char(' '))));
     return result.contents ? result.contents->passport : PassportSnapshot{};
 }
 
@@ -97,8 +97,8 @@ private slots:
         tt::typeFullPassport(*session, tt::writeSessionPhoto(QDir(temp->path()), 640, 480));
         window().flushDraft();
         const PassportSnapshot typed = window().snapshot();
-        const save::ReadResult read = save::readPackage(window().draftPath());
-        QVERIFY2(read.contents, qPrintable(read.problems.join(' ')));
+        const save::ReadResult read = save::readPackage(window().draftPath(), {.form = save::DocumentForm::Draft});
+        QVERIFY2(read.contents, qPrintable(save::readProblemTexts(read.problems).join(' ')));
         PassportSnapshot restored = read.contents->passport;
         QCOMPARE(read.contents->pictureJpeg, picture::encodeJpeg(typed.picture));
         QCOMPARE(restored.picture.size(), typed.picture.size());
@@ -115,8 +115,9 @@ private slots:
         typed.description = QString(700, QChar(0x0436)) + QStringLiteral("\r\nконец ");
         typed.notes = QStringLiteral("\r\nзаметка\r\n");
         typed.authors[0].Surname = QStringLiteral(" Орлов ");
-        const save::ReadResult read = save::readPackageBytes(save::draftPackage(typed, QByteArray(), 1233446400));
-        QVERIFY2(read.contents, qPrintable(read.problems.join(' ')));
+        const save::ReadResult read = save::readPackageBytes(save::draftPackage(typed, QByteArray(), 1233446400),
+                                                             {.form = save::DocumentForm::Draft});
+        QVERIFY2(read.contents, qPrintable(save::readProblemTexts(read.problems).join(' ')));
         QCOMPARE(read.contents->passport, typed);
     }
 

@@ -5,6 +5,8 @@
 #include <QPushButton>
 #include <stdexcept>
 
+Q_DECLARE_METATYPE(FailureDetails)
+
 class TestGuard : public QObject {
     Q_OBJECT
 private slots:
@@ -29,13 +31,55 @@ private slots:
     {
         QFETCH(QString, message);
         QFETCH(QString, shown);
-        runGuarded(nullptr, [&] { throw Failure(message); });
+        runGuarded(nullptr, [&] { throw Failure(FailureCode::Unspecified, {.reason = message}); });
         const auto messages = modal::testing::messages();
         QCOMPARE(messages.size(), 1);
         QCOMPARE(messages[0].icon, modal::Icon::Error);
         QCOMPARE(messages[0].caption, QStringLiteral("Тирлада"));
         QCOMPARE(messages[0].text, shown);
         QCOMPARE(messages[0].buttons, modal::Buttons::Ok);
+    }
+
+    // The window words each failure from its code and details, in the
+    // program's own texts.
+    void failureTexts_data()
+    {
+        QTest::addColumn<int>("code");
+        QTest::addColumn<FailureDetails>("details");
+        QTest::addColumn<QString>("text");
+        const QString reason = QStringLiteral("No such file or directory");
+        QTest::newRow("open") << int(FailureCode::CannotOpenFile)
+                              << FailureDetails{.file = QStringLiteral("/tmp/a.jpg"), .reason = reason}
+                              << QStringLiteral("Cannot open file \"/tmp/a.jpg\". No such file or directory");
+        QTest::newRow("create") << int(FailureCode::CannotCreateFile)
+                                << FailureDetails{.file = QStringLiteral("/x/data.xml"), .reason = reason}
+                                << QStringLiteral("Cannot create file \"/x/data.xml\". No such file or directory");
+        QTest::newRow("write") << int(FailureCode::CannotWriteFile)
+                               << FailureDetails{.file = QStringLiteral("/x/p.kwp"), .reason = reason}
+                               << QStringLiteral("Cannot create file \"/x/p.kwp\". No such file or directory");
+        QTest::newRow("JPEG") << int(FailureCode::JpegError) << FailureDetails{.number = 53}
+                              << QStringLiteral("JPEG error #53");
+        QTest::newRow("PNG header") << int(FailureCode::PngHeaderUnreadable) << FailureDetails{}
+                                    << QStringLiteral("PNG error: the header cannot be read");
+        QTest::newRow("PNG too large")
+            << int(FailureCode::PngTooLarge) << FailureDetails{.width = 20000, .height = 20000, .limit = 64}
+            << QStringLiteral("PNG error: the picture is too large (20000 x 20000 pixels; at most 64 megapixels)");
+        QTest::newRow("PNG data") << int(FailureCode::PngDataUnreadable)
+                                  << FailureDetails{.reason = QStringLiteral("Unable to read image data")}
+                                  << QStringLiteral("PNG error: the picture data cannot be read (Unable to read image "
+                                                    "data)");
+        QTest::newRow("empty picture") << int(FailureCode::FloatingPointDivision) << FailureDetails{}
+                                       << QStringLiteral("Floating point division by zero");
+        QTest::newRow("memory") << int(FailureCode::OutOfMemory) << FailureDetails{} << QStringLiteral("Out of memory");
+        QTest::newRow("outside") << int(FailureCode::Unspecified) << FailureDetails{.reason = QStringLiteral("boom")}
+                                 << QStringLiteral("boom");
+    }
+    void failureTexts()
+    {
+        QFETCH(int, code);
+        QFETCH(FailureDetails, details);
+        QFETCH(QString, text);
+        QCOMPARE(failureText(Failure(FailureCode(code), details)), text);
     }
 
     void foreignExceptionsAreShownToo()
@@ -58,7 +102,8 @@ private slots:
         QObject::connect(button, &QPushButton::clicked, &window, [&] {
             runGuarded(&window, [&] {
                 ++runs;
-                throw Failure(QStringLiteral("Cannot open file \"x\". No such file"));
+                throw Failure(FailureCode::CannotOpenFile,
+                              {.file = QStringLiteral("x"), .reason = QStringLiteral("No such file")});
             });
         });
         window.show();

@@ -26,7 +26,8 @@ protected:
     bool event(QEvent *) override
     {
         ++events;
-        throw Failure(QStringLiteral("Cannot open file \"/nowhere/a.jpg\". No such file or directory"));
+        throw Failure(FailureCode::CannotOpenFile, {.file = QStringLiteral("/nowhere/a.jpg"),
+                                                    .reason = QStringLiteral("No such file or directory")});
     }
 };
 

@@ -149,9 +149,11 @@ private slots:
         QCOMPARE(check::reportLine(QStringLiteral("a\nb.kwp"), {QStringLiteral("один"), QStringLiteral("два")}),
                  QStringLiteral("a b.kwp: один; два"));
         save::ReadResult read;
-        read.problems = {QStringLiteral("Первая беда.\nПодробности."), QStringLiteral("Вторая беда.")};
-        QCOMPARE(check::packageProblems(read),
-                 (QStringList{QStringLiteral("Первая беда. Подробности"), QStringLiteral("Вторая беда")}));
+        read.problems = {{save::ReadProblemCode::FileNotFound, QStringLiteral("a\nb.kwp")},
+                         {save::ReadProblemCode::NoDocument}};
+        QCOMPARE(check::problemTexts(check::packageProblems(read)),
+                 (QStringList{QStringLiteral("Файл «a b.kwp» не найден"),
+                              QStringLiteral("В пакете нет файла data.xml с данными паспорта")}));
     }
 
     // A package that the program itself saved, through the real archiver,

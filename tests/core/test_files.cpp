@@ -77,14 +77,16 @@ private slots:
         core::testing::setFreshFileFactory(
             [](const QString &templateName) { return std::make_unique<FullDiskFile>(templateName); });
 
-        QString message;
+        std::optional<Failure> failure;
         try {
             core::writeFileReplacing(path, QByteArray(size, 'x'));
-        } catch (const Failure &failure) {
-            message = failure.message();
+        } catch (const Failure &thrown) {
+            failure = thrown;
         }
-        QCOMPARE(message, QStringLiteral("Cannot create file \"%1\". %2")
-                              .arg(QDir::toNativeSeparators(path), qt_error_string(ENOSPC)));
+        QVERIFY(failure);
+        QCOMPARE(failure->code(), FailureCode::CannotCreateFile);
+        QCOMPARE(failure->details().file, path);
+        QCOMPARE(failure->details().reason, qt_error_string(ENOSPC));
         QCOMPARE(readFile(path), QByteArray("old content"));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"data.xml"});
     }

@@ -32,9 +32,36 @@ private:
         try {
             action();
         } catch (const Failure &failure) {
-            return failure.message();
+            return describe(failure);
         }
         return QString();
+    }
+
+    // A failure as the window's error box words it (without the full stop).
+    static QString describe(const Failure &failure)
+    {
+        const FailureDetails &d = failure.details();
+        switch (failure.code()) {
+        case FailureCode::CannotOpenFile:
+            return QStringLiteral("Cannot open file \"%1\". %2").arg(QDir::toNativeSeparators(d.file), d.reason);
+        case FailureCode::CannotCreateFile:
+            return QStringLiteral("Cannot create file \"%1\". %2").arg(QDir::toNativeSeparators(d.file), d.reason);
+        case FailureCode::JpegError:
+            return QStringLiteral("JPEG error #%1").arg(d.number);
+        case FailureCode::PngHeaderUnreadable:
+            return QStringLiteral("PNG error: the header cannot be read");
+        case FailureCode::PngTooLarge:
+            return QStringLiteral("PNG error: the picture is too large (%1 x %2 pixels; at most %3 megapixels)")
+                .arg(d.width)
+                .arg(d.height)
+                .arg(d.limit);
+        case FailureCode::PngDataUnreadable:
+            return QStringLiteral("PNG error: the picture data cannot be read (%1)").arg(d.reason);
+        case FailureCode::FloatingPointDivision:
+            return QStringLiteral("Floating point division by zero");
+        default:
+            return QString::fromUtf8(failure.what());
+        }
     }
 
 private slots:

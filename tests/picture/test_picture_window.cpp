@@ -393,8 +393,8 @@ private slots:
             session->window().SaveWorkPicture(target);
             QFAIL("no failure");
         } catch (const Failure &failure) {
-            QVERIFY2(failure.message().startsWith(QStringLiteral("Cannot create file \"%1\". ").arg(target)),
-                     qPrintable(failure.message()));
+            QVERIFY2(failureText(failure).startsWith(QStringLiteral("Cannot create file \"%1\". ").arg(target)),
+                     qPrintable(failureText(failure)));
         }
     }
 

@@ -343,7 +343,9 @@ private slots:
             save::WriteDataDocument(dir.filePath("plain/data.xml"), "x");
             QFAIL("no failure");
         } catch (const Failure &failure) {
-            QVERIFY(failure.message().startsWith("Cannot create file \"" + dir.filePath("plain/data.xml") + "\". "));
+            QCOMPARE(failure.code(), FailureCode::CannotCreateFile);
+            QCOMPARE(failure.details().file, dir.filePath("plain/data.xml"));
+            QVERIFY(!failure.details().reason.isEmpty());
         }
     }
 };
