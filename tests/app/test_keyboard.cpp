@@ -10,8 +10,8 @@
 #include <QAccessible>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QListWidget>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabBar>
