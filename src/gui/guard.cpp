@@ -8,6 +8,8 @@
 #include <exception>
 #include <new>
 
+namespace gui {
+
 QString failureText(const Failure &failure)
 {
     const FailureDetails &d = failure.details();
@@ -103,3 +105,5 @@ void runGuarded(QWidget *parent, const std::function<void()> &handler) noexcept
     } catch (...) {
     }
 }
+
+} // namespace gui

@@ -10,8 +10,8 @@ Q_DECLARE_METATYPE(FailureDetails)
 class TestGuard : public QObject {
     Q_OBJECT
 private slots:
-    void init() { modal::testing::install(); }
-    void cleanup() { modal::testing::uninstall(); }
+    void init() { gui::modal::testing::install(); }
+    void cleanup() { gui::modal::testing::uninstall(); }
 
     void fullStopRule_data()
     {
@@ -31,13 +31,13 @@ private slots:
     {
         QFETCH(QString, message);
         QFETCH(QString, shown);
-        runGuarded(nullptr, [&] { throw Failure(FailureCode::Unspecified, {.reason = message}); });
-        const auto messages = modal::testing::messages();
+        gui::runGuarded(nullptr, [&] { throw Failure(FailureCode::Unspecified, {.reason = message}); });
+        const auto messages = gui::modal::testing::messages();
         QCOMPARE(messages.size(), 1);
-        QCOMPARE(messages[0].icon, modal::Icon::Error);
+        QCOMPARE(messages[0].icon, gui::modal::Icon::Error);
         QCOMPARE(messages[0].caption, QStringLiteral("Тирлада"));
         QCOMPARE(messages[0].text, shown);
-        QCOMPARE(messages[0].buttons, modal::Buttons::Ok);
+        QCOMPARE(messages[0].buttons, gui::modal::Buttons::Ok);
     }
 
     // The window words each failure from its code and details, in the
@@ -79,14 +79,14 @@ private slots:
         QFETCH(int, code);
         QFETCH(FailureDetails, details);
         QFETCH(QString, text);
-        QCOMPARE(failureText(Failure(FailureCode(code), details)), text);
+        QCOMPARE(gui::failureText(Failure(FailureCode(code), details)), text);
     }
 
     void foreignExceptionsAreShownToo()
     {
-        runGuarded(nullptr, [] { throw std::runtime_error("disk on fire"); });
-        runGuarded(nullptr, [] { throw 42; });
-        const auto messages = modal::testing::messages();
+        gui::runGuarded(nullptr, [] { throw std::runtime_error("disk on fire"); });
+        gui::runGuarded(nullptr, [] { throw 42; });
+        const auto messages = gui::modal::testing::messages();
         QCOMPARE(messages.size(), 2);
         QCOMPARE(messages[0].text, QStringLiteral("disk on fire."));
         QCOMPARE(messages[1].text, QString());
@@ -100,7 +100,7 @@ private slots:
         auto *button = new QPushButton(&window);
         int runs = 0;
         QObject::connect(button, &QPushButton::clicked, &window, [&] {
-            runGuarded(&window, [&] {
+            gui::runGuarded(&window, [&] {
                 ++runs;
                 throw Failure(FailureCode::CannotOpenFile,
                               {.file = QStringLiteral("x"), .reason = QStringLiteral("No such file")});
@@ -110,8 +110,8 @@ private slots:
         QTest::mouseClick(button, Qt::LeftButton);
         QTest::mouseClick(button, Qt::LeftButton);
         QCOMPARE(runs, 2);
-        QCOMPARE(modal::testing::messages().size(), 2);
-        QCOMPARE(modal::testing::lastMessage().text, QStringLiteral("Cannot open file \"x\". No such file."));
+        QCOMPARE(gui::modal::testing::messages().size(), 2);
+        QCOMPARE(gui::modal::testing::lastMessage().text, QStringLiteral("Cannot open file \"x\". No such file."));
     }
 };
 
