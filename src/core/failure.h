@@ -3,15 +3,53 @@
 #include <QString>
 #include <exception>
 
-// A failure that ends the running handler. The message is what the user reads
-// in the application's error box.
+// What went wrong, without words. The text a person reads is built where the
+// failure is shown (the window's error box, the committee tool's report), so
+// that the same failure can be worded for each reader and logged as it is.
+enum class FailureCode {
+    Unspecified,           // a failure from outside the program's own code
+    CannotOpenFile,        // file, reason: the system's reason
+    CannotCreateFile,      // file, reason
+    CannotWriteFile,       // file, reason
+    JpegError,             // number: libjpeg's message number (J_MESSAGE_CODE)
+    PngError,              // reason: libpng's own message
+    PictureTooLarge,       // width, height, limit (pixels)
+    FloatingPointDivision, // a picture whose size makes the reduction divide by zero
+    OutOfMemory,
+};
+
+// The details a failure carries; each code documents which fields it uses.
+struct FailureDetails {
+    QString file;     // the file concerned, as the program named it
+    QString reason;   // the system's or a library's own reason, as it gave it
+    int number = 0;   // a library's message number
+    qint64 width = 0; // sizes, where the failure is about a size
+    qint64 height = 0;
+    qint64 limit = 0;
+};
+
+// A failure that ends the running handler. It carries its code and details;
+// what() is a plain summary for the log, never the text shown to a person.
 class Failure : public std::exception {
 public:
-    explicit Failure(QString message) : message_(std::move(message)), utf8_(message_.toUtf8()) {}
-    const QString &message() const noexcept { return message_; }
-    const char *what() const noexcept override { return utf8_.constData(); }
+    explicit Failure(FailureCode code, FailureDetails details = {});
+    // Transitional: a failure with a ready-made text in reason. New code
+    // throws a code with its details instead.
+    explicit Failure(QString message) : Failure(FailureCode::Unspecified, FailureDetails{{}, std::move(message)}) {}
+
+    FailureCode code() const noexcept { return code_; }
+    const FailureDetails &details() const noexcept { return details_; }
+    // Transitional: the English text the error box has always shown for the
+    // failure. Callers are moving to build their own text from code() and
+    // details(); this goes once none is left.
+    QString message() const;
+    const char *what() const noexcept override { return summary_.constData(); }
 
 private:
-    QString message_;
-    QByteArray utf8_;
+    FailureCode code_;
+    FailureDetails details_;
+    QByteArray summary_;
 };
+
+// The name of a code, for logs and test messages ("CannotOpenFile").
+const char *failureCodeName(FailureCode code) noexcept;

@@ -64,7 +64,7 @@ ReplacingFile::~ReplacingFile() = default;
 
 void ReplacingFile::fail(const QString &reason) const
 {
-    throw Failure(QStringLiteral("Cannot create file \"%1\". %2").arg(QDir::toNativeSeparators(fullPath_), reason));
+    throw Failure(FailureCode::CannotCreateFile, {.file = fullPath_, .reason = reason});
 }
 
 void ReplacingFile::write(const QByteArray &bytes)

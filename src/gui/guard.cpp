@@ -7,6 +7,8 @@
 #include <exception>
 #include <new>
 
+QString failureText(const Failure &failure) { return failure.message(); }
+
 QString errorBoxText(const QString &message)
 {
     // A failure without a message is shown with an empty text.
@@ -28,7 +30,7 @@ void runGuarded(QWidget *parent, const std::function<void()> &handler) noexcept
         try {
             handler();
         } catch (const Failure &failure) {
-            showFailure(parent, failure.message());
+            showFailure(parent, failureText(failure));
         } catch (const std::bad_alloc &) {
             showFailure(parent, QStringLiteral("Out of memory"));
         } catch (const std::exception &error) {

@@ -4,6 +4,7 @@
 #include <functional>
 
 class QWidget;
+class Failure;
 
 // The caption of every error box and the application's title.
 inline const QString kAppTitle = QStringLiteral("Тирлада");
@@ -11,6 +12,9 @@ inline const QString kAppTitle = QStringLiteral("Тирлада");
 // The error box text for a failure message: a full stop is appended unless the
 // message already ends in one.
 QString errorBoxText(const QString &message);
+
+// The text the window's error box shows for a failure.
+QString failureText(const Failure &failure);
 
 // Shows the application's error box (error icon, caption "Тирлада", OK).
 void showFailure(QWidget *parent, const QString &message);

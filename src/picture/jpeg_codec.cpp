@@ -45,7 +45,7 @@ void setUpErrors(ErrorManager &errors)
 
 [[noreturn]] void throwCodecError(const ErrorManager &errors)
 {
-    throw Failure(QStringLiteral("JPEG error #%1").arg(errors.pub.msg_code));
+    throw Failure(FailureCode::JpegError, {.number = errors.pub.msg_code});
 }
 
 // The decoder never gets more than this for its own buffers: enough for the
@@ -453,11 +453,11 @@ JpegReader::JpegReader(const QString &path) : d(std::make_unique<State>())
 {
     d->file.setFileName(path);
     if (!d->file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        throw Failure(QStringLiteral("Cannot open file \"%1\". %2")
-                          .arg(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()), d->file.errorString()));
+        throw Failure(FailureCode::CannotOpenFile,
+                      {.file = QFileInfo(path).absoluteFilePath(), .reason = d->file.errorString()});
     // An empty file has no header and so no size to scale by.
     if (d->file.size() == 0)
-        throw Failure(QStringLiteral("Floating point division by zero"));
+        throw Failure(FailureCode::FloatingPointDivision);
     d->source.buffer.resize(size_t(kReadChunk));
     start(&d->file);
 }
@@ -466,7 +466,7 @@ JpegReader::JpegReader(const QByteArray &bytes) : d(std::make_unique<State>())
 {
     d->memory = bytes;
     if (bytes.isEmpty())
-        throw Failure(QStringLiteral("Floating point division by zero"));
+        throw Failure(FailureCode::FloatingPointDivision);
     start(nullptr);
 }
 
@@ -502,7 +502,7 @@ void JpegReader::start(QIODevice *input)
     if (!guardedReadHeader(&d->codec, &d->errors, &multiScan))
         throwCodecError(d->errors);
     if (multiScan && qint64(d->codec.image_width) * d->codec.image_height > kMultiScanPixelLimit)
-        throw Failure(QStringLiteral("JPEG error #%1").arg(int(JERR_IMAGE_TOO_BIG)));
+        throw Failure(FailureCode::JpegError, {.number = int(JERR_IMAGE_TOO_BIG)});
 
     // The first EXIF segment gives the orientation.
     for (jpeg_saved_marker_ptr marker = d->codec.marker_list; marker != nullptr; marker = marker->next) {
@@ -532,7 +532,7 @@ QImage JpegReader::decodeReduced(QSize target)
 {
     QImage picture(target, QImage::Format_RGB32);
     if (picture.isNull())
-        throw Failure(QStringLiteral("JPEG error #%1").arg(int(JERR_OUT_OF_MEMORY)));
+        throw Failure(FailureCode::JpegError, {.number = int(JERR_OUT_OF_MEMORY)});
 
     const QSize stored = storedSize();
     const LineMap map = mapLines(stored.width(), stored.height(), d->orientation, target.width(), target.height());

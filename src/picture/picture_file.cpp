@@ -14,8 +14,8 @@ PictureFile::PictureFile(const QString &path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw Failure(QStringLiteral("Cannot open file \"%1\". %2")
-                          .arg(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()), file.errorString()));
+        throw Failure(FailureCode::CannotOpenFile,
+                      {.file = QFileInfo(path).absoluteFilePath(), .reason = file.errorString()});
     const bool isPng = isPngSignature(file.read(8));
     file.close();
     if (isPng)

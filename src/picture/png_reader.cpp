@@ -24,8 +24,8 @@ PngReader::PngReader(const QString &path) : d(std::make_unique<State>())
 {
     d->file.setFileName(path);
     if (!d->file.open(QIODevice::ReadOnly))
-        throw Failure(QStringLiteral("Cannot open file \"%1\". %2")
-                          .arg(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()), d->file.errorString()));
+        throw Failure(FailureCode::CannotOpenFile,
+                      {.file = QFileInfo(path).absoluteFilePath(), .reason = d->file.errorString()});
     d->reader.setDevice(&d->file);
     d->reader.setFormat("png");
     d->reader.setAutoTransform(false);
