@@ -141,6 +141,7 @@ breach "a rule file includes a feature's dialog" "$save_file" "#include \"$dialo
 breach "a rule file of the same folder includes its dialog" "$ids" "#include \"${dialog_header#participants/}\""
 breach "a rule file includes a widget file of participants/" "$save_file" "#include \"$lists_header\""
 breach "one feature includes another it may not" "$picture_file" "#include \"$sections_rules_header\""
+breach "a feature includes the passport model, which only app/ includes" "$save_file" "#include \"$(pick model/passport_model.h)\""
 breach "gui/ includes a feature" "$gui_file" '#include "participants/participant_id.h"'
 breach "a rule file includes <QWidget>" "$sections_rules" '#include <QWidget>'
 breach "a rule file includes <QtWidgets/...>" "$save_file" '#include <QtWidgets/QLineEdit>'
