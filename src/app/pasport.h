@@ -156,7 +156,7 @@ private:
     bool savePassport();
 
     // ---- Package state ----
-    QString plainTitle;     // the window's own caption
+    QString plainTitle;         // the window's own caption
     QString currentPackagePath; // the package opened or saved last; its name leads the caption
     // The passport as last opened or saved (at first: the empty window).
     // The window holds unsaved input exactly while its snapshot differs.
