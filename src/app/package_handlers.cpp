@@ -1,12 +1,12 @@
-// Opening a saved package again, the question about unsaved input on close,
-// and the draft that keeps unsaved input safe from a crash.
+// Opening a saved package again, and the question about unsaved input on
+// close.
 
 #include "app/pasport.h"
 #include "core/failure.h"
 #include "core/platform.h"
 #include "gui/guard.h"
 #include "gui/modal.h"
-#include "save/draft.h"
+#include "save/draft_scheduler.h"
 #include "save/package_reader.h"
 #include "ui_pasport.h"
 
@@ -15,7 +15,6 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
-#include <QLockFile>
 #include <QMimeData>
 #include <QShortcut>
 #include <QTimer>
@@ -24,13 +23,7 @@ namespace {
 
 const QString kPackageFilter = QStringLiteral("Паспорт работы Фестиваля \"Ковирта\" (*.kwp)");
 const QString kUnsavedQuestion = QStringLiteral("Сохранить изменения в паспорте работы?");
-const QString kRestoreQuestion = QStringLiteral("Восстановить несохраненный паспорт работы?");
 const QString kOpenErrorCaption = QStringLiteral("Ошибка открытия");
-
-// A draft is written once the input has rested this long...
-constexpr int kDraftQuietMs = 500;
-// ...and never later than this after the oldest change it has not got yet.
-constexpr int kDraftLatestMs = 2000;
 
 QString openErrorText(const QString &path, const QStringList &problems)
 {
@@ -69,25 +62,7 @@ void TPasport::connectPackage()
         if (child->acceptDrops())
             child->installEventFilter(this);
 
-    // Every way the passport changes ends in one of these signals; each
-    // only restarts the timer, the comparison waits for the timer.
-    drafts = std::make_unique<save::DraftKeeper>(save::draftFolder());
-    draftTimer = new QTimer(this);
-    draftTimer->setSingleShot(true);
-    connect(draftTimer, &QTimer::timeout, this, [this] { runGuarded(this, [this] { writeDraft(); }); });
-    for (QLineEdit *edit : findChildren<QLineEdit *>())
-        if (edit != ui->Temp_string)
-            connect(edit, &QLineEdit::textChanged, this, &TPasport::noteChange);
-    for (QPlainTextEdit *memo : {ui->description, ui->manual, ui->Notes})
-        connect(memo, &QPlainTextEdit::textChanged, this, &TPasport::noteChange);
-    connect(ui->LeaderID, &QComboBox::currentIndexChanged, this, &TPasport::noteChange);
-    // Connected after the buttons' own handlers, so they run once the
-    // handler is done.
-    for (QPushButton *button : findChildren<QPushButton *>())
-        connect(button, &QPushButton::clicked, this, &TPasport::noteChange);
-
-    savedSnapshot = snapshot();
-    draftedSnapshot = savedSnapshot;
+    connectDrafts();
 }
 
 void TPasport::updateTitle()
@@ -101,12 +76,15 @@ void TPasport::updateTitle()
 
 void TPasport::packageSaved(const QString &path, const PassportSnapshot &passport)
 {
+    takePackagePath(path);
+    drafts->setSaved(passport, currentPackagePath);
+}
+
+void TPasport::takePackagePath(const QString &path)
+{
     currentPackagePath = QFileInfo(path).absoluteFilePath();
+    lastPackagePath = currentPackagePath;
     updateTitle();
-    savedSnapshot = passport;
-    draftedSnapshot = passport;
-    draftTimer->stop();
-    drafts->discard();
 }
 
 bool TPasport::saveReportingFailure()
@@ -118,47 +96,37 @@ bool TPasport::saveReportingFailure()
 
 bool TPasport::settleUnsavedInput()
 {
-    if (snapshot() == savedSnapshot)
-        return true;
-    switch (modal::message(this, modal::Icon::Question, kAppTitle, kUnsavedQuestion, modal::Buttons::YesNoCancel)) {
-    case modal::Answer::Yes:
-        return saveReportingFailure();
-    case modal::Answer::No:
-        return true;
-    default:
-        return false;
-    }
-}
-
-void TPasport::closeEvent(QCloseEvent *event)
-{
-    // Nothing escapes from here: a failure would otherwise leave the event
-    // accepted and the input lost.
-    event->ignore();
-    bool close = false;
-    bool discard = false;
+    // Nothing escapes from here: a failure would otherwise leave a window
+    // closing, or another package opening, over input that was never asked
+    // about.
+    bool settled = false;
     runGuarded(this, [&] {
-        if (snapshot() == savedSnapshot) {
-            close = discard = true;
+        if (!drafts->unsaved(snapshot())) {
+            settled = true;
             return;
         }
         switch (modal::message(this, modal::Icon::Question, kAppTitle, kUnsavedQuestion, modal::Buttons::YesNoCancel)) {
         case modal::Answer::Yes:
-            close = saveReportingFailure();
+            settled = saveReportingFailure();
             break;
         case modal::Answer::No:
-            close = discard = true;
+            settled = true;
             break;
         default:
             break;
         }
     });
-    if (!close)
+    return settled;
+}
+
+void TPasport::closeEvent(QCloseEvent *event)
+{
+    event->ignore();
+    if (!settleUnsavedInput())
         return;
-    closed = true;
-    draftTimer->stop();
-    if (discard)
-        discardDraft();
+    // Saved, given up or unchanged: the draft has nothing left to keep.
+    drafts->stop();
+    drafts->discard();
     event->accept();
 }
 
@@ -194,13 +162,8 @@ bool TPasport::openPackageSettled(const QString &path)
         return false;
     }
     restorePassport(result.contents->passport, result.contents->pictureJpeg);
-    currentPackagePath = fullPath;
-    lastPackagePath = fullPath;
-    updateTitle();
-    savedSnapshot = snapshot();
-    draftedSnapshot = savedSnapshot;
-    draftTimer->stop();
-    drafts->discard();
+    takePackagePath(fullPath);
+    drafts->setSaved(snapshot(), fullPath);
     return true;
 }
 
@@ -260,79 +223,4 @@ void TPasport::dropEvent(QDropEvent *event)
     // Opened once the drop is over: the question and the error box are
     // modal, and a drag must not wait for them.
     QTimer::singleShot(0, this, [this, path] { runGuarded(this, [&] { openPackage(path); }); });
-}
-
-// ---- Drafts ----
-
-void TPasport::noteChange()
-{
-    if (closed)
-        return;
-    // Restarted by every change, but the oldest change waits no longer than
-    // kDraftLatestMs.
-    if (!draftTimer->isActive())
-        firstPendingChange.start();
-    const qint64 left = kDraftLatestMs - firstPendingChange.elapsed();
-    draftTimer->start(int(std::clamp<qint64>(left, 0, kDraftQuietMs)));
-}
-
-void TPasport::writeDraft()
-{
-    if (closed)
-        return;
-    const PassportSnapshot now = snapshot();
-    if (now == draftedSnapshot)
-        return;
-    draftedSnapshot = now;
-    if (now == savedSnapshot) {
-        // Back to what was saved: nothing to keep.
-        drafts->discard();
-        return;
-    }
-    drafts->submit(now, keptPictureForShown(), platform::currentSeconds());
-}
-
-void TPasport::writeDraftNow()
-{
-    draftTimer->stop();
-    writeDraft();
-}
-
-void TPasport::flushDraft()
-{
-    writeDraftNow();
-    drafts->waitUntilIdle();
-}
-
-void TPasport::discardDraft()
-{
-    draftTimer->stop();
-    drafts->discard();
-    draftedSnapshot = savedSnapshot;
-}
-
-QString TPasport::draftPath() const { return drafts->path(); }
-
-void TPasport::offerDraftRecovery()
-{
-    std::vector<save::OrphanDraft> orphans = save::claimOrphanDrafts(save::draftFolder());
-    for (save::OrphanDraft &orphan : orphans) {
-        const save::ReadResult result = save::readPackage(orphan.path);
-        // A draft that cannot be read is left where it is, untouched.
-        if (!result.contents)
-            continue;
-        if (modal::message(this, modal::Icon::Question, kAppTitle, kRestoreQuestion, modal::Buttons::YesNo)
-            != modal::Answer::Yes) {
-            save::removeOrphanDraft(orphan);
-            continue;
-        }
-        // The restored passport is unsaved input: its draft stays, as this
-        // window's own, until it is saved or discarded. Other drafts wait
-        // for the next start.
-        restorePassport(result.contents->passport, result.contents->pictureJpeg);
-        drafts->adopt(orphan.path, std::move(orphan.lock));
-        draftedSnapshot = snapshot();
-        draftTimer->stop();
-        return;
-    }
 }

@@ -3,7 +3,7 @@
 #include "app/help_texts.h"
 #include "gui/appearance.h"
 #include "picture/picture_size.h"
-#include "save/draft.h"
+#include "save/draft_scheduler.h"
 #include "ui_pasport.h"
 
 #include <QPainter>
@@ -109,7 +109,7 @@ TPasport::TPasport(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::T
 void TPasport::showEvent(QShowEvent *event)
 {
     // Shown (again): changes count as input from now on.
-    closed = false;
+    drafts->resume();
     QWidget::showEvent(event);
     // Again now that the window has its frame.
     if (!event->spontaneous() && !placedWithFrame) {
@@ -122,8 +122,7 @@ TPasport::~TPasport()
 {
     // The controls outlive this part of the window for a moment; a change
     // they signal while they are destroyed is no input.
-    closed = true;
-    draftTimer->stop();
+    drafts->stop();
 }
 
 void TPasport::setDialogs(TSubjects *subjects, TForm1 *form1)

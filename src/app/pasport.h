@@ -2,18 +2,18 @@
 
 #include "core/passport.h"
 
-#include <QElapsedTimer>
 #include <QWidget>
 #include <array>
 #include <memory>
 
-class QTimer;
 class TForm1;
 class TSubjects;
 
 namespace save {
 class DraftKeeper;
-}
+class DraftScheduler;
+struct OrphanDraft;
+} // namespace save
 
 namespace Ui {
 class TPasport;
@@ -88,7 +88,8 @@ public:
 
     // ---- Drafts ----
     // Offers the drafts that programs which ended without saving left
-    // behind; restores the first one the user accepts. Called at start-up.
+    // behind: one as a question, several (or a damaged one) in a list to
+    // restore one from, delete or keep for later. Called at start-up.
     void offerDraftRecovery();
     // Hands the passport to the draft's writer now, if it changed; what the
     // timer does after a change (benchmarks).
@@ -97,7 +98,7 @@ public:
     // benchmarks).
     void flushDraft();
     // The writer of this window's draft.
-    save::DraftKeeper &draftKeeper() { return *drafts; }
+    save::DraftKeeper &draftKeeper();
     // Removes this window's draft.
     void discardDraft();
     // The path of this window's draft, once it has one.
@@ -121,6 +122,7 @@ private:
     void connectSave();
     void connectPreview();
     void connectPackage();
+    void connectDrafts();
     void connectKeyboard();
     // The window's one Tab chain, from the tab bar through every sheet's
     // controls to the bottom row.
@@ -156,32 +158,30 @@ private:
     bool savePassport();
 
     // ---- Package state ----
-    QString plainTitle;     // the window's own caption
+    QString plainTitle;         // the window's own caption
     QString currentPackagePath; // the package opened or saved last; its name leads the caption
-    // The passport as last opened or saved (at first: the empty window).
-    // The window holds unsaved input exactly while its snapshot differs.
-    PassportSnapshot savedSnapshot;
     // Runs the save, showing a failure that escapes it; true on success.
     bool saveReportingFailure();
-    // Asks about unsaved input before it would be dropped. False when the
-    // user keeps it ("Отмена", or a save that failed).
+    // Asks about unsaved input before it would be dropped (closing the
+    // window, opening another package). False when the user keeps it
+    // ("Отмена", or a save that failed). Shows whatever fails on the way.
     bool settleUnsavedInput();
     bool openPackageSettled(const QString &path);
     void restorePassport(const PassportSnapshot &passport, const QByteArray &pictureJpeg);
     void restoreSections(const std::array<qint32, 4> &slotNumbers);
     void showSubjectSummary();
     void packageSaved(const QString &path, const PassportSnapshot &passport);
+    // The package's name in the caption; the save dialog offers it.
+    void takePackagePath(const QString &path);
     void updateTitle();
     // A drag or drop of a package over one of the window's edits: handled
     // here (true) rather than by the edit.
     bool packageDragEvent(QEvent *event);
 
     // ---- Draft state ----
-    std::unique_ptr<save::DraftKeeper> drafts;
-    QTimer *draftTimer = nullptr;
-    QElapsedTimer firstPendingChange; // the oldest change not yet in the draft
-    PassportSnapshot draftedSnapshot; // the passport last handed to the draft
-    bool closed = false;              // no drafts once the window is closed
-    void noteChange();
-    void writeDraft();
+    // Writes the draft after changes; it tells what counts as saved.
+    save::DraftScheduler *drafts = nullptr;
+    // The line near the buttons while drafts cannot be written.
+    void showDraftFailure();
+    void restoreDraft(save::OrphanDraft &orphan);
 };
