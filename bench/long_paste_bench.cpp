@@ -30,14 +30,13 @@ void settle(QWidget *window)
 int main(int argc, char **argv)
 {
     TirladaApplication app(argc, argv);
-    QApplication::setApplicationName(kAppTitle);
+    QApplication::setApplicationName(gui::kAppTitle);
     QTemporaryDir temp;
     qputenv("XDG_DATA_HOME", temp.filePath(QStringLiteral("data")).toLocal8Bit());
 
     for (const char *name : {"description", "Notes"}) {
         tt::Session session;
         auto *memo = session.control<QPlainTextEdit>(name);
-        session.windows->Pasport->resize(session.windows->Pasport->size());
         // The memo on its own sheet, shown.
         for (QWidget *w = memo; w; w = w->parentWidget())
             if (auto *tabs = qobject_cast<QTabWidget *>(w->parentWidget()))

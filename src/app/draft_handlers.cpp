@@ -3,7 +3,7 @@
 // that ended without saving, offered at start-up.
 
 #include "app/draft_list_dialog.h"
-#include "app/pasport.h"
+#include "app/passport_window.h"
 #include "core/failure.h"
 #include "core/platform.h"
 #include "gui/guard.h"
@@ -11,7 +11,7 @@
 #include "save/draft_scheduler.h"
 #include "save/leftovers.h"
 #include "save/package_reader.h"
-#include "ui_pasport.h"
+#include "ui_passport_window.h"
 
 #include <QAccessible>
 #include <QDateTime>
@@ -63,12 +63,12 @@ QString draftFailureDetails(const Failure &failure)
 
 } // namespace
 
-void TPasport::connectDrafts()
+void PassportWindow::connectDrafts()
 {
     drafts = new save::DraftScheduler([this] { return snapshot(); }, [this] { return keptPictureForShown(); },
                                       save::draftFolder(), this);
     connect(drafts, &save::DraftScheduler::failureChanged, this,
-            [this] { runGuarded(this, [this] { showDraftFailure(); }); });
+            [this] { gui::runGuarded(this, [this] { showDraftFailure(); }); });
     ui->DraftWarning->setVisible(false);
     ui->DraftWarning->setFocusPolicy(Qt::NoFocus);
     {
@@ -81,8 +81,7 @@ void TPasport::connectDrafts()
     // only restarts the timer, the comparison waits for the timer.
     const auto noteChange = [this] { drafts->noteChange(); };
     for (QLineEdit *edit : findChildren<QLineEdit *>())
-        if (edit != ui->Temp_string)
-            connect(edit, &QLineEdit::textChanged, drafts, noteChange);
+        connect(edit, &QLineEdit::textChanged, drafts, noteChange);
     for (QPlainTextEdit *memo : {ui->description, ui->manual, ui->Notes})
         connect(memo, &QPlainTextEdit::textChanged, drafts, noteChange);
     connect(ui->LeaderID, &QComboBox::currentIndexChanged, drafts, noteChange);
@@ -92,7 +91,7 @@ void TPasport::connectDrafts()
         connect(button, &QPushButton::clicked, drafts, noteChange);
 }
 
-void TPasport::showDraftFailure()
+void PassportWindow::showDraftFailure()
 {
     QLabel *line = ui->DraftWarning;
     const std::optional<Failure> failure = drafts->failure();
@@ -115,23 +114,23 @@ void TPasport::showDraftFailure()
     QAccessible::updateAccessibility(&alert);
 }
 
-void TPasport::writeDraftNow() { drafts->writeNow(); }
+void PassportWindow::writeDraftNow() { drafts->writeNow(); }
 
-void TPasport::flushDraft() { drafts->flush(); }
+void PassportWindow::flushDraft() { drafts->flush(); }
 
-void TPasport::discardDraft() { drafts->discard(); }
+void PassportWindow::discardDraft() { drafts->discard(); }
 
-QString TPasport::draftPath() const { return drafts->path(); }
+QString PassportWindow::draftPath() const { return drafts->path(); }
 
-save::DraftKeeper &TPasport::draftKeeper() { return drafts->keeper(); }
+save::DraftKeeper &PassportWindow::draftKeeper() { return drafts->keeper(); }
 
-void TPasport::restoreDraft(save::OrphanDraft &orphan)
+void PassportWindow::restoreDraft(save::OrphanDraft &orphan)
 {
     const save::ReadResult result = save::readPackage(orphan.path);
     if (!result.contents) {
-        modal::message(this, modal::Icon::Error, kRestoreErrorCaption,
-                       QStringLiteral("Черновик не удалось прочитать, паспорт не восстановлен.\n%1\n\n%2")
-                           .arg(QDir::toNativeSeparators(orphan.path), result.problems.join(QLatin1Char('\n'))));
+        gui::modal::message(this, gui::modal::Icon::Error, kRestoreErrorCaption,
+                            QStringLiteral("Черновик не удалось прочитать, паспорт не восстановлен.\n%1\n\n%2")
+                                .arg(QDir::toNativeSeparators(orphan.path), result.problems.join(QLatin1Char('\n'))));
         return;
     }
     // The restored passport is unsaved input: its draft stays, as this
@@ -144,7 +143,7 @@ void TPasport::restoreDraft(save::OrphanDraft &orphan)
         takePackagePath(package);
 }
 
-void TPasport::offerDraftRecovery()
+void PassportWindow::offerDraftRecovery()
 {
     // What killed saves left in the temporary folder goes too.
     save::removeLeftoverWorkingFolders(platform::tempFolder());
@@ -156,8 +155,9 @@ void TPasport::offerDraftRecovery()
     if (orphans.size() == 1) {
         save::OrphanDraft &orphan = orphans.front();
         if (save::readPackage(orphan.path, {.decodePicture = false}).contents) {
-            if (modal::message(this, modal::Icon::Question, kAppTitle, kRestoreQuestion, modal::Buttons::YesNo)
-                == modal::Answer::Yes)
+            if (gui::modal::message(this, gui::modal::Icon::Question, gui::kAppTitle, kRestoreQuestion,
+                                    gui::modal::Buttons::YesNo)
+                == gui::modal::Answer::Yes)
                 restoreDraft(orphan);
             else
                 save::removeOrphanDraft(orphan);
@@ -184,7 +184,7 @@ void TPasport::offerDraftRecovery()
                 save::removeOrphanDraft(orphans[size_t(position)]);
         },
         this);
-    if (modal::exec(&dialog) != QDialog::Accepted || dialog.chosen() < 0)
+    if (gui::modal::exec(&dialog) != QDialog::Accepted || dialog.chosen() < 0)
         return;
     // The others stay for the next start: their locks go with the list.
     restoreDraft(orphans[size_t(dialog.chosen())]);

@@ -149,9 +149,9 @@ void DraftListDialog::deleteSelected()
     const QList<int> selected = selectedPositions();
     if (selected.isEmpty())
         return;
-    if (modal::message(this, modal::Icon::Question, kCaption, deleteQuestion(int(selected.size())),
-                       modal::Buttons::YesNo)
-        != modal::Answer::Yes)
+    if (gui::modal::message(this, gui::modal::Icon::Question, kCaption, deleteQuestion(int(selected.size())),
+                            gui::modal::Buttons::YesNo)
+        != gui::modal::Answer::Yes)
         return;
     remove_(selected);
     for (QTreeWidgetItem *item : list_->selectedItems())

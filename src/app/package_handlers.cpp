@@ -1,14 +1,14 @@
 // Opening a saved package again, and the question about unsaved input on
 // close.
 
-#include "app/pasport.h"
+#include "app/passport_window.h"
 #include "core/failure.h"
 #include "core/platform.h"
 #include "gui/guard.h"
 #include "gui/modal.h"
 #include "save/draft_scheduler.h"
 #include "save/package_reader.h"
-#include "ui_pasport.h"
+#include "ui_passport_window.h"
 
 #include <QCloseEvent>
 #include <QDir>
@@ -19,9 +19,10 @@
 #include <QShortcut>
 #include <QTimer>
 
+const QString PassportWindow::kPackageFilter = QStringLiteral("Паспорт работы Фестиваля \"Ковирта\" (*.kwp)");
+
 namespace {
 
-const QString kPackageFilter = QStringLiteral("Паспорт работы Фестиваля \"Ковирта\" (*.kwp)");
 const QString kUnsavedQuestion = QStringLiteral("Сохранить изменения в паспорте работы?");
 const QString kOpenErrorCaption = QStringLiteral("Ошибка открытия");
 
@@ -47,13 +48,13 @@ QString droppedPackage(const QMimeData *mime)
 
 } // namespace
 
-void TPasport::connectPackage()
+void PassportWindow::connectPackage()
 {
     plainTitle = windowTitle();
-    connect(ui->OpenButton, &QPushButton::clicked, this, guarded(this, &TPasport::OpenButtonClick));
+    connect(ui->OpenButton, &QPushButton::clicked, this, gui::guarded(this, &PassportWindow::openChosenPackage));
     auto *openShortcut = new QShortcut(QKeySequence::Open, this);
     openShortcut->setContext(Qt::WindowShortcut);
-    connect(openShortcut, &QShortcut::activated, this, guarded(this, &TPasport::OpenButtonClick));
+    connect(openShortcut, &QShortcut::activated, this, gui::guarded(this, &PassportWindow::openChosenPackage));
 
     // A package dropped anywhere on the window opens, also over the edits
     // that would otherwise take the file's name as text.
@@ -65,7 +66,7 @@ void TPasport::connectPackage()
     connectDrafts();
 }
 
-void TPasport::updateTitle()
+void PassportWindow::updateTitle()
 {
     setWindowTitle(currentPackagePath.isEmpty()
                        ? plainTitle
@@ -74,42 +75,43 @@ void TPasport::updateTitle()
 
 // ---- Saving and the question about unsaved input ----
 
-void TPasport::packageSaved(const QString &path, const PassportSnapshot &passport)
+void PassportWindow::packageSaved(const QString &path, const PassportSnapshot &passport)
 {
     takePackagePath(path);
     drafts->setSaved(passport, currentPackagePath);
 }
 
-void TPasport::takePackagePath(const QString &path)
+void PassportWindow::takePackagePath(const QString &path)
 {
     currentPackagePath = QFileInfo(path).absoluteFilePath();
     lastPackagePath = currentPackagePath;
     updateTitle();
 }
 
-bool TPasport::saveReportingFailure()
+bool PassportWindow::saveReportingFailure()
 {
     bool saved = false;
-    runGuarded(this, [&] { saved = savePassport(); });
+    gui::runGuarded(this, [&] { saved = savePassport(); });
     return saved;
 }
 
-bool TPasport::settleUnsavedInput()
+bool PassportWindow::settleUnsavedInput()
 {
     // Nothing escapes from here: a failure would otherwise leave a window
     // closing, or another package opening, over input that was never asked
     // about.
     bool settled = false;
-    runGuarded(this, [&] {
+    gui::runGuarded(this, [&] {
         if (!drafts->unsaved(snapshot())) {
             settled = true;
             return;
         }
-        switch (modal::message(this, modal::Icon::Question, kAppTitle, kUnsavedQuestion, modal::Buttons::YesNoCancel)) {
-        case modal::Answer::Yes:
+        switch (gui::modal::message(this, gui::modal::Icon::Question, gui::kAppTitle, kUnsavedQuestion,
+                                    gui::modal::Buttons::YesNoCancel)) {
+        case gui::modal::Answer::Yes:
             settled = saveReportingFailure();
             break;
-        case modal::Answer::No:
+        case gui::modal::Answer::No:
             settled = true;
             break;
         default:
@@ -119,7 +121,7 @@ bool TPasport::settleUnsavedInput()
     return settled;
 }
 
-void TPasport::closeEvent(QCloseEvent *event)
+void PassportWindow::closeEvent(QCloseEvent *event)
 {
     event->ignore();
     if (!settleUnsavedInput())
@@ -132,33 +134,33 @@ void TPasport::closeEvent(QCloseEvent *event)
 
 // ---- Opening ----
 
-void TPasport::OpenButtonClick()
+void PassportWindow::openChosenPackage()
 {
     if (!settleUnsavedInput())
         return;
-    modal::OpenFileRequest request;
+    gui::modal::OpenFileRequest request;
     request.caption = QStringLiteral("Открытие файла паспорта работы");
     request.directory = lastPackagePath.isEmpty() ? QDir::homePath() : QFileInfo(lastPackagePath).absolutePath();
     request.nameFilters = {kPackageFilter};
-    const QString path = modal::openFile(this, request);
+    const QString path = gui::modal::openFile(this, request);
     if (path.isEmpty())
         return;
     openPackageSettled(path);
 }
 
-bool TPasport::openPackage(const QString &path)
+bool PassportWindow::openPackage(const QString &path)
 {
     if (!settleUnsavedInput())
         return false;
     return openPackageSettled(path);
 }
 
-bool TPasport::openPackageSettled(const QString &path)
+bool PassportWindow::openPackageSettled(const QString &path)
 {
     const QString fullPath = QFileInfo(path).absoluteFilePath();
     const save::ReadResult result = save::readPackage(fullPath);
     if (!result.contents) {
-        modal::message(this, modal::Icon::Error, kOpenErrorCaption, openErrorText(fullPath, result.problems));
+        gui::modal::message(this, gui::modal::Icon::Error, kOpenErrorCaption, openErrorText(fullPath, result.problems));
         return false;
     }
     restorePassport(result.contents->passport, result.contents->pictureJpeg);
@@ -167,7 +169,7 @@ bool TPasport::openPackageSettled(const QString &path)
     return true;
 }
 
-void TPasport::restorePassport(const PassportSnapshot &passport, const QByteArray &pictureJpeg)
+void PassportWindow::restorePassport(const PassportSnapshot &passport, const QByteArray &pictureJpeg)
 {
     ui->title->setText(passport.title);
     ui->description->setPlainText(core::passportTextToMemo(passport.description));
@@ -185,13 +187,13 @@ void TPasport::restorePassport(const PassportSnapshot &passport, const QByteArra
 
 // ---- Dropping a package onto the window ----
 
-void TPasport::dragEnterEvent(QDragEnterEvent *event)
+void PassportWindow::dragEnterEvent(QDragEnterEvent *event)
 {
     if (!droppedPackage(event->mimeData()).isEmpty())
         event->acceptProposedAction();
 }
 
-bool TPasport::packageDragEvent(QEvent *event)
+bool PassportWindow::packageDragEvent(QEvent *event)
 {
     switch (event->type()) {
     case QEvent::DragEnter:
@@ -214,7 +216,7 @@ bool TPasport::packageDragEvent(QEvent *event)
     }
 }
 
-void TPasport::dropEvent(QDropEvent *event)
+void PassportWindow::dropEvent(QDropEvent *event)
 {
     const QString path = droppedPackage(event->mimeData());
     if (path.isEmpty())
@@ -222,5 +224,5 @@ void TPasport::dropEvent(QDropEvent *event)
     event->acceptProposedAction();
     // Opened once the drop is over: the question and the error box are
     // modal, and a drag must not wait for them.
-    QTimer::singleShot(0, this, [this, path] { runGuarded(this, [&] { openPackage(path); }); });
+    QTimer::singleShot(0, this, [this, path] { gui::runGuarded(this, [&] { openPackage(path); }); });
 }

@@ -14,7 +14,7 @@
 #include <QQueue>
 #include <QWidget>
 
-namespace modal {
+namespace gui::modal {
 namespace {
 
 struct Scripted {
@@ -299,4 +299,4 @@ int unusedCount()
 }
 
 } // namespace testing
-} // namespace modal
+} // namespace gui::modal

@@ -72,7 +72,7 @@ class TestDraftRecovery : public QObject {
     std::unique_ptr<tt::Session> session;
 
     QString path(const QString &name) const { return QDir(temp->path()).filePath(name); }
-    TPasport &window() { return session->window(); }
+    PassportWindow &window() { return session->window(); }
     QLabel *warning() { return session->control<QLabel>("DraftWarning"); }
 
     void typeTitle(const QString &title) { tt::typeInto(*session, "title", title); }
@@ -173,7 +173,7 @@ private slots:
         QCOMPARE(warning()->focusPolicy(), Qt::NoFocus);
         QVERIFY(warning()->geometry().bottom() > session->control("SectionsTabs")->geometry().bottom());
         // No box while typing; the input is all there.
-        QVERIFY(modal::testing::messages().isEmpty());
+        QVERIFY(gui::modal::testing::messages().isEmpty());
         QCOMPARE(window().snapshot().title.size(), 2000 + (how == QLatin1String("draft is a folder") ? 6 : 0));
 
         // Once drafts can be written again, the next draft clears the line.
@@ -206,7 +206,7 @@ private slots:
         QStringList states;
         bool restoreEnabledOnDamaged = true;
         QStringList tabChain;
-        modal::testing::queueDialog([&](QDialog *dialog) {
+        gui::modal::testing::queueDialog([&](QDialog *dialog) {
             auto *list = dialog->findChild<QTreeWidget *>(QStringLiteral("DraftListView"));
             QVERIFY(list);
             QVERIFY(!list->accessibleName().isEmpty());
@@ -231,9 +231,9 @@ private slots:
             QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("RestoreDraft")), Qt::LeftButton);
         });
         window().offerDraftRecovery();
-        QCOMPARE(modal::testing::execCount(), 1);
+        QCOMPARE(gui::modal::testing::execCount(), 1);
         // No run of questions.
-        QVERIFY(modal::testing::messages().isEmpty());
+        QVERIFY(gui::modal::testing::messages().isEmpty());
 
         const QString format = QStringLiteral("dd.MM.yyyy HH:mm:ss");
         QCOMPARE(rows, (QStringList{QStringLiteral("Первая|") + now.addSecs(-60).toString(format),
@@ -260,7 +260,7 @@ private slots:
 
         restartSession();
         int listed = 0;
-        modal::testing::queueDialog([&](QDialog *dialog) {
+        gui::modal::testing::queueDialog([&](QDialog *dialog) {
             listed = dialog->findChild<QTreeWidget *>(QStringLiteral("DraftListView"))->topLevelItemCount();
         });
         window().offerDraftRecovery();
@@ -284,8 +284,8 @@ private slots:
         drafts << plantOrphan(QStringLiteral("draft-200009.kwp"), QByteArray("PK\3\4 broken"), now.addSecs(-1000));
 
         int left = -1;
-        modal::testing::queueAnswer(confirm ? modal::Answer::Yes : modal::Answer::No);
-        modal::testing::queueDialog([&](QDialog *dialog) {
+        gui::modal::testing::queueAnswer(confirm ? gui::modal::Answer::Yes : gui::modal::Answer::No);
+        gui::modal::testing::queueDialog([&](QDialog *dialog) {
             auto *list = dialog->findChild<QTreeWidget *>(QStringLiteral("DraftListView"));
             list->clearSelection();
             list->topLevelItem(1)->setSelected(true);
@@ -295,8 +295,8 @@ private slots:
             QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("KeepDrafts")), Qt::LeftButton);
         });
         window().offerDraftRecovery();
-        QCOMPARE(modal::testing::messages().size(), 1);
-        QVERIFY(modal::testing::lastMessage().text.contains(QStringLiteral("(2)")));
+        QCOMPARE(gui::modal::testing::messages().size(), 1);
+        QVERIFY(gui::modal::testing::lastMessage().text.contains(QStringLiteral("(2)")));
         QCOMPARE(left, confirm ? 2 : 4);
         QCOMPARE(QFile::exists(drafts[1]), !confirm);
         QCOMPARE(QFile::exists(drafts[3]), !confirm);
@@ -312,13 +312,13 @@ private slots:
         const QString damaged =
             plantOrphan(QStringLiteral("draft-3000001.kwp"), QByteArray("PK\3\4"), QDateTime::currentDateTime());
         QString state;
-        modal::testing::queueDialog([&](QDialog *dialog) {
+        gui::modal::testing::queueDialog([&](QDialog *dialog) {
             state = text(dialog->findChild<QTreeWidget *>(QStringLiteral("DraftListView"))->topLevelItem(0), 2);
             // Escape keeps it.
             QTest::keyClick(dialog, Qt::Key_Escape);
         });
         window().offerDraftRecovery();
-        QVERIFY(modal::testing::messages().isEmpty());
+        QVERIFY(gui::modal::testing::messages().isEmpty());
         QVERIFY(state.contains(QStringLiteral("поврежден")));
         QVERIFY(QFile::exists(damaged));
     }
@@ -340,7 +340,7 @@ private slots:
         session->setParticipants(
             {{tt::validFormattedId(1), QStringLiteral("А"), QStringLiteral("Б"), QStringLiteral("В")}},
             {{tt::validFormattedId(2), QStringLiteral("Г"), QStringLiteral("Д"), QStringLiteral("Е")}});
-        modal::testing::queueFileName(package);
+        gui::modal::testing::queueFileName(package);
         QTest::mouseClick(session->control<QPushButton>("SaveButton"), Qt::LeftButton);
         QVERIFY(QFile::exists(package));
         const PassportSnapshot saved = window().snapshot();
@@ -362,30 +362,30 @@ private slots:
         else if (meanwhile == QLatin1String("gone"))
             QVERIFY(QFile::remove(package));
 
-        modal::testing::queueAnswer(modal::Answer::Yes);
+        gui::modal::testing::queueAnswer(gui::modal::Answer::Yes);
         window().offerDraftRecovery();
-        QCOMPARE(modal::testing::lastMessage().text, kRestoreQuestion);
+        QCOMPARE(gui::modal::testing::lastMessage().text, kRestoreQuestion);
         QCOMPARE(window().snapshot().title, title + QStringLiteral(" и осень"));
         // The caption names the package, and the save offers it.
         QVERIFY2(window().windowTitle().startsWith(QStringLiteral("work.kwp - ")), qPrintable(window().windowTitle()));
-        modal::testing::queueFileName(QString());
+        gui::modal::testing::queueFileName(QString());
         QTest::mouseClick(session->control<QPushButton>("SaveButton"), Qt::LeftButton);
-        QCOMPARE(modal::testing::saveRequests().size(), 1);
-        QCOMPARE(modal::testing::saveRequests().constLast().selectedFile, package);
+        QCOMPARE(gui::modal::testing::saveRequests().size(), 1);
+        QCOMPARE(gui::modal::testing::saveRequests().constLast().selectedFile, package);
 
         // Unsaved against the package: closing asks.
-        modal::testing::reset();
-        modal::testing::queueAnswer(modal::Answer::Cancel);
+        gui::modal::testing::reset();
+        gui::modal::testing::queueAnswer(gui::modal::Answer::Cancel);
         QVERIFY(!window().close());
-        QCOMPARE(modal::testing::lastMessage().text, kUnsavedQuestion);
+        QCOMPARE(gui::modal::testing::lastMessage().text, kUnsavedQuestion);
 
         // Back to the package's content: closing does not ask, and the
         // draft goes.
         session->control<QLineEdit>("title")->setText(title);
         QCOMPARE(window().snapshot(), saved);
-        modal::testing::reset();
+        gui::modal::testing::reset();
         QVERIFY(window().close());
-        QVERIFY(modal::testing::messages().isEmpty());
+        QVERIFY(gui::modal::testing::messages().isEmpty());
         QVERIFY(!QFile::exists(orphan));
         QVERIFY(!QFile::exists(save::originPath(orphan)));
     }
@@ -425,9 +425,9 @@ private slots:
         }
         setTime(lock, made);
 
-        modal::testing::queueAnswer(modal::Answer::Yes);
+        gui::modal::testing::queueAnswer(gui::modal::Answer::Yes);
         window().offerDraftRecovery();
-        QCOMPARE(modal::testing::messages().size(), offered ? 1 : 0);
+        QCOMPARE(gui::modal::testing::messages().size(), offered ? 1 : 0);
         QCOMPARE(window().snapshot().title, offered ? QStringLiteral("Заперт") : QString());
         if (!offered)
             QVERIFY(QFile::exists(lock));
@@ -456,7 +456,7 @@ private slots:
         const QString stranger = QDir(folder).filePath(QStringLiteral("notes.txt"));
         writeBytes(stranger, "mine");
 
-        modal::testing::queueAnswer(modal::Answer::No);
+        gui::modal::testing::queueAnswer(gui::modal::Answer::No);
         window().offerDraftRecovery();
         QVERIFY(!QFile::exists(orphanTemp));
         QVERIFY(!QFile::exists(lonelyTemp));

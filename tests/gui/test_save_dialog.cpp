@@ -42,9 +42,9 @@ void typeAndAccept(QFileDialog *dialog, const QString &name)
 class TestSaveDialog : public QObject {
     Q_OBJECT
 
-    modal::SaveFileRequest request(const QString &folder) const
+    gui::modal::SaveFileRequest request(const QString &folder) const
     {
-        modal::SaveFileRequest r;
+        gui::modal::SaveFileRequest r;
         r.caption = QStringLiteral("Сохранение");
         r.directory = folder;
         r.nameFilters = {QStringLiteral("Паспорт (*.kwp)")};
@@ -54,7 +54,7 @@ class TestSaveDialog : public QObject {
     }
 
 private slots:
-    void initTestCase() { modal::testing::uninstall(); }
+    void initTestCase() { gui::modal::testing::uninstall(); }
 
     void typedNameIsKept_data()
     {
@@ -76,7 +76,7 @@ private slots:
         QTemporaryDir folder;
         QVERIFY(folder.isValid());
         whenShown<QFileDialog>([typed](QFileDialog *dialog) { typeAndAccept(dialog, typed); });
-        const QString chosen = modal::saveFile(nullptr, request(folder.path()));
+        const QString chosen = gui::modal::saveFile(nullptr, request(folder.path()));
         QCOMPARE(chosen, QDir(folder.path()).filePath(saved));
     }
 
@@ -105,7 +105,7 @@ private slots:
             });
             typeAndAccept(dialog, QStringLiteral("a\"b'c.kwp"));
         });
-        const QString chosen = modal::saveFile(nullptr, request(folder.path()));
+        const QString chosen = gui::modal::saveFile(nullptr, request(folder.path()));
         QVERIFY2(question.contains(QStringLiteral("a\"b'c.kwp")), qPrintable(question));
         QCOMPARE(chosen, replace ? existing : QString());
     }
