@@ -91,6 +91,8 @@ void makeFolder(const QString &folder)
         if (::mkdir(name.constData(), 0700) != 0 && errno != EEXIST)
             throw Failure(FailureCode::CannotCreateFolder, {.file = clean, .reason = qt_error_string(errno)});
     }
+    // The drafts folder itself is the user's alone.
+    ::chmod(QFile::encodeName(clean).constData(), 0700);
 #endif
 }
 
@@ -340,6 +342,10 @@ void DraftKeeper::State::run()
                 // of its own time beside it.
                 core::writeFileReplacing(originPath(target), originBytes(job.origin));
                 core::writeFileReplacing(target, bytes);
+                // A draft is the user's alone, whatever the folder allows.
+                const auto ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+                QFile::setPermissions(originPath(target), ownerOnly);
+                QFile::setPermissions(target, ownerOnly);
                 written = true;
             }
         } catch (const Failure &failure) {

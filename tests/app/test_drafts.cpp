@@ -88,6 +88,12 @@ private slots:
         QVERIFY(window().draftPath().startsWith(save::draftFolder() + QStringLiteral("/draft-")));
         QTRY_COMPARE_WITH_TIMEOUT(draftOf(window().draftPath()).title, QStringLiteral("Черновик"), 10000);
         QVERIFY(QFile::exists(window().draftPath() + QStringLiteral(".lock")));
+        // The user's alone.
+        const auto others = QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup
+                            | QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
+        QCOMPARE(QFileInfo(window().draftPath()).permissions() & others, QFileDevice::Permissions());
+        QCOMPARE(QFileInfo(save::originPath(window().draftPath())).permissions() & others, QFileDevice::Permissions());
+        QCOMPARE(QFileInfo(save::draftFolder()).permissions() & others, QFileDevice::Permissions());
     }
 
     // A full passport with a picture comes back from its draft as typed;
