@@ -65,7 +65,7 @@ QString draftFailureDetails(const Failure &failure)
 
 void PassportWindow::connectDrafts()
 {
-    drafts = new save::DraftScheduler([this] { return snapshot(); }, [this] { return keptPictureForShown(); },
+    drafts = new save::DraftScheduler([this] { return snapshot(); }, [this] { return model_.pictureJpeg(); },
                                       save::draftFolder(), this);
     connect(drafts, &save::DraftScheduler::failureChanged, this,
             [this] { gui::runGuarded(this, [this] { showDraftFailure(); }); });
@@ -77,18 +77,9 @@ void PassportWindow::connectDrafts()
         ui->DraftWarning->setPalette(palette);
     }
 
-    // Every way the passport changes ends in one of these signals; each
-    // only restarts the timer, the comparison waits for the timer.
-    const auto noteChange = [this] { drafts->noteChange(); };
-    for (QLineEdit *edit : findChildren<QLineEdit *>())
-        connect(edit, &QLineEdit::textChanged, drafts, noteChange);
-    for (QPlainTextEdit *memo : {ui->description, ui->manual, ui->Notes})
-        connect(memo, &QPlainTextEdit::textChanged, drafts, noteChange);
-    connect(ui->LeaderID, &QComboBox::currentIndexChanged, drafts, noteChange);
-    // Connected after the buttons' own handlers, so they run once the
-    // handler is done.
-    for (QPushButton *button : findChildren<QPushButton *>())
-        connect(button, &QPushButton::clicked, drafts, noteChange);
+    // Every change of the passport goes through the model; each change only
+    // restarts the timer, the comparison waits for the timer.
+    connect(&model_, &PassportModel::changed, drafts, [this] { drafts->noteChange(); });
 }
 
 void PassportWindow::showDraftFailure()
@@ -136,7 +127,7 @@ void PassportWindow::restoreDraft(save::OrphanDraft &orphan)
     // The restored passport is unsaved input: its draft stays, as this
     // window's own, until it is saved or given up. It names the package it
     // came from, which the caption shows and the save offers.
-    restorePassport(result.contents->passport, result.contents->pictureJpeg);
+    model_.restore(result.contents->passport, result.contents->pictureJpeg);
     const QString package = orphan.origin ? orphan.origin->package : QString();
     drafts->setRestored(std::move(orphan), snapshot());
     if (!package.isEmpty())

@@ -1,5 +1,6 @@
-// Opening a saved package again, and the question about unsaved input on
-// close.
+// Opening a saved package again, the question about unsaved input on close,
+// and the draft that keeps unsaved input safe from a crash. A package read
+// goes into the model, which the controls follow.
 
 #include "app/passport_window.h"
 #include "core/failure.h"
@@ -15,11 +16,10 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QMimeData>
 #include <QShortcut>
 #include <QTimer>
-
-const QString PassportWindow::kPackageFilter = QStringLiteral("Паспорт работы Фестиваля \"Ковирта\" (*.kwp)");
 
 namespace {
 
@@ -50,7 +50,6 @@ QString droppedPackage(const QMimeData *mime)
 
 void PassportWindow::connectPackage()
 {
-    plainTitle = windowTitle();
     connect(ui->OpenButton, &QPushButton::clicked, this, gui::guarded(this, &PassportWindow::openChosenPackage));
     auto *openShortcut = new QShortcut(QKeySequence::Open, this);
     openShortcut->setContext(Qt::WindowShortcut);
@@ -66,34 +65,7 @@ void PassportWindow::connectPackage()
     connectDrafts();
 }
 
-void PassportWindow::updateTitle()
-{
-    setWindowTitle(currentPackagePath.isEmpty()
-                       ? plainTitle
-                       : QFileInfo(currentPackagePath).fileName() + QStringLiteral(" - ") + plainTitle);
-}
-
-// ---- Saving and the question about unsaved input ----
-
-void PassportWindow::packageSaved(const QString &path, const PassportSnapshot &passport)
-{
-    takePackagePath(path);
-    drafts->setSaved(passport, currentPackagePath);
-}
-
-void PassportWindow::takePackagePath(const QString &path)
-{
-    currentPackagePath = QFileInfo(path).absoluteFilePath();
-    lastPackagePath = currentPackagePath;
-    updateTitle();
-}
-
-bool PassportWindow::saveReportingFailure()
-{
-    bool saved = false;
-    gui::runGuarded(this, [&] { saved = savePassport(); });
-    return saved;
-}
+// ---- The question about unsaved input ----
 
 bool PassportWindow::settleUnsavedInput()
 {
@@ -163,26 +135,9 @@ bool PassportWindow::openPackageSettled(const QString &path)
         gui::modal::message(this, gui::modal::Icon::Error, kOpenErrorCaption, openErrorText(fullPath, result.problems));
         return false;
     }
-    restorePassport(result.contents->passport, result.contents->pictureJpeg);
-    takePackagePath(fullPath);
-    drafts->setSaved(snapshot(), fullPath);
+    model_.restore(result.contents->passport, result.contents->pictureJpeg);
+    packageSaved(fullPath, snapshot());
     return true;
-}
-
-void PassportWindow::restorePassport(const PassportSnapshot &passport, const QByteArray &pictureJpeg)
-{
-    ui->title->setText(passport.title);
-    ui->description->setPlainText(core::passportTextToMemo(passport.description));
-    ui->tech_request->setText(passport.techRequest);
-    ui->manual->setPlainText(core::passportTextToMemo(passport.manual));
-    ui->public_post_index->setText(passport.postIndex);
-    ui->public_post_address->setText(passport.postAddress);
-    ui->public_phone->setText(passport.phone);
-    ui->public_email->setText(passport.email);
-    ui->Notes->setPlainText(core::passportTextToMemo(passport.notes));
-    restoreSections(passport.subjectSlots);
-    restoreParticipants(passport.authors, passport.teachers, passport.leaderIndex);
-    restorePicture(passport, pictureJpeg);
 }
 
 // ---- Dropping a package onto the window ----
