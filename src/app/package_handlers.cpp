@@ -7,7 +7,7 @@
 #include "core/platform.h"
 #include "gui/guard.h"
 #include "gui/modal.h"
-#include "save/draft.h"
+#include "save/draft_scheduler.h"
 #include "save/package_reader.h"
 #include "ui_passport_window.h"
 
@@ -24,13 +24,7 @@
 namespace {
 
 const QString kUnsavedQuestion = QStringLiteral("Сохранить изменения в паспорте работы?");
-const QString kRestoreQuestion = QStringLiteral("Восстановить несохраненный паспорт работы?");
 const QString kOpenErrorCaption = QStringLiteral("Ошибка открытия");
-
-// A draft is written once the input has rested this long...
-constexpr int kDraftQuietMs = 500;
-// ...and never later than this after the oldest change it has not got yet.
-constexpr int kDraftLatestMs = 2000;
 
 QString openErrorText(const QString &path, const QStringList &problems)
 {
@@ -68,65 +62,45 @@ void PassportWindow::connectPackage()
         if (child->acceptDrops())
             child->installEventFilter(this);
 
-    // Every change of the passport goes through the model; each change only
-    // restarts the timer, the comparison waits for the timer.
-    drafts = std::make_unique<save::DraftKeeper>(save::draftFolder());
-    draftTimer = new QTimer(this);
-    draftTimer->setSingleShot(true);
-    connect(draftTimer, &QTimer::timeout, this, [this] { gui::runGuarded(this, [this] { writeDraft(); }); });
-    connect(&model_, &PassportModel::changed, this, &PassportWindow::noteChange);
-
-    savedSnapshot = snapshot();
-    draftedSnapshot = savedSnapshot;
+    connectDrafts();
 }
 
 // ---- The question about unsaved input ----
 
 bool PassportWindow::settleUnsavedInput()
 {
-    if (snapshot() == savedSnapshot)
-        return true;
-    switch (gui::modal::message(this, gui::modal::Icon::Question, gui::kAppTitle, kUnsavedQuestion,
-                                gui::modal::Buttons::YesNoCancel)) {
-    case gui::modal::Answer::Yes:
-        return saveReportingFailure();
-    case gui::modal::Answer::No:
-        return true;
-    default:
-        return false;
-    }
-}
-
-void PassportWindow::closeEvent(QCloseEvent *event)
-{
-    // Nothing escapes from here: a failure would otherwise leave the event
-    // accepted and the input lost.
-    event->ignore();
-    bool close = false;
-    bool discard = false;
+    // Nothing escapes from here: a failure would otherwise leave a window
+    // closing, or another package opening, over input that was never asked
+    // about.
+    bool settled = false;
     gui::runGuarded(this, [&] {
-        if (snapshot() == savedSnapshot) {
-            close = discard = true;
+        if (!drafts->unsaved(snapshot())) {
+            settled = true;
             return;
         }
         switch (gui::modal::message(this, gui::modal::Icon::Question, gui::kAppTitle, kUnsavedQuestion,
                                     gui::modal::Buttons::YesNoCancel)) {
         case gui::modal::Answer::Yes:
-            close = saveReportingFailure();
+            settled = saveReportingFailure();
             break;
         case gui::modal::Answer::No:
-            close = discard = true;
+            settled = true;
             break;
         default:
             break;
         }
     });
-    if (!close)
+    return settled;
+}
+
+void PassportWindow::closeEvent(QCloseEvent *event)
+{
+    event->ignore();
+    if (!settleUnsavedInput())
         return;
-    closed = true;
-    draftTimer->stop();
-    if (discard)
-        discardDraft();
+    // Saved, given up or unchanged: the draft has nothing left to keep.
+    drafts->stop();
+    drafts->discard();
     event->accept();
 }
 
@@ -162,7 +136,6 @@ bool PassportWindow::openPackageSettled(const QString &path)
         return false;
     }
     model_.restore(result.contents->passport, result.contents->pictureJpeg);
-    lastPackagePath = fullPath;
     packageSaved(fullPath, snapshot());
     return true;
 }
@@ -207,80 +180,4 @@ void PassportWindow::dropEvent(QDropEvent *event)
     // Opened once the drop is over: the question and the error box are
     // modal, and a drag must not wait for them.
     QTimer::singleShot(0, this, [this, path] { gui::runGuarded(this, [&] { openPackage(path); }); });
-}
-
-// ---- Drafts ----
-
-void PassportWindow::noteChange()
-{
-    if (closed)
-        return;
-    // Restarted by every change, but the oldest change waits no longer than
-    // kDraftLatestMs.
-    if (!draftTimer->isActive())
-        firstPendingChange.start();
-    const qint64 left = kDraftLatestMs - firstPendingChange.elapsed();
-    draftTimer->start(int(std::clamp<qint64>(left, 0, kDraftQuietMs)));
-}
-
-void PassportWindow::writeDraft()
-{
-    if (closed)
-        return;
-    const PassportSnapshot now = snapshot();
-    if (now == draftedSnapshot)
-        return;
-    draftedSnapshot = now;
-    if (now == savedSnapshot) {
-        // Back to what was saved: nothing to keep.
-        drafts->discard();
-        return;
-    }
-    drafts->submit(now, model_.pictureJpeg(), platform::currentSeconds());
-}
-
-void PassportWindow::writeDraftNow()
-{
-    draftTimer->stop();
-    writeDraft();
-}
-
-void PassportWindow::flushDraft()
-{
-    writeDraftNow();
-    drafts->waitUntilIdle();
-}
-
-void PassportWindow::discardDraft()
-{
-    draftTimer->stop();
-    drafts->discard();
-    draftedSnapshot = savedSnapshot;
-}
-
-QString PassportWindow::draftPath() const { return drafts->path(); }
-
-void PassportWindow::offerDraftRecovery()
-{
-    std::vector<save::OrphanDraft> orphans = save::claimOrphanDrafts(save::draftFolder());
-    for (save::OrphanDraft &orphan : orphans) {
-        const save::ReadResult result = save::readPackage(orphan.path);
-        // A draft that cannot be read is left where it is, untouched.
-        if (!result.contents)
-            continue;
-        if (gui::modal::message(this, gui::modal::Icon::Question, gui::kAppTitle, kRestoreQuestion,
-                                gui::modal::Buttons::YesNo)
-            != gui::modal::Answer::Yes) {
-            save::removeOrphanDraft(orphan);
-            continue;
-        }
-        // The restored passport is unsaved input: its draft stays, as this
-        // window's own, until it is saved or discarded. Other drafts wait
-        // for the next start.
-        model_.restore(result.contents->passport, result.contents->pictureJpeg);
-        drafts->adopt(orphan.path, std::move(orphan.lock));
-        draftedSnapshot = snapshot();
-        draftTimer->stop();
-        return;
-    }
 }

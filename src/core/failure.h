@@ -11,6 +11,8 @@ enum class FailureCode {
     CannotOpenFile,        // file, reason: the system's reason
     CannotCreateFile,      // file, reason
     CannotWriteFile,       // file, reason
+    CannotCreateFolder,    // file: the folder, reason
+    CannotLockFile,        // file: the file a lock was wanted for
     JpegError,             // number: libjpeg's message number (J_MESSAGE_CODE)
     PngError,              // reason: libpng's own message
     PictureTooLarge,       // width, height, limit (pixels)

@@ -1,10 +1,13 @@
 #include "gui/modal.h"
 
+#include <QCoreApplication>
 #include <QDialog>
+#include <QDir>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QImageReader>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QPointer>
@@ -155,6 +158,60 @@ QString openFile(QWidget *parent, const OpenFileRequest &request)
     return dialog.selectedFiles().constFirst();
 }
 
+namespace {
+
+// Qt's own save dialog reads a typed name with a double quote as a list of
+// quoted names: "a\"b'c.kwp" would become "b'c.kwp". Such a name is taken
+// here exactly as typed, with the checks the dialog would have made.
+class ExactNameSaveDialog : public QFileDialog {
+public:
+    ExactNameSaveDialog(QWidget *parent, const SaveFileRequest &request)
+        : QFileDialog(parent, request.caption, request.directory), request_(request)
+    {}
+
+    // The path typed with a quote, once accepted; else empty.
+    QString typedPath() const { return typedPath_; }
+
+    void accept() override
+    {
+        auto *edit = findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+        const QString typed = edit ? edit->text() : QString();
+        if (!typed.contains(QLatin1Char('"'))) {
+            QFileDialog::accept();
+            return;
+        }
+        QString path = QDir::cleanPath(directory().absoluteFilePath(typed));
+        const QFileInfo info(path);
+        if (info.isDir()) {
+            setDirectory(path);
+            edit->clear();
+            return;
+        }
+        if (!info.dir().exists()) {
+            message(this, Icon::Warning, windowTitle(),
+                    QStringLiteral("Папка не найдена:\n%1").arg(QDir::toNativeSeparators(info.absolutePath())));
+            return;
+        }
+        if (info.suffix().isEmpty() && !request_.defaultSuffix.isEmpty())
+            path += QLatin1Char('.') + request_.defaultSuffix;
+        if (request_.confirmOverwrite && QFileInfo::exists(path)
+            && message(this, Icon::Warning, windowTitle(),
+                       QCoreApplication::translate("QFileDialog", "%1 already exists.\nDo you want to replace it?")
+                           .arg(QFileInfo(path).fileName()),
+                       Buttons::YesNo)
+                   != Answer::Yes)
+            return;
+        typedPath_ = path;
+        QDialog::accept();
+    }
+
+private:
+    SaveFileRequest request_;
+    QString typedPath_;
+};
+
+} // namespace
+
 QString saveFile(QWidget *parent, const SaveFileRequest &request)
 {
     auto &s = scripted();
@@ -163,7 +220,7 @@ QString saveFile(QWidget *parent, const SaveFileRequest &request)
         return takeFileName();
     }
 
-    QFileDialog dialog(parent, request.caption, request.directory);
+    ExactNameSaveDialog dialog(parent, request);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilters(request.nameFilters);
@@ -171,9 +228,11 @@ QString saveFile(QWidget *parent, const SaveFileRequest &request)
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.confirmOverwrite);
     if (!request.selectedFile.isEmpty())
         dialog.selectFile(request.selectedFile);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    if (dialog.exec() != QDialog::Accepted)
         return QString();
-    return dialog.selectedFiles().constFirst();
+    if (!dialog.typedPath().isEmpty())
+        return dialog.typedPath();
+    return dialog.selectedFiles().isEmpty() ? QString() : dialog.selectedFiles().constFirst();
 }
 
 int exec(QDialog *dialog)
