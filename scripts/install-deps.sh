@@ -5,12 +5,14 @@ set -euo pipefail
 
 packages=(
   # build and run
-  build-essential cmake pkg-config qt6-base-dev libjpeg62-turbo-dev libexif-dev libzip-dev zlib1g-dev p7zip-full
+  build-essential cmake pkg-config qt6-base-dev libjpeg62-turbo-dev libpng-dev libexif-dev libzip-dev zlib1g-dev p7zip-full
   # Tahoma, the window's font; Qt's own dialogs in Russian
   fonts-wine qt6-translations-l10n
   # tests and benchmarks: oracles, EXIF writing, peak memory, headless display,
-  # screenshots, a real browser, Python for reading CSV files back
+  # screenshots, a real browser, Python for reading CSV files back, Pillow as the
+  # reference decoder of PNG files
   libjpeg-turbo-progs libimage-exiftool-perl unzip time libxml2-utils xvfb xauth imagemagick chromium python3
+  python3-pil
   fonts-dejavu-core
   # installing and packaging: icons, desktop entry, file type, AppStream,
   # xdg-mime with its lookups (File::MimeInfo, GIO), the Debian package

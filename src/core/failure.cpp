@@ -23,6 +23,8 @@ const char *failureCodeName(FailureCode code) noexcept
         return "FloatingPointDivision";
     case FailureCode::OutOfMemory:
         return "OutOfMemory";
+    case FailureCode::Cancelled:
+        return "Cancelled";
     }
     return "?";
 }
@@ -65,6 +67,8 @@ QString Failure::message() const
         return QStringLiteral("Floating point division by zero");
     case FailureCode::OutOfMemory:
         return QStringLiteral("Out of memory");
+    case FailureCode::Cancelled:
+        return QStringLiteral("Cancelled");
     }
     return d.reason;
 }
