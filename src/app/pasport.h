@@ -71,6 +71,9 @@ public:
     // ---- Work picture ----
     void AddImgClick();
     void DelImgClick();
+    // Loads the picture file as "Добавить" does after its dialog (also for a
+    // dropped file); a failure throws and changes what it always changed.
+    void loadPictureFile(const QString &path);
     // Writes the shown picture as a JPEG file; false (and nothing written)
     // without a picture. A failure to write throws.
     bool SaveWorkPicture(const QString &path);
@@ -156,7 +159,7 @@ private:
     bool savePassport();
 
     // ---- Package state ----
-    QString plainTitle;     // the window's own caption
+    QString plainTitle;         // the window's own caption
     QString currentPackagePath; // the package opened or saved last; its name leads the caption
     // The passport as last opened or saved (at first: the empty window).
     // The window holds unsaved input exactly while its snapshot differs.
@@ -172,8 +175,8 @@ private:
     void showSubjectSummary();
     void packageSaved(const QString &path, const PassportSnapshot &passport);
     void updateTitle();
-    // A drag or drop of a package over one of the window's edits: handled
-    // here (true) rather than by the edit.
+    // A drag or drop of files over one of the window's edits: handled here
+    // (true) rather than by the edit, which would take their names as text.
     bool packageDragEvent(QEvent *event);
 
     // ---- Draft state ----

@@ -48,8 +48,11 @@ void TPasport::AddImgClick()
     const QString path = modal::openFile(this, request);
     if (path.isEmpty())
         return;
-    lastPictureFile = path;
+    loadPictureFile(path);
+}
 
+void TPasport::loadPictureFile(const QString &path)
+{
     const BusyCursor busy;
     // Opening the file and reading its header change nothing when they fail.
     picture::PictureFile reader(path);
@@ -66,6 +69,9 @@ void TPasport::AddImgClick()
     ui->AddImg->setEnabled(false);
     // A new picture is exported afresh.
     keptPictureJpeg.clear();
+    // Offered by the dialog next time; a file that failed is not (its
+    // preview would be read again each time).
+    lastPictureFile = path;
 }
 
 void TPasport::DelImgClick()

@@ -2,7 +2,9 @@
 
 #include "app/pasport.h"
 #include "gui/guard.h"
+#include "gui/modal.h"
 #include "participants/form1.h"
+#include "picture/picture_file.h"
 #include "sections/subjects.h"
 
 #include <QCommandLineParser>
@@ -32,6 +34,9 @@ std::unique_ptr<Windows> createWindows()
     // edits, as the layout was drawn for.
     if (QApplication::style()->name() != QLatin1String("windows"))
         QApplication::setStyle(QStringLiteral("Windows"));
+
+    // The open dialog previews pictures through the program's own reader.
+    modal::setPicturePreviewer(picture::previewPicture);
 
     auto windows = std::make_unique<Windows>();
     windows->Pasport = std::make_unique<TPasport>();

@@ -413,11 +413,17 @@ QByteArray png(const QImage &picture)
 
 QImage overWhite(const QImage &picture)
 {
+    // Each channel c at alpha a becomes (c * a + 255 * (255 - a)) / 255,
+    // rounded to the nearest.
+    const QImage source = picture.convertToFormat(QImage::Format_ARGB32);
     QImage out(picture.size(), QImage::Format_RGB32);
-    out.fill(Qt::white);
-    QPainter painter(&out);
-    painter.drawImage(0, 0, picture.convertToFormat(QImage::Format_ARGB32));
-    painter.end();
+    for (int y = 0; y < source.height(); ++y)
+        for (int x = 0; x < source.width(); ++x) {
+            const QRgb p = source.pixel(x, y);
+            const int a = qAlpha(p);
+            auto mix = [a](int c) { return (c * a + 255 * (255 - a) + 127) / 255; };
+            out.setPixel(x, y, qRgb(mix(qRed(p)), mix(qGreen(p)), mix(qBlue(p))));
+        }
     return out;
 }
 
