@@ -14,7 +14,7 @@
 
 #include <memory>
 
-namespace modal {
+namespace gui::modal {
 namespace {
 
 struct Scripted {
@@ -291,4 +291,4 @@ int unusedCount()
 }
 
 } // namespace testing
-} // namespace modal
+} // namespace gui::modal

@@ -16,7 +16,7 @@ class QDialog;
 class QFileDialog;
 class QWidget;
 
-namespace modal {
+namespace gui::modal {
 
 enum class Icon { None, Information, Warning, Error, Question };
 enum class Buttons { Ok, YesNo, YesNoCancel };
@@ -98,4 +98,4 @@ int execCount();
 int unusedCount();
 
 } // namespace testing
-} // namespace modal
+} // namespace gui::modal
