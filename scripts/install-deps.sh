@@ -17,6 +17,7 @@ build=(
   pkg-config
   qt6-base-dev
   libjpeg62-turbo-dev
+  libpng-dev
   libexif-dev
   libzip-dev
   zlib1g-dev
@@ -49,6 +50,8 @@ test=(
   time
   libxml2-utils
   python3
+  # Pillow, the reference decoder of PNG files
+  python3-pil
   # headless display, screenshots, the window's properties, a real browser
   xvfb
   xauth

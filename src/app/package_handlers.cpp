@@ -21,6 +21,8 @@
 #include <QShortcut>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace {
 
 const QString kUnsavedQuestion = QStringLiteral("Сохранить изменения в паспорте работы?");
@@ -34,16 +36,35 @@ QString openErrorText(const QString &path, const QStringList &problems)
     return text;
 }
 
-// The one package file a drag carries, or an empty text.
-QString droppedPackage(const QMimeData *mime)
+// What a drag carries, as far as the window is concerned.
+struct Dropped {
+    enum Kind { NoFiles, Package, Picture, OtherFiles } kind = NoFiles;
+    QString path; // the one package or picture
+};
+
+Dropped droppedFiles(const QMimeData *mime)
 {
-    if (!mime || !mime->hasUrls() || mime->urls().size() != 1)
-        return QString();
-    const QUrl url = mime->urls().constFirst();
-    if (!url.isLocalFile())
-        return QString();
-    const QString path = url.toLocalFile();
-    return path.endsWith(QLatin1String(".kwp"), Qt::CaseInsensitive) ? path : QString();
+    if (!mime || !mime->hasUrls())
+        return {};
+    const QList<QUrl> urls = mime->urls();
+    if (std::none_of(urls.begin(), urls.end(), [](const QUrl &url) { return url.isLocalFile(); }))
+        return {};
+    if (urls.size() == 1) {
+        const QString path = urls.constFirst().toLocalFile();
+        if (path.endsWith(QLatin1String(".kwp"), Qt::CaseInsensitive))
+            return {Dropped::Package, path};
+        for (const char *suffix : {".jpg", ".jpeg", ".png"})
+            if (path.endsWith(QLatin1String(suffix), Qt::CaseInsensitive))
+                return {Dropped::Picture, path};
+    }
+    return {Dropped::OtherFiles, {}};
+}
+
+// A package opens; a picture loads as "Добавить" loads it, while there is
+// no picture (to replace one, it is removed first); other files are refused.
+bool welcome(const Dropped &dropped, bool noPicture)
+{
+    return dropped.kind == Dropped::Package || (dropped.kind == Dropped::Picture && noPicture);
 }
 
 } // namespace
@@ -144,7 +165,7 @@ bool PassportWindow::openPackageSettled(const QString &path)
 
 void PassportWindow::dragEnterEvent(QDragEnterEvent *event)
 {
-    if (!droppedPackage(event->mimeData()).isEmpty())
+    if (welcome(droppedFiles(event->mimeData()), ui->AddImg->isEnabled()))
         event->acceptProposedAction();
 }
 
@@ -154,14 +175,19 @@ bool PassportWindow::packageDragEvent(QEvent *event)
     case QEvent::DragEnter:
     case QEvent::DragMove: {
         auto *drag = static_cast<QDragMoveEvent *>(event);
-        if (droppedPackage(drag->mimeData()).isEmpty())
+        const Dropped dropped = droppedFiles(drag->mimeData());
+        if (dropped.kind == Dropped::NoFiles)
             return false;
-        drag->acceptProposedAction();
+        // Never the edit's: it would insert the files' names.
+        if (welcome(dropped, ui->AddImg->isEnabled()))
+            drag->acceptProposedAction();
+        else
+            drag->ignore();
         return true;
     }
     case QEvent::Drop: {
         auto *drop = static_cast<QDropEvent *>(event);
-        if (droppedPackage(drop->mimeData()).isEmpty())
+        if (droppedFiles(drop->mimeData()).kind == Dropped::NoFiles)
             return false;
         dropEvent(drop);
         return true;
@@ -173,11 +199,23 @@ bool PassportWindow::packageDragEvent(QEvent *event)
 
 void PassportWindow::dropEvent(QDropEvent *event)
 {
-    const QString path = droppedPackage(event->mimeData());
-    if (path.isEmpty())
-        return;
-    event->acceptProposedAction();
-    // Opened once the drop is over: the question and the error box are
-    // modal, and a drag must not wait for them.
-    QTimer::singleShot(0, this, [this, path] { gui::runGuarded(this, [&] { openPackage(path); }); });
+    const Dropped dropped = droppedFiles(event->mimeData());
+    // Opened or loaded once the drop is over: the question and the error
+    // boxes are modal, and a drag must not wait for them.
+    if (dropped.kind == Dropped::Package) {
+        event->acceptProposedAction();
+        const QString path = dropped.path;
+        QTimer::singleShot(0, this, [this, path] { gui::runGuarded(this, [&] { openPackage(path); }); });
+    } else if (welcome(dropped, ui->AddImg->isEnabled())) {
+        event->acceptProposedAction();
+        const QString path = dropped.path;
+        QTimer::singleShot(0, this, [this, path] {
+            gui::runGuarded(this, [&] {
+                if (ui->AddImg->isEnabled())
+                    loadPictureFile(path);
+            });
+        });
+    } else {
+        event->ignore();
+    }
 }

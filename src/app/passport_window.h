@@ -67,6 +67,9 @@ public:
     // ---- Work picture ----
     void loadPicture();
     void removePicture();
+    // Loads the picture file as "Добавить" does after its dialog (also for a
+    // dropped file); a failure throws and changes what it always changed.
+    void loadPictureFile(const QString &path);
     // Writes the picture as a JPEG file; false (and nothing written)
     // without a picture. A failure to write throws.
     bool writePicture(const QString &path);
@@ -185,8 +188,8 @@ private:
     bool settleUnsavedInput();
     bool openPackageSettled(const QString &path);
     void restorePassport(const PassportSnapshot &passport, const QByteArray &pictureJpeg);
-    // A drag or drop of a package over one of the window's edits: handled
-    // here (true) rather than by the edit.
+    // A drag or drop of files over one of the window's edits: handled here
+    // (true) rather than by the edit, which would take their names as text.
     bool packageDragEvent(QEvent *event);
 
     // ---- Draft state ----

@@ -3,7 +3,9 @@
 #include "app/desktop_identity.h"
 #include "app/passport_window.h"
 #include "gui/guard.h"
+#include "gui/modal.h"
 #include "participants/participant_id_dialog.h"
+#include "picture/picture_file.h"
 #include "sections/sections_dialog.h"
 
 #include <QCommandLineParser>
@@ -33,6 +35,9 @@ std::unique_ptr<Windows> createWindows()
     // edits, as the layout was drawn for.
     if (QApplication::style()->name() != QLatin1String("windows"))
         QApplication::setStyle(QStringLiteral("Windows"));
+
+    // The open dialog previews pictures through the program's own reader.
+    gui::modal::setPicturePreviewer(picture::previewPicture);
 
     auto windows = std::make_unique<Windows>();
     windows->passport = std::make_unique<PassportWindow>();

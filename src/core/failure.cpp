@@ -27,6 +27,8 @@ const char *failureCodeName(FailureCode code) noexcept
         return "FloatingPointDivision";
     case FailureCode::OutOfMemory:
         return "OutOfMemory";
+    case FailureCode::Cancelled:
+        return "Cancelled";
     }
     return "?";
 }
@@ -73,6 +75,8 @@ QString Failure::message() const
         return QStringLiteral("Floating point division by zero");
     case FailureCode::OutOfMemory:
         return QStringLiteral("Out of memory");
+    case FailureCode::Cancelled:
+        return QStringLiteral("Cancelled");
     }
     return d.reason;
 }

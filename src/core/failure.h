@@ -18,6 +18,7 @@ enum class FailureCode {
     PictureTooLarge,       // width, height, limit (pixels)
     FloatingPointDivision, // a picture whose size makes the reduction divide by zero
     OutOfMemory,
+    Cancelled, // the work was abandoned: nobody waits for its result any more
 };
 
 // The details a failure carries; each code documents which fields it uses.

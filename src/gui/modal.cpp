@@ -5,14 +5,16 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QGridLayout>
-#include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QPointer>
 #include <QQueue>
+#include <QThreadPool>
 #include <QWidget>
+
+#include <memory>
 
 namespace gui::modal {
 namespace {
@@ -57,32 +59,68 @@ QString takeFileName()
     return s.fileNames.isEmpty() ? QString() : s.fileNames.dequeue();
 }
 
-// Shows the picture under the cursor beside the open dialog's file list.
-void addPicturePreview(QFileDialog &dialog, const QString &initialFile)
+PicturePreviewer &installedPreviewer()
 {
-    auto *preview = new QLabel(&dialog);
-    preview->setObjectName(QStringLiteral("PicturePreview"));
-    preview->setFixedSize(160, 160);
-    preview->setAlignment(Qt::AlignCenter);
-    preview->setFrameShape(QFrame::StyledPanel);
-    if (auto *grid = qobject_cast<QGridLayout *>(dialog.layout()))
-        grid->addWidget(preview, 1, grid->columnCount(), 1, 1);
-    auto show = [preview](const QString &path) {
-        // Qt's reader decodes straight to the small size, so a huge photo
-        // does not stall the dialog.
-        QPixmap picture;
-        QImageReader reader(path);
-        const QSize size = reader.size();
-        if (size.isValid()) {
-            reader.setScaledSize(size.scaled(preview->size(), Qt::KeepAspectRatio));
-            picture = QPixmap::fromImageReader(&reader);
-        }
-        preview->setPixmap(picture);
-    };
-    QObject::connect(&dialog, &QFileDialog::currentChanged, preview, show);
-    if (!initialFile.isEmpty())
-        show(initialFile);
+    static PicturePreviewer previewer;
+    return previewer;
 }
+
+constexpr int kPreviewSide = 160;
+
+// The preview beside the open dialog's file list. Each highlighted file is
+// read on the thread pool, never on the window's thread, so the dialog
+// answers at once whatever the file holds; highlighting another file, or
+// closing the dialog, raises the flag of the reading under way, which then
+// stops soon, and its result is dropped.
+class PicturePreview : public QLabel {
+public:
+    explicit PicturePreview(QWidget *parent) : QLabel(parent)
+    {
+        setObjectName(QStringLiteral("PicturePreview"));
+        setAccessibleName(QStringLiteral("Просмотр картинки"));
+        setFixedSize(kPreviewSide, kPreviewSide);
+        setAlignment(Qt::AlignCenter);
+        setFrameShape(QFrame::StyledPanel);
+    }
+    ~PicturePreview() override { abandon(); }
+    PicturePreview(const PicturePreview &) = delete;
+    PicturePreview &operator=(const PicturePreview &) = delete;
+
+    void showFile(const QString &path)
+    {
+        abandon();
+        clear();
+        const PicturePreviewer previewer = installedPreviewer();
+        if (path.isEmpty() || !previewer)
+            return;
+        auto cancelled = std::make_shared<std::atomic<bool>>(false);
+        reading = cancelled;
+        QPointer<PicturePreview> self(this);
+        QThreadPool::globalInstance()->start([previewer, path, cancelled, self] {
+            const QImage picture = previewer(path, kPreviewSide, cancelled.get());
+            if (cancelled->load() || picture.isNull())
+                return;
+            // Shown on the window's thread, if still wanted there.
+            QMetaObject::invokeMethod(
+                QCoreApplication::instance(),
+                [picture, cancelled, self] {
+                    if (self && !cancelled->load())
+                        self->setPixmap(QPixmap::fromImage(picture));
+                },
+                Qt::QueuedConnection);
+        });
+    }
+
+private:
+    void abandon()
+    {
+        if (reading)
+            reading->store(true);
+        reading.reset();
+    }
+
+    std::shared_ptr<std::atomic<bool>> reading; // the flag of the reading under way
+};
 
 } // namespace
 
@@ -233,6 +271,18 @@ QString saveFile(QWidget *parent, const SaveFileRequest &request)
     if (!dialog.typedPath().isEmpty())
         return dialog.typedPath();
     return dialog.selectedFiles().isEmpty() ? QString() : dialog.selectedFiles().constFirst();
+}
+
+void setPicturePreviewer(PicturePreviewer previewer) { installedPreviewer() = std::move(previewer); }
+
+void addPicturePreview(QFileDialog &dialog, const QString &initialFile)
+{
+    auto *preview = new PicturePreview(&dialog);
+    if (auto *grid = qobject_cast<QGridLayout *>(dialog.layout()))
+        grid->addWidget(preview, 1, grid->columnCount(), 1, 1);
+    QObject::connect(&dialog, &QFileDialog::currentChanged, preview, &PicturePreview::showFile);
+    if (!initialFile.isEmpty())
+        preview->showFile(initialFile);
 }
 
 int exec(QDialog *dialog)
