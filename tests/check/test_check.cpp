@@ -29,6 +29,18 @@ struct RunResult {
     QString errors;
 };
 
+check::RunOptions optionsFor(const QStringList &inputs, const QString &csv = QString(), const QString &html = QString(),
+                             int threads = 1)
+{
+    check::RunOptions options;
+    for (const QString &input : inputs)
+        options.inputs.append(QFile::encodeName(input));
+    options.participantsCsv = csv;
+    options.htmlFolder = html;
+    options.threads = threads;
+    return options;
+}
+
 RunResult runCheck(const check::RunOptions &options)
 {
     QBuffer out;
@@ -170,15 +182,15 @@ private slots:
         const QString package = dir.filePath(QStringLiteral("Весна.kwp"));
         QVERIFY(save::writePackage(archiver, package, folder));
 
-        const RunResult result = runCheck({{package}, {}, {}, 1});
+        const RunResult result = runCheck(optionsFor({package}, {}, {}, 1));
         QCOMPARE(result.lines, QStringList{package + QStringLiteral(": OK")});
         QCOMPARE(result.status, check::kAllSound);
     }
 
     // Folders are searched at every depth for "*.kwp" in any case, hidden
-    // files passed over; the report follows the sorted paths whatever the
+    // files included; the report follows the sorted paths whatever the
     // number of threads; one bad package neither stops nor changes the
-    // others; a missing input is reported and makes the run fail.
+    // others; a missing input is reported and makes the check incomplete.
     void folderRunInStableOrder()
     {
         QTemporaryDir dir;
@@ -192,33 +204,43 @@ private slots:
             QVERIFY(writeBytes(root + QStringLiteral("/c/%1.kwp").arg(i, 2, 10, QLatin1Char('0')),
                                packageBytes(soundPassport(QStringLiteral("Работа %1").arg(i)))));
 
-        const RunResult one = runCheck({{root, root + QStringLiteral("/b/second.kwp")}, {}, {}, 1});
-        const RunResult many = runCheck({{root}, {}, {}, 3});
+        const RunResult one = runCheck(optionsFor({root, root + QStringLiteral("/b/second.kwp")}, {}, {}, 1));
+        const RunResult many = runCheck(optionsFor({root}, {}, {}, 3));
         QCOMPARE(one.status, check::kSomeNotSound);
-        QCOMPARE(one.lines.size(), 33);
+        QCOMPARE(one.lines.size(), 34);
         QCOMPARE(one.lines[0], root + QStringLiteral("/a/deep/first.KWP: OK"));
-        QVERIFY2(one.lines[1].startsWith(root + QStringLiteral("/b/broken.kwp: ")), qPrintable(one.lines[1]));
-        QVERIFY(!one.lines[1].endsWith(QStringLiteral(": OK")));
-        QCOMPARE(one.lines[2], root + QStringLiteral("/b/second.kwp: OK"));
-        QCOMPARE(one.lines[3], root + QStringLiteral("/c/00.kwp: OK"));
-        QCOMPARE(one.lines[32], root + QStringLiteral("/c/29.kwp: OK"));
+        QVERIFY2(one.lines[1].startsWith(root + QStringLiteral("/b/._second.kwp: ")), qPrintable(one.lines[1]));
+        QVERIFY2(one.lines[2].startsWith(root + QStringLiteral("/b/broken.kwp: ")), qPrintable(one.lines[2]));
+        QVERIFY(!one.lines[2].endsWith(QStringLiteral(": OK")));
+        QCOMPARE(one.lines[3], root + QStringLiteral("/b/second.kwp: OK"));
+        QCOMPARE(one.lines[4], root + QStringLiteral("/c/00.kwp: OK"));
+        QCOMPARE(one.lines[33], root + QStringLiteral("/c/29.kwp: OK"));
         QCOMPARE(many.lines, one.lines);
+        QVERIFY2(one.errors.endsWith(
+                     QStringLiteral("Проверено 34 пакета: без замечаний 32, с замечаниями 2, не прочитано 0.\n")),
+                 qPrintable(one.errors));
 
-        const RunResult good = runCheck({{root + QStringLiteral("/c")}, {}, {}, 2});
+        const RunResult good = runCheck(optionsFor({root + QStringLiteral("/c")}, {}, {}, 2));
         QCOMPARE(good.status, check::kAllSound);
         QCOMPARE(good.lines.size(), 30);
+        QCOMPARE(good.errors,
+                 QStringLiteral("Проверено 30 пакетов: без замечаний 30, с замечаниями 0, не прочитано 0.\n"));
 
-        const RunResult missing =
-            runCheck({{root + QStringLiteral("/nothing.kwp"), root + QStringLiteral("/c/00.kwp")}, {}, {}, 0});
-        QCOMPARE(missing.status, check::kSomeNotSound);
-        QCOMPARE(missing.lines, (QStringList{root + QStringLiteral("/nothing.kwp: Нет такого файла или папки"),
+        const RunResult missing = runCheck(
+            optionsFor({root + QStringLiteral("/nothing.kwp"), root + QStringLiteral("/c/00.kwp")}, {}, {}, 0));
+        QCOMPARE(missing.status, check::kIncomplete);
+        QCOMPARE(missing.lines, (QStringList{root + QStringLiteral("/nothing.kwp: нет такого файла или папки"),
                                              root + QStringLiteral("/c/00.kwp: OK")}));
+        QVERIFY2(missing.errors.endsWith(
+                     QStringLiteral("Проверено 2 пакета: без замечаний 1, с замечаниями 0, не прочитано 1.\n")),
+                 qPrintable(missing.errors));
 
         QVERIFY(QDir().mkpath(root + QStringLiteral("/empty")));
-        const RunResult empty = runCheck({{root + QStringLiteral("/empty")}, {}, {}, 0});
-        QCOMPARE(empty.status, check::kSomeNotSound);
+        const RunResult empty = runCheck(optionsFor({root + QStringLiteral("/empty")}, {}, {}, 0));
+        QCOMPARE(empty.status, check::kUsageError);
         QVERIFY(empty.lines.isEmpty());
-        QVERIFY2(empty.errors.contains(QStringLiteral("не найдены")), qPrintable(empty.errors));
+        QVERIFY2(empty.errors.contains(QStringLiteral("tirlada-check: пакеты (*.kwp) не найдены")),
+                 qPrintable(empty.errors));
     }
 
     // Page names follow the packages' names; clashes get a number in input
@@ -241,15 +263,17 @@ private slots:
         const QString package = dir.filePath(QStringLiteral("w.kwp"));
         QVERIFY(writeBytes(package, packageBytes(soundPassport())));
 
-        RunResult csv = runCheck({{package}, plain + QStringLiteral("/list.csv"), {}, 1});
+        RunResult csv = runCheck(optionsFor({package}, plain + QStringLiteral("/list.csv"), {}, 1));
         QCOMPARE(csv.status, check::kUsageError);
         QVERIFY(csv.lines.isEmpty());
-        QVERIFY2(csv.errors.contains(QStringLiteral("Cannot create file")), qPrintable(csv.errors));
+        QVERIFY2(csv.errors.startsWith(QStringLiteral("tirlada-check: не удалось создать папку")),
+                 qPrintable(csv.errors));
 
-        RunResult html = runCheck({{package}, {}, plain + QStringLiteral("/pages"), 1});
+        RunResult html = runCheck(optionsFor({package}, {}, plain + QStringLiteral("/pages"), 1));
         QCOMPARE(html.status, check::kUsageError);
         QVERIFY(html.lines.isEmpty());
-        QVERIFY2(html.errors.contains(QStringLiteral("Не удалось создать папку")), qPrintable(html.errors));
+        QVERIFY2(html.errors.startsWith(QStringLiteral("tirlada-check: не удалось создать папку")),
+                 qPrintable(html.errors));
     }
 };
 
