@@ -140,7 +140,7 @@ QString parseArguments(int argc, char *argv[], Arguments *args)
                     option = &candidate;
             if (!option)
                 return QStringLiteral("неизвестный параметр «%1».")
-                    .arg(check::shownName(arg.left(equals < 0 ? -1 : equals)));
+                    .arg(check::shownName(equals < 0 ? arg : arg.left(equals)));
             QByteArray value;
             if (equals >= 0)
                 value = arg.mid(equals + 1);

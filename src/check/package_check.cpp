@@ -84,6 +84,7 @@ Outcome evaluate(const save::ReadResult &read, const QString &file, const QStrin
                  const QString &indexName)
 {
     Outcome outcome;
+    outcome.file = file;
     try {
         outcome.problems = packageProblems(read);
         outcome.sound = outcome.problems.isEmpty();
@@ -122,8 +123,8 @@ Outcome evaluate(const save::ReadResult &read, const QString &file, const QStrin
         outcome.verdict = Verdict::Problems;
         outcome.problems = {QStringLiteral("Сбой проверки")};
         outcome.line = reportLine(file, outcome.problems);
+        outcome.file = file;
     }
-    outcome.file = file;
     return outcome;
 }
 

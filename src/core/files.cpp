@@ -53,10 +53,13 @@ std::function<void(int)> &freshFileHook()
 QString freshName()
 {
     static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    QString name = QStringLiteral(".tirlada-");
-    for (int i = 0; i < 8; ++i)
-        name += QLatin1Char(kLetters[QRandomGenerator::global()->bounded(int(sizeof kLetters - 1))]);
-    return name + QStringLiteral(".tmp");
+    // A generator of each thread's own, seeded once from the shared one, so
+    // that threads writing pages side by side do not wait for each other.
+    thread_local QRandomGenerator random(QRandomGenerator::global()->generate());
+    char name[] = ".tirlada-XXXXXXXX.tmp";
+    for (int i = 9; i < 17; ++i)
+        name[i] = kLetters[random.bounded(int(sizeof kLetters - 1))];
+    return QString::fromLatin1(name);
 }
 
 #ifdef Q_OS_WIN
