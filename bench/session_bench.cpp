@@ -49,13 +49,13 @@ int main(int argc, char **argv)
     saves += tt::savePassport(session, photo, dir.filePath(QStringLiteral("warm.kwp")));
     // The seam's record of what was shown is test bookkeeping: dropped
     // before each measurement.
-    modal::testing::reset();
+    gui::modal::testing::reset();
     const size_t heapAfterWarmUp = mallinfo2().uordblks;
     for (int i = 0; i < 90; ++i)
         loads += tt::loadAndRemovePicture(session, photo);
     for (int i = 0; i < 9; ++i)
         saves += tt::savePassport(session, photo, dir.filePath(QStringLiteral("p%1.kwp").arg(i)));
-    modal::testing::reset();
+    gui::modal::testing::reset();
     const size_t heapAtEnd = mallinfo2().uordblks;
 
     printf("session: %d loads and removals of a 4000 x 3000 photo, %d saves\n", loads, saves);

@@ -4,7 +4,7 @@
 #     nothing of gui/ or app/, and no generated form.
 #   - core/ includes nothing but core/.
 #   - No feature and nothing of gui/ includes app/.
-#   - Only app/ includes the window's generated form ui_pasport.h.
+#   - Only app/ includes the window's generated form ui_passport_window.h.
 # Usage: check-layers.sh SOURCE_DIR QT_WIDGETS_INCLUDE_DIRS (a CMake list)
 set -euo pipefail
 src="$1/src"
@@ -49,6 +49,6 @@ done < <(grep -rnE '^[[:space:]]*#[[:space:]]*include[[:space:]]*"app/' "$src" -
 
 while IFS= read -r hit; do
   breach "only app/ includes the window's form: $hit"
-done < <(grep -rnE '"ui_pasport\.h"' "$src" | grep -v "^$src/app/" || true)
+done < <(grep -rnE '"ui_passport_window\.h"' "$src" | grep -v "^$src/app/" || true)
 
 exit $fail

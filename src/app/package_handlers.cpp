@@ -1,14 +1,14 @@
 // Opening a saved package again, the question about unsaved input on close,
 // and the draft that keeps unsaved input safe from a crash.
 
-#include "app/pasport.h"
+#include "app/passport_window.h"
 #include "core/failure.h"
 #include "core/platform.h"
 #include "gui/guard.h"
 #include "gui/modal.h"
 #include "save/draft.h"
 #include "save/package_reader.h"
-#include "ui_pasport.h"
+#include "ui_passport_window.h"
 
 #include <QCloseEvent>
 #include <QDir>
@@ -20,9 +20,10 @@
 #include <QShortcut>
 #include <QTimer>
 
+const QString PassportWindow::kPackageFilter = QStringLiteral("Паспорт работы Фестиваля \"Ковирта\" (*.kwp)");
+
 namespace {
 
-const QString kPackageFilter = QStringLiteral("Паспорт работы Фестиваля \"Ковирта\" (*.kwp)");
 const QString kUnsavedQuestion = QStringLiteral("Сохранить изменения в паспорте работы?");
 const QString kRestoreQuestion = QStringLiteral("Восстановить несохраненный паспорт работы?");
 const QString kOpenErrorCaption = QStringLiteral("Ошибка открытия");
@@ -54,13 +55,13 @@ QString droppedPackage(const QMimeData *mime)
 
 } // namespace
 
-void TPasport::connectPackage()
+void PassportWindow::connectPackage()
 {
     plainTitle = windowTitle();
-    connect(ui->OpenButton, &QPushButton::clicked, this, guarded(this, &TPasport::OpenButtonClick));
+    connect(ui->OpenButton, &QPushButton::clicked, this, gui::guarded(this, &PassportWindow::openChosenPackage));
     auto *openShortcut = new QShortcut(QKeySequence::Open, this);
     openShortcut->setContext(Qt::WindowShortcut);
-    connect(openShortcut, &QShortcut::activated, this, guarded(this, &TPasport::OpenButtonClick));
+    connect(openShortcut, &QShortcut::activated, this, gui::guarded(this, &PassportWindow::openChosenPackage));
 
     // A package dropped anywhere on the window opens, also over the edits
     // that would otherwise take the file's name as text.
@@ -74,23 +75,22 @@ void TPasport::connectPackage()
     drafts = std::make_unique<save::DraftKeeper>(save::draftFolder());
     draftTimer = new QTimer(this);
     draftTimer->setSingleShot(true);
-    connect(draftTimer, &QTimer::timeout, this, [this] { runGuarded(this, [this] { writeDraft(); }); });
+    connect(draftTimer, &QTimer::timeout, this, [this] { gui::runGuarded(this, [this] { writeDraft(); }); });
     for (QLineEdit *edit : findChildren<QLineEdit *>())
-        if (edit != ui->Temp_string)
-            connect(edit, &QLineEdit::textChanged, this, &TPasport::noteChange);
+        connect(edit, &QLineEdit::textChanged, this, &PassportWindow::noteChange);
     for (QPlainTextEdit *memo : {ui->description, ui->manual, ui->Notes})
-        connect(memo, &QPlainTextEdit::textChanged, this, &TPasport::noteChange);
-    connect(ui->LeaderID, &QComboBox::currentIndexChanged, this, &TPasport::noteChange);
+        connect(memo, &QPlainTextEdit::textChanged, this, &PassportWindow::noteChange);
+    connect(ui->LeaderID, &QComboBox::currentIndexChanged, this, &PassportWindow::noteChange);
     // Connected after the buttons' own handlers, so they run once the
     // handler is done.
     for (QPushButton *button : findChildren<QPushButton *>())
-        connect(button, &QPushButton::clicked, this, &TPasport::noteChange);
+        connect(button, &QPushButton::clicked, this, &PassportWindow::noteChange);
 
     savedSnapshot = snapshot();
     draftedSnapshot = savedSnapshot;
 }
 
-void TPasport::updateTitle()
+void PassportWindow::updateTitle()
 {
     setWindowTitle(currentPackagePath.isEmpty()
                        ? plainTitle
@@ -99,7 +99,7 @@ void TPasport::updateTitle()
 
 // ---- Saving and the question about unsaved input ----
 
-void TPasport::packageSaved(const QString &path, const PassportSnapshot &passport)
+void PassportWindow::packageSaved(const QString &path, const PassportSnapshot &passport)
 {
     currentPackagePath = QFileInfo(path).absoluteFilePath();
     updateTitle();
@@ -109,44 +109,46 @@ void TPasport::packageSaved(const QString &path, const PassportSnapshot &passpor
     drafts->discard();
 }
 
-bool TPasport::saveReportingFailure()
+bool PassportWindow::saveReportingFailure()
 {
     bool saved = false;
-    runGuarded(this, [&] { saved = savePassport(); });
+    gui::runGuarded(this, [&] { saved = savePassport(); });
     return saved;
 }
 
-bool TPasport::settleUnsavedInput()
+bool PassportWindow::settleUnsavedInput()
 {
     if (snapshot() == savedSnapshot)
         return true;
-    switch (modal::message(this, modal::Icon::Question, kAppTitle, kUnsavedQuestion, modal::Buttons::YesNoCancel)) {
-    case modal::Answer::Yes:
+    switch (gui::modal::message(this, gui::modal::Icon::Question, gui::kAppTitle, kUnsavedQuestion,
+                                gui::modal::Buttons::YesNoCancel)) {
+    case gui::modal::Answer::Yes:
         return saveReportingFailure();
-    case modal::Answer::No:
+    case gui::modal::Answer::No:
         return true;
     default:
         return false;
     }
 }
 
-void TPasport::closeEvent(QCloseEvent *event)
+void PassportWindow::closeEvent(QCloseEvent *event)
 {
     // Nothing escapes from here: a failure would otherwise leave the event
     // accepted and the input lost.
     event->ignore();
     bool close = false;
     bool discard = false;
-    runGuarded(this, [&] {
+    gui::runGuarded(this, [&] {
         if (snapshot() == savedSnapshot) {
             close = discard = true;
             return;
         }
-        switch (modal::message(this, modal::Icon::Question, kAppTitle, kUnsavedQuestion, modal::Buttons::YesNoCancel)) {
-        case modal::Answer::Yes:
+        switch (gui::modal::message(this, gui::modal::Icon::Question, gui::kAppTitle, kUnsavedQuestion,
+                                    gui::modal::Buttons::YesNoCancel)) {
+        case gui::modal::Answer::Yes:
             close = saveReportingFailure();
             break;
-        case modal::Answer::No:
+        case gui::modal::Answer::No:
             close = discard = true;
             break;
         default:
@@ -164,33 +166,33 @@ void TPasport::closeEvent(QCloseEvent *event)
 
 // ---- Opening ----
 
-void TPasport::OpenButtonClick()
+void PassportWindow::openChosenPackage()
 {
     if (!settleUnsavedInput())
         return;
-    modal::OpenFileRequest request;
+    gui::modal::OpenFileRequest request;
     request.caption = QStringLiteral("Открытие файла паспорта работы");
     request.directory = lastPackagePath.isEmpty() ? QDir::homePath() : QFileInfo(lastPackagePath).absolutePath();
     request.nameFilters = {kPackageFilter};
-    const QString path = modal::openFile(this, request);
+    const QString path = gui::modal::openFile(this, request);
     if (path.isEmpty())
         return;
     openPackageSettled(path);
 }
 
-bool TPasport::openPackage(const QString &path)
+bool PassportWindow::openPackage(const QString &path)
 {
     if (!settleUnsavedInput())
         return false;
     return openPackageSettled(path);
 }
 
-bool TPasport::openPackageSettled(const QString &path)
+bool PassportWindow::openPackageSettled(const QString &path)
 {
     const QString fullPath = QFileInfo(path).absoluteFilePath();
     const save::ReadResult result = save::readPackage(fullPath);
     if (!result.contents) {
-        modal::message(this, modal::Icon::Error, kOpenErrorCaption, openErrorText(fullPath, result.problems));
+        gui::modal::message(this, gui::modal::Icon::Error, kOpenErrorCaption, openErrorText(fullPath, result.problems));
         return false;
     }
     restorePassport(result.contents->passport, result.contents->pictureJpeg);
@@ -204,7 +206,7 @@ bool TPasport::openPackageSettled(const QString &path)
     return true;
 }
 
-void TPasport::restorePassport(const PassportSnapshot &passport, const QByteArray &pictureJpeg)
+void PassportWindow::restorePassport(const PassportSnapshot &passport, const QByteArray &pictureJpeg)
 {
     ui->title->setText(passport.title);
     ui->description->setPlainText(core::passportTextToMemo(passport.description));
@@ -222,13 +224,13 @@ void TPasport::restorePassport(const PassportSnapshot &passport, const QByteArra
 
 // ---- Dropping a package onto the window ----
 
-void TPasport::dragEnterEvent(QDragEnterEvent *event)
+void PassportWindow::dragEnterEvent(QDragEnterEvent *event)
 {
     if (!droppedPackage(event->mimeData()).isEmpty())
         event->acceptProposedAction();
 }
 
-bool TPasport::packageDragEvent(QEvent *event)
+bool PassportWindow::packageDragEvent(QEvent *event)
 {
     switch (event->type()) {
     case QEvent::DragEnter:
@@ -251,7 +253,7 @@ bool TPasport::packageDragEvent(QEvent *event)
     }
 }
 
-void TPasport::dropEvent(QDropEvent *event)
+void PassportWindow::dropEvent(QDropEvent *event)
 {
     const QString path = droppedPackage(event->mimeData());
     if (path.isEmpty())
@@ -259,12 +261,12 @@ void TPasport::dropEvent(QDropEvent *event)
     event->acceptProposedAction();
     // Opened once the drop is over: the question and the error box are
     // modal, and a drag must not wait for them.
-    QTimer::singleShot(0, this, [this, path] { runGuarded(this, [&] { openPackage(path); }); });
+    QTimer::singleShot(0, this, [this, path] { gui::runGuarded(this, [&] { openPackage(path); }); });
 }
 
 // ---- Drafts ----
 
-void TPasport::noteChange()
+void PassportWindow::noteChange()
 {
     if (closed)
         return;
@@ -276,7 +278,7 @@ void TPasport::noteChange()
     draftTimer->start(int(std::clamp<qint64>(left, 0, kDraftQuietMs)));
 }
 
-void TPasport::writeDraft()
+void PassportWindow::writeDraft()
 {
     if (closed)
         return;
@@ -292,28 +294,28 @@ void TPasport::writeDraft()
     drafts->submit(now, keptPictureForShown(), platform::currentSeconds());
 }
 
-void TPasport::writeDraftNow()
+void PassportWindow::writeDraftNow()
 {
     draftTimer->stop();
     writeDraft();
 }
 
-void TPasport::flushDraft()
+void PassportWindow::flushDraft()
 {
     writeDraftNow();
     drafts->waitUntilIdle();
 }
 
-void TPasport::discardDraft()
+void PassportWindow::discardDraft()
 {
     draftTimer->stop();
     drafts->discard();
     draftedSnapshot = savedSnapshot;
 }
 
-QString TPasport::draftPath() const { return drafts->path(); }
+QString PassportWindow::draftPath() const { return drafts->path(); }
 
-void TPasport::offerDraftRecovery()
+void PassportWindow::offerDraftRecovery()
 {
     std::vector<save::OrphanDraft> orphans = save::claimOrphanDrafts(save::draftFolder());
     for (save::OrphanDraft &orphan : orphans) {
@@ -321,8 +323,9 @@ void TPasport::offerDraftRecovery()
         // A draft that cannot be read is left where it is, untouched.
         if (!result.contents)
             continue;
-        if (modal::message(this, modal::Icon::Question, kAppTitle, kRestoreQuestion, modal::Buttons::YesNo)
-            != modal::Answer::Yes) {
+        if (gui::modal::message(this, gui::modal::Icon::Question, gui::kAppTitle, kRestoreQuestion,
+                                gui::modal::Buttons::YesNo)
+            != gui::modal::Answer::Yes) {
             save::removeOrphanDraft(orphan);
             continue;
         }

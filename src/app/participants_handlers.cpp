@@ -1,17 +1,17 @@
 // Authors and supervisors on the passport window: the handlers build a view
 // of each list and call into the participants' rules.
 
-#include "app/pasport.h"
+#include "app/passport_window.h"
 #include "gui/guard.h"
-#include "participants/form1.h"
+#include "participants/participant_id_dialog.h"
 #include "participants/participant_lists.h"
-#include "ui_pasport.h"
+#include "ui_passport_window.h"
 
 namespace {
 
 using participants::ListView;
 
-ListView authorsView(Ui::TPasport &ui, TPasport &window)
+ListView authorsView(Ui::PassportWindow &ui, PassportWindow &window)
 {
     return {ui.AuthorsListBox,
             ui.AuthorsGroup,
@@ -25,10 +25,10 @@ ListView authorsView(Ui::TPasport &ui, TPasport &window)
             participants::kAuthorsCaptionPrefix,
             participants::kAuthorInOtherList,
             participants::kDeleteAuthorQuestion,
-            [&window] { window.AuthorSelectClick(); }};
+            [&window] { window.showSelectedAuthor(); }};
 }
 
-ListView teachersView(Ui::TPasport &ui, TPasport &window)
+ListView teachersView(Ui::PassportWindow &ui, PassportWindow &window)
 {
     return {ui.TeachersListBox,
             ui.TeachersGroup,
@@ -42,14 +42,14 @@ ListView teachersView(Ui::TPasport &ui, TPasport &window)
             participants::kTeachersCaptionPrefix,
             participants::kTeacherInOtherList,
             participants::kDeleteTeacherQuestion,
-            [&window] { window.TeacherSelectClick(); },
+            [&window] { window.showSelectedTeacher(); },
             ui.LeaderID,
             ui.LeaderID_Label};
 }
 
 } // namespace
 
-void TPasport::connectParticipants()
+void PassportWindow::connectParticipants()
 {
     for (QListWidget *list : {ui->AuthorsListBox, ui->TeachersListBox}) {
         list->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -59,75 +59,79 @@ void TPasport::connectParticipants()
     // A change of the selection by the user runs the select step. A list box
     // with items keeps one selected, as on the classic platform: a Ctrl+click
     // that would leave none selects the current item again.
-    const auto onSelection = [this](QListWidget *list, void (TPasport::*select)()) {
+    const auto onSelection = [this](QListWidget *list, void (PassportWindow::*select)()) {
         return [this, list, select] {
             if (list->selectedItems().isEmpty() && list->currentRow() >= 0) {
                 participants::selectRow(list, list->currentRow());
             }
-            guarded(this, select)();
+            gui::guarded(this, select)();
         };
     };
     connect(ui->AuthorsListBox, &QListWidget::itemSelectionChanged, this,
-            onSelection(ui->AuthorsListBox, &TPasport::AuthorSelectClick));
+            onSelection(ui->AuthorsListBox, &PassportWindow::showSelectedAuthor));
     connect(ui->TeachersListBox, &QListWidget::itemSelectionChanged, this,
-            onSelection(ui->TeachersListBox, &TPasport::TeacherSelectClick));
+            onSelection(ui->TeachersListBox, &PassportWindow::showSelectedTeacher));
 
-    connect(ui->AuthorAdd, &QPushButton::clicked, this, guarded(this, &TPasport::AuthorAddClick));
-    connect(ui->TeacherAdd, &QPushButton::clicked, this, guarded(this, &TPasport::TeacherAddClick));
-    connect(ui->AuthorDelete, &QPushButton::clicked, this, guarded(this, &TPasport::AuthorDeleteClick));
-    connect(ui->TeacherDelete, &QPushButton::clicked, this, guarded(this, &TPasport::TeacherDeleteClick));
+    connect(ui->AuthorAdd, &QPushButton::clicked, this, gui::guarded(this, &PassportWindow::addAuthor));
+    connect(ui->TeacherAdd, &QPushButton::clicked, this, gui::guarded(this, &PassportWindow::addTeacher));
+    connect(ui->AuthorDelete, &QPushButton::clicked, this, gui::guarded(this, &PassportWindow::deleteAuthor));
+    connect(ui->TeacherDelete, &QPushButton::clicked, this, gui::guarded(this, &PassportWindow::deleteTeacher));
 
-    connect(ui->AuthorsLastname, &QLineEdit::textChanged, this, guarded(this, &TPasport::AuthorsLastnameChange));
-    connect(ui->AuthorsName, &QLineEdit::textChanged, this, guarded(this, &TPasport::AuthorsNameChange));
-    connect(ui->AuthorsPatronymic, &QLineEdit::textChanged, this, guarded(this, &TPasport::AuthorsPatronymicChange));
-    connect(ui->TeachersLastname, &QLineEdit::textChanged, this, guarded(this, &TPasport::TeachersLastnameChange));
-    connect(ui->TeachersName, &QLineEdit::textChanged, this, guarded(this, &TPasport::TeachersNameChange));
-    connect(ui->TeachersPatronymic, &QLineEdit::textChanged, this, guarded(this, &TPasport::TeachersPatronymicChange));
+    connect(ui->AuthorsLastname, &QLineEdit::textChanged, this,
+            gui::guarded(this, &PassportWindow::storeAuthorSurname));
+    connect(ui->AuthorsName, &QLineEdit::textChanged, this, gui::guarded(this, &PassportWindow::storeAuthorName));
+    connect(ui->AuthorsPatronymic, &QLineEdit::textChanged, this,
+            gui::guarded(this, &PassportWindow::storeAuthorPatronymic));
+    connect(ui->TeachersLastname, &QLineEdit::textChanged, this,
+            gui::guarded(this, &PassportWindow::storeTeacherSurname));
+    connect(ui->TeachersName, &QLineEdit::textChanged, this, gui::guarded(this, &PassportWindow::storeTeacherName));
+    connect(ui->TeachersPatronymic, &QLineEdit::textChanged, this,
+            gui::guarded(this, &PassportWindow::storeTeacherPatronymic));
 }
 
-void TPasport::AuthorAddClick()
+void PassportWindow::addAuthor()
 {
-    participants::addParticipant(this, Form1, authorsView(*ui, *this), teachersView(*ui, *this));
+    participants::addParticipant(this, idDialog, authorsView(*ui, *this), teachersView(*ui, *this));
 }
 
-void TPasport::TeacherAddClick()
+void PassportWindow::addTeacher()
 {
-    participants::addParticipant(this, Form1, teachersView(*ui, *this), authorsView(*ui, *this));
+    participants::addParticipant(this, idDialog, teachersView(*ui, *this), authorsView(*ui, *this));
 }
 
-void TPasport::AuthorDeleteClick() { participants::deleteParticipant(this, authorsView(*ui, *this)); }
-void TPasport::TeacherDeleteClick() { participants::deleteParticipant(this, teachersView(*ui, *this)); }
-void TPasport::AuthorSelectClick() { participants::selectParticipant(authorsView(*ui, *this)); }
-void TPasport::TeacherSelectClick() { participants::selectParticipant(teachersView(*ui, *this)); }
+void PassportWindow::deleteAuthor() { participants::deleteParticipant(this, authorsView(*ui, *this)); }
+void PassportWindow::deleteTeacher() { participants::deleteParticipant(this, teachersView(*ui, *this)); }
+void PassportWindow::showSelectedAuthor() { participants::selectParticipant(authorsView(*ui, *this)); }
+void PassportWindow::showSelectedTeacher() { participants::selectParticipant(teachersView(*ui, *this)); }
 
-void TPasport::AuthorsLastnameChange()
+void PassportWindow::storeAuthorSurname()
 {
     participants::storeName(authorsView(*ui, *this), &TPersonRecord::Surname, ui->AuthorsLastname);
 }
-void TPasport::AuthorsNameChange()
+void PassportWindow::storeAuthorName()
 {
     participants::storeName(authorsView(*ui, *this), &TPersonRecord::Name, ui->AuthorsName);
 }
-void TPasport::AuthorsPatronymicChange()
+void PassportWindow::storeAuthorPatronymic()
 {
     participants::storeName(authorsView(*ui, *this), &TPersonRecord::Patronymic, ui->AuthorsPatronymic);
 }
-void TPasport::TeachersLastnameChange()
+void PassportWindow::storeTeacherSurname()
 {
     participants::storeName(teachersView(*ui, *this), &TPersonRecord::Surname, ui->TeachersLastname);
 }
-void TPasport::TeachersNameChange()
+void PassportWindow::storeTeacherName()
 {
     participants::storeName(teachersView(*ui, *this), &TPersonRecord::Name, ui->TeachersName);
 }
 // The patronymic keeps exactly what is typed, like the other five name edits.
-void TPasport::TeachersPatronymicChange()
+void PassportWindow::storeTeacherPatronymic()
 {
     participants::storeName(teachersView(*ui, *this), &TPersonRecord::Patronymic, ui->TeachersPatronymic);
 }
 
-void TPasport::restoreParticipants(const QList<TPersonRecord> &authors, const QList<TPersonRecord> &teachers,
-                                   int leader)
+void PassportWindow::restoreParticipants(const QList<TPersonRecord> &authors, const QList<TPersonRecord> &teachers,
+                                         int leader)
 {
     AuthorsData = {};
     TeachersData = {};

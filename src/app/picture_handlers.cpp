@@ -1,6 +1,6 @@
 // The work picture on the passport window: load, remove, export.
 
-#include "app/pasport.h"
+#include "app/passport_window.h"
 #include "core/files.h"
 #include "gui/appearance.h"
 #include "gui/guard.h"
@@ -8,7 +8,7 @@
 #include "picture/jpeg_codec.h"
 #include "picture/picture_file.h"
 #include "picture/picture_size.h"
-#include "ui_pasport.h"
+#include "ui_passport_window.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -30,22 +30,22 @@ public:
 };
 } // namespace
 
-void TPasport::connectPicture()
+void PassportWindow::connectPicture()
 {
-    connect(ui->AddImg, &QPushButton::clicked, this, guarded(this, &TPasport::AddImgClick));
-    connect(ui->DelImg, &QPushButton::clicked, this, guarded(this, &TPasport::DelImgClick));
+    connect(ui->AddImg, &QPushButton::clicked, this, gui::guarded(this, &PassportWindow::loadPicture));
+    connect(ui->DelImg, &QPushButton::clicked, this, gui::guarded(this, &PassportWindow::removePicture));
 }
 
-void TPasport::AddImgClick()
+void PassportWindow::loadPicture()
 {
-    modal::OpenFileRequest request;
+    gui::modal::OpenFileRequest request;
     if (!lastPictureFile.isEmpty()) {
         request.directory = QFileInfo(lastPictureFile).absolutePath();
         request.selectedFile = lastPictureFile;
     }
     request.nameFilters = QStringList{kPictureFilter, kJpegFilter};
     request.picturePreview = true;
-    const QString path = modal::openFile(this, request);
+    const QString path = gui::modal::openFile(this, request);
     if (path.isEmpty())
         return;
     lastPictureFile = path;
@@ -61,14 +61,14 @@ void TPasport::AddImgClick()
     ui->WorkImg->setBitmap(reader.decodeReduced(shown));
 
     ui->WorkImgSign->setEnabled(true);
-    setEditBackground(ui->WorkImgSign, QPalette::Base);
+    gui::setEditBackground(ui->WorkImgSign, QPalette::Base);
     ui->DelImg->setEnabled(true);
     ui->AddImg->setEnabled(false);
     // A new picture is exported afresh.
     keptPictureJpeg.clear();
 }
 
-void TPasport::DelImgClick()
+void PassportWindow::removePicture()
 {
     // Plain white: the "300 x 300" of start-up is not drawn again.
     ui->WorkImg->resizeBitmap(picture::kFrameSide, picture::kFrameSide);
@@ -76,31 +76,31 @@ void TPasport::DelImgClick()
 
     ui->WorkImgSign->setEnabled(false);
     ui->WorkImgSign->clear();
-    setEditBackground(ui->WorkImgSign, QPalette::Window);
+    gui::setEditBackground(ui->WorkImgSign, QPalette::Window);
     ui->DelImg->setEnabled(false);
     ui->AddImg->setEnabled(true);
     keptPictureJpeg.clear();
 }
 
-void TPasport::restorePicture(const PassportSnapshot &passport, const QByteArray &jpeg)
+void PassportWindow::restorePicture(const PassportSnapshot &passport, const QByteArray &jpeg)
 {
     if (passport.hasPicture) {
         ui->WorkImg->setBitmap(passport.picture);
         ui->WorkImgSign->setEnabled(true);
-        setEditBackground(ui->WorkImgSign, QPalette::Base);
+        gui::setEditBackground(ui->WorkImgSign, QPalette::Base);
         ui->DelImg->setEnabled(true);
         ui->AddImg->setEnabled(false);
         keptPictureJpeg = jpeg;
         keptPictureKey = ui->WorkImg->bitmap().cacheKey();
     } else if (!ui->AddImg->isEnabled()) {
-        DelImgClick();
+        removePicture();
     }
     // The caption as read, even without a picture, so that saving again
     // writes the same document.
     ui->WorkImgSign->setText(passport.pictureCaption);
 }
 
-QByteArray TPasport::keptPictureForShown() const
+QByteArray PassportWindow::keptPictureForShown() const
 {
     // Any change of the bitmap (a new picture, a removal, drawing) gives it
     // a new cache key.
@@ -109,7 +109,7 @@ QByteArray TPasport::keptPictureForShown() const
     return keptPictureJpeg;
 }
 
-bool TPasport::SaveWorkPicture(const QString &path)
+bool PassportWindow::writePicture(const QString &path)
 {
     // A picture is loaded exactly while its add button is disabled.
     if (ui->AddImg->isEnabled())

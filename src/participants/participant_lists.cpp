@@ -2,7 +2,7 @@
 
 #include "gui/appearance.h"
 #include "gui/modal.h"
-#include "participants/form1.h"
+#include "participants/participant_id_dialog.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -30,7 +30,7 @@ void setNameEditsUnlocked(const ListView &side, bool unlocked)
 {
     for (QLineEdit *edit : {side.surname, side.name, side.patronymic}) {
         edit->setReadOnly(!unlocked);
-        setEditBackground(edit, unlocked ? QPalette::Base : QPalette::Button);
+        gui::setEditBackground(edit, unlocked ? QPalette::Base : QPalette::Button);
     }
 }
 
@@ -53,12 +53,12 @@ void selectRow(QListWidget *list, int row)
     list->setCurrentRow(row, QItemSelectionModel::ClearAndSelect);
 }
 
-void addParticipant(QWidget *window, TForm1 *form1, const ListView &own, const ListView &other)
+void addParticipant(QWidget *window, ParticipantIdDialog *form1, const ListView &own, const ListView &other)
 {
     form1->AddID->setText(QString());
-    if (modal::exec(form1) != QDialog::Accepted)
+    if (gui::modal::exec(form1) != QDialog::Accepted)
         return;
-    const std::optional<QString> id = CheckParticipantId(window, form1->AddID->text());
+    const std::optional<QString> id = checkEnteredId(window, form1->AddID->text());
     if (!id)
         return;
 
@@ -71,7 +71,7 @@ void addParticipant(QWidget *window, TForm1 *form1, const ListView &own, const L
     if (const int i = findItem(other.list, *id); i >= 0) {
         selectRow(other.list, i);
         other.select();
-        modal::message(window, modal::Icon::None, kErrorCaption, own.inOtherListMessage);
+        gui::modal::message(window, gui::modal::Icon::None, kErrorCaption, own.inOtherListMessage);
         return;
     }
 
@@ -117,8 +117,9 @@ void deleteParticipant(QWidget *window, const ListView &side)
     const int k = selectedRow(side.list);
     if (k < 0)
         return;
-    if (modal::message(window, modal::Icon::Question, kDeleteCaption, side.deleteQuestion, modal::Buttons::YesNo)
-        != modal::Answer::Yes)
+    if (gui::modal::message(window, gui::modal::Icon::Question, kDeleteCaption, side.deleteQuestion,
+                            gui::modal::Buttons::YesNo)
+        != gui::modal::Answer::Yes)
         return;
 
     {

@@ -18,7 +18,7 @@ class QLineEdit;
 class QListWidget;
 class QPushButton;
 class QWidget;
-class TForm1;
+class ParticipantIdDialog;
 
 namespace participants {
 
@@ -57,7 +57,7 @@ void selectRow(QListWidget *list, int row);
 
 // Runs the ID dialog and adds the checked ID to own, unless it stands in
 // one of the lists already.
-void addParticipant(QWidget *window, TForm1 *form1, const ListView &own, const ListView &other);
+void addParticipant(QWidget *window, ParticipantIdDialog *form1, const ListView &own, const ListView &other);
 // Shows the selected participant's names and unlocks the name edits.
 void selectParticipant(const ListView &side);
 // Asks, then removes the selected participant; the entries after it move up.

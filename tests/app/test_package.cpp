@@ -8,7 +8,7 @@
 #include "save/data_document.h"
 #include "save/package_reader.h"
 #include "scripted_session.h"
-#include "sections/subjects.h"
+#include "sections/sections_dialog.h"
 
 #include <QBuffer>
 #include <QCheckBox>
@@ -80,11 +80,11 @@ class TestPackage : public QObject {
 
     bool saveAs(const QString &package)
     {
-        modal::testing::queueFileName(package);
+        gui::modal::testing::queueFileName(package);
         QTest::mouseClick(session->control<QPushButton>("SaveButton"), Qt::LeftButton);
-        const bool saved = modal::testing::lastMessage().caption == QStringLiteral("Паспорт сохранен");
+        const bool saved = gui::modal::testing::lastMessage().caption == QStringLiteral("Паспорт сохранен");
         if (!saved)
-            qWarning("save: %s", qPrintable(modal::testing::lastMessage().text));
+            qWarning("save: %s", qPrintable(gui::modal::testing::lastMessage().text));
         return saved;
     }
 
@@ -115,7 +115,7 @@ class TestPackage : public QObject {
                              QStringLiteral("О&тчество")});
         session->setParticipants(authors, teachers, 2);
         if (withPicture) {
-            modal::testing::queueFileName(writePhoto(640, 480));
+            gui::modal::testing::queueFileName(writePhoto(640, 480));
             QTest::mouseClick(session->control<QPushButton>("AddImg"), Qt::LeftButton);
             session->control<QLineEdit>("WorkImgSign")->setText(QStringLiteral("Подпись & <знак>"));
         }
@@ -206,9 +206,9 @@ private slots:
         const PassportSnapshot typed = session->window().snapshot();
 
         newSession();
-        modal::testing::reset();
+        gui::modal::testing::reset();
         QVERIFY(session->window().openPackage(first));
-        QVERIFY(modal::testing::messages().isEmpty());
+        QVERIFY(gui::modal::testing::messages().isEmpty());
         const PassportSnapshot opened = session->window().snapshot();
         QCOMPARE(opened.title, typed.title);
         QCOMPARE(opened.description, typed.description);
@@ -246,7 +246,7 @@ private slots:
         QCOMPARE(session->control<QLabel>("subj2")->text(), QStringLiteral("Техническое творчество"));
         QCOMPARE(session->control<QLabel>("subj4")->text(), QStringLiteral("В помощь учителю"));
         QCOMPARE(session->window().SubjectSlots, (std::array<qint32, 4>{3, 17, 21, 22}));
-        auto *subjects = session->windows->Subjects.get();
+        auto *subjects = session->windows->sectionsDialog.get();
         const sections::SubjectFlags ticks = subjects->ticks();
         for (int number = 1; number <= 22; ++number) {
             const bool chosen = number == 3 || number == 17 || number == 21 || number == 22;
@@ -282,7 +282,7 @@ private slots:
         QVERIFY(session->control("DelImg")->isEnabled());
         QVERIFY(session->control("WorkImgSign")->isEnabled());
         QCOMPARE(session->control<QLineEdit>("WorkImgSign")->text(), QStringLiteral("Подпись & <знак>"));
-        QCOMPARE(session->control<TImage>("WorkImg")->bitmap().size(), QSize(300, 225));
+        QCOMPARE(session->control<ImageBox>("WorkImg")->bitmap().size(), QSize(300, 225));
     }
 
     // The picture file of a package is kept byte for byte until the picture
@@ -325,11 +325,11 @@ private slots:
 
         // Removed and loaded anew: exported from the shown picture.
         QTest::mouseClick(session->control<QPushButton>("DelImg"), Qt::LeftButton);
-        modal::testing::queueFileName(writePhoto(100, 80));
+        gui::modal::testing::queueFileName(writePhoto(100, 80));
         QTest::mouseClick(session->control<QPushButton>("AddImg"), Qt::LeftButton);
         QVERIFY(saveAs(path(QStringLiteral("new.kwp"))));
         QCOMPARE(entryContent(path(QStringLiteral("new.kwp")), QStringLiteral("image.jpg")),
-                 picture::encodeJpeg(session->control<TImage>("WorkImg")->bitmap()));
+                 picture::encodeJpeg(session->control<ImageBox>("WorkImg")->bitmap()));
     }
 
     void unreadablePackageLeavesTheWindowAsItWas_data()
@@ -351,14 +351,14 @@ private slots:
         const QString bad = path(QStringLiteral("bad.kwp"));
         if (QTest::currentDataTag() != QLatin1String("nothing there"))
             writeBytes(bad, bytes);
-        modal::testing::reset();
-        modal::testing::queueAnswer(modal::Answer::No); // drop the change to the title
+        gui::modal::testing::reset();
+        gui::modal::testing::queueAnswer(gui::modal::Answer::No); // drop the change to the title
         QVERIFY(!session->window().openPackage(bad));
 
-        const auto messages = modal::testing::messages();
+        const auto messages = gui::modal::testing::messages();
         QCOMPARE(messages.size(), 2);
-        const modal::Message error = messages.constLast();
-        QCOMPARE(error.icon, modal::Icon::Error);
+        const gui::modal::Message error = messages.constLast();
+        QCOMPARE(error.icon, gui::modal::Icon::Error);
         QVERIFY2(error.text.contains(QDir::toNativeSeparators(bad)), qPrintable(error.text));
         QVERIFY2(error.text.count(QLatin1Char('\n')) >= 2, qPrintable(error.text)); // the problem is named
         QCOMPARE(session->window().snapshot(), before);
@@ -377,17 +377,17 @@ private slots:
         QVERIFY(session->window().openPackage(path(QStringLiteral("work.kwp"))));
         QCOMPARE(session->window().windowTitle(), QStringLiteral("work.kwp - ") + kPlainTitle);
         // "Сохранить" offers the opened package.
-        modal::testing::reset();
+        gui::modal::testing::reset();
         QTest::mouseClick(session->control<QPushButton>("SaveButton"), Qt::LeftButton);
-        QCOMPARE(modal::testing::saveRequests().size(), 1);
-        QCOMPARE(modal::testing::saveRequests()[0].selectedFile, path(QStringLiteral("work.kwp")));
+        QCOMPARE(gui::modal::testing::saveRequests().size(), 1);
+        QCOMPARE(gui::modal::testing::saveRequests()[0].selectedFile, path(QStringLiteral("work.kwp")));
     }
 
     void openDialogStartsWhereTheLastPackageWas()
     {
         QTest::mouseClick(session->control<QPushButton>("OpenButton"), Qt::LeftButton);
-        QCOMPARE(modal::testing::openRequests().size(), 1);
-        const modal::OpenFileRequest first = modal::testing::openRequests()[0];
+        QCOMPARE(gui::modal::testing::openRequests().size(), 1);
+        const gui::modal::OpenFileRequest first = gui::modal::testing::openRequests()[0];
         QCOMPARE(first.directory, QDir::homePath());
         QCOMPARE(first.nameFilters, QStringList{QStringLiteral("Паспорт работы Фестиваля \"Ковирта\" (*.kwp)")});
         QVERIFY(!first.picturePreview);
@@ -395,12 +395,12 @@ private slots:
         fillMinimal();
         QDir(temp->path()).mkdir(QStringLiteral("sub"));
         QVERIFY(saveAs(path(QStringLiteral("sub/a.kwp"))));
-        modal::testing::reset();
+        gui::modal::testing::reset();
         session->window().activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&session->window()));
         QTest::keySequence(&session->window(), QKeySequence::Open);
-        QCOMPARE(modal::testing::openRequests().size(), 1);
-        QCOMPARE(modal::testing::openRequests()[0].directory, path(QStringLiteral("sub")));
+        QCOMPARE(gui::modal::testing::openRequests().size(), 1);
+        QCOMPARE(gui::modal::testing::openRequests()[0].directory, path(QStringLiteral("sub")));
     }
 
     void openThroughTheButtonAndByDropping()
@@ -411,7 +411,7 @@ private slots:
         const PassportSnapshot saved = session->window().snapshot();
 
         newSession();
-        modal::testing::queueFileName(package);
+        gui::modal::testing::queueFileName(package);
         QTest::mouseClick(session->control<QPushButton>("OpenButton"), Qt::LeftButton);
         QCOMPARE(session->window().snapshot().title, saved.title);
 
@@ -431,9 +431,9 @@ private slots:
     {
         QTest::addColumn<int>("answer");
         QTest::addColumn<bool>("opened");
-        QTest::newRow("Да") << int(modal::Answer::Yes) << true;
-        QTest::newRow("Нет") << int(modal::Answer::No) << true;
-        QTest::newRow("Отмена") << int(modal::Answer::Cancel) << false;
+        QTest::newRow("Да") << int(gui::modal::Answer::Yes) << true;
+        QTest::newRow("Нет") << int(gui::modal::Answer::No) << true;
+        QTest::newRow("Отмена") << int(gui::modal::Answer::Cancel) << false;
     }
     void openingAsksAboutUnsavedInput()
     {
@@ -443,22 +443,22 @@ private slots:
         const QString package = path(QStringLiteral("other.kwp"));
         QVERIFY(saveAs(package));
         session->control<QLineEdit>("title")->setText(QStringLiteral("Несохраненное"));
-        modal::testing::reset();
-        modal::testing::queueAnswer(modal::Answer(answer));
+        gui::modal::testing::reset();
+        gui::modal::testing::queueAnswer(gui::modal::Answer(answer));
         const QString changed = path(QStringLiteral("changed.kwp"));
-        if (modal::Answer(answer) == modal::Answer::Yes)
-            modal::testing::queueFileName(changed);
-        modal::testing::queueFileName(package);
+        if (gui::modal::Answer(answer) == gui::modal::Answer::Yes)
+            gui::modal::testing::queueFileName(changed);
+        gui::modal::testing::queueFileName(package);
         QTest::mouseClick(session->control<QPushButton>("OpenButton"), Qt::LeftButton);
 
-        const modal::Message question = modal::testing::messages().constFirst();
+        const gui::modal::Message question = gui::modal::testing::messages().constFirst();
         QCOMPARE(question.text, kQuestion);
-        QCOMPARE(question.buttons, modal::Buttons::YesNoCancel);
-        QCOMPARE(question.icon, modal::Icon::Question);
-        QCOMPARE(modal::testing::openRequests().size(), opened ? 1 : 0);
+        QCOMPARE(question.buttons, gui::modal::Buttons::YesNoCancel);
+        QCOMPARE(question.icon, gui::modal::Icon::Question);
+        QCOMPARE(gui::modal::testing::openRequests().size(), opened ? 1 : 0);
         QCOMPARE(session->window().snapshot().title,
                  opened ? QStringLiteral("Работа") : QStringLiteral("Несохраненное"));
-        QCOMPARE(QFile::exists(changed), modal::Answer(answer) == modal::Answer::Yes);
+        QCOMPARE(QFile::exists(changed), gui::modal::Answer(answer) == gui::modal::Answer::Yes);
     }
 
     void closingAsks_data()
@@ -469,11 +469,11 @@ private slots:
         QTest::addColumn<bool>("closes");
         QTest::newRow("untouched") << "" << -1 << false << true;
         QTest::newRow("typed and deleted again") << "undone" << -1 << false << true;
-        QTest::newRow("Отмена") << "typed" << int(modal::Answer::Cancel) << false << false;
-        QTest::newRow("Нет") << "typed" << int(modal::Answer::No) << false << true;
-        QTest::newRow("Да, saved") << "typed" << int(modal::Answer::Yes) << true << true;
-        QTest::newRow("Да, save dialog cancelled") << "typed" << int(modal::Answer::Yes) << false << false;
-        QTest::newRow("Да, passport incomplete") << "incomplete" << int(modal::Answer::Yes) << false << false;
+        QTest::newRow("Отмена") << "typed" << int(gui::modal::Answer::Cancel) << false << false;
+        QTest::newRow("Нет") << "typed" << int(gui::modal::Answer::No) << false << true;
+        QTest::newRow("Да, saved") << "typed" << int(gui::modal::Answer::Yes) << true << true;
+        QTest::newRow("Да, save dialog cancelled") << "typed" << int(gui::modal::Answer::Yes) << false << false;
+        QTest::newRow("Да, passport incomplete") << "incomplete" << int(gui::modal::Answer::Yes) << false << false;
     }
     void closingAsks()
     {
@@ -493,23 +493,23 @@ private slots:
             QTest::keyClick(title, Qt::Key_Backspace);
         }
         if (answer >= 0)
-            modal::testing::queueAnswer(modal::Answer(answer));
+            gui::modal::testing::queueAnswer(gui::modal::Answer(answer));
         const QString package = path(QStringLiteral("closing.kwp"));
         if (saveChosen)
-            modal::testing::queueFileName(package);
+            gui::modal::testing::queueFileName(package);
 
         QCOMPARE(session->window().close(), closes);
         QCOMPARE(session->window().isVisible(), !closes);
-        const auto messages = modal::testing::messages();
+        const auto messages = gui::modal::testing::messages();
         if (answer < 0) {
             QVERIFY(messages.isEmpty());
         } else {
             QCOMPARE(messages.constFirst().text, kQuestion);
             QCOMPARE(messages.constFirst().caption, QStringLiteral("Тирлада"));
-            QCOMPARE(messages.constFirst().buttons, modal::Buttons::YesNoCancel);
+            QCOMPARE(messages.constFirst().buttons, gui::modal::Buttons::YesNoCancel);
         }
         QCOMPARE(QFile::exists(package), closes && saveChosen);
-        QCOMPARE(modal::testing::unusedCount(), 0);
+        QCOMPARE(gui::modal::testing::unusedCount(), 0);
     }
 
     // The question as the user sees it: three buttons, and Escape or the
@@ -518,16 +518,16 @@ private slots:
     {
         QTest::addColumn<QString>("action");
         QTest::addColumn<int>("expected");
-        QTest::newRow("Escape") << "escape" << int(modal::Answer::Cancel);
-        QTest::newRow("close box") << "close" << int(modal::Answer::Cancel);
-        QTest::newRow("Да") << "yes" << int(modal::Answer::Yes);
-        QTest::newRow("Нет") << "no" << int(modal::Answer::No);
+        QTest::newRow("Escape") << "escape" << int(gui::modal::Answer::Cancel);
+        QTest::newRow("close box") << "close" << int(gui::modal::Answer::Cancel);
+        QTest::newRow("Да") << "yes" << int(gui::modal::Answer::Yes);
+        QTest::newRow("Нет") << "no" << int(gui::modal::Answer::No);
     }
     void questionBoxAnswers()
     {
         QFETCH(QString, action);
         QFETCH(int, expected);
-        modal::testing::uninstall();
+        gui::modal::testing::uninstall();
         int buttons = 0;
         QTimer::singleShot(0, this, [&] {
             auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
@@ -541,9 +541,10 @@ private slots:
             else
                 box->button(action == QLatin1String("yes") ? QMessageBox::Yes : QMessageBox::No)->click();
         });
-        const modal::Answer answer = modal::message(&session->window(), modal::Icon::Question,
-                                                    QStringLiteral("Тирлада"), kQuestion, modal::Buttons::YesNoCancel);
-        modal::testing::install();
+        const gui::modal::Answer answer =
+            gui::modal::message(&session->window(), gui::modal::Icon::Question, QStringLiteral("Тирлада"), kQuestion,
+                                gui::modal::Buttons::YesNoCancel);
+        gui::modal::testing::install();
         QCOMPARE(buttons, 3);
         QCOMPARE(int(answer), expected);
     }
@@ -552,13 +553,13 @@ private slots:
     void closingKeepsTheWindowWhenTheSaveFails()
     {
         fillMinimal();
-        modal::testing::queueAnswer(modal::Answer::Yes);
-        modal::testing::queueFileName(path(QStringLiteral("nowhere/x.kwp")));
+        gui::modal::testing::queueAnswer(gui::modal::Answer::Yes);
+        gui::modal::testing::queueFileName(path(QStringLiteral("nowhere/x.kwp")));
         platform::testing::setTempFolder(path(QStringLiteral("missing/")));
         writeBytes(path(QStringLiteral("missing")), "a file where the folder should be");
         QVERIFY(!session->window().close());
         QVERIFY(session->window().isVisible());
-        QCOMPARE(modal::testing::lastMessage().icon, modal::Icon::Error);
+        QCOMPARE(gui::modal::testing::lastMessage().icon, gui::modal::Icon::Error);
     }
 };
 

@@ -43,15 +43,15 @@ private slots:
         QVERIFY(tt::savePassport(session, photo, dir.filePath(QStringLiteral("warm.kwp"))));
         // The seam's record of what was shown is test bookkeeping: dropped
         // before each measurement.
-        modal::testing::reset();
+        gui::modal::testing::reset();
         const qint64 before = heapInUse();
 
         for (int i = 0; i < 90; ++i)
             QVERIFY(tt::loadAndRemovePicture(session, photo));
         for (int i = 0; i < 9; ++i)
             QVERIFY(tt::savePassport(session, photo, dir.filePath(QStringLiteral("p%1.kwp").arg(i))));
-        QCOMPARE(modal::testing::messages().size(), 9);
-        modal::testing::reset();
+        QCOMPARE(gui::modal::testing::messages().size(), 9);
+        gui::modal::testing::reset();
         const qint64 after = heapInUse();
         qInfo("heap in use: %lld bytes after the warm-up, %lld after the session", before, after);
 

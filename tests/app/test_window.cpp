@@ -90,7 +90,7 @@ private slots:
 
     void stateTables()
     {
-        const TPasport &w = session->window();
+        const PassportWindow &w = session->window();
         QCOMPARE(w.SeasonId, 4);
         QCOMPARE(w.SeasonName, QStringLiteral("2008/2009 учебный год"));
         QCOMPARE(w.SubjectSlots, (std::array<qint32, 4>{0, 0, 0, 0}));
@@ -103,16 +103,9 @@ private slots:
             QCOMPARE(r, TPersonRecord{});
     }
 
-    void tempStringNeverVisible()
-    {
-        auto *temp = session->control<QLineEdit>("Temp_string");
-        QVERIFY(!temp->isVisible());
-        QCOMPARE(temp->text(), QStringLiteral("Temp"));
-    }
-
     void placeholderPicture()
     {
-        auto *image = session->control<TImage>("WorkImg");
+        auto *image = session->control<ImageBox>("WorkImg");
         QCOMPARE(image->size(), QSize(300, 300));
         QCOMPARE(image->bitmap().size(), QSize(300, 300));
         QCOMPARE(image->bitmap().pixelColor(5, 5), QColor(Qt::white));
@@ -130,7 +123,7 @@ private slots:
 
     void fixedSizeWithoutMaximise()
     {
-        TPasport &w = session->window();
+        PassportWindow &w = session->window();
         QCOMPARE(w.size(), QSize(787, 502));
         QCOMPARE(w.minimumSize(), QSize(787, 502));
         QCOMPARE(w.maximumSize(), QSize(787, 502));

@@ -1,4 +1,4 @@
-#include "participants/form1.h"
+#include "participants/participant_id_dialog.h"
 #include "participants/participant_lists.h"
 #include "participants_test.h"
 #include "tirlada_test.h"
@@ -51,20 +51,20 @@ class TestParticipantLists : public QObject {
     // Clicks the add button; the dialog gets the typed text and Enter.
     void add(const Side &side, const QString &typed)
     {
-        modal::testing::queueDialog([typed](QDialog *d) {
-            auto *form = static_cast<TForm1 *>(d);
+        gui::modal::testing::queueDialog([typed](QDialog *d) {
+            auto *form = static_cast<ParticipantIdDialog *>(d);
             pt::typeText(form->AddID, typed);
             QTest::keyClick(form->AddID, Qt::Key_Return);
         });
         QTest::mouseClick(side.add, Qt::LeftButton);
-        QCOMPARE(modal::testing::unusedCount(), 0);
+        QCOMPARE(gui::modal::testing::unusedCount(), 0);
     }
     // Clicks the delete button and answers the question.
-    void remove(const Side &side, modal::Answer answer)
+    void remove(const Side &side, gui::modal::Answer answer)
     {
-        modal::testing::queueAnswer(answer);
+        gui::modal::testing::queueAnswer(answer);
         QTest::mouseClick(side.remove, Qt::LeftButton);
-        QCOMPARE(modal::testing::unusedCount(), 0);
+        QCOMPARE(gui::modal::testing::unusedCount(), 0);
     }
     void select(const Side &side, int row)
     {
@@ -159,7 +159,7 @@ private slots:
         QCOMPARE(side.list->count(), 2);
         QCOMPARE(selectedRow(side.list), 0);
         QCOMPARE(side.group->title(), side.captionPrefix + QStringLiteral("2)"));
-        QVERIFY(modal::testing::messages().isEmpty());
+        QVERIFY(gui::modal::testing::messages().isEmpty());
     }
 
     void wrongCheckDigitsChangeNothing()
@@ -167,11 +167,11 @@ private slots:
         const Side side = authors();
         add(side, id(1));
         add(side, QStringLiteral("123-456-789"));
-        QCOMPARE(modal::testing::messages().size(), 1);
-        const modal::Message shown = modal::testing::lastMessage();
+        QCOMPARE(gui::modal::testing::messages().size(), 1);
+        const gui::modal::Message shown = gui::modal::testing::lastMessage();
         QCOMPARE(shown.text, QStringLiteral("Введен ошибочный ID"));
         QCOMPARE(shown.caption, QStringLiteral("Ошибка"));
-        QCOMPARE(shown.icon, modal::Icon::Error);
+        QCOMPARE(shown.icon, gui::modal::Icon::Error);
         QCOMPARE(items(side.list), QStringList{id(1)});
         QCOMPARE(session->window().AuthorsData[1], TPersonRecord{});
         QCOMPARE(side.group->title(), QStringLiteral("Авторы (1)"));
@@ -196,12 +196,12 @@ private slots:
         add(own, id(3));
         select(other, 1);
         add(own, pt::validId(1));
-        QCOMPARE(modal::testing::messages().size(), 1);
-        const modal::Message shown = modal::testing::lastMessage();
+        QCOMPARE(gui::modal::testing::messages().size(), 1);
+        const gui::modal::Message shown = gui::modal::testing::lastMessage();
         QCOMPARE(shown.text, message);
         QCOMPARE(shown.caption, QStringLiteral("Ошибка"));
-        QCOMPARE(shown.icon, modal::Icon::None);
-        QCOMPARE(shown.buttons, modal::Buttons::Ok);
+        QCOMPARE(shown.icon, gui::modal::Icon::None);
+        QCOMPARE(shown.buttons, gui::modal::Buttons::Ok);
         QCOMPARE(items(own.list), QStringList{id(3)});
         QCOMPARE(items(other.list), (QStringList{id(1), id(2)}));
         QCOMPARE(own.group->title(), own.captionPrefix + QStringLiteral("1)"));
@@ -236,17 +236,17 @@ private slots:
         QCOMPARE(side.list->count(), limit);
 
         // Declined: nothing changes.
-        remove(side, modal::Answer::No);
-        const modal::Message asked = modal::testing::lastMessage();
+        remove(side, gui::modal::Answer::No);
+        const gui::modal::Message asked = gui::modal::testing::lastMessage();
         QCOMPARE(asked.text, question);
         QCOMPARE(asked.caption, QStringLiteral("Удаление автора"));
-        QCOMPARE(asked.icon, modal::Icon::Question);
-        QCOMPARE(asked.buttons, modal::Buttons::YesNo);
+        QCOMPARE(asked.icon, gui::modal::Icon::Question);
+        QCOMPARE(asked.buttons, gui::modal::Buttons::YesNo);
         QCOMPARE(side.list->count(), limit);
         QVERIFY(!side.add->isEnabled());
         QVERIFY(side.remove->isEnabled());
 
-        remove(side, modal::Answer::Yes);
+        remove(side, gui::modal::Answer::Yes);
         QCOMPARE(side.list->count(), limit - 1);
         QCOMPARE(side.group->title(), side.captionPrefix + QString::number(limit - 1) + QLatin1Char(')'));
         QVERIFY(side.add->isEnabled());
@@ -270,7 +270,7 @@ private slots:
         }
         select(side, 1);
         QCOMPARE(side.surname->text(), surnames[1]);
-        remove(side, modal::Answer::Yes);
+        remove(side, gui::modal::Answer::Yes);
 
         auto &table = session->window().AuthorsData;
         QCOMPARE(items(side.list), (QStringList{id(1), id(3)}));
@@ -311,7 +311,7 @@ private slots:
         QTest::keyClick(leader(), Qt::Key_End);
         QCOMPARE(leader()->currentIndex(), 2);
         select(side, 0);
-        remove(side, modal::Answer::Yes);
+        remove(side, gui::modal::Answer::Yes);
         QCOMPARE(items(side.list), (QStringList{id(2), id(3)}));
         QCOMPARE(items(leader()), items(side.list));
         QCOMPARE(selectedRow(side.list), 0);
@@ -325,7 +325,7 @@ private slots:
         add(side, id(1));
         retype(side.surname, QStringLiteral("Кузнецова"));
         retype(side.patronymic, QStringLiteral("Петровна"));
-        remove(side, modal::Answer::Yes);
+        remove(side, gui::modal::Answer::Yes);
         QCOMPARE(side.list->count(), 0);
         QCOMPARE(leader()->count(), 0);
         QCOMPARE(leader()->currentIndex(), -1);

@@ -133,25 +133,25 @@ class TestSavePackage : public QObject {
     // Runs one save with the given answer in the save dialog.
     void save(const QString &packagePath)
     {
-        modal::testing::queueFileName(packagePath);
-        session->window().SaveButtonClick();
+        gui::modal::testing::queueFileName(packagePath);
+        session->window().saveToPackage();
     }
 
     void expectSaved(const QString &packagePath)
     {
-        QCOMPARE(modal::testing::messages().size(), 1);
-        const modal::Message box = modal::testing::lastMessage();
-        QCOMPARE(box.icon, modal::Icon::Information);
+        QCOMPARE(gui::modal::testing::messages().size(), 1);
+        const gui::modal::Message box = gui::modal::testing::lastMessage();
+        QCOMPARE(box.icon, gui::modal::Icon::Information);
         QCOMPARE(box.caption, QStringLiteral("Паспорт сохранен"));
         QCOMPARE(box.text, QStringLiteral("Тирлада успешно сохранен как: ") + packagePath + ".");
     }
 
     void expectWriteError(const QString &text)
     {
-        QCOMPARE(modal::testing::messages().size(), 1);
-        const modal::Message box = modal::testing::lastMessage();
-        QCOMPARE(box.icon, modal::Icon::Error);
-        QCOMPARE(box.buttons, modal::Buttons::Ok);
+        QCOMPARE(gui::modal::testing::messages().size(), 1);
+        const gui::modal::Message box = gui::modal::testing::lastMessage();
+        QCOMPARE(box.icon, gui::modal::Icon::Error);
+        QCOMPARE(box.buttons, gui::modal::Buttons::Ok);
         QCOMPARE(box.caption, QStringLiteral("Ошибка записи"));
         QCOMPARE(box.text, text);
     }
@@ -198,9 +198,9 @@ class TestSavePackage : public QObject {
         const QString source = outPath("source.jpg");
         if (!image.save(source, "JPEG"))
             return false;
-        modal::testing::queueFileName(source);
-        session->window().AddImgClick();
-        modal::testing::reset();
+        gui::modal::testing::queueFileName(source);
+        session->window().loadPicture();
+        gui::modal::testing::reset();
         QFile::remove(source);
         return session->window().snapshot().hasPicture;
     }
@@ -233,11 +233,11 @@ private slots:
     void savesWithoutPicture()
     {
         const QString packagePath = outPath("Весна.kwp");
-        modal::testing::queueFileName(packagePath);
+        gui::modal::testing::queueFileName(packagePath);
         QTest::mouseClick(session->control<QPushButton>("SaveButton"), Qt::LeftButton);
 
-        QCOMPARE(modal::testing::saveRequests().size(), 1);
-        const modal::SaveFileRequest request = modal::testing::saveRequests().constFirst();
+        QCOMPARE(gui::modal::testing::saveRequests().size(), 1);
+        const gui::modal::SaveFileRequest request = gui::modal::testing::saveRequests().constFirst();
         QCOMPARE(request.caption, QStringLiteral("Сохранение файла паспорта работы"));
         QCOMPARE(request.directory, QDir::homePath());
         QCOMPARE(request.selectedFile, QStringLiteral("Passport"));
@@ -275,12 +275,12 @@ private slots:
         save(first);
         expectSaved(first);
 
-        modal::testing::reset();
+        gui::modal::testing::reset();
         session->control<QLineEdit>("title")->setText(QStringLiteral("Осень"));
         const QString second = outPath("second.kwp");
         save(second);
         expectSaved(second);
-        const modal::SaveFileRequest request = modal::testing::saveRequests().constFirst();
+        const gui::modal::SaveFileRequest request = gui::modal::testing::saveRequests().constFirst();
         QCOMPARE(request.directory, out->path());
         QCOMPARE(request.selectedFile, first);
 
@@ -294,7 +294,7 @@ private slots:
     void cancelledDialog()
     {
         save(QString());
-        QVERIFY(modal::testing::messages().isEmpty());
+        QVERIFY(gui::modal::testing::messages().isEmpty());
         QVERIFY(workingFolders().isEmpty());
         QVERIFY(outEntries().isEmpty());
     }
@@ -566,7 +566,7 @@ private slots:
         expectWriteError(kArchiveErrorText);
         expectKeptFolder();
 
-        modal::testing::reset();
+        gui::modal::testing::reset();
         platform::testing::setArchiver(QString());
         const QString second = outPath("second.kwp");
         save(second);

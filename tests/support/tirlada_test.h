@@ -3,7 +3,7 @@
 // Shared helpers of the tests: the program's windows with the modal seam in
 // scripted mode, and finding controls by object name.
 
-#include "app/pasport.h"
+#include "app/passport_window.h"
 #include "app/startup.h"
 #include "core/platform.h"
 #include "gui/modal.h"
@@ -23,25 +23,25 @@ struct Session {
 
     Session()
     {
-        modal::testing::install();
+        gui::modal::testing::install();
         windows = createWindows();
-        windows->Pasport->show();
+        windows->passport->show();
     }
     ~Session()
     {
         // A test's input leaves no draft behind.
-        if (windows && windows->Pasport)
-            windows->Pasport->discardDraft();
+        if (windows && windows->passport)
+            windows->passport->discardDraft();
         windows.reset();
-        modal::testing::uninstall();
+        gui::modal::testing::uninstall();
     }
-    TPasport &window() const { return *windows->Pasport; }
+    PassportWindow &window() const { return *windows->passport; }
 
     // A control of the passport window, by its object name.
     template <class T = QWidget>
     T *control(const char *name) const
     {
-        T *found = windows->Pasport->findChild<T *>(QString::fromLatin1(name));
+        T *found = windows->passport->findChild<T *>(QString::fromLatin1(name));
         if (!found)
             qFatal("no control named %s", name);
         return found;

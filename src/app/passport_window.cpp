@@ -1,10 +1,10 @@
-#include "app/pasport.h"
+#include "app/passport_window.h"
 
 #include "app/help_texts.h"
 #include "gui/appearance.h"
 #include "picture/picture_size.h"
 #include "save/draft.h"
-#include "ui_pasport.h"
+#include "ui_passport_window.h"
 
 #include <QPainter>
 #include <QScrollArea>
@@ -19,12 +19,12 @@ namespace {
 constexpr QSize kClientSize(787, 502);
 } // namespace
 
-TPasport::TPasport(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::TPasport>())
+PassportWindow::PassportWindow(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::PassportWindow>())
 {
     ui->setupUi(this);
     setObjectName(QStringLiteral("Pasport"));
-    setFont(formFont());
-    makeFixedWindow(this, kClientSize.width(), kClientSize.height(), /*minimizeButton=*/true);
+    setFont(gui::formFont());
+    gui::makeFixedWindow(this, kClientSize.width(), kClientSize.height(), /*minimizeButton=*/true);
 
     // The controls stand on a page of the designed size inside a scroll
     // area: on a screen too small for the window, the window shrinks to the
@@ -49,9 +49,9 @@ TPasport::TPasport(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::T
     }
 
     for (QPlainTextEdit *memo : {ui->description, ui->manual, ui->Notes})
-        setUpMemo(memo);
+        gui::setUpMemo(memo);
     for (QPlainTextEdit *memo : {ui->HelpMemo, ui->Memo5, ui->Memo1, ui->Memo2})
-        setUpHelpMemo(memo);
+        gui::setUpHelpMemo(memo);
     {
         QPalette palette = ui->HelpMemo->palette();
         palette.setColor(QPalette::Text, palette.color(QPalette::ButtonText));
@@ -62,13 +62,12 @@ TPasport::TPasport(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::T
     ui->Memo1->setPlainText(core::passportTextToMemo(help::participantsHelp()));
     ui->Memo2->setPlainText(core::passportTextToMemo(help::commentsHelp()));
 
-    ui->Temp_string->setVisible(false);
-    setEditBackground(ui->WorkImgSign, QPalette::Window);
+    gui::setEditBackground(ui->WorkImgSign, QPalette::Window);
     for (QLineEdit *edit : {ui->AuthorsLastname, ui->AuthorsName, ui->AuthorsPatronymic, ui->TeachersLastname,
                             ui->TeachersName, ui->TeachersPatronymic})
-        setEditBackground(edit, QPalette::Button);
+        gui::setEditBackground(edit, QPalette::Button);
     ui->LeaderID->setEditable(false);
-    fitLabels(this);
+    gui::fitLabels(this);
 
     // Construction of the window's state, in order.
     AuthorsData = {};
@@ -103,10 +102,10 @@ TPasport::TPasport(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::T
     connectPackage();
 
     // Centred on the desktop when first shown, and wholly on it.
-    placeOnScreen(this, kClientSize, style()->pixelMetric(QStyle::PM_ScrollBarExtent));
+    gui::placeOnScreen(this, kClientSize, style()->pixelMetric(QStyle::PM_ScrollBarExtent));
 }
 
-void TPasport::showEvent(QShowEvent *event)
+void PassportWindow::showEvent(QShowEvent *event)
 {
     // Shown (again): changes count as input from now on.
     closed = false;
@@ -114,11 +113,11 @@ void TPasport::showEvent(QShowEvent *event)
     // Again now that the window has its frame.
     if (!event->spontaneous() && !placedWithFrame) {
         placedWithFrame = true;
-        placeOnScreen(this, kClientSize, style()->pixelMetric(QStyle::PM_ScrollBarExtent));
+        gui::placeOnScreen(this, kClientSize, style()->pixelMetric(QStyle::PM_ScrollBarExtent));
     }
 }
 
-TPasport::~TPasport()
+PassportWindow::~PassportWindow()
 {
     // The controls outlive this part of the window for a moment; a change
     // they signal while they are destroyed is no input.
@@ -126,13 +125,13 @@ TPasport::~TPasport()
     draftTimer->stop();
 }
 
-void TPasport::setDialogs(TSubjects *subjects, TForm1 *form1)
+void PassportWindow::setDialogs(SectionsDialog *subjects, ParticipantIdDialog *form1)
 {
-    Subjects = subjects;
-    Form1 = form1;
+    sectionsDialog = subjects;
+    idDialog = form1;
 }
 
-PassportSnapshot TPasport::snapshot() const
+PassportSnapshot PassportWindow::snapshot() const
 {
     PassportSnapshot s;
     s.title = ui->title->text();

@@ -8,28 +8,28 @@
 #include <memory>
 
 class QTimer;
-class TForm1;
-class TSubjects;
+class ParticipantIdDialog;
+class SectionsDialog;
 
 namespace save {
 class DraftKeeper;
 }
 
 namespace Ui {
-class TPasport;
+class PassportWindow;
 }
 
 // The passport window. It owns every piece of the passport: the texts in its
 // controls and the tables below. The handlers of each part of the window live
 // beside that part (participants/, sections/, picture/, save/, preview/).
-class TPasport : public QWidget {
+class PassportWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit TPasport(QWidget *parent = nullptr);
-    ~TPasport() override;
+    explicit PassportWindow(QWidget *parent = nullptr);
+    ~PassportWindow() override;
 
     // The two dialogs are created after the window; start-up hands them over.
-    void setDialogs(TSubjects *subjects, TForm1 *form1);
+    void setDialogs(SectionsDialog *subjects, ParticipantIdDialog *form1);
 
     // Reads the window into one plain value.
     PassportSnapshot snapshot() const;
@@ -43,43 +43,43 @@ public:
     QString SeasonName;
 
     // ---- Field help ----
-    void titleClick();
-    void descriptionClick();
-    void tech_requestClick();
-    void manualClick();
-    void public_post_indexClick();
+    void showTitleHelp();
+    void showDescriptionHelp();
+    void showRequirementsHelp();
+    void showManualHelp();
+    void showContactsHelp();
     // Shows how many characters of the description are published.
-    void descriptionChange();
+    void showDescriptionCount();
 
     // ---- Participants ----
-    void AuthorAddClick();
-    void TeacherAddClick();
-    void AuthorDeleteClick();
-    void TeacherDeleteClick();
-    void AuthorSelectClick();
-    void TeacherSelectClick();
-    void AuthorsLastnameChange();
-    void AuthorsNameChange();
-    void AuthorsPatronymicChange();
-    void TeachersLastnameChange();
-    void TeachersNameChange();
-    void TeachersPatronymicChange();
+    void addAuthor();
+    void addTeacher();
+    void deleteAuthor();
+    void deleteTeacher();
+    void showSelectedAuthor();
+    void showSelectedTeacher();
+    void storeAuthorSurname();
+    void storeAuthorName();
+    void storeAuthorPatronymic();
+    void storeTeacherSurname();
+    void storeTeacherName();
+    void storeTeacherPatronymic();
 
     // ---- Subject sections ----
-    void Button3Click();
+    void chooseSections();
 
     // ---- Work picture ----
-    void AddImgClick();
-    void DelImgClick();
+    void loadPicture();
+    void removePicture();
     // Writes the shown picture as a JPEG file; false (and nothing written)
     // without a picture. A failure to write throws.
-    bool SaveWorkPicture(const QString &path);
+    bool writePicture(const QString &path);
 
     // ---- Saving ----
-    void SaveButtonClick();
+    void saveToPackage();
 
     // ---- Opening a package ----
-    void OpenButtonClick();
+    void openChosenPackage();
     // Opens the package at path into the window (the command line, a dropped
     // file): asks first when the window holds unsaved input, refuses a
     // package that cannot be read with an error box and leaves the window as
@@ -104,7 +104,7 @@ public:
     QString draftPath() const;
 
     // ---- Preview ----
-    void PreviewClick();
+    void showPreview();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -129,10 +129,10 @@ private:
     // missing item, with the focus on it.
     void showFirstMissing(const PassportSnapshot &passport);
 
-    std::unique_ptr<Ui::TPasport> ui;
+    std::unique_ptr<Ui::PassportWindow> ui;
     bool placedWithFrame = false;
-    TSubjects *Subjects = nullptr;
-    TForm1 *Form1 = nullptr;
+    SectionsDialog *sectionsDialog = nullptr;
+    ParticipantIdDialog *idDialog = nullptr;
 
     // ---- Restoring the participants ----
     void restoreParticipants(const QList<TPersonRecord> &authors, const QList<TPersonRecord> &teachers, int leader);
@@ -147,16 +147,16 @@ private:
     QByteArray keptPictureForShown() const;
     void restorePicture(const PassportSnapshot &passport, const QByteArray &jpeg);
 
+    // The kind of file in the open and the save dialog.
+    static const QString kPackageFilter;
+
     // ---- Save state ----
     QString lastPackagePath; // proposed by the save dialog next time
-    QByteArray WorkInfoXML;  // the data document of the latest save, as written
-    // Writes WorkInfoXML to the given path; throws when it cannot.
-    void WriteDataDocument(const QString &path);
     // The save behind "Сохранить": true when the package was written.
     bool savePassport();
 
     // ---- Package state ----
-    QString plainTitle;     // the window's own caption
+    QString plainTitle;         // the window's own caption
     QString currentPackagePath; // the package opened or saved last; its name leads the caption
     // The passport as last opened or saved (at first: the empty window).
     // The window holds unsaved input exactly while its snapshot differs.
