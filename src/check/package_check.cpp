@@ -160,7 +160,7 @@ std::optional<save::ReadResult> readPackageFile(const QByteArray &path, const sa
     if (!S_ISREG(info.st_mode)) {
         *reason = S_ISDIR(info.st_mode)    ? QStringLiteral("это папка, а не файл пакета")
                   : S_ISFIFO(info.st_mode) ? QStringLiteral("это канал, а не файл пакета")
-                                           : QStringLiteral("это не обычный файл, а пакет — файл");
+                                           : QStringLiteral("это устройство или сокет, а не файл пакета");
         return std::nullopt;
     }
     if (info.st_size > save::kMaxPackageSize) {
