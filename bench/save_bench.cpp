@@ -48,23 +48,17 @@ void fillPassport(PassportWindow &window)
     control<QLineEdit>(window, "public_phone")->setText(QStringLiteral("+7 812 000-00-00"));
     control<QLineEdit>(window, "public_email")->setText(QStringLiteral("school@example.ru"));
     control<QPlainTextEdit>(window, "Notes")->setPlainText(QStringLiteral("Примечание для оргкомитета."));
-    window.SubjectSlots = {2, 11, 18, 22};
+    window.model().setSubjectSlots({2, 11, 18, 22});
 
-    auto *authors = control<QListWidget>(window, "AuthorsListBox");
-    auto *teachers = control<QListWidget>(window, "TeachersListBox");
-    auto *leader = control<QComboBox>(window, "LeaderID");
-    for (int i = 0; i < 10; ++i) {
-        const QString id = QStringLiteral("100-200-3%1").arg(i, 2, 10, QLatin1Char('0'));
-        authors->addItem(id);
-        window.AuthorsData[i] = {id, QStringLiteral("Петров"), QStringLiteral("Пётр"), QStringLiteral("Петрович")};
-    }
-    for (int i = 0; i < 3; ++i) {
-        const QString id = QStringLiteral("400-500-6%1").arg(i, 2, 10, QLatin1Char('0'));
-        teachers->addItem(id);
-        leader->addItem(id);
-        window.TeachersData[i] = {id, QStringLiteral("Сидорова"), QStringLiteral("Анна"), QStringLiteral("Ивановна")};
-    }
-    leader->setCurrentIndex(2);
+    QList<TPersonRecord> authors;
+    for (int i = 0; i < 10; ++i)
+        authors.append({QStringLiteral("100-200-3%1").arg(i, 2, 10, QLatin1Char('0')), QStringLiteral("Петров"),
+                        QStringLiteral("Пётр"), QStringLiteral("Петрович")});
+    QList<TPersonRecord> teachers;
+    for (int i = 0; i < 3; ++i)
+        teachers.append({QStringLiteral("400-500-6%1").arg(i, 2, 10, QLatin1Char('0')), QStringLiteral("Сидорова"),
+                         QStringLiteral("Анна"), QStringLiteral("Ивановна")});
+    window.model().setParticipants(authors, teachers, 2);
 }
 
 // A photograph-like picture: gradients and shapes, so that the JPEG is not

@@ -1,7 +1,9 @@
 // The memory of a long session through the real window: a 12-megapixel
 // photo loaded, removed and loaded again a hundred times, and the passport
 // saved ten times with the real archiver. Prints the peak resident memory
-// and the heap in use after the warm-up and at the end.
+// and the heap in use after the warm-up and at the end, and fails when the
+// heap grew by 256 KB or more: a leaked picture row or bitmap would be tens
+// of kilobytes a round.
 
 #include "scripted_session.h"
 
@@ -63,5 +65,8 @@ int main(int argc, char **argv)
            (peakResidentKb() - idleKb) / 1024.0);
     printf("heap in use: %.2f MB after the warm-up, %.2f MB at the end (growth %+.1f KB)\n", mb(heapAfterWarmUp),
            mb(heapAtEnd), (double(heapAtEnd) - double(heapAfterWarmUp)) / 1024.0);
-    return loads == 100 && saves == 10 ? 0 : 1;
+    const double growth = double(heapAtEnd) - double(heapAfterWarmUp);
+    constexpr double kGrowthLimit = 256 * 1024;
+    printf("heap growth target: below %.0f KB: %s\n", kGrowthLimit / 1024.0, growth < kGrowthLimit ? "met" : "MISSED");
+    return loads == 100 && saves == 10 && growth < kGrowthLimit ? 0 : 1;
 }

@@ -4,6 +4,7 @@
 #     nothing of gui/ or app/, and no generated form.
 #   - core/ includes nothing but core/.
 #   - No feature and nothing of gui/ includes app/.
+#   - model/ (the passport model, a rule folder) is included by app/ only.
 #   - Only app/ includes the window's generated form ui_passport_window.h.
 # Usage: check-layers.sh SOURCE_DIR QT_WIDGETS_INCLUDE_DIRS (a CMake list)
 set -euo pipefail
@@ -46,6 +47,10 @@ done < <(grep -rnE '^[[:space:]]*#[[:space:]]*include[[:space:]]*"[a-z]+/' "$src
 while IFS= read -r hit; do
   breach "a feature includes app/: $hit"
 done < <(grep -rnE '^[[:space:]]*#[[:space:]]*include[[:space:]]*"app/' "$src" --include='*.h' --include='*.cpp' | grep -v "^$src/app/" || true)
+
+while IFS= read -r hit; do
+  breach "only app/ includes the passport model: $hit"
+done < <(grep -rnE '^[[:space:]]*#[[:space:]]*include[[:space:]]*"model/' "$src" --include='*.h' --include='*.cpp' | grep -v -e "^$src/app/" -e "^$src/model/" || true)
 
 while IFS= read -r hit; do
   breach "only app/ includes the window's form: $hit"

@@ -7,7 +7,6 @@
 #include "ui_passport_window.h"
 
 #include <QEvent>
-#include <QTextDocument>
 
 void PassportWindow::showTitleHelp() { ui->HelpMemo->setPlainText(core::passportTextToMemo(help::titleHelp())); }
 void PassportWindow::showDescriptionHelp()
@@ -25,7 +24,7 @@ void PassportWindow::showDescriptionCount()
 {
     // Counted as the cut counts: a line break is two characters (CR LF), a
     // character outside the basic plane one.
-    const qsizetype count = core::characterCount(core::memoTextToPassport(ui->description->document()->toRawText()));
+    const qsizetype count = core::characterCount(model_.text(PassportModel::Text::Description));
     QString text = QStringLiteral("%1 из %2").arg(count).arg(core::kPublishedDescriptionLength);
     QPalette palette = ui->Work_infoGroup->palette();
     if (count > core::kPublishedDescriptionLength) {
@@ -40,8 +39,10 @@ void PassportWindow::showDescriptionCount()
 
 void PassportWindow::connectHelp()
 {
-    connect(ui->description, &QPlainTextEdit::textChanged, this,
-            gui::guarded(this, &PassportWindow::showDescriptionCount));
+    connect(&model_, &PassportModel::textChanged, this, [this](PassportModel::Text which) {
+        if (which == PassportModel::Text::Description)
+            gui::runGuarded(this, [this] { showDescriptionCount(); });
+    });
     showDescriptionCount();
 
     // A memo receives its mouse presses on its viewport.

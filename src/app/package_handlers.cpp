@@ -1,5 +1,6 @@
 // Opening a saved package again, the question about unsaved input on close,
-// and the draft that keeps unsaved input safe from a crash.
+// and the draft that keeps unsaved input safe from a crash. A package read
+// goes into the model, which the controls follow.
 
 #include "app/passport_window.h"
 #include "core/failure.h"
@@ -19,8 +20,6 @@
 #include <QMimeData>
 #include <QShortcut>
 #include <QTimer>
-
-const QString PassportWindow::kPackageFilter = QStringLiteral("Паспорт работы Фестиваля \"Ковирта\" (*.kwp)");
 
 namespace {
 
@@ -57,7 +56,6 @@ QString droppedPackage(const QMimeData *mime)
 
 void PassportWindow::connectPackage()
 {
-    plainTitle = windowTitle();
     connect(ui->OpenButton, &QPushButton::clicked, this, gui::guarded(this, &PassportWindow::openChosenPackage));
     auto *openShortcut = new QShortcut(QKeySequence::Open, this);
     openShortcut->setContext(Qt::WindowShortcut);
@@ -70,51 +68,19 @@ void PassportWindow::connectPackage()
         if (child->acceptDrops())
             child->installEventFilter(this);
 
-    // Every way the passport changes ends in one of these signals; each
-    // only restarts the timer, the comparison waits for the timer.
+    // Every change of the passport goes through the model; each change only
+    // restarts the timer, the comparison waits for the timer.
     drafts = std::make_unique<save::DraftKeeper>(save::draftFolder());
     draftTimer = new QTimer(this);
     draftTimer->setSingleShot(true);
     connect(draftTimer, &QTimer::timeout, this, [this] { gui::runGuarded(this, [this] { writeDraft(); }); });
-    for (QLineEdit *edit : findChildren<QLineEdit *>())
-        connect(edit, &QLineEdit::textChanged, this, &PassportWindow::noteChange);
-    for (QPlainTextEdit *memo : {ui->description, ui->manual, ui->Notes})
-        connect(memo, &QPlainTextEdit::textChanged, this, &PassportWindow::noteChange);
-    connect(ui->LeaderID, &QComboBox::currentIndexChanged, this, &PassportWindow::noteChange);
-    // Connected after the buttons' own handlers, so they run once the
-    // handler is done.
-    for (QPushButton *button : findChildren<QPushButton *>())
-        connect(button, &QPushButton::clicked, this, &PassportWindow::noteChange);
+    connect(&model_, &PassportModel::changed, this, &PassportWindow::noteChange);
 
     savedSnapshot = snapshot();
     draftedSnapshot = savedSnapshot;
 }
 
-void PassportWindow::updateTitle()
-{
-    setWindowTitle(currentPackagePath.isEmpty()
-                       ? plainTitle
-                       : QFileInfo(currentPackagePath).fileName() + QStringLiteral(" - ") + plainTitle);
-}
-
-// ---- Saving and the question about unsaved input ----
-
-void PassportWindow::packageSaved(const QString &path, const PassportSnapshot &passport)
-{
-    currentPackagePath = QFileInfo(path).absoluteFilePath();
-    updateTitle();
-    savedSnapshot = passport;
-    draftedSnapshot = passport;
-    draftTimer->stop();
-    drafts->discard();
-}
-
-bool PassportWindow::saveReportingFailure()
-{
-    bool saved = false;
-    gui::runGuarded(this, [&] { saved = savePassport(); });
-    return saved;
-}
+// ---- The question about unsaved input ----
 
 bool PassportWindow::settleUnsavedInput()
 {
@@ -195,31 +161,10 @@ bool PassportWindow::openPackageSettled(const QString &path)
         gui::modal::message(this, gui::modal::Icon::Error, kOpenErrorCaption, openErrorText(fullPath, result.problems));
         return false;
     }
-    restorePassport(result.contents->passport, result.contents->pictureJpeg);
-    currentPackagePath = fullPath;
+    model_.restore(result.contents->passport, result.contents->pictureJpeg);
     lastPackagePath = fullPath;
-    updateTitle();
-    savedSnapshot = snapshot();
-    draftedSnapshot = savedSnapshot;
-    draftTimer->stop();
-    drafts->discard();
+    packageSaved(fullPath, snapshot());
     return true;
-}
-
-void PassportWindow::restorePassport(const PassportSnapshot &passport, const QByteArray &pictureJpeg)
-{
-    ui->title->setText(passport.title);
-    ui->description->setPlainText(core::passportTextToMemo(passport.description));
-    ui->tech_request->setText(passport.techRequest);
-    ui->manual->setPlainText(core::passportTextToMemo(passport.manual));
-    ui->public_post_index->setText(passport.postIndex);
-    ui->public_post_address->setText(passport.postAddress);
-    ui->public_phone->setText(passport.phone);
-    ui->public_email->setText(passport.email);
-    ui->Notes->setPlainText(core::passportTextToMemo(passport.notes));
-    restoreSections(passport.subjectSlots);
-    restoreParticipants(passport.authors, passport.teachers, passport.leaderIndex);
-    restorePicture(passport, pictureJpeg);
 }
 
 // ---- Dropping a package onto the window ----
@@ -291,7 +236,7 @@ void PassportWindow::writeDraft()
         drafts->discard();
         return;
     }
-    drafts->submit(now, keptPictureForShown(), platform::currentSeconds());
+    drafts->submit(now, model_.pictureJpeg(), platform::currentSeconds());
 }
 
 void PassportWindow::writeDraftNow()
@@ -332,7 +277,7 @@ void PassportWindow::offerDraftRecovery()
         // The restored passport is unsaved input: its draft stays, as this
         // window's own, until it is saved or discarded. Other drafts wait
         // for the next start.
-        restorePassport(result.contents->passport, result.contents->pictureJpeg);
+        model_.restore(result.contents->passport, result.contents->pictureJpeg);
         drafts->adopt(orphan.path, std::move(orphan.lock));
         draftedSnapshot = snapshot();
         draftTimer->stop();

@@ -6,7 +6,10 @@
 #include "save/draft.h"
 #include "ui_passport_window.h"
 
+#include <QLineEdit>
 #include <QPainter>
+#include <QPlainTextEdit>
+#include <QScopedValueRollback>
 #include <QScrollArea>
 #include <QShowEvent>
 #include <QStyle>
@@ -69,16 +72,7 @@ PassportWindow::PassportWindow(QWidget *parent) : QWidget(parent), ui(std::make_
     ui->LeaderID->setEditable(false);
     gui::fitLabels(this);
 
-    // Construction of the window's state, in order.
-    AuthorsData = {};
-    TeachersData = {};
-    SeasonId = kSeasonId;
-    SeasonName = kSeasonName;
     ui->SectionsTabs->setCurrentIndex(0);
-    ui->AuthorAdd->setEnabled(ui->AuthorsListBox->count() < kMaxAuthors);
-    ui->TeacherAdd->setEnabled(ui->TeachersListBox->count() < kMaxTeachers);
-    SubjectSlots = {0, 0, 0, 0};
-    SubjectNames = core::defaultSubjectNames();
 
     // The placeholder picture: a blank 300 x 300 bitmap with its size written
     // on it.
@@ -91,6 +85,7 @@ PassportWindow::PassportWindow(QWidget *parent) : QWidget(parent), ui(std::make_
     }
     ui->WorkImg->bitmapChanged();
 
+    connectTexts();
     connectHelp();
     connectParticipants();
     connectSections();
@@ -119,48 +114,97 @@ void PassportWindow::showEvent(QShowEvent *event)
 
 PassportWindow::~PassportWindow()
 {
-    // The controls outlive this part of the window for a moment; a change
-    // they signal while they are destroyed is no input.
+    // The controls outlive this part of the window, the model included, for
+    // a moment; a change they signal while they are destroyed is no input.
     closed = true;
     draftTimer->stop();
+    for (QObject *child : findChildren<QObject *>())
+        child->blockSignals(true);
 }
 
-void PassportWindow::setDialogs(SectionsDialog *subjects, ParticipantIdDialog *form1)
+void PassportWindow::setDialogs(SectionsDialog *sections, ParticipantIdDialog *dialog)
 {
-    sectionsDialog = subjects;
-    idDialog = form1;
+    sectionsDialog = sections;
+    idDialog = dialog;
 }
 
-PassportSnapshot PassportWindow::snapshot() const
+// ---- Texts ----
+
+QWidget *PassportWindow::textControl(PassportModel::Text which) const
 {
-    PassportSnapshot s;
-    s.title = ui->title->text();
+    using Text = PassportModel::Text;
+    switch (which) {
+    case Text::Title:
+        return ui->title;
+    case Text::Description:
+        return ui->description;
+    case Text::TechRequest:
+        return ui->tech_request;
+    case Text::Manual:
+        return ui->manual;
+    case Text::PostIndex:
+        return ui->public_post_index;
+    case Text::PostAddress:
+        return ui->public_post_address;
+    case Text::Phone:
+        return ui->public_phone;
+    case Text::Email:
+        return ui->public_email;
+    case Text::Notes:
+        return ui->Notes;
+    case Text::Caption:
+        return ui->WorkImgSign;
+    }
+    return nullptr;
+}
+
+QString PassportWindow::controlText(PassportModel::Text which) const
+{
+    QWidget *control = textControl(which);
+    if (auto *edit = qobject_cast<QLineEdit *>(control))
+        return edit->text();
     // A memo's raw text: toPlainText() would turn each no-break space into
     // a plain space.
-    s.description = core::memoTextToPassport(ui->description->document()->toRawText());
-    s.techRequest = ui->tech_request->text();
-    s.manual = core::memoTextToPassport(ui->manual->document()->toRawText());
-    s.postIndex = ui->public_post_index->text();
-    s.postAddress = ui->public_post_address->text();
-    s.phone = ui->public_phone->text();
-    s.email = ui->public_email->text();
-    s.notes = core::memoTextToPassport(ui->Notes->document()->toRawText());
+    return core::memoTextToPassport(static_cast<QPlainTextEdit *>(control)->document()->toRawText());
+}
 
-    s.subjectSlots = SubjectSlots;
-    s.subjectNames = SubjectNames;
-    s.seasonId = SeasonId;
-    s.seasonName = SeasonName;
+void PassportWindow::showText(PassportModel::Text which)
+{
+    if (showingText)
+        return;
+    const QString text = model_.text(which);
+    if (controlText(which) == text)
+        return;
+    {
+        const QScopedValueRollback<bool> showing(showingText, true);
+        QWidget *control = textControl(which);
+        if (auto *edit = qobject_cast<QLineEdit *>(control))
+            edit->setText(text);
+        else
+            static_cast<QPlainTextEdit *>(control)->setPlainText(core::passportTextToMemo(text));
+    }
+    // The passport holds what the edit shows (a memo keeps its line breaks
+    // as CR LF).
+    model_.setText(which, controlText(which));
+}
 
-    for (int i = 0; i < ui->AuthorsListBox->count() && i < int(AuthorsData.size()); ++i)
-        s.authors.append(AuthorsData[i]);
-    for (int i = 0; i < ui->TeachersListBox->count() && i < int(TeachersData.size()); ++i)
-        s.teachers.append(TeachersData[i]);
-    s.leaderIndex = ui->LeaderID->currentIndex();
-
-    // A picture is loaded exactly while its add button is disabled.
-    s.hasPicture = !ui->AddImg->isEnabled();
-    if (s.hasPicture)
-        s.picture = ui->WorkImg->bitmap();
-    s.pictureCaption = ui->WorkImgSign->text();
-    return s;
+void PassportWindow::connectTexts()
+{
+    using Text = PassportModel::Text;
+    for (const Text which : {Text::Title, Text::Description, Text::TechRequest, Text::Manual, Text::PostIndex,
+                             Text::PostAddress, Text::Phone, Text::Email, Text::Notes, Text::Caption}) {
+        // Typed text goes into the model; the edit need not be shown it back.
+        const auto store = [this, which] {
+            if (showingText)
+                return;
+            const QScopedValueRollback<bool> storing(showingText, true);
+            model_.setText(which, controlText(which));
+        };
+        QWidget *control = textControl(which);
+        if (auto *edit = qobject_cast<QLineEdit *>(control))
+            connect(edit, &QLineEdit::textChanged, this, store);
+        else
+            connect(static_cast<QPlainTextEdit *>(control), &QPlainTextEdit::textChanged, this, store);
+    }
+    connect(&model_, &PassportModel::textChanged, this, &PassportWindow::showText);
 }

@@ -1,12 +1,14 @@
 #pragma once
 
 #include "core/passport.h"
+#include "model/passport_model.h"
 
 #include <QElapsedTimer>
 #include <QWidget>
-#include <array>
 #include <memory>
 
+class QLineEdit;
+class QListWidget;
 class QTimer;
 class ParticipantIdDialog;
 class SectionsDialog;
@@ -19,9 +21,12 @@ namespace Ui {
 class PassportWindow;
 }
 
-// The passport window. It owns every piece of the passport: the texts in its
-// controls and the tables below. The handlers of each part of the window live
-// beside that part (participants/, sections/, picture/, save/, preview/).
+// The passport window. The passport lives in its model; the controls are
+// views of the model (they follow its signals, and what the user types goes
+// into it). The handlers of each part of the window live in a file of their
+// own; they call one another in one direction only: the window sets them up,
+// opening asks saving about unsaved input, saving shows what is missing in
+// the lists, and nothing calls back.
 class PassportWindow : public QWidget {
     Q_OBJECT
 public:
@@ -29,18 +34,13 @@ public:
     ~PassportWindow() override;
 
     // The two dialogs are created after the window; start-up hands them over.
-    void setDialogs(SectionsDialog *subjects, ParticipantIdDialog *form1);
+    void setDialogs(SectionsDialog *sections, ParticipantIdDialog *idDialog);
 
-    // Reads the window into one plain value.
-    PassportSnapshot snapshot() const;
-
-    // ---- State owned by the window ----
-    std::array<TPersonRecord, 10> AuthorsData;
-    std::array<TPersonRecord, 6> TeachersData;
-    std::array<qint32, 4> SubjectSlots{};
-    std::array<QString, kSubjectCount + 1> SubjectNames; // by section number 1..22
-    qint32 SeasonId = 0;
-    QString SeasonName;
+    // The passport being edited.
+    PassportModel &model() { return model_; }
+    const PassportModel &model() const { return model_; }
+    // The passport as one plain value.
+    PassportSnapshot snapshot() const { return model_.snapshot(); }
 
     // ---- Field help ----
     void showTitleHelp();
@@ -52,18 +52,12 @@ public:
     void showDescriptionCount();
 
     // ---- Participants ----
-    void addAuthor();
-    void addTeacher();
-    void deleteAuthor();
-    void deleteTeacher();
-    void showSelectedAuthor();
-    void showSelectedTeacher();
-    void storeAuthorSurname();
-    void storeAuthorName();
-    void storeAuthorPatronymic();
-    void storeTeacherSurname();
-    void storeTeacherName();
-    void storeTeacherPatronymic();
+    void addAuthor() { addParticipant(PassportModel::Side::Authors); }
+    void addTeacher() { addParticipant(PassportModel::Side::Teachers); }
+    void deleteAuthor() { deleteParticipant(PassportModel::Side::Authors); }
+    void deleteTeacher() { deleteParticipant(PassportModel::Side::Teachers); }
+    void showSelectedAuthor() { showSelectedParticipant(PassportModel::Side::Authors); }
+    void showSelectedTeacher() { showSelectedParticipant(PassportModel::Side::Teachers); }
 
     // ---- Subject sections ----
     void chooseSections();
@@ -71,7 +65,7 @@ public:
     // ---- Work picture ----
     void loadPicture();
     void removePicture();
-    // Writes the shown picture as a JPEG file; false (and nothing written)
+    // Writes the picture as a JPEG file; false (and nothing written)
     // without a picture. A failure to write throws.
     bool writePicture(const QString &path);
 
@@ -115,6 +109,7 @@ protected:
 
 private:
     void connectHelp();
+    void connectTexts();
     void connectParticipants();
     void connectSections();
     void connectPicture();
@@ -125,53 +120,68 @@ private:
     // The window's one Tab chain, from the tab bar through every sheet's
     // controls to the bottom row.
     QList<QWidget *> tabChain() const;
-    // After the warning about an incomplete passport: the sheet of the first
-    // missing item, with the focus on it.
-    void showFirstMissing(const PassportSnapshot &passport);
 
     std::unique_ptr<Ui::PassportWindow> ui;
+    PassportModel model_;
     bool placedWithFrame = false;
     SectionsDialog *sectionsDialog = nullptr;
     ParticipantIdDialog *idDialog = nullptr;
 
-    // ---- Restoring the participants ----
-    void restoreParticipants(const QList<TPersonRecord> &authors, const QList<TPersonRecord> &teachers, int leader);
+    // ---- Texts: the edits as views of the model's texts ----
+    QWidget *textControl(PassportModel::Text which) const;
+    QString controlText(PassportModel::Text which) const;
+    // Puts the model's text into its edit, and takes back what the edit
+    // makes of it (a memo turns every line break into CR LF).
+    void showText(PassportModel::Text which);
+    bool showingText = false;
 
-    // ---- Picture state ----
+    // ---- Participants ----
+    void addParticipant(PassportModel::Side side);
+    void deleteParticipant(PassportModel::Side side);
+    void showSelectedParticipant(PassportModel::Side side);
+    // The model's list into its list box, caption, buttons and, for the
+    // supervisors, the invoice recipient; the first participant selected.
+    void showParticipants(PassportModel::Side side);
+    void showParticipantName(PassportModel::Side side, int row);
+    void showLeader();
+    void storeName(PassportModel::Side side, QString TPersonRecord::*part, const QLineEdit *edit);
+    // Selects a row of the list box and shows that participant.
+    void selectParticipant(PassportModel::Side side, int row);
+    bool showingParticipants = false;
+
+    // ---- Sections ----
+    void showSections();
+
+    // ---- Picture ----
+    void showPicture();
     QString lastPictureFile; // offered by the open dialog next time
-    // The picture file of the opened package, written again byte for byte
-    // while the shown picture is still the one decoded from it.
-    QByteArray keptPictureJpeg;
-    qint64 keptPictureKey = 0;
-    // keptPictureJpeg while it still stands for the shown picture, else empty.
-    QByteArray keptPictureForShown() const;
-    void restorePicture(const PassportSnapshot &passport, const QByteArray &jpeg);
 
+    // ---- Saving ----
     // The kind of file in the open and the save dialog.
     static const QString kPackageFilter;
-
-    // ---- Save state ----
     QString lastPackagePath; // proposed by the save dialog next time
     // The save behind "Сохранить": true when the package was written.
     bool savePassport();
-
-    // ---- Package state ----
+    // Runs the save, showing a failure that escapes it; true on success.
+    bool saveReportingFailure();
+    // After the warning about an incomplete passport: the sheet of the first
+    // missing item, with the focus on it.
+    void showFirstMissing(const PassportSnapshot &passport);
+    // The passport now stands as saved (or opened) at path.
+    void packageSaved(const QString &path, const PassportSnapshot &passport);
+    void updateTitle();
     QString plainTitle;         // the window's own caption
     QString currentPackagePath; // the package opened or saved last; its name leads the caption
     // The passport as last opened or saved (at first: the empty window).
     // The window holds unsaved input exactly while its snapshot differs.
     PassportSnapshot savedSnapshot;
-    // Runs the save, showing a failure that escapes it; true on success.
-    bool saveReportingFailure();
+
+    // ---- Opening ----
     // Asks about unsaved input before it would be dropped. False when the
     // user keeps it ("Отмена", or a save that failed).
     bool settleUnsavedInput();
     bool openPackageSettled(const QString &path);
     void restorePassport(const PassportSnapshot &passport, const QByteArray &pictureJpeg);
-    void restoreSections(const std::array<qint32, 4> &slotNumbers);
-    void showSubjectSummary();
-    void packageSaved(const QString &path, const PassportSnapshot &passport);
-    void updateTitle();
     // A drag or drop of a package over one of the window's edits: handled
     // here (true) rather than by the edit.
     bool packageDragEvent(QEvent *event);

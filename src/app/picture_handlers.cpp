@@ -5,7 +5,6 @@
 #include "gui/appearance.h"
 #include "gui/guard.h"
 #include "gui/modal.h"
-#include "picture/jpeg_codec.h"
 #include "picture/picture_file.h"
 #include "picture/picture_size.h"
 #include "ui_passport_window.h"
@@ -34,6 +33,7 @@ void PassportWindow::connectPicture()
 {
     connect(ui->AddImg, &QPushButton::clicked, this, gui::guarded(this, &PassportWindow::loadPicture));
     connect(ui->DelImg, &QPushButton::clicked, this, gui::guarded(this, &PassportWindow::removePicture));
+    connect(&model_, &PassportModel::pictureChanged, this, &PassportWindow::showPicture);
 }
 
 void PassportWindow::loadPicture()
@@ -58,65 +58,34 @@ void PassportWindow::loadPicture()
     // The box takes the picture's size before decoding: if the data then
     // fail, it keeps that size with nothing drawn and no picture loaded.
     ui->WorkImg->resizeBitmap(shown.width(), shown.height());
-    ui->WorkImg->setBitmap(reader.decodeReduced(shown));
-
-    ui->WorkImgSign->setEnabled(true);
-    gui::setEditBackground(ui->WorkImgSign, QPalette::Base);
-    ui->DelImg->setEnabled(true);
-    ui->AddImg->setEnabled(false);
     // A new picture is exported afresh.
-    keptPictureJpeg.clear();
+    model_.setPicture(reader.decodeReduced(shown));
 }
 
-void PassportWindow::removePicture()
-{
-    // Plain white: the "300 x 300" of start-up is not drawn again.
-    ui->WorkImg->resizeBitmap(picture::kFrameSide, picture::kFrameSide);
-    ui->WorkImg->clearBitmap();
+void PassportWindow::removePicture() { model_.removePicture(); }
 
-    ui->WorkImgSign->setEnabled(false);
-    ui->WorkImgSign->clear();
-    gui::setEditBackground(ui->WorkImgSign, QPalette::Window);
-    ui->DelImg->setEnabled(false);
-    ui->AddImg->setEnabled(true);
-    keptPictureJpeg.clear();
-}
-
-void PassportWindow::restorePicture(const PassportSnapshot &passport, const QByteArray &jpeg)
+void PassportWindow::showPicture()
 {
-    if (passport.hasPicture) {
-        ui->WorkImg->setBitmap(passport.picture);
-        ui->WorkImgSign->setEnabled(true);
-        gui::setEditBackground(ui->WorkImgSign, QPalette::Base);
-        ui->DelImg->setEnabled(true);
-        ui->AddImg->setEnabled(false);
-        keptPictureJpeg = jpeg;
-        keptPictureKey = ui->WorkImg->bitmap().cacheKey();
-    } else if (!ui->AddImg->isEnabled()) {
-        removePicture();
+    const bool loaded = model_.hasPicture();
+    if (loaded) {
+        ui->WorkImg->setBitmap(model_.picture());
+    } else {
+        // Plain white: the "300 x 300" of start-up is not drawn again.
+        ui->WorkImg->resizeBitmap(picture::kFrameSide, picture::kFrameSide);
+        ui->WorkImg->clearBitmap();
     }
-    // The caption as read, even without a picture, so that saving again
-    // writes the same document.
-    ui->WorkImgSign->setText(passport.pictureCaption);
-}
-
-QByteArray PassportWindow::keptPictureForShown() const
-{
-    // Any change of the bitmap (a new picture, a removal, drawing) gives it
-    // a new cache key.
-    if (ui->AddImg->isEnabled() || ui->WorkImg->bitmap().cacheKey() != keptPictureKey)
-        return QByteArray();
-    return keptPictureJpeg;
+    ui->WorkImgSign->setEnabled(loaded);
+    gui::setEditBackground(ui->WorkImgSign, loaded ? QPalette::Base : QPalette::Window);
+    ui->DelImg->setEnabled(loaded);
+    ui->AddImg->setEnabled(!loaded);
 }
 
 bool PassportWindow::writePicture(const QString &path)
 {
-    // A picture is loaded exactly while its add button is disabled.
-    if (ui->AddImg->isEnabled())
+    if (!model_.hasPicture())
         return false;
     // The picture of an opened package is written as it was read, so that it
     // loses nothing however often it is opened and saved again.
-    const QByteArray kept = keptPictureForShown();
-    core::writeFileReplacing(path, kept.isEmpty() ? picture::encodeJpeg(ui->WorkImg->bitmap()) : kept);
+    core::writeFileReplacing(path, model_.pictureFile());
     return true;
 }

@@ -20,7 +20,9 @@ void PassportWindow::showPreview()
     const QString folder = platform::tempFolder();
 
     // A failure to write the picture ends the preview in the error box.
-    const bool pictureWritten = passport.hasPicture && writePicture(folder + preview::kPreviewPictureName);
+    const bool pictureWritten = passport.hasPicture;
+    if (pictureWritten)
+        core::writeFileReplacing(folder + preview::kPreviewPictureName, model_.pictureFile());
 
     const QStringList lines = preview::previewPageLines(passport, pictureWritten);
 

@@ -1,17 +1,21 @@
 // Saving the passport as a package.
 
 #include "app/passport_window.h"
+#include "core/files.h"
 #include "core/platform.h"
 #include "gui/guard.h"
 #include "gui/modal.h"
-#include "participants/participant_lists.h"
 #include "save/completeness.h"
 #include "save/data_document.h"
+#include "save/draft.h"
 #include "save/package.h"
 #include "ui_passport_window.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QTimer>
+
+const QString PassportWindow::kPackageFilter = QStringLiteral("Паспорт работы Фестиваля \"Ковирта\" (*.kwp)");
 
 namespace {
 
@@ -29,7 +33,32 @@ QString savedText(const QString &packagePath)
 
 void PassportWindow::connectSave()
 {
+    plainTitle = windowTitle();
     connect(ui->SaveButton, &QPushButton::clicked, this, gui::guarded(this, &PassportWindow::saveToPackage));
+}
+
+void PassportWindow::updateTitle()
+{
+    setWindowTitle(currentPackagePath.isEmpty()
+                       ? plainTitle
+                       : QFileInfo(currentPackagePath).fileName() + QStringLiteral(" - ") + plainTitle);
+}
+
+void PassportWindow::packageSaved(const QString &path, const PassportSnapshot &passport)
+{
+    currentPackagePath = QFileInfo(path).absoluteFilePath();
+    updateTitle();
+    savedSnapshot = passport;
+    draftedSnapshot = passport;
+    draftTimer->stop();
+    drafts->discard();
+}
+
+bool PassportWindow::saveReportingFailure()
+{
+    bool saved = false;
+    gui::runGuarded(this, [&] { saved = savePassport(); });
+    return saved;
 }
 
 void PassportWindow::showFirstMissing(const PassportSnapshot &passport)
@@ -57,12 +86,7 @@ void PassportWindow::showFirstMissing(const PassportSnapshot &passport)
         }
         // The participant who lacks the name part is selected, so that its
         // name edits show it and take input.
-        QListWidget *list = authors ? ui->AuthorsListBox : ui->TeachersListBox;
-        participants::selectRow(list, missing.person);
-        if (authors)
-            showSelectedAuthor();
-        else
-            showSelectedTeacher();
+        selectParticipant(authors ? PassportModel::Side::Authors : PassportModel::Side::Teachers, missing.person);
         if (missing.part == &TPersonRecord::Surname)
             target = authors ? ui->AuthorsLastname : ui->TeachersLastname;
         else if (missing.part == &TPersonRecord::Name)
@@ -121,7 +145,8 @@ bool PassportWindow::savePassport()
     // A failure to write either file ends the save here; the working folder
     // stays for the user to look at.
     save::WriteDataDocument(workingFolder + QStringLiteral("data.xml"), dataDocument);
-    writePicture(workingFolder + QStringLiteral("image.jpg"));
+    if (passport.hasPicture)
+        core::writeFileReplacing(workingFolder + QStringLiteral("image.jpg"), model_.pictureFile());
 
     if (!save::writePackage(platform::archiverPath(), packagePath, workingFolder)) {
         gui::modal::message(this, gui::modal::Icon::Error, kWriteErrorCaption, kArchiveErrorText);

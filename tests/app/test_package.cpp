@@ -1,168 +1,12 @@
-// Opening a saved package through the real window, the window's caption,
-// and the question about unsaved input on close and before opening.
+// Opening a saved package through the real window, and the window's caption.
 
-#include "app/image_box.h"
-#include "core/platform.h"
-#include "full_passport.h"
-#include "picture/jpeg_codec.h"
-#include "save/data_document.h"
-#include "save/package_reader.h"
-#include "scripted_session.h"
-#include "sections/sections_dialog.h"
+#include "package_fixture.h"
 
-#include <QBuffer>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QDropEvent>
-#include <QGroupBox>
-#include <QImageWriter>
-#include <QLabel>
-#include <QListWidget>
-#include <QMessageBox>
-#include <QMimeData>
-#include <QProcess>
-#include <QRegularExpression>
-#include <QTemporaryDir>
-#include <QTimer>
-
-namespace {
-
-const QString kPlainTitle = QStringLiteral("Фестиваль \"Ковирта\" - Тирлада (2008/2009)");
-const QString kQuestion = QStringLiteral("Сохранить изменения в паспорте работы?");
-
-QByteArray entryContent(const QString &package, const QString &name)
-{
-    QProcess unzip;
-    unzip.start(QStringLiteral("unzip"), {QStringLiteral("-p"), package, name});
-    unzip.waitForFinished(60000);
-    return unzip.readAllStandardOutput();
-}
-
-QByteArray withoutTimeStamp(QByteArray document)
-{
-    static const QRegularExpression stamp(QStringLiteral("<datetime>[0-9]*</datetime>"));
-    return QString::fromUtf8(document).replace(stamp, QStringLiteral("<datetime/>")).toUtf8();
-}
-
-void writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-        qFatal("cannot write %s", qPrintable(path));
-}
-
-// A 500-character description whose last character is astral, with CR LF.
-QString descriptionOf500()
-{
-    QString text = QStringLiteral("Строка\r\nдругая <b>&amp;</b> \"кавычки\" 'апостроф' ");
-    while (text.size() < 498)
-        text += QChar(u'ж');
-    text += QString::fromUcs4(U"\U0001F600");
-    return text;
-}
-
-} // namespace
-
-class TestPackage : public QObject {
+class TestPackage : public PackageFixture {
     Q_OBJECT
-
-    std::unique_ptr<QTemporaryDir> temp;
-    std::unique_ptr<tt::Session> session;
-    qint64 clock = 1233446400;
-
-    QString path(const QString &name) const { return QDir(temp->path()).filePath(name); }
-
-    void newSession()
-    {
-        session.reset();
-        session = std::make_unique<tt::Session>();
-    }
-
-    bool saveAs(const QString &package)
-    {
-        gui::modal::testing::queueFileName(package);
-        QTest::mouseClick(session->control<QPushButton>("SaveButton"), Qt::LeftButton);
-        const bool saved = gui::modal::testing::lastMessage().caption == QStringLiteral("Паспорт сохранен");
-        if (!saved)
-            qWarning("save: %s", qPrintable(gui::modal::testing::lastMessage().text));
-        return saved;
-    }
-
-    QString writePhoto(int width, int height) { return tt::writeSessionPhoto(QDir(temp->path()), width, height); }
-
-    // Every field filled, with the tricky texts.
-    void fillTricky(bool withPicture)
-    {
-        session->control<QLineEdit>("title")->setText(QStringLiteral("<title> & \"quotes\" 'ё' ")
-                                                      + QString::fromUcs4(U"\U0001D11E"));
-        session->control<QPlainTextEdit>("description")->setPlainText(core::passportTextToMemo(descriptionOf500()));
-        session->control<QLineEdit>("tech_request")->setText(QStringLiteral("</tech_request>"));
-        session->control<QPlainTextEdit>("manual")->setPlainText(QStringLiteral("раз\n\nдва &#38; три\n"));
-        session->control<QLineEdit>("public_post_index")->setText(QStringLiteral("620000"));
-        session->control<QLineEdit>("public_post_address")->setText(QStringLiteral("ул. \"Мира\", 1"));
-        session->control<QLineEdit>("public_phone")->setText(QStringLiteral("+7 (343) 000"));
-        session->control<QLineEdit>("public_email")->setText(QStringLiteral("a&b@example.ru"));
-        session->control<QPlainTextEdit>("Notes")->setPlainText(QStringLiteral("Заметка <для> оргкомитета"));
-        session->window().SubjectSlots = {3, 17, 21, 22};
-        QList<TPersonRecord> authors;
-        for (int i = 0; i < 10; ++i)
-            authors.append({tt::validFormattedId(100 + i), QStringLiteral("Фамилия%1").arg(i),
-                            QStringLiteral("Имя \"%1\"").arg(i),
-                            QStringLiteral("Отчество ") + QString(QChar(u'а' + i))});
-        QList<TPersonRecord> teachers;
-        for (int i = 0; i < 3; ++i)
-            teachers.append({tt::validFormattedId(200 + i), QStringLiteral("Учитель%1").arg(i), QStringLiteral("И<мя>"),
-                             QStringLiteral("О&тчество")});
-        session->setParticipants(authors, teachers, 2);
-        if (withPicture) {
-            gui::modal::testing::queueFileName(writePhoto(640, 480));
-            QTest::mouseClick(session->control<QPushButton>("AddImg"), Qt::LeftButton);
-            session->control<QLineEdit>("WorkImgSign")->setText(QStringLiteral("Подпись & <знак>"));
-        }
-    }
-
-    void fillMinimal()
-    {
-        session->control<QLineEdit>("title")->setText(QStringLiteral("Работа"));
-        session->control<QPlainTextEdit>("description")->setPlainText(QStringLiteral("Описание"));
-        session->window().SubjectSlots = {5, 0, 0, 0};
-        session->setParticipants(
-            {{tt::validFormattedId(1), QStringLiteral("А"), QStringLiteral("Б"), QStringLiteral("В")}},
-            {{tt::validFormattedId(2), QStringLiteral("Г"), QStringLiteral("Д"), QStringLiteral("Е")}});
-    }
-
-    void dropOnto(QWidget *target, const QString &file)
-    {
-        QMimeData mime;
-        mime.setUrls({QUrl::fromLocalFile(file)});
-        mime.setText(file);
-        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(target, &enter);
-        QVERIFY(enter.isAccepted());
-        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-        QCoreApplication::sendEvent(target, &drop);
-        QVERIFY(drop.isAccepted());
-        QCoreApplication::processEvents();
-    }
-
 private slots:
-    void init()
-    {
-        temp = std::make_unique<QTemporaryDir>();
-        QVERIFY(temp->isValid());
-        QDir(temp->path()).mkpath(QStringLiteral("tmp"));
-        qputenv("XDG_DATA_HOME", path(QStringLiteral("data")).toLocal8Bit());
-        platform::testing::setTempFolder(path(QStringLiteral("tmp/")));
-        platform::testing::setClock([this] { return clock; });
-        newSession();
-    }
-    void cleanup()
-    {
-        session.reset();
-        platform::testing::setClock(nullptr);
-        platform::testing::setTempFolder(QString());
-        temp.reset();
-    }
+    void init() { setUp(); }
+    void cleanup() { tearDown(); }
 
     void openButtonStandsLeftOfPreview()
     {
@@ -245,7 +89,7 @@ private slots:
         QCOMPARE(session->control<QLabel>("subj1")->text(), QStringLiteral("География"));
         QCOMPARE(session->control<QLabel>("subj2")->text(), QStringLiteral("Техническое творчество"));
         QCOMPARE(session->control<QLabel>("subj4")->text(), QStringLiteral("В помощь учителю"));
-        QCOMPARE(session->window().SubjectSlots, (std::array<qint32, 4>{3, 17, 21, 22}));
+        QCOMPARE(session->window().model().subjectSlots(), (std::array<qint32, 4>{3, 17, 21, 22}));
         auto *subjects = session->windows->sectionsDialog.get();
         const sections::SubjectFlags ticks = subjects->ticks();
         for (int number = 1; number <= 22; ++number) {
@@ -276,7 +120,8 @@ private slots:
         // Names typed afterwards go to the selected participant.
         session->control<QListWidget>("TeachersListBox")->setCurrentRow(1);
         session->control<QLineEdit>("TeachersName")->setText(QStringLiteral("Новое"));
-        QCOMPARE(session->window().TeachersData[1].Name, QStringLiteral("Новое"));
+        QCOMPARE(session->window().model().participants(PassportModel::Side::Teachers)[1].Name,
+                 QStringLiteral("Новое"));
 
         QVERIFY(!session->control("AddImg")->isEnabled());
         QVERIFY(session->control("DelImg")->isEnabled());
@@ -424,142 +269,6 @@ private slots:
         dropOnto(session->control("public_phone"), package);
         QCOMPARE(session->window().snapshot().title, saved.title);
         QCOMPARE(session->control<QLineEdit>("public_phone")->text(), QString());
-    }
-
-    // The question before opening over unsaved input.
-    void openingAsksAboutUnsavedInput_data()
-    {
-        QTest::addColumn<int>("answer");
-        QTest::addColumn<bool>("opened");
-        QTest::newRow("Да") << int(gui::modal::Answer::Yes) << true;
-        QTest::newRow("Нет") << int(gui::modal::Answer::No) << true;
-        QTest::newRow("Отмена") << int(gui::modal::Answer::Cancel) << false;
-    }
-    void openingAsksAboutUnsavedInput()
-    {
-        QFETCH(int, answer);
-        QFETCH(bool, opened);
-        fillMinimal();
-        const QString package = path(QStringLiteral("other.kwp"));
-        QVERIFY(saveAs(package));
-        session->control<QLineEdit>("title")->setText(QStringLiteral("Несохраненное"));
-        gui::modal::testing::reset();
-        gui::modal::testing::queueAnswer(gui::modal::Answer(answer));
-        const QString changed = path(QStringLiteral("changed.kwp"));
-        if (gui::modal::Answer(answer) == gui::modal::Answer::Yes)
-            gui::modal::testing::queueFileName(changed);
-        gui::modal::testing::queueFileName(package);
-        QTest::mouseClick(session->control<QPushButton>("OpenButton"), Qt::LeftButton);
-
-        const gui::modal::Message question = gui::modal::testing::messages().constFirst();
-        QCOMPARE(question.text, kQuestion);
-        QCOMPARE(question.buttons, gui::modal::Buttons::YesNoCancel);
-        QCOMPARE(question.icon, gui::modal::Icon::Question);
-        QCOMPARE(gui::modal::testing::openRequests().size(), opened ? 1 : 0);
-        QCOMPARE(session->window().snapshot().title,
-                 opened ? QStringLiteral("Работа") : QStringLiteral("Несохраненное"));
-        QCOMPARE(QFile::exists(changed), gui::modal::Answer(answer) == gui::modal::Answer::Yes);
-    }
-
-    void closingAsks_data()
-    {
-        QTest::addColumn<QString>("change"); // "", "typed", "undone", "incomplete"
-        QTest::addColumn<int>("answer");     // -1: no question expected
-        QTest::addColumn<bool>("saveChosen");
-        QTest::addColumn<bool>("closes");
-        QTest::newRow("untouched") << "" << -1 << false << true;
-        QTest::newRow("typed and deleted again") << "undone" << -1 << false << true;
-        QTest::newRow("Отмена") << "typed" << int(gui::modal::Answer::Cancel) << false << false;
-        QTest::newRow("Нет") << "typed" << int(gui::modal::Answer::No) << false << true;
-        QTest::newRow("Да, saved") << "typed" << int(gui::modal::Answer::Yes) << true << true;
-        QTest::newRow("Да, save dialog cancelled") << "typed" << int(gui::modal::Answer::Yes) << false << false;
-        QTest::newRow("Да, passport incomplete") << "incomplete" << int(gui::modal::Answer::Yes) << false << false;
-    }
-    void closingAsks()
-    {
-        QFETCH(QString, change);
-        QFETCH(int, answer);
-        QFETCH(bool, saveChosen);
-        QFETCH(bool, closes);
-        if (change == QLatin1String("typed")) {
-            fillMinimal();
-        } else if (change == QLatin1String("incomplete")) {
-            session->control<QLineEdit>("title")->setText(QStringLiteral("Только название"));
-        } else if (change == QLatin1String("undone")) {
-            auto *title = session->control<QLineEdit>("title");
-            title->setFocus();
-            QTest::keyClicks(title, QStringLiteral("ab"));
-            QTest::keyClick(title, Qt::Key_Backspace);
-            QTest::keyClick(title, Qt::Key_Backspace);
-        }
-        if (answer >= 0)
-            gui::modal::testing::queueAnswer(gui::modal::Answer(answer));
-        const QString package = path(QStringLiteral("closing.kwp"));
-        if (saveChosen)
-            gui::modal::testing::queueFileName(package);
-
-        QCOMPARE(session->window().close(), closes);
-        QCOMPARE(session->window().isVisible(), !closes);
-        const auto messages = gui::modal::testing::messages();
-        if (answer < 0) {
-            QVERIFY(messages.isEmpty());
-        } else {
-            QCOMPARE(messages.constFirst().text, kQuestion);
-            QCOMPARE(messages.constFirst().caption, QStringLiteral("Тирлада"));
-            QCOMPARE(messages.constFirst().buttons, gui::modal::Buttons::YesNoCancel);
-        }
-        QCOMPARE(QFile::exists(package), closes && saveChosen);
-        QCOMPARE(gui::modal::testing::unusedCount(), 0);
-    }
-
-    // The question as the user sees it: three buttons, and Escape or the
-    // close box keep the window ("Отмена").
-    void questionBoxAnswers_data()
-    {
-        QTest::addColumn<QString>("action");
-        QTest::addColumn<int>("expected");
-        QTest::newRow("Escape") << "escape" << int(gui::modal::Answer::Cancel);
-        QTest::newRow("close box") << "close" << int(gui::modal::Answer::Cancel);
-        QTest::newRow("Да") << "yes" << int(gui::modal::Answer::Yes);
-        QTest::newRow("Нет") << "no" << int(gui::modal::Answer::No);
-    }
-    void questionBoxAnswers()
-    {
-        QFETCH(QString, action);
-        QFETCH(int, expected);
-        gui::modal::testing::uninstall();
-        int buttons = 0;
-        QTimer::singleShot(0, this, [&] {
-            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-            if (!box)
-                return;
-            buttons = int(box->buttons().size());
-            if (action == QLatin1String("escape"))
-                QTest::keyClick(box, Qt::Key_Escape);
-            else if (action == QLatin1String("close"))
-                box->close();
-            else
-                box->button(action == QLatin1String("yes") ? QMessageBox::Yes : QMessageBox::No)->click();
-        });
-        const gui::modal::Answer answer =
-            gui::modal::message(&session->window(), gui::modal::Icon::Question, QStringLiteral("Тирлада"), kQuestion,
-                                gui::modal::Buttons::YesNoCancel);
-        gui::modal::testing::install();
-        QCOMPARE(buttons, 3);
-        QCOMPARE(int(answer), expected);
-    }
-
-    // A failure inside the save of "Да" is shown, and the window stays open.
-    void closingKeepsTheWindowWhenTheSaveFails()
-    {
-        fillMinimal();
-        gui::modal::testing::queueAnswer(gui::modal::Answer::Yes);
-        gui::modal::testing::queueFileName(path(QStringLiteral("nowhere/x.kwp")));
-        platform::testing::setTempFolder(path(QStringLiteral("missing/")));
-        writeBytes(path(QStringLiteral("missing")), "a file where the folder should be");
-        QVERIFY(!session->window().close());
-        QVERIFY(session->window().isVisible());
-        QCOMPARE(gui::modal::testing::lastMessage().icon, gui::modal::Icon::Error);
     }
 };
 

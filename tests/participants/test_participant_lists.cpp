@@ -1,5 +1,4 @@
 #include "participants/participant_id_dialog.h"
-#include "participants/participant_lists.h"
 #include "participants_test.h"
 #include "tirlada_test.h"
 
@@ -11,16 +10,27 @@
 #include <QPushButton>
 #include <QTabWidget>
 
-// The lists of authors and supervisors, driven through the real window: the
-// add buttons open the ID dialog, where a script types the ID and presses
-// Enter; message boxes are answered by the modal seam.
+// The lists of authors and supervisors as the window shows them, driven
+// through the real window: the add buttons open the ID dialog, where a
+// script types the ID and presses Enter; message boxes are answered by the
+// modal seam. The rules of the lists themselves are tested on the model
+// (test_passport_model).
 class TestParticipantLists : public QObject {
     Q_OBJECT
 
     std::unique_ptr<tt::Session> session;
 
-    // The production view of each list, built from the controls' object names.
-    using Side = participants::ListView;
+    // The controls of one list, found by their object names.
+    struct Side {
+        QListWidget *list = nullptr;
+        QGroupBox *group = nullptr;
+        QPushButton *add = nullptr;
+        QPushButton *remove = nullptr;
+        QLineEdit *surname = nullptr;
+        QLineEdit *name = nullptr;
+        QLineEdit *patronymic = nullptr;
+        QString captionPrefix;
+    };
     Side listView(const char *list, const char *group, const char *add, const char *remove, const char *surname,
                   const char *name, const char *patronymic, const QString &prefix) const
     {
@@ -123,6 +133,11 @@ class TestParticipantLists : public QObject {
         return true;
     }
     static QString id(int n) { return pt::formatted(pt::validId(n)); }
+    QList<TPersonRecord> people(bool supervisors) const
+    {
+        return session->window().model().participants(supervisors ? PassportModel::Side::Teachers
+                                                                  : PassportModel::Side::Authors);
+    }
 
 private slots:
     void init()
@@ -149,8 +164,7 @@ private slots:
         QCOMPARE(selectedRow(side.list), 0);
         QVERIFY(side.remove->isEnabled());
         QVERIFY(unlocked(side));
-        const TPersonRecord &entry = supervisors ? session->window().TeachersData[0] : session->window().AuthorsData[0];
-        QCOMPARE(entry, (TPersonRecord{QStringLiteral("123-456-798"), {}, {}, {}}));
+        QCOMPARE(people(supervisors), (QList<TPersonRecord>{{QStringLiteral("123-456-798"), {}, {}, {}}}));
 
         add(side, id(1));
         QCOMPARE(side.list->count(), 2);
@@ -173,7 +187,7 @@ private slots:
         QCOMPARE(shown.caption, QStringLiteral("Ошибка"));
         QCOMPARE(shown.icon, gui::modal::Icon::Error);
         QCOMPARE(items(side.list), QStringList{id(1)});
-        QCOMPARE(session->window().AuthorsData[1], TPersonRecord{});
+        QCOMPARE(people(false).size(), 1);
         QCOMPARE(side.group->title(), QStringLiteral("Авторы (1)"));
     }
 
@@ -272,11 +286,10 @@ private slots:
         QCOMPARE(side.surname->text(), surnames[1]);
         remove(side, gui::modal::Answer::Yes);
 
-        auto &table = session->window().AuthorsData;
         QCOMPARE(items(side.list), (QStringList{id(1), id(3)}));
-        QCOMPARE(table[0], (TPersonRecord{id(1), surnames[0], QStringLiteral("Имя0"), QStringLiteral("Отчество0")}));
-        QCOMPARE(table[1], (TPersonRecord{id(3), surnames[2], QStringLiteral("Имя2"), QStringLiteral("Отчество2")}));
-        QCOMPARE(table[2], TPersonRecord{});
+        QCOMPARE(people(false),
+                 (QList<TPersonRecord>{{id(1), surnames[0], QStringLiteral("Имя0"), QStringLiteral("Отчество0")},
+                                       {id(3), surnames[2], QStringLiteral("Имя2"), QStringLiteral("Отчество2")}}));
         QCOMPARE(side.group->title(), QStringLiteral("Авторы (2)"));
         QCOMPARE(selectedRow(side.list), 0);
         QCOMPARE(side.surname->text(), surnames[0]);
@@ -288,7 +301,7 @@ private slots:
         QCOMPARE(side.surname->text(), QString());
         QCOMPARE(side.name->text(), QString());
         QCOMPARE(side.patronymic->text(), QString());
-        QCOMPARE(table[2], (TPersonRecord{id(4), {}, {}, {}}));
+        QCOMPARE(people(false)[2], (TPersonRecord{id(4), {}, {}, {}}));
     }
 
     void deleteFirstSupervisorResetsRecipient()
@@ -337,11 +350,11 @@ private slots:
         QVERIFY(locked(side));
         for (QLineEdit *edit : {side.surname, side.name, side.patronymic})
             QCOMPARE(edit->text(), QString());
-        QCOMPARE(session->window().TeachersData[0], TPersonRecord{});
+        QVERIFY(people(true).isEmpty());
         // Locked edits take no typing.
         pt::typeText(side.surname, QStringLiteral("Новиков"));
         QCOMPARE(side.surname->text(), QString());
-        QCOMPARE(session->window().TeachersData[0], TPersonRecord{});
+        QVERIFY(people(true).isEmpty());
     }
 
     void namesSurviveChangingTheSelection_data()
@@ -380,8 +393,8 @@ private slots:
             for (QLineEdit *edit : {side.surname, side.name, side.patronymic})
                 retype(edit, typed);
         }
-        const auto &a = session->window().AuthorsData[0];
-        const auto &t = session->window().TeachersData[0];
+        const TPersonRecord a = people(false)[0];
+        const TPersonRecord t = people(true)[0];
         for (const QString &text : {a.Surname, a.Name, a.Patronymic, t.Surname, t.Name, t.Patronymic})
             QCOMPARE(text, typed);
     }
@@ -396,7 +409,7 @@ private slots:
         QTest::mouseClick(side.list->viewport(), Qt::LeftButton, Qt::ControlModifier, item.center());
         QCOMPARE(selectedRow(side.list), 0);
         retype(side.surname, QStringLiteral("Орлов"));
-        QCOMPARE(session->window().AuthorsData[0].Surname, QStringLiteral("Орлов"));
+        QCOMPARE(people(false)[0].Surname, QStringLiteral("Орлов"));
     }
 
     void snapshotCarriesTheParticipants()

@@ -410,7 +410,7 @@ private:
     }
     QList<int> slotList() const
     {
-        const auto &numbers = session->window().SubjectSlots;
+        const auto numbers = session->window().model().subjectSlots();
         return QList<int>(numbers.begin(), numbers.end());
     }
 

@@ -8,8 +8,6 @@
 #include "core/platform.h"
 #include "gui/modal.h"
 
-#include <QComboBox>
-#include <QListWidget>
 #include <QTest>
 #include <QWidget>
 #include <memory>
@@ -47,33 +45,15 @@ struct Session {
         return found;
     }
 
-    // Puts participants straight into the window's lists and tables, as if
-    // they had been added through the ID dialog. leader is the index chosen
-    // in LeaderID (-1: none).
+    // Puts participants straight into the passport, as if they had been
+    // added through the ID dialog. leader is the invoice recipient (-1: none).
     void setParticipants(const QList<TPersonRecord> &authors, const QList<TPersonRecord> &teachers, int leader = 0)
     {
-        auto *authorsList = control<QListWidget>("AuthorsListBox");
-        auto *teachersList = control<QListWidget>("TeachersListBox");
-        auto *leaderId = control<QComboBox>("LeaderID");
-        authorsList->clear();
-        teachersList->clear();
-        leaderId->clear();
-        window().AuthorsData = {};
-        window().TeachersData = {};
-        for (int i = 0; i < authors.size(); ++i) {
-            authorsList->addItem(authors[i].Id);
-            window().AuthorsData[i] = authors[i];
-        }
-        for (int i = 0; i < teachers.size(); ++i) {
-            teachersList->addItem(teachers[i].Id);
-            leaderId->addItem(teachers[i].Id);
-            window().TeachersData[i] = teachers[i];
-        }
-        leaderId->setCurrentIndex(teachers.isEmpty() ? -1 : leader);
+        window().model().setParticipants(authors, teachers, teachers.isEmpty() ? -1 : leader);
     }
 
-    // Puts section numbers straight into the window's slots.
-    void setSubjectSlots(std::array<qint32, 4> numbers) { window().SubjectSlots = numbers; }
+    // Puts section numbers straight into the passport.
+    void setSubjectSlots(std::array<qint32, 4> numbers) { window().model().setSubjectSlots(numbers); }
 };
 
 } // namespace tt
