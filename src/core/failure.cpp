@@ -17,8 +17,8 @@ const char *failureCodeName(FailureCode code) noexcept
         return "CannotCreateFolder";
     case FailureCode::NoFreeFolderName:
         return "NoFreeFolderName";
-    case FailureCode::CannotLockDraft:
-        return "CannotLockDraft";
+    case FailureCode::CannotLockFile:
+        return "CannotLockFile";
     case FailureCode::JpegError:
         return "JpegError";
     case FailureCode::PngError:
@@ -59,6 +59,8 @@ const char *failureCodeName(FailureCode code) noexcept
         return "PackageEntryDiffers";
     case FailureCode::PackageEntryCompressed:
         return "PackageEntryCompressed";
+    case FailureCode::Cancelled:
+        return "Cancelled";
     }
     return "?";
 }

@@ -14,7 +14,7 @@ enum class FailureCode {
     CannotWriteFile,       // file, reason
     CannotCreateFolder,    // file: the folder, reason
     NoFreeFolderName,      // file: the first name tried; every numbered one is taken
-    CannotLockDraft,       // file: the drafts' folder
+    CannotLockFile,        // file: the file a lock was wanted for
     JpegError,             // number: libjpeg's message number (J_MESSAGE_CODE)
     PngError,              // reason: the PNG decoder's own message
     PngHeaderUnreadable,   // the PNG header gives no size
@@ -23,18 +23,19 @@ enum class FailureCode {
     PictureTooLarge,       // width, height, limit (pixels)
     FloatingPointDivision, // a picture whose size makes the reduction divide by zero
     OutOfMemory,
-    ArchiverNotFound,      // no archiver program is known
-    ArchiverNotStarted,    // file: the archiver, reason
-    ArchiverTimedOut,      // limit: the time limit in milliseconds
-    ArchiverCrashed,       // file: the archiver
-    ArchiverFailed,        // file: the archiver, number: its exit status
-    ArchiveNotWritten,     // file: where the archiver was to write
-    PackageTooLarge,       // file, limit (bytes)
-    PackageUnsound,        // file, number: the reader's problem (save::ReadProblemCode), name
-    PackageEntryCount,     // file, number: entries found, limit: entries expected
-    PackageEntryMissing,   // file, name: the entry
-    PackageEntryDiffers,   // file, name
-    PackageEntryCompressed // file, name
+    ArchiverNotFound,       // no archiver program is known
+    ArchiverNotStarted,     // file: the archiver, reason
+    ArchiverTimedOut,       // limit: the time limit in milliseconds
+    ArchiverCrashed,        // file: the archiver
+    ArchiverFailed,         // file: the archiver, number: its exit status
+    ArchiveNotWritten,      // file: where the archiver was to write
+    PackageTooLarge,        // file, limit (bytes)
+    PackageUnsound,         // file, number: the reader's problem (save::ReadProblemCode), name
+    PackageEntryCount,      // file, number: entries found, limit: entries expected
+    PackageEntryMissing,    // file, name: the entry
+    PackageEntryDiffers,    // file, name
+    PackageEntryCompressed, // file, name
+    Cancelled,              // the work was abandoned: nobody waits for its result any more
 };
 
 // The details a failure carries; each code documents which fields it uses.

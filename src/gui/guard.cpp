@@ -28,8 +28,10 @@ QString failureText(const Failure &failure)
         return QStringLiteral("Cannot create folder \"%1\". %2").arg(file, d.reason);
     case FailureCode::NoFreeFolderName:
         return QStringLiteral("Cannot create folder \"%1\": every name is taken").arg(file);
-    case FailureCode::CannotLockDraft:
-        return QStringLiteral("Cannot lock a draft in \"%1\"").arg(file);
+    case FailureCode::CannotLockFile:
+        return QStringLiteral("Cannot lock file \"%1\".").arg(file);
+    case FailureCode::Cancelled:
+        return QStringLiteral("Cancelled");
     case FailureCode::JpegError:
         return QStringLiteral("JPEG error #%1").arg(d.number);
     case FailureCode::PngError:

@@ -12,6 +12,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -28,6 +29,31 @@ QString draftFolder();
 // passport has a picture, the picture is encoded here.
 QByteArray draftPackage(const PassportSnapshot &passport, const QByteArray &pictureJpeg, qint64 seconds);
 
+// Where a draft's passport came from, written beside the draft as
+// "draft-<process>.json": the package it was opened from or saved as, and
+// that passport's fingerprint, so that a restored draft can still tell its
+// unsaved input from what is in the package.
+struct DraftOrigin {
+    QString package;          // absolute path; empty when never opened or saved
+    QByteArray packageMd5;    // the package file's MD5 (hex) when it was opened or saved
+    QByteArray savedPassport; // passportFingerprint() of the passport as opened or saved
+    bool unsaved = true;      // the draft differs from that passport
+
+    bool operator==(const DraftOrigin &) const = default;
+};
+
+// A digest of everything a passport holds (texts as typed, sections,
+// participants, picture pixels): equal passports, equal fingerprints.
+QByteArray passportFingerprint(const PassportSnapshot &passport);
+// The file's MD5 in hex; empty when it cannot be read.
+QByteArray fileMd5(const QString &path);
+
+// The side file that holds a draft's origin.
+QString originPath(const QString &draftPath);
+// The origin written beside the draft; nothing when there is none or it
+// cannot be read.
+std::optional<DraftOrigin> readOrigin(const QString &draftPath);
+
 // Keeps this program's draft up to date. Writes happen on a thread of their
 // own: submit() only hands the passport over and returns at once. Writes
 // that pile up while one runs collapse into the newest. Every write replaces
@@ -43,9 +69,15 @@ public:
     // Queues the passport to be written as the draft. pictureJpeg as for
     // draftPackage(); an encoded picture is remembered, so an unchanged
     // picture is encoded only once.
-    void submit(const PassportSnapshot &passport, const QByteArray &pictureJpeg, qint64 seconds);
+    void submit(const PassportSnapshot &passport, const QByteArray &pictureJpeg, qint64 seconds,
+                const DraftOrigin &origin = {});
 
-    // Removes the draft. A write that is queued is dropped, one in flight is
+    // Called on the writer thread after every write it tried: with nothing
+    // after a good write, else with the failure. Set before the first
+    // submit().
+    void setReporter(std::function<void(const std::optional<Failure> &)> reporter);
+
+    // Removes the draft and its origin. A write that is queued is dropped, one in flight is
     // waited for, so no draft comes back afterwards.
     void discard();
 
@@ -79,6 +111,7 @@ private:
 struct OrphanDraft {
     QString path;
     qint64 modifiedMs = 0; // last written, milliseconds since 1970
+    std::optional<DraftOrigin> origin;
     std::unique_ptr<QLockFile> lock;
 
     OrphanDraft();
@@ -88,10 +121,14 @@ struct OrphanDraft {
 };
 
 // The drafts in folder whose program is no longer running, newest first.
-// Drafts of running programs (this one included) are left alone.
+// Drafts of running programs (this one included) are left alone. A lock
+// file that names no process (empty, garbage), or this process's own number,
+// is judged by its time: older than the system's start, or than this
+// process, it is stale. On the way, the half-written files that programs no
+// longer running left are removed.
 std::vector<OrphanDraft> claimOrphanDrafts(const QString &folder);
 
-// Deletes the draft and its lock.
+// Deletes the draft, its origin and its lock.
 void removeOrphanDraft(OrphanDraft &draft);
 
 } // namespace save

@@ -22,7 +22,9 @@ constexpr int kMaxPictureScans = 100;
 
 const QRegularExpression &digitsOnly()
 {
-    static const QRegularExpression pattern(QStringLiteral("^[0-9]{1,18}$"));
+    // Anchored at the very end: "$" would also match before a final line
+    // feed.
+    static const QRegularExpression pattern(QRegularExpression::anchoredPattern(QStringLiteral("[0-9]{1,18}")));
     return pattern;
 }
 
@@ -63,13 +65,16 @@ void checkSubjects(const QStringList &values, PassportSnapshot &passport, ReadPr
 
 void checkPeople(const QList<StoredPerson> &people, PassportSnapshot &passport, ReadProblems &problems)
 {
-    static const QRegularExpression idShape(QStringLiteral("^[0-9]{3}-[0-9]{3}-[0-9]{3}$"));
+    static const QRegularExpression idShape(
+        QRegularExpression::anchoredPattern(QStringLiteral("[0-9]{3}-[0-9]{3}-[0-9]{3}")));
     QSet<QString> seen, reported;
     int leaders = 0;
     for (const StoredPerson &person : people) {
         const QString &id = person.record.Id;
-        if (!idShape.match(id).hasMatch() || !participants::isWellFormedParticipantId(id)) {
+        if (!idShape.match(id).hasMatch()) {
             problems.push_back({.code = ReadProblemCode::BadIdForm, .value = id});
+        } else if (!participants::isWellFormedParticipantId(id)) {
+            problems.push_back({.code = ReadProblemCode::BadIdRange, .value = id});
         } else if (participants::formatCheckedParticipantId(id) != id) {
             problems.push_back({.code = ReadProblemCode::BadIdCheckDigits, .value = id});
         }

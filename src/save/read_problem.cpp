@@ -146,6 +146,9 @@ QString readProblemText(const ReadProblem &p)
     case ReadProblemCode::BadIdForm:
         return QStringLiteral("ID участника %1 записан неверно: ID имеет вид XXX-XXX-XXX из цифр.")
             .arg(quoted(p.value));
+    case ReadProblemCode::BadIdRange:
+        return QStringLiteral("ID участника %1 вне допустимых номеров: от 100-000-001 до 999-999-998.")
+            .arg(quoted(p.value));
     case ReadProblemCode::BadIdCheckDigits:
         return QStringLiteral("У ID участника %1 неверные контрольные цифры.").arg(p.value);
     case ReadProblemCode::DuplicateId:

@@ -61,6 +61,7 @@ enum class ReadProblemCode {
     BadSection, // limit: the highest section
     SectionsNotByRules,
     BadIdForm,
+    BadIdRange, // value: the ID, well shaped but outside the numbers given out
     BadIdCheckDigits,
     DuplicateId,
     LeaderIsAuthor,
