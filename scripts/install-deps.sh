@@ -8,6 +8,8 @@ packages=(
   build-essential cmake pkg-config qt6-base-dev libjpeg62-turbo-dev libexif-dev libzip-dev zlib1g-dev p7zip-full
   # Tahoma, the window's font; Qt's own dialogs in Russian
   fonts-wine qt6-translations-l10n
+  # spelling: Hunspell and the Russian and English dictionaries
+  libhunspell-dev hunspell-ru hunspell-en-us
   # tests and benchmarks: oracles, EXIF writing, peak memory, headless display,
   # screenshots, a real browser, Python for reading CSV files back
   libjpeg-turbo-progs libimage-exiftool-perl unzip time libxml2-utils xvfb xauth imagemagick chromium python3

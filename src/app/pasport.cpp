@@ -4,6 +4,7 @@
 #include "gui/appearance.h"
 #include "picture/picture_size.h"
 #include "save/draft.h"
+#include "spelling/spell_check.h"
 #include "ui_pasport.h"
 
 #include <QPainter>
@@ -99,6 +100,10 @@ TPasport::TPasport(QWidget *parent) : QWidget(parent), ui(std::make_unique<Ui::T
     connectSave();
     connectPreview();
     connectKeyboard();
+    // Spelling is checked in the texts people read; not in the index, phone,
+    // e-mail, IDs or names.
+    spelling::checkAsYouType({ui->title, ui->description, ui->tech_request, ui->manual, ui->WorkImgSign,
+                              ui->public_post_address, ui->Notes});
     // Last: it takes the finished window as the passport not yet changed.
     connectPackage();
 
