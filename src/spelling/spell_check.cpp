@@ -14,7 +14,7 @@
 #include <QPainterPath>
 #include <QPlainTextEdit>
 #include <QPointer>
-#include <QScrollBar>
+#include <QSignalBlocker>
 #include <QStyle>
 #include <QStyleOptionFrame>
 #include <QSyntaxHighlighter>
@@ -33,6 +33,16 @@ public:
     {
         format_.setUnderlineStyle(QTextCharFormat::SpellCheckUnderline);
         format_.setUnderlineColor(kUnderlineColour);
+    }
+
+    // Marks the whole memo again after the checker changed its mind. Qt
+    // announces a rehighlight as a change of the text, which it is not: the
+    // memo's text-changed handlers (the draft, the character count) must not
+    // hear of it.
+    void recheck()
+    {
+        const QSignalBlocker quiet(document());
+        rehighlight();
     }
 
 protected:
@@ -241,7 +251,7 @@ void checkAsYouType(const QList<QWidget *> &fields)
     for (QWidget *field : fields) {
         if (auto *memo = qobject_cast<QPlainTextEdit *>(field)) {
             auto *highlighter = new MemoHighlighter(memo->document(), checker);
-            QObject::connect(checker, &Checker::wordsChanged, highlighter, &QSyntaxHighlighter::rehighlight);
+            QObject::connect(checker, &Checker::wordsChanged, highlighter, &MemoHighlighter::recheck);
         } else if (qobject_cast<QLineEdit *>(field)) {
             QObject::connect(checker, &Checker::wordsChanged, field, qOverload<>(&QWidget::update));
         } else {
