@@ -67,7 +67,8 @@ QString russianText(const QStringList &vocabulary, int words, bool paragraphs)
         if (random.bounded(50) == 0 && word.size() > 3)
             std::swap(word[1], word[2]);
         text += word;
-        text += (paragraphs && i % 100 == 99) ? QStringLiteral("\n") : (i % 12 == 11 ? QStringLiteral(". ") : QStringLiteral(" "));
+        text += (paragraphs && i % 100 == 99) ? QStringLiteral("\n")
+                                              : (i % 12 == 11 ? QStringLiteral(". ") : QStringLiteral(" "));
     }
     return text;
 }

@@ -38,7 +38,7 @@ Script scriptOf(const QString &word)
         if (!c.isLetter())
             continue;
         const Script s = c.script() == QChar::Script_Cyrillic ? Script::Cyrillic
-            : c.script() == QChar::Script_Latin              ? Script::Latin
+                         : c.script() == QChar::Script_Latin  ? Script::Latin
                                                               : Script::Mixed;
         if (found == Script::None)
             found = s;
@@ -201,10 +201,7 @@ Checker::~Checker()
     delete loader_;
 }
 
-void Checker::waitUntilLoaded()
-{
-    takeLoaded();
-}
+void Checker::waitUntilLoaded() { takeLoaded(); }
 
 void Checker::takeLoaded()
 {
@@ -230,10 +227,7 @@ void Checker::takeLoaded()
     emit wordsChanged();
 }
 
-bool Checker::hasDictionaries() const
-{
-    return loaded_ && !dictionaries_->list.empty();
-}
+bool Checker::hasDictionaries() const { return loaded_ && !dictionaries_->list.empty(); }
 
 bool Checker::isKnownWord(const QString &word) const
 {
@@ -359,7 +353,8 @@ std::unique_ptr<Checker::Dictionaries> loadDictionaries(const Checker::Places &p
         QString aff, dic;
         for (const QString &folder : places.dictionaryFolders) {
             const QDir dir(folder);
-            if (QFileInfo(dir.filePath(name + QStringLiteral(".aff"))).isFile() && QFileInfo(dir.filePath(name + QStringLiteral(".dic"))).isFile()) {
+            if (QFileInfo(dir.filePath(name + QStringLiteral(".aff"))).isFile()
+                && QFileInfo(dir.filePath(name + QStringLiteral(".dic"))).isFile()) {
                 aff = dir.filePath(name + QStringLiteral(".aff"));
                 dic = dir.filePath(name + QStringLiteral(".dic"));
                 break;
@@ -376,7 +371,7 @@ std::unique_ptr<Checker::Dictionaries> loadDictionaries(const Checker::Places &p
             std::make_unique<Hunspell>(QFile::encodeName(aff).constData(), QFile::encodeName(dic).constData());
         dictionary.encoding = qtEncodingName(dictionary.hunspell->get_dic_encoding());
         dictionary.utf8 = dictionary.encoding.compare("UTF-8", Qt::CaseInsensitive) == 0
-            || dictionary.encoding.compare("UTF8", Qt::CaseInsensitive) == 0;
+                          || dictionary.encoding.compare("UTF8", Qt::CaseInsensitive) == 0;
         if (!dictionary.utf8 && !QStringEncoder(dictionary.encoding.constData()).isValid()) {
             loaded->missing.append(name + QStringLiteral(" (encoding ") + QString::fromLatin1(dictionary.encoding)
                                    + u')');
@@ -406,10 +401,7 @@ void restartSharedChecker()
     shared() = nullptr;
 }
 
-void setDictionaryFolders(const QStringList &folders)
-{
-    dictionaryFoldersOverride() = folders;
-}
+void setDictionaryFolders(const QStringList &folders) { dictionaryFoldersOverride() = folders; }
 
 } // namespace testing
 

@@ -93,10 +93,7 @@ void replaceWord(QWidget *field, int start, const QString &word, const QString &
 
 // An ampersand in a menu item's text marks its shortcut letter; a
 // suggestion shows it as it is.
-QString menuText(QString text)
-{
-    return text.replace(u'&', QStringLiteral("&&"));
-}
+QString menuText(QString text) { return text.replace(u'&', QStringLiteral("&&")); }
 
 // The red wave under the pixels from x1 to x2, below the baseline.
 void drawWave(QPainter &painter, qreal x1, qreal x2, qreal baseline)
@@ -201,8 +198,9 @@ private:
         QStyleOptionFrame frame;
         frame.initFrom(edit);
         frame.lineWidth = edit->hasFrame() ? edit->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, &frame, edit) : 0;
-        const QRect area =
-            edit->style()->subElementRect(QStyle::SE_LineEditContents, &frame, edit).marginsRemoved(edit->textMargins());
+        const QRect area = edit->style()
+                               ->subElementRect(QStyle::SE_LineEditContents, &frame, edit)
+                               .marginsRemoved(edit->textMargins());
         // The text scrolls sideways with the cursor, which the field keeps in
         // view: positions are measured from the cursor's line, which stands
         // 5 pixels right of the left edge of the rectangle the field reports

@@ -5,10 +5,7 @@
 namespace spelling {
 namespace {
 
-bool isWordCharacter(QChar c)
-{
-    return c.isLetterOrNumber() || c.isMark() || c == u'_';
-}
+bool isWordCharacter(QChar c) { return c.isLetterOrNumber() || c.isMark() || c == u'_'; }
 
 bool isJoiner(QChar c)
 {
@@ -17,10 +14,7 @@ bool isJoiner(QChar c)
     return c == u'\'' || c == u'\u2019' || c == u'-' || c == u'\u2010' || c == u'\u2011';
 }
 
-bool isLatinLetter(QChar c)
-{
-    return c.isLetter() && c.script() == QChar::Script_Latin;
-}
+bool isLatinLetter(QChar c) { return c.isLetter() && c.script() == QChar::Script_Latin; }
 
 // Latin capitals and nothing else ("HTML", "C").
 bool isLatinCapitals(QStringView part)
@@ -45,14 +39,14 @@ bool hasDigitOrUnderscore(QStringView part)
 bool isOpeningPunctuation(QChar c)
 {
     return c == u'(' || c == u'[' || c == u'{' || c == u'<' || c == u'"' || c == u'\'' || c == u'\u00ab'
-        || c == u'\u201e' || c == u'\u201c' || c == u'\u2018';
+           || c == u'\u201e' || c == u'\u201c' || c == u'\u2018';
 }
 
 bool isClosingPunctuation(QChar c)
 {
     return c == u')' || c == u']' || c == u'}' || c == u'>' || c == u'"' || c == u'\'' || c == u'\u00bb'
-        || c == u'\u201d' || c == u'\u2019' || c == u'.' || c == u',' || c == u';' || c == u':' || c == u'!'
-        || c == u'?' || c == u'\u2026';
+           || c == u'\u201d' || c == u'\u2019' || c == u'.' || c == u',' || c == u';' || c == u':' || c == u'!'
+           || c == u'?' || c == u'\u2026';
 }
 
 // An e-mail address or a web address: "ivanov@school.ru", "https://…",
@@ -74,15 +68,11 @@ bool isAddress(QStringView chunk)
         return false;
     // A host name of Latin letters, digits and hyphens with a Latin top-level
     // domain, and perhaps a path.
-    static const QRegularExpression host(
-        QStringLiteral("^[A-Za-z0-9-]+(\\.[A-Za-z0-9-]+)*\\.[A-Za-z]{2,}(/.*)?$"));
+    static const QRegularExpression host(QStringLiteral("^[A-Za-z0-9-]+(\\.[A-Za-z0-9-]+)*\\.[A-Za-z]{2,}(/.*)?$"));
     return host.match(chunk.toString()).hasMatch();
 }
 
-bool isHyphen(QChar c)
-{
-    return c == u'-' || c == u'\u2010' || c == u'\u2011';
-}
+bool isHyphen(QChar c) { return c == u'-' || c == u'\u2010' || c == u'\u2011'; }
 
 // Adds the words of one run of letters, digits and joiners.
 void addToken(QStringView text, qsizetype start, qsizetype end, QList<WordSpan> &words)

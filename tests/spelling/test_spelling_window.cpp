@@ -91,10 +91,7 @@ bool underlinesOnly(QLineEdit *edit, int start, int end)
     return true;
 }
 
-QMenu *openMenu()
-{
-    return qobject_cast<QMenu *>(QApplication::activePopupWidget());
-}
+QMenu *openMenu() { return qobject_cast<QMenu *>(QApplication::activePopupWidget()); }
 
 // Right-clicks the memo on the word at position.
 QMenu *rightClick(QPlainTextEdit *memo, int position)
@@ -134,10 +131,7 @@ void choose(QMenu *menu, const QString &text)
     QFAIL(qPrintable(QStringLiteral("no item \"%1\" in %2").arg(text, texts(menu).join(u", "))));
 }
 
-void waitForDictionaries()
-{
-    spelling::sharedChecker()->waitUntilLoaded();
-}
+void waitForDictionaries() { spelling::sharedChecker()->waitUntilLoaded(); }
 
 } // namespace
 
@@ -227,7 +221,7 @@ private slots:
         QVERIFY(texts(menu).contains(kCorrected));
         choose(menu, kCorrected);
         const QString text = qobject_cast<QLineEdit *>(control) ? static_cast<QLineEdit *>(control)->text()
-                                                                 : static_cast<QPlainTextEdit *>(control)->toPlainText();
+                                                                : static_cast<QPlainTextEdit *>(control)->toPlainText();
         QCOMPARE(text, QStringLiteral("Сборник ") + kCorrected);
     }
 
@@ -276,8 +270,8 @@ private slots:
     {
         QTest::addColumn<QString>("field");
         QTest::addColumn<bool>("checked");
-        for (const char *name : {"title", "description", "tech_request", "manual", "WorkImgSign", "public_post_address",
-                                 "Notes"})
+        for (const char *name :
+             {"title", "description", "tech_request", "manual", "WorkImgSign", "public_post_address", "Notes"})
             QTest::newRow(name) << name << true;
         for (const char *name :
              {"public_post_index", "public_phone", "public_email", "AuthorsLastname", "TeachersName", "Temp_string"})
@@ -409,7 +403,7 @@ private slots:
         tt::Session session;
         waitForDictionaries();
         const QString memoText = QStringLiteral("Первая строка с ошибкой: ") + kMisspelt
-            + QStringLiteral("\nвторая\u00a0строка, Тирлада и HTML.");
+                                 + QStringLiteral("\nвторая\u00a0строка, Тирлада и HTML.");
         const QString lineText = QStringLiteral("Сборник ") + kMisspelt + QStringLiteral(" стихов, Тирлада");
         for (const char *name : {"description", "manual", "Notes"})
             session.control<QPlainTextEdit>(name)->setPlainText(memoText);
