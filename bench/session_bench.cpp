@@ -4,6 +4,7 @@
 // and the heap in use after the warm-up and at the end.
 
 #include "scripted_session.h"
+#include "spelling/checker.h"
 
 #include <QApplication>
 #include <QProcess>
@@ -40,6 +41,8 @@ int main(int argc, char **argv)
         return 2;
 
     tt::Session session;
+    // The spelling dictionaries are loaded once, not during the measurement.
+    spelling::sharedChecker()->waitUntilLoaded();
     tt::fillCompletePassport(session);
     const long idleKb = peakResidentKb();
 

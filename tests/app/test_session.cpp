@@ -4,6 +4,7 @@
 // heap in use after the session is where it was after the first rounds.
 
 #include "scripted_session.h"
+#include "spelling/checker.h"
 
 #include <QTemporaryDir>
 #include <malloc.h>
@@ -35,6 +36,8 @@ private slots:
         const QString photo = tt::writeSessionPhoto(dir, 1600, 1200);
 
         tt::Session session;
+        // The spelling dictionaries are loaded once, not during the measurement.
+        spelling::sharedChecker()->waitUntilLoaded();
         tt::fillCompletePassport(session);
 
         // Warm-up rounds fill Qt's caches (fonts, styles) once.

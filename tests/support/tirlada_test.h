@@ -7,7 +7,6 @@
 #include "app/startup.h"
 #include "core/platform.h"
 #include "gui/modal.h"
-#include "spelling/checker.h"
 
 #include <QComboBox>
 #include <QListWidget>
@@ -27,9 +26,6 @@ struct Session {
         modal::testing::install();
         windows = createWindows();
         windows->Pasport->show();
-        // The spelling dictionaries arrive before the test goes on, never in
-        // the middle of what it measures.
-        spelling::sharedChecker()->waitUntilLoaded();
     }
     ~Session()
     {
