@@ -79,8 +79,10 @@ int main(int argc, char **argv)
         const QString text = QStringLiteral("Сборник стихов о весне, напсианные учениками 7-го класса.");
         description->setPlainText(text);
         QTextCursor cursor(description->document());
-        cursor.setPosition(int(text.indexOf(QStringLiteral("напсианные"))) + 2);
-        const QPoint at = description->viewport()->mapToGlobal(description->cursorRect(cursor).bottomLeft());
+        cursor.setPosition(int(text.indexOf(QStringLiteral("напсианные"))) + 10);
+        // Below the end of the word, so that its whole underline shows.
+        const QPoint at =
+            description->viewport()->mapToGlobal(description->cursorRect(cursor).bottomLeft() + QPoint(0, 6));
         QMenu *menu = spelling::contextMenu(description, cursor.position());
         menu->popup(at);
         QApplication::processEvents();
