@@ -56,8 +56,8 @@ void fillFull(tt::Session &session, const QDir &folder)
         teachers.append({tt::validFormattedId(200 + i), QStringLiteral("Сидорова"), QStringLiteral("Анна"),
                          QStringLiteral("Ивановна")});
     session.setParticipants(authors, teachers, 2);
-    modal::testing::queueFileName(tt::writeSessionPhoto(folder, 1024, 768));
-    session.window().AddImgClick();
+    gui::modal::testing::queueFileName(tt::writeSessionPhoto(folder, 1024, 768));
+    session.window().loadPicture();
     session.control<QLineEdit>("WorkImgSign")->setText(QStringLiteral("Наш двор весной"));
 }
 
@@ -107,10 +107,10 @@ int main(int argc, char **argv)
         tt::Session typing;
         fillFull(typing, folder);
         for (const QString &package : packages) {
-            modal::testing::queueFileName(package);
-            typing.window().SaveButtonClick();
-            if (modal::testing::lastMessage().icon != modal::Icon::Information)
-                qFatal("the package was not saved: %s", qPrintable(modal::testing::lastMessage().text));
+            gui::modal::testing::queueFileName(package);
+            typing.window().saveToPackage();
+            if (gui::modal::testing::lastMessage().icon != gui::modal::Icon::Information)
+                qFatal("the package was not saved: %s", qPrintable(gui::modal::testing::lastMessage().text));
         }
     }
 
@@ -136,7 +136,7 @@ int main(int argc, char **argv)
     // A picture loaded anew: encoded once on the writer thread, then reused.
     const qsizetype before = session.window().draftKeeper().writeTimes().size();
     QTest::mouseClick(session.control<QPushButton>("DelImg"), Qt::LeftButton);
-    modal::testing::queueFileName(tt::writeSessionPhoto(folder, 800, 600));
+    gui::modal::testing::queueFileName(tt::writeSessionPhoto(folder, 800, 600));
     QTest::mouseClick(session.control<QPushButton>("AddImg"), Qt::LeftButton);
     const QList<double> uiNew = timeChanges(session, 200);
     const QList<double> writerNew = writerTimes(session, before);

@@ -4,7 +4,7 @@
 // picture export, the archiver, the success message and the removal of the
 // working folder. Prints the median; asserts nothing.
 
-#include "app/pasport.h"
+#include "app/passport_window.h"
 #include "app/startup.h"
 #include "core/platform.h"
 #include "gui/modal.h"
@@ -26,7 +26,7 @@
 namespace {
 
 template <class T>
-T *control(TPasport &window, const char *name)
+T *control(PassportWindow &window, const char *name)
 {
     T *found = window.findChild<T *>(QString::fromLatin1(name));
     if (!found)
@@ -34,7 +34,7 @@ T *control(TPasport &window, const char *name)
     return found;
 }
 
-void fillPassport(TPasport &window)
+void fillPassport(PassportWindow &window)
 {
     control<QLineEdit>(window, "title")->setText(QStringLiteral("Весна & лето: стихи о природе родного края"));
     QString description;
@@ -48,23 +48,17 @@ void fillPassport(TPasport &window)
     control<QLineEdit>(window, "public_phone")->setText(QStringLiteral("+7 812 000-00-00"));
     control<QLineEdit>(window, "public_email")->setText(QStringLiteral("school@example.ru"));
     control<QPlainTextEdit>(window, "Notes")->setPlainText(QStringLiteral("Примечание для оргкомитета."));
-    window.SubjectSlots = {2, 11, 18, 22};
+    window.model().setSubjectSlots({2, 11, 18, 22});
 
-    auto *authors = control<QListWidget>(window, "AuthorsListBox");
-    auto *teachers = control<QListWidget>(window, "TeachersListBox");
-    auto *leader = control<QComboBox>(window, "LeaderID");
-    for (int i = 0; i < 10; ++i) {
-        const QString id = QStringLiteral("100-200-3%1").arg(i, 2, 10, QLatin1Char('0'));
-        authors->addItem(id);
-        window.AuthorsData[i] = {id, QStringLiteral("Петров"), QStringLiteral("Пётр"), QStringLiteral("Петрович")};
-    }
-    for (int i = 0; i < 3; ++i) {
-        const QString id = QStringLiteral("400-500-6%1").arg(i, 2, 10, QLatin1Char('0'));
-        teachers->addItem(id);
-        leader->addItem(id);
-        window.TeachersData[i] = {id, QStringLiteral("Сидорова"), QStringLiteral("Анна"), QStringLiteral("Ивановна")};
-    }
-    leader->setCurrentIndex(2);
+    QList<TPersonRecord> authors;
+    for (int i = 0; i < 10; ++i)
+        authors.append({QStringLiteral("100-200-3%1").arg(i, 2, 10, QLatin1Char('0')), QStringLiteral("Петров"),
+                        QStringLiteral("Пётр"), QStringLiteral("Петрович")});
+    QList<TPersonRecord> teachers;
+    for (int i = 0; i < 3; ++i)
+        teachers.append({QStringLiteral("400-500-6%1").arg(i, 2, 10, QLatin1Char('0')), QStringLiteral("Сидорова"),
+                         QStringLiteral("Анна"), QStringLiteral("Ивановна")});
+    window.model().setParticipants(authors, teachers, 2);
 }
 
 // A photograph-like picture: gradients and shapes, so that the JPEG is not
@@ -85,13 +79,13 @@ QImage photograph()
 }
 
 // Loads the picture through the picture tab, as the user does.
-bool loadPicture(TPasport &window, const QString &folder)
+bool loadPicture(PassportWindow &window, const QString &folder)
 {
     const QString source = QDir(folder).filePath(QStringLiteral("photo.jpg"));
     photograph().save(source, "JPEG", 90);
-    modal::testing::queueFileName(source);
-    window.AddImgClick();
-    modal::testing::reset();
+    gui::modal::testing::queueFileName(source);
+    window.loadPicture();
+    gui::modal::testing::reset();
     return window.snapshot().hasPicture;
 }
 
@@ -104,20 +98,20 @@ double median(QList<double> values)
 
 // Saves `runs` times and returns the times in milliseconds. With replace,
 // every save goes to the same path, so each replaces the package before.
-QList<double> timeSaves(TPasport &window, const QString &folder, int runs, bool replace, bool &allSaved)
+QList<double> timeSaves(PassportWindow &window, const QString &folder, int runs, bool replace, bool &allSaved)
 {
     QList<double> times;
     for (int i = 0; i < runs; ++i) {
         const QString path = QDir(folder).filePath(replace ? QStringLiteral("same.kwp")
                                                            : QStringLiteral("package-%1-%2.kwp").arg(replace).arg(i));
-        modal::testing::reset();
-        modal::testing::queueFileName(path);
+        gui::modal::testing::reset();
+        gui::modal::testing::queueFileName(path);
         QElapsedTimer timer;
         timer.start();
-        window.SaveButtonClick();
+        window.saveToPackage();
         times.append(timer.nsecsElapsed() / 1e6);
-        const auto messages = modal::testing::messages();
-        allSaved = allSaved && messages.size() == 1 && messages[0].icon == modal::Icon::Information;
+        const auto messages = gui::modal::testing::messages();
+        allSaved = allSaved && messages.size() == 1 && messages[0].icon == gui::modal::Icon::Information;
     }
     return times;
 }
@@ -131,13 +125,13 @@ int main(int argc, char **argv)
         std::printf("save: no 7za found, nothing measured\n");
         return 0;
     }
-    modal::testing::install();
+    gui::modal::testing::install();
     QTemporaryDir temp;
     QTemporaryDir out;
     platform::testing::setTempFolder(temp.path());
 
     auto windows = createWindows();
-    TPasport &window = *windows->Pasport;
+    PassportWindow &window = *windows->passport;
     fillPassport(window);
     if (!loadPicture(window, out.path())) {
         std::printf("save: the picture could not be loaded, nothing measured\n");
@@ -156,7 +150,7 @@ int main(int argc, char **argv)
     list.waitForFinished();
     const QString entries = QString::fromUtf8(list.readAllStandardOutput()).trimmed().replace('\n', ' ');
     std::printf("save: full passport (10 authors, 3 supervisors, 4 sections) with a 1024 x 768 picture "
-                "loaded through AddImgClick\n");
+                "loaded through loadPicture\n");
     std::printf("save: archiver %s, %d runs each, all saved: %s; package entries: %s\n",
                 qPrintable(platform::archiverPath()), runs, allSaved ? "yes" : "NO", qPrintable(entries));
     std::printf("save: new package       median %.1f ms (min %.1f, max %.1f)\n", median(fresh),
@@ -166,6 +160,6 @@ int main(int argc, char **argv)
                 *std::max_element(replacing.begin(), replacing.end()));
     std::printf("save: each save includes reading the package back and comparing it; target median <= 10 ms\n");
     windows.reset();
-    modal::testing::uninstall();
+    gui::modal::testing::uninstall();
     return 0;
 }

@@ -4,7 +4,8 @@
 #     nothing of gui/ or app/, and no generated form.
 #   - core/ includes nothing but core/.
 #   - No feature and nothing of gui/ includes app/.
-#   - Only app/ includes the window's generated form ui_pasport.h.
+#   - model/ (the passport model, a rule folder) is included by app/ only.
+#   - Only app/ includes the window's generated form ui_passport_window.h.
 # Usage: check-layers.sh SOURCE_DIR QT_WIDGETS_INCLUDE_DIRS (a CMake list)
 set -euo pipefail
 src="$1/src"
@@ -48,7 +49,11 @@ while IFS= read -r hit; do
 done < <(grep -rnE '^[[:space:]]*#[[:space:]]*include[[:space:]]*"app/' "$src" --include='*.h' --include='*.cpp' | grep -v "^$src/app/" || true)
 
 while IFS= read -r hit; do
+  breach "only app/ includes the passport model: $hit"
+done < <(grep -rnE '^[[:space:]]*#[[:space:]]*include[[:space:]]*"model/' "$src" --include='*.h' --include='*.cpp' | grep -v -e "^$src/app/" -e "^$src/model/" || true)
+
+while IFS= read -r hit; do
   breach "only app/ includes the window's form: $hit"
-done < <(grep -rnE '"ui_pasport\.h"' "$src" | grep -v "^$src/app/" || true)
+done < <(grep -rnE '"ui_passport_window\.h"' "$src" | grep -v "^$src/app/" || true)
 
 exit $fail

@@ -1,11 +1,11 @@
 // Renders each sheet of the passport window, and the two dialogs, into PNG
 // files for the README: screenshots <folder>.
 
-#include "app/pasport.h"
+#include "app/passport_window.h"
 #include "app/startup.h"
 #include "gui/modal.h"
-#include "participants/form1.h"
-#include "sections/subjects.h"
+#include "participants/participant_id_dialog.h"
+#include "sections/sections_dialog.h"
 #include "spelling/checker.h"
 #include "spelling/spell_check.h"
 
@@ -32,9 +32,9 @@ int main(int argc, char **argv)
         QApplication::installTranslator(&qtTranslation);
     const QDir out(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("docs/screenshots"));
     out.mkpath(QStringLiteral("."));
-    modal::testing::install();
+    gui::modal::testing::install();
     auto windows = createWindows();
-    TPasport &window = *windows->Pasport;
+    PassportWindow &window = *windows->passport;
     window.show();
     auto *tabs = window.findChild<QTabWidget *>(QStringLiteral("SectionsTabs"));
     // Each sheet's file is "sheet<position>-<topic>"; a sheet added later
@@ -99,7 +99,7 @@ int main(int argc, char **argv)
     }
 
     for (QDialog *dialog :
-         {static_cast<QDialog *>(windows->Subjects.get()), static_cast<QDialog *>(windows->Form1.get())}) {
+         {static_cast<QDialog *>(windows->sectionsDialog.get()), static_cast<QDialog *>(windows->idDialog.get())}) {
         dialog->show();
         QApplication::processEvents();
         dialog->grab().save(
@@ -120,18 +120,18 @@ int main(int argc, char **argv)
     photo.save(pictures.filePath(QStringLiteral("DSC0001.JPG")), "JPG");
     photo.save(pictures.filePath(QStringLiteral("весна.jpg")), "JPG");
     photo.save(pictures.filePath(QStringLiteral("снимок экрана.png")), "PNG");
-    modal::testing::uninstall();
+    gui::modal::testing::uninstall();
     QTimer::singleShot(700, [&] {
         if (QWidget *dialog = QApplication::activeModalWidget()) {
             dialog->grab().save(out.filePath(QStringLiteral("dialog-open-picture.png")));
             static_cast<QDialog *>(dialog)->reject();
         }
     });
-    modal::openFile(&window, {QString(),
-                              pictures.path(),
-                              pictures.filePath(QStringLiteral("DSC0001.JPG")),
-                              {QStringLiteral("Изображения (*.jpg *.jpeg *.png)"),
-                               QStringLiteral("JPEG Image File (*.jpg *.jpeg)")},
-                              true});
+    gui::modal::openFile(&window, {QString(),
+                                   pictures.path(),
+                                   pictures.filePath(QStringLiteral("DSC0001.JPG")),
+                                   {QStringLiteral("Изображения (*.jpg *.jpeg *.png)"),
+                                    QStringLiteral("JPEG Image File (*.jpg *.jpeg)")},
+                                   true});
     return 0;
 }

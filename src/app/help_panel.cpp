@@ -2,24 +2,29 @@
 // the focus into it, shows that field's help.
 
 #include "app/help_texts.h"
-#include "app/pasport.h"
+#include "app/passport_window.h"
 #include "gui/guard.h"
-#include "ui_pasport.h"
+#include "ui_passport_window.h"
 
 #include <QEvent>
-#include <QTextDocument>
 
-void TPasport::titleClick() { ui->HelpMemo->setPlainText(core::passportTextToMemo(help::titleHelp())); }
-void TPasport::descriptionClick() { ui->HelpMemo->setPlainText(core::passportTextToMemo(help::descriptionHelp())); }
-void TPasport::tech_requestClick() { ui->HelpMemo->setPlainText(core::passportTextToMemo(help::requirementsHelp())); }
-void TPasport::manualClick() { ui->HelpMemo->setPlainText(core::passportTextToMemo(help::manualHelp())); }
-void TPasport::public_post_indexClick() { ui->HelpMemo->setPlainText(core::passportTextToMemo(help::contactsHelp())); }
+void PassportWindow::showTitleHelp() { ui->HelpMemo->setPlainText(core::passportTextToMemo(help::titleHelp())); }
+void PassportWindow::showDescriptionHelp()
+{
+    ui->HelpMemo->setPlainText(core::passportTextToMemo(help::descriptionHelp()));
+}
+void PassportWindow::showRequirementsHelp()
+{
+    ui->HelpMemo->setPlainText(core::passportTextToMemo(help::requirementsHelp()));
+}
+void PassportWindow::showManualHelp() { ui->HelpMemo->setPlainText(core::passportTextToMemo(help::manualHelp())); }
+void PassportWindow::showContactsHelp() { ui->HelpMemo->setPlainText(core::passportTextToMemo(help::contactsHelp())); }
 
-void TPasport::descriptionChange()
+void PassportWindow::showDescriptionCount()
 {
     // Counted as the cut counts: a line break is two characters (CR LF), a
     // character outside the basic plane one.
-    const qsizetype count = core::characterCount(core::memoTextToPassport(ui->description->document()->toRawText()));
+    const qsizetype count = core::characterCount(model_.text(PassportModel::Text::Description));
     QString text = QStringLiteral("%1 из %2").arg(count).arg(core::kPublishedDescriptionLength);
     QPalette palette = ui->Work_infoGroup->palette();
     if (count > core::kPublishedDescriptionLength) {
@@ -32,10 +37,13 @@ void TPasport::descriptionChange()
     ui->description->setAccessibleDescription(text);
 }
 
-void TPasport::connectHelp()
+void PassportWindow::connectHelp()
 {
-    connect(ui->description, &QPlainTextEdit::textChanged, this, guarded(this, &TPasport::descriptionChange));
-    descriptionChange();
+    connect(&model_, &PassportModel::textChanged, this, [this](PassportModel::Text which) {
+        if (which == PassportModel::Text::Description)
+            gui::runGuarded(this, [this] { showDescriptionCount(); });
+    });
+    showDescriptionCount();
 
     // A memo receives its mouse presses on its viewport.
     for (QObject *field :
@@ -47,26 +55,26 @@ void TPasport::connectHelp()
         field->installEventFilter(this);
 }
 
-bool TPasport::eventFilter(QObject *watched, QEvent *event)
+bool PassportWindow::eventFilter(QObject *watched, QEvent *event)
 {
     if (packageDragEvent(event))
         return true;
     if (event->type() != QEvent::FocusIn && event->type() != QEvent::MouseButtonPress)
         return QWidget::eventFilter(watched, event);
 
-    void (TPasport::*handler)() = nullptr;
+    void (PassportWindow::*handler)() = nullptr;
     if (watched == ui->title)
-        handler = &TPasport::titleClick;
+        handler = &PassportWindow::showTitleHelp;
     else if (watched == ui->description || watched == ui->description->viewport())
-        handler = &TPasport::descriptionClick;
+        handler = &PassportWindow::showDescriptionHelp;
     else if (watched == ui->tech_request)
-        handler = &TPasport::tech_requestClick;
+        handler = &PassportWindow::showRequirementsHelp;
     else if (watched == ui->manual || watched == ui->manual->viewport())
-        handler = &TPasport::manualClick;
+        handler = &PassportWindow::showManualHelp;
     else if (watched == ui->public_post_index || watched == ui->public_post_address || watched == ui->public_phone
              || watched == ui->public_email)
-        handler = &TPasport::public_post_indexClick;
+        handler = &PassportWindow::showContactsHelp;
     if (handler)
-        guarded(this, handler)();
+        gui::guarded(this, handler)();
     return QWidget::eventFilter(watched, event);
 }

@@ -2,9 +2,9 @@
 
 #include <QPainter>
 
-TImage::TImage(QWidget *parent) : QWidget(parent) {}
+ImageBox::ImageBox(QWidget *parent) : QWidget(parent) {}
 
-void TImage::resizeBitmap(int width, int height)
+void ImageBox::resizeBitmap(int width, int height)
 {
     QImage next(width, height, QImage::Format_RGB32);
     next.fill(Qt::white);
@@ -17,20 +17,20 @@ void TImage::resizeBitmap(int width, int height)
     update();
 }
 
-void TImage::setBitmap(const QImage &image)
+void ImageBox::setBitmap(const QImage &image)
 {
     bitmap_ = image.convertToFormat(QImage::Format_RGB32);
     resize(bitmap_.size());
     update();
 }
 
-void TImage::clearBitmap()
+void ImageBox::clearBitmap()
 {
     bitmap_.fill(Qt::white);
     update();
 }
 
-void TImage::paintEvent(QPaintEvent *)
+void ImageBox::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
     painter.drawImage(0, 0, bitmap_);

@@ -6,10 +6,10 @@
 // An image box that shows its own bitmap at 1:1, anchored at the top-left
 // corner, without stretching or centring. Where the widget is larger than
 // the bitmap, the parent's background shows.
-class TImage : public QWidget {
+class ImageBox : public QWidget {
     Q_OBJECT
 public:
-    explicit TImage(QWidget *parent = nullptr);
+    explicit ImageBox(QWidget *parent = nullptr);
 
     const QImage &bitmap() const { return bitmap_; }
     QImage &bitmap() { return bitmap_; }

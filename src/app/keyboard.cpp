@@ -3,8 +3,8 @@
 // of any length.
 
 #include "gui/keyboard.h"
-#include "app/pasport.h"
-#include "ui_pasport.h"
+#include "app/passport_window.h"
+#include "ui_passport_window.h"
 
 #include <QAbstractItemView>
 #include <QStyledItemDelegate>
@@ -30,7 +30,7 @@ constexpr int kRowHeight = 13;
 
 } // namespace
 
-QList<QWidget *> TPasport::tabChain() const
+QList<QWidget *> PassportWindow::tabChain() const
 {
     // Only the current sheet's controls are visible, so Tab runs from the
     // tab bar through that sheet and on to the bottom row.
@@ -77,11 +77,9 @@ QList<QWidget *> TPasport::tabChain() const
     };
 }
 
-void TPasport::connectKeyboard()
+void PassportWindow::connectKeyboard()
 {
     gui::setTabChain(tabChain());
-    // The hidden scratch edit is no control of the user's.
-    ui->Temp_string->setFocusPolicy(Qt::NoFocus);
     gui::pressButtonsOnEnter(this);
 
     // No one-line field has a length limit: Qt's default of 32767 would cut

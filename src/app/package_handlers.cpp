@@ -1,14 +1,15 @@
 // Opening a saved package again, the question about unsaved input on close,
-// and the draft that keeps unsaved input safe from a crash.
+// and the draft that keeps unsaved input safe from a crash. A package read
+// goes into the model, which the controls follow.
 
-#include "app/pasport.h"
+#include "app/passport_window.h"
 #include "core/failure.h"
 #include "core/platform.h"
 #include "gui/guard.h"
 #include "gui/modal.h"
 #include "save/draft.h"
 #include "save/package_reader.h"
-#include "ui_pasport.h"
+#include "ui_passport_window.h"
 
 #include <QCloseEvent>
 #include <QDir>
@@ -22,7 +23,6 @@
 
 namespace {
 
-const QString kPackageFilter = QStringLiteral("Паспорт работы Фестиваля \"Ковирта\" (*.kwp)");
 const QString kUnsavedQuestion = QStringLiteral("Сохранить изменения в паспорте работы?");
 const QString kRestoreQuestion = QStringLiteral("Восстановить несохраненный паспорт работы?");
 const QString kOpenErrorCaption = QStringLiteral("Ошибка открытия");
@@ -54,13 +54,12 @@ QString droppedPackage(const QMimeData *mime)
 
 } // namespace
 
-void TPasport::connectPackage()
+void PassportWindow::connectPackage()
 {
-    plainTitle = windowTitle();
-    connect(ui->OpenButton, &QPushButton::clicked, this, guarded(this, &TPasport::OpenButtonClick));
+    connect(ui->OpenButton, &QPushButton::clicked, this, gui::guarded(this, &PassportWindow::openChosenPackage));
     auto *openShortcut = new QShortcut(QKeySequence::Open, this);
     openShortcut->setContext(Qt::WindowShortcut);
-    connect(openShortcut, &QShortcut::activated, this, guarded(this, &TPasport::OpenButtonClick));
+    connect(openShortcut, &QShortcut::activated, this, gui::guarded(this, &PassportWindow::openChosenPackage));
 
     // A package dropped anywhere on the window opens, also over the edits
     // that would otherwise take the file's name as text.
@@ -69,84 +68,53 @@ void TPasport::connectPackage()
         if (child->acceptDrops())
             child->installEventFilter(this);
 
-    // Every way the passport changes ends in one of these signals; each
-    // only restarts the timer, the comparison waits for the timer.
+    // Every change of the passport goes through the model; each change only
+    // restarts the timer, the comparison waits for the timer.
     drafts = std::make_unique<save::DraftKeeper>(save::draftFolder());
     draftTimer = new QTimer(this);
     draftTimer->setSingleShot(true);
-    connect(draftTimer, &QTimer::timeout, this, [this] { runGuarded(this, [this] { writeDraft(); }); });
-    for (QLineEdit *edit : findChildren<QLineEdit *>())
-        if (edit != ui->Temp_string)
-            connect(edit, &QLineEdit::textChanged, this, &TPasport::noteChange);
-    for (QPlainTextEdit *memo : {ui->description, ui->manual, ui->Notes})
-        connect(memo, &QPlainTextEdit::textChanged, this, &TPasport::noteChange);
-    connect(ui->LeaderID, &QComboBox::currentIndexChanged, this, &TPasport::noteChange);
-    // Connected after the buttons' own handlers, so they run once the
-    // handler is done.
-    for (QPushButton *button : findChildren<QPushButton *>())
-        connect(button, &QPushButton::clicked, this, &TPasport::noteChange);
+    connect(draftTimer, &QTimer::timeout, this, [this] { gui::runGuarded(this, [this] { writeDraft(); }); });
+    connect(&model_, &PassportModel::changed, this, &PassportWindow::noteChange);
 
     savedSnapshot = snapshot();
     draftedSnapshot = savedSnapshot;
 }
 
-void TPasport::updateTitle()
-{
-    setWindowTitle(currentPackagePath.isEmpty()
-                       ? plainTitle
-                       : QFileInfo(currentPackagePath).fileName() + QStringLiteral(" - ") + plainTitle);
-}
+// ---- The question about unsaved input ----
 
-// ---- Saving and the question about unsaved input ----
-
-void TPasport::packageSaved(const QString &path, const PassportSnapshot &passport)
-{
-    currentPackagePath = QFileInfo(path).absoluteFilePath();
-    updateTitle();
-    savedSnapshot = passport;
-    draftedSnapshot = passport;
-    draftTimer->stop();
-    drafts->discard();
-}
-
-bool TPasport::saveReportingFailure()
-{
-    bool saved = false;
-    runGuarded(this, [&] { saved = savePassport(); });
-    return saved;
-}
-
-bool TPasport::settleUnsavedInput()
+bool PassportWindow::settleUnsavedInput()
 {
     if (snapshot() == savedSnapshot)
         return true;
-    switch (modal::message(this, modal::Icon::Question, kAppTitle, kUnsavedQuestion, modal::Buttons::YesNoCancel)) {
-    case modal::Answer::Yes:
+    switch (gui::modal::message(this, gui::modal::Icon::Question, gui::kAppTitle, kUnsavedQuestion,
+                                gui::modal::Buttons::YesNoCancel)) {
+    case gui::modal::Answer::Yes:
         return saveReportingFailure();
-    case modal::Answer::No:
+    case gui::modal::Answer::No:
         return true;
     default:
         return false;
     }
 }
 
-void TPasport::closeEvent(QCloseEvent *event)
+void PassportWindow::closeEvent(QCloseEvent *event)
 {
     // Nothing escapes from here: a failure would otherwise leave the event
     // accepted and the input lost.
     event->ignore();
     bool close = false;
     bool discard = false;
-    runGuarded(this, [&] {
+    gui::runGuarded(this, [&] {
         if (snapshot() == savedSnapshot) {
             close = discard = true;
             return;
         }
-        switch (modal::message(this, modal::Icon::Question, kAppTitle, kUnsavedQuestion, modal::Buttons::YesNoCancel)) {
-        case modal::Answer::Yes:
+        switch (gui::modal::message(this, gui::modal::Icon::Question, gui::kAppTitle, kUnsavedQuestion,
+                                    gui::modal::Buttons::YesNoCancel)) {
+        case gui::modal::Answer::Yes:
             close = saveReportingFailure();
             break;
-        case modal::Answer::No:
+        case gui::modal::Answer::No:
             close = discard = true;
             break;
         default:
@@ -164,71 +132,50 @@ void TPasport::closeEvent(QCloseEvent *event)
 
 // ---- Opening ----
 
-void TPasport::OpenButtonClick()
+void PassportWindow::openChosenPackage()
 {
     if (!settleUnsavedInput())
         return;
-    modal::OpenFileRequest request;
+    gui::modal::OpenFileRequest request;
     request.caption = QStringLiteral("Открытие файла паспорта работы");
     request.directory = lastPackagePath.isEmpty() ? QDir::homePath() : QFileInfo(lastPackagePath).absolutePath();
     request.nameFilters = {kPackageFilter};
-    const QString path = modal::openFile(this, request);
+    const QString path = gui::modal::openFile(this, request);
     if (path.isEmpty())
         return;
     openPackageSettled(path);
 }
 
-bool TPasport::openPackage(const QString &path)
+bool PassportWindow::openPackage(const QString &path)
 {
     if (!settleUnsavedInput())
         return false;
     return openPackageSettled(path);
 }
 
-bool TPasport::openPackageSettled(const QString &path)
+bool PassportWindow::openPackageSettled(const QString &path)
 {
     const QString fullPath = QFileInfo(path).absoluteFilePath();
     const save::ReadResult result = save::readPackage(fullPath);
     if (!result.contents) {
-        modal::message(this, modal::Icon::Error, kOpenErrorCaption, openErrorText(fullPath, result.problems));
+        gui::modal::message(this, gui::modal::Icon::Error, kOpenErrorCaption, openErrorText(fullPath, result.problems));
         return false;
     }
-    restorePassport(result.contents->passport, result.contents->pictureJpeg);
-    currentPackagePath = fullPath;
+    model_.restore(result.contents->passport, result.contents->pictureJpeg);
     lastPackagePath = fullPath;
-    updateTitle();
-    savedSnapshot = snapshot();
-    draftedSnapshot = savedSnapshot;
-    draftTimer->stop();
-    drafts->discard();
+    packageSaved(fullPath, snapshot());
     return true;
-}
-
-void TPasport::restorePassport(const PassportSnapshot &passport, const QByteArray &pictureJpeg)
-{
-    ui->title->setText(passport.title);
-    ui->description->setPlainText(core::passportTextToMemo(passport.description));
-    ui->tech_request->setText(passport.techRequest);
-    ui->manual->setPlainText(core::passportTextToMemo(passport.manual));
-    ui->public_post_index->setText(passport.postIndex);
-    ui->public_post_address->setText(passport.postAddress);
-    ui->public_phone->setText(passport.phone);
-    ui->public_email->setText(passport.email);
-    ui->Notes->setPlainText(core::passportTextToMemo(passport.notes));
-    restoreSections(passport.subjectSlots);
-    restoreParticipants(passport.authors, passport.teachers, passport.leaderIndex);
-    restorePicture(passport, pictureJpeg);
 }
 
 // ---- Dropping a package onto the window ----
 
-void TPasport::dragEnterEvent(QDragEnterEvent *event)
+void PassportWindow::dragEnterEvent(QDragEnterEvent *event)
 {
     if (!droppedPackage(event->mimeData()).isEmpty())
         event->acceptProposedAction();
 }
 
-bool TPasport::packageDragEvent(QEvent *event)
+bool PassportWindow::packageDragEvent(QEvent *event)
 {
     switch (event->type()) {
     case QEvent::DragEnter:
@@ -251,7 +198,7 @@ bool TPasport::packageDragEvent(QEvent *event)
     }
 }
 
-void TPasport::dropEvent(QDropEvent *event)
+void PassportWindow::dropEvent(QDropEvent *event)
 {
     const QString path = droppedPackage(event->mimeData());
     if (path.isEmpty())
@@ -259,12 +206,12 @@ void TPasport::dropEvent(QDropEvent *event)
     event->acceptProposedAction();
     // Opened once the drop is over: the question and the error box are
     // modal, and a drag must not wait for them.
-    QTimer::singleShot(0, this, [this, path] { runGuarded(this, [&] { openPackage(path); }); });
+    QTimer::singleShot(0, this, [this, path] { gui::runGuarded(this, [&] { openPackage(path); }); });
 }
 
 // ---- Drafts ----
 
-void TPasport::noteChange()
+void PassportWindow::noteChange()
 {
     if (closed)
         return;
@@ -276,7 +223,7 @@ void TPasport::noteChange()
     draftTimer->start(int(std::clamp<qint64>(left, 0, kDraftQuietMs)));
 }
 
-void TPasport::writeDraft()
+void PassportWindow::writeDraft()
 {
     if (closed)
         return;
@@ -289,31 +236,31 @@ void TPasport::writeDraft()
         drafts->discard();
         return;
     }
-    drafts->submit(now, keptPictureForShown(), platform::currentSeconds());
+    drafts->submit(now, model_.pictureJpeg(), platform::currentSeconds());
 }
 
-void TPasport::writeDraftNow()
+void PassportWindow::writeDraftNow()
 {
     draftTimer->stop();
     writeDraft();
 }
 
-void TPasport::flushDraft()
+void PassportWindow::flushDraft()
 {
     writeDraftNow();
     drafts->waitUntilIdle();
 }
 
-void TPasport::discardDraft()
+void PassportWindow::discardDraft()
 {
     draftTimer->stop();
     drafts->discard();
     draftedSnapshot = savedSnapshot;
 }
 
-QString TPasport::draftPath() const { return drafts->path(); }
+QString PassportWindow::draftPath() const { return drafts->path(); }
 
-void TPasport::offerDraftRecovery()
+void PassportWindow::offerDraftRecovery()
 {
     std::vector<save::OrphanDraft> orphans = save::claimOrphanDrafts(save::draftFolder());
     for (save::OrphanDraft &orphan : orphans) {
@@ -321,15 +268,16 @@ void TPasport::offerDraftRecovery()
         // A draft that cannot be read is left where it is, untouched.
         if (!result.contents)
             continue;
-        if (modal::message(this, modal::Icon::Question, kAppTitle, kRestoreQuestion, modal::Buttons::YesNo)
-            != modal::Answer::Yes) {
+        if (gui::modal::message(this, gui::modal::Icon::Question, gui::kAppTitle, kRestoreQuestion,
+                                gui::modal::Buttons::YesNo)
+            != gui::modal::Answer::Yes) {
             save::removeOrphanDraft(orphan);
             continue;
         }
         // The restored passport is unsaved input: its draft stays, as this
         // window's own, until it is saved or discarded. Other drafts wait
         // for the next start.
-        restorePassport(result.contents->passport, result.contents->pictureJpeg);
+        model_.restore(result.contents->passport, result.contents->pictureJpeg);
         drafts->adopt(orphan.path, std::move(orphan.lock));
         draftedSnapshot = snapshot();
         draftTimer->stop();

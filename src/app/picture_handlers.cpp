@@ -1,14 +1,13 @@
 // The work picture on the passport window: load, remove, export.
 
-#include "app/pasport.h"
+#include "app/passport_window.h"
 #include "core/files.h"
 #include "gui/appearance.h"
 #include "gui/guard.h"
 #include "gui/modal.h"
-#include "picture/jpeg_codec.h"
 #include "picture/picture_file.h"
 #include "picture/picture_size.h"
-#include "ui_pasport.h"
+#include "ui_passport_window.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -30,22 +29,23 @@ public:
 };
 } // namespace
 
-void TPasport::connectPicture()
+void PassportWindow::connectPicture()
 {
-    connect(ui->AddImg, &QPushButton::clicked, this, guarded(this, &TPasport::AddImgClick));
-    connect(ui->DelImg, &QPushButton::clicked, this, guarded(this, &TPasport::DelImgClick));
+    connect(ui->AddImg, &QPushButton::clicked, this, gui::guarded(this, &PassportWindow::loadPicture));
+    connect(ui->DelImg, &QPushButton::clicked, this, gui::guarded(this, &PassportWindow::removePicture));
+    connect(&model_, &PassportModel::pictureChanged, this, &PassportWindow::showPicture);
 }
 
-void TPasport::AddImgClick()
+void PassportWindow::loadPicture()
 {
-    modal::OpenFileRequest request;
+    gui::modal::OpenFileRequest request;
     if (!lastPictureFile.isEmpty()) {
         request.directory = QFileInfo(lastPictureFile).absolutePath();
         request.selectedFile = lastPictureFile;
     }
     request.nameFilters = QStringList{kPictureFilter, kJpegFilter};
     request.picturePreview = true;
-    const QString path = modal::openFile(this, request);
+    const QString path = gui::modal::openFile(this, request);
     if (path.isEmpty())
         return;
     lastPictureFile = path;
@@ -58,65 +58,34 @@ void TPasport::AddImgClick()
     // The box takes the picture's size before decoding: if the data then
     // fail, it keeps that size with nothing drawn and no picture loaded.
     ui->WorkImg->resizeBitmap(shown.width(), shown.height());
-    ui->WorkImg->setBitmap(reader.decodeReduced(shown));
-
-    ui->WorkImgSign->setEnabled(true);
-    setEditBackground(ui->WorkImgSign, QPalette::Base);
-    ui->DelImg->setEnabled(true);
-    ui->AddImg->setEnabled(false);
     // A new picture is exported afresh.
-    keptPictureJpeg.clear();
+    model_.setPicture(reader.decodeReduced(shown));
 }
 
-void TPasport::DelImgClick()
-{
-    // Plain white: the "300 x 300" of start-up is not drawn again.
-    ui->WorkImg->resizeBitmap(picture::kFrameSide, picture::kFrameSide);
-    ui->WorkImg->clearBitmap();
+void PassportWindow::removePicture() { model_.removePicture(); }
 
-    ui->WorkImgSign->setEnabled(false);
-    ui->WorkImgSign->clear();
-    setEditBackground(ui->WorkImgSign, QPalette::Window);
-    ui->DelImg->setEnabled(false);
-    ui->AddImg->setEnabled(true);
-    keptPictureJpeg.clear();
-}
-
-void TPasport::restorePicture(const PassportSnapshot &passport, const QByteArray &jpeg)
+void PassportWindow::showPicture()
 {
-    if (passport.hasPicture) {
-        ui->WorkImg->setBitmap(passport.picture);
-        ui->WorkImgSign->setEnabled(true);
-        setEditBackground(ui->WorkImgSign, QPalette::Base);
-        ui->DelImg->setEnabled(true);
-        ui->AddImg->setEnabled(false);
-        keptPictureJpeg = jpeg;
-        keptPictureKey = ui->WorkImg->bitmap().cacheKey();
-    } else if (!ui->AddImg->isEnabled()) {
-        DelImgClick();
+    const bool loaded = model_.hasPicture();
+    if (loaded) {
+        ui->WorkImg->setBitmap(model_.picture());
+    } else {
+        // Plain white: the "300 x 300" of start-up is not drawn again.
+        ui->WorkImg->resizeBitmap(picture::kFrameSide, picture::kFrameSide);
+        ui->WorkImg->clearBitmap();
     }
-    // The caption as read, even without a picture, so that saving again
-    // writes the same document.
-    ui->WorkImgSign->setText(passport.pictureCaption);
+    ui->WorkImgSign->setEnabled(loaded);
+    gui::setEditBackground(ui->WorkImgSign, loaded ? QPalette::Base : QPalette::Window);
+    ui->DelImg->setEnabled(loaded);
+    ui->AddImg->setEnabled(!loaded);
 }
 
-QByteArray TPasport::keptPictureForShown() const
+bool PassportWindow::writePicture(const QString &path)
 {
-    // Any change of the bitmap (a new picture, a removal, drawing) gives it
-    // a new cache key.
-    if (ui->AddImg->isEnabled() || ui->WorkImg->bitmap().cacheKey() != keptPictureKey)
-        return QByteArray();
-    return keptPictureJpeg;
-}
-
-bool TPasport::SaveWorkPicture(const QString &path)
-{
-    // A picture is loaded exactly while its add button is disabled.
-    if (ui->AddImg->isEnabled())
+    if (!model_.hasPicture())
         return false;
     // The picture of an opened package is written as it was read, so that it
     // loses nothing however often it is opened and saved again.
-    const QByteArray kept = keptPictureForShown();
-    core::writeFileReplacing(path, kept.isEmpty() ? picture::encodeJpeg(ui->WorkImg->bitmap()) : kept);
+    core::writeFileReplacing(path, model_.pictureFile());
     return true;
 }

@@ -1,38 +1,35 @@
 // The preview page, opened in the user's browser.
 
-#include "app/pasport.h"
+#include "app/passport_window.h"
 #include "core/failure.h"
 #include "core/files.h"
 #include "core/platform.h"
 #include "gui/guard.h"
 #include "gui/modal.h"
 #include "preview/preview_page.h"
-#include "ui_pasport.h"
+#include "ui_passport_window.h"
 
-#include <limits>
-
-void TPasport::connectPreview()
+void PassportWindow::connectPreview()
 {
-    // The scratch edit holds the converted order of study, however long.
-    ui->Temp_string->setMaxLength(std::numeric_limits<int>::max());
-    connect(ui->Preview, &QPushButton::clicked, this, guarded(this, &TPasport::PreviewClick));
+    connect(ui->Preview, &QPushButton::clicked, this, gui::guarded(this, &PassportWindow::showPreview));
 }
 
-void TPasport::PreviewClick()
+void PassportWindow::showPreview()
 {
     const PassportSnapshot passport = snapshot();
     const QString folder = platform::tempFolder();
 
     // A failure to write the picture ends the preview in the error box.
-    const bool pictureWritten = passport.hasPicture && SaveWorkPicture(folder + preview::kPreviewPictureName);
+    const bool pictureWritten = passport.hasPicture;
+    if (pictureWritten)
+        core::writeFileReplacing(folder + preview::kPreviewPictureName, model_.pictureFile());
 
     const QStringList lines = preview::previewPageLines(passport, pictureWritten);
-    ui->Temp_string->setText(preview::previewText(passport.manual));
 
     try {
         core::writeFileReplacing(folder + preview::kPreviewPageName, preview::encodePreviewPage(lines));
     } catch (const Failure &) {
-        modal::message(this, modal::Icon::None, kAppTitle, QStringLiteral("Ошибка подготовки шаблона"));
+        gui::modal::message(this, gui::modal::Icon::None, gui::kAppTitle, QStringLiteral("Ошибка подготовки шаблона"));
     }
     // Even after a failed write: an earlier page may still be there.
     platform::openInBrowser(folder + preview::kPreviewPageName);

@@ -1,17 +1,21 @@
 // Saving the passport as a package.
 
-#include "app/pasport.h"
+#include "app/passport_window.h"
+#include "core/files.h"
 #include "core/platform.h"
 #include "gui/guard.h"
 #include "gui/modal.h"
-#include "participants/participant_lists.h"
 #include "save/completeness.h"
 #include "save/data_document.h"
+#include "save/draft.h"
 #include "save/package.h"
-#include "ui_pasport.h"
+#include "ui_passport_window.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QTimer>
+
+const QString PassportWindow::kPackageFilter = QStringLiteral("Паспорт работы Фестиваля \"Ковирта\" (*.kwp)");
 
 namespace {
 
@@ -27,14 +31,37 @@ QString savedText(const QString &packagePath)
 
 } // namespace
 
-void TPasport::connectSave()
+void PassportWindow::connectSave()
 {
-    connect(ui->SaveButton, &QPushButton::clicked, this, guarded(this, &TPasport::SaveButtonClick));
+    plainTitle = windowTitle();
+    connect(ui->SaveButton, &QPushButton::clicked, this, gui::guarded(this, &PassportWindow::saveToPackage));
 }
 
-void TPasport::WriteDataDocument(const QString &path) { save::WriteDataDocument(path, WorkInfoXML); }
+void PassportWindow::updateTitle()
+{
+    setWindowTitle(currentPackagePath.isEmpty()
+                       ? plainTitle
+                       : QFileInfo(currentPackagePath).fileName() + QStringLiteral(" - ") + plainTitle);
+}
 
-void TPasport::showFirstMissing(const PassportSnapshot &passport)
+void PassportWindow::packageSaved(const QString &path, const PassportSnapshot &passport)
+{
+    currentPackagePath = QFileInfo(path).absoluteFilePath();
+    updateTitle();
+    savedSnapshot = passport;
+    draftedSnapshot = passport;
+    draftTimer->stop();
+    drafts->discard();
+}
+
+bool PassportWindow::saveReportingFailure()
+{
+    bool saved = false;
+    gui::runGuarded(this, [&] { saved = savePassport(); });
+    return saved;
+}
+
+void PassportWindow::showFirstMissing(const PassportSnapshot &passport)
 {
     const save::FirstMissing missing = save::firstMissing(passport);
     QWidget *target = nullptr;
@@ -59,12 +86,7 @@ void TPasport::showFirstMissing(const PassportSnapshot &passport)
         }
         // The participant who lacks the name part is selected, so that its
         // name edits show it and take input.
-        QListWidget *list = authors ? ui->AuthorsListBox : ui->TeachersListBox;
-        participants::selectRow(list, missing.person);
-        if (authors)
-            AuthorSelectClick();
-        else
-            TeacherSelectClick();
+        selectParticipant(authors ? PassportModel::Side::Authors : PassportModel::Side::Teachers, missing.person);
         if (missing.part == &TPersonRecord::Surname)
             target = authors ? ui->AuthorsLastname : ui->TeachersLastname;
         else if (missing.part == &TPersonRecord::Name)
@@ -81,21 +103,21 @@ void TPasport::showFirstMissing(const PassportSnapshot &passport)
     target->setFocus(Qt::OtherFocusReason);
 }
 
-void TPasport::SaveButtonClick() { savePassport(); }
+void PassportWindow::saveToPackage() { savePassport(); }
 
-bool TPasport::savePassport()
+bool PassportWindow::savePassport()
 {
     const PassportSnapshot passport = snapshot();
     const QStringList missing = save::missingItems(passport);
     if (!missing.isEmpty()) {
-        modal::message(this, modal::Icon::Warning, save::kIncompleteCaption, save::incompleteText(missing));
+        gui::modal::message(this, gui::modal::Icon::Warning, save::kIncompleteCaption, save::incompleteText(missing));
         showFirstMissing(passport);
         return false;
     }
 
     // SaveDialog: the first time the home folder and "Passport", then the
     // path chosen last.
-    modal::SaveFileRequest request;
+    gui::modal::SaveFileRequest request;
     request.caption = QStringLiteral("Сохранение файла паспорта работы");
     if (lastPackagePath.isEmpty()) {
         request.directory = QDir::homePath();
@@ -104,34 +126,35 @@ bool TPasport::savePassport()
         request.directory = QFileInfo(lastPackagePath).absolutePath();
         request.selectedFile = lastPackagePath;
     }
-    request.nameFilters = {QStringLiteral("Паспорт работы Фестиваля \"Ковирта\" (*.kwp)")};
+    request.nameFilters = {kPackageFilter};
     request.defaultSuffix = QStringLiteral("kwp");
     request.confirmOverwrite = true;
-    const QString packagePath = modal::saveFile(this, request);
+    const QString packagePath = gui::modal::saveFile(this, request);
     if (packagePath.isEmpty())
         return false;
     lastPackagePath = packagePath;
 
-    WorkInfoXML = save::BuildDataDocument(passport, platform::currentSeconds());
+    const QByteArray dataDocument = save::BuildDataDocument(passport, platform::currentSeconds());
 
     const QString workingFolder = save::createWorkingFolder(platform::tempFolder(), platform::currentSeconds());
     if (workingFolder.isEmpty()) {
-        modal::message(this, modal::Icon::Error, kWriteErrorCaption, kFolderErrorText);
+        gui::modal::message(this, gui::modal::Icon::Error, kWriteErrorCaption, kFolderErrorText);
         return false;
     }
 
     // A failure to write either file ends the save here; the working folder
     // stays for the user to look at.
-    WriteDataDocument(workingFolder + QStringLiteral("data.xml"));
-    SaveWorkPicture(workingFolder + QStringLiteral("image.jpg"));
+    save::WriteDataDocument(workingFolder + QStringLiteral("data.xml"), dataDocument);
+    if (passport.hasPicture)
+        core::writeFileReplacing(workingFolder + QStringLiteral("image.jpg"), model_.pictureFile());
 
     if (!save::writePackage(platform::archiverPath(), packagePath, workingFolder)) {
-        modal::message(this, modal::Icon::Error, kWriteErrorCaption, kArchiveErrorText);
+        gui::modal::message(this, gui::modal::Icon::Error, kWriteErrorCaption, kArchiveErrorText);
         return false;
     }
 
     packageSaved(packagePath, passport);
-    modal::message(this, modal::Icon::Information, kSavedCaption, savedText(packagePath));
+    gui::modal::message(this, gui::modal::Icon::Information, kSavedCaption, savedText(packagePath));
     save::ClearFolder(workingFolder);
     QDir().rmdir(workingFolder);
     return true;

@@ -1,50 +1,41 @@
-// The section summary on the passport window.
+// The subject sections on the passport window: the sections dialog, and the
+// summary lines that show the model's sections.
 
-#include "app/pasport.h"
+#include "app/passport_window.h"
 #include "gui/guard.h"
 #include "gui/modal.h"
 #include "sections/section_rules.h"
-#include "sections/subjects.h"
-#include "ui_pasport.h"
+#include "sections/sections_dialog.h"
+#include "ui_passport_window.h"
 
 #include <QLabel>
 #include <QPushButton>
 
-void TPasport::connectSections()
+void PassportWindow::connectSections()
 {
-    connect(ui->Button3, &QPushButton::clicked, this, guarded(this, &TPasport::Button3Click));
+    connect(ui->Button3, &QPushButton::clicked, this, gui::guarded(this, &PassportWindow::chooseSections));
+    connect(&model_, &PassportModel::subjectSlotsChanged, this, &PassportWindow::showSections);
 }
 
 // Shows the sections dialog; on "Выбрать" the ticked sections go into the
-// slots in section order and their names into the summary lines. Closing the
-// dialog otherwise changes nothing here; its ticks stay for the next time.
-void TPasport::Button3Click()
+// slots in section order. Closing the dialog otherwise changes nothing here;
+// its ticks stay for the next time.
+void PassportWindow::chooseSections()
 {
-    if (!Subjects)
+    if (!sectionsDialog)
         return;
-    if (modal::exec(Subjects) != QDialog::Accepted)
+    if (gui::modal::exec(sectionsDialog) != QDialog::Accepted)
         return;
-
-    SubjectSlots = sections::subjectSlotsFromTicks(Subjects->ticks());
-    showSubjectSummary();
+    model_.setSubjectSlots(sections::subjectSlotsFromTicks(sectionsDialog->ticks()));
 }
 
-void TPasport::restoreSections(const std::array<qint32, 4> &slotNumbers)
+void PassportWindow::showSections()
 {
-    // The dialog shows the same ticks next time, and the slots are what its
-    // "Выбрать" would make of them.
-    if (Subjects) {
-        Subjects->setTicksFromSlots(slotNumbers);
-        SubjectSlots = sections::subjectSlotsFromTicks(Subjects->ticks());
-    } else {
-        SubjectSlots = slotNumbers;
-    }
-    showSubjectSummary();
-}
-
-void TPasport::showSubjectSummary()
-{
-    const std::array<QString, 4> lines = sections::subjectSummaryLines(SubjectSlots, SubjectNames);
+    // The dialog shows the same ticks next time.
+    if (sectionsDialog)
+        sectionsDialog->setTicksFromSlots(model_.subjectSlots());
+    const std::array<QString, 4> lines =
+        sections::subjectSummaryLines(model_.subjectSlots(), core::defaultSubjectNames());
     QLabel *const labels[] = {ui->subj1, ui->subj2, ui->subj3, ui->subj4};
     for (std::size_t k = 0; k < lines.size(); ++k) {
         labels[k]->setText(lines[k]);

@@ -1,9 +1,9 @@
 #include "app/startup.h"
 
-#include "app/pasport.h"
+#include "app/passport_window.h"
 #include "gui/guard.h"
-#include "participants/form1.h"
-#include "sections/subjects.h"
+#include "participants/participant_id_dialog.h"
+#include "sections/sections_dialog.h"
 
 #include <QCommandLineParser>
 #include <QFileInfo>
@@ -19,7 +19,7 @@ bool TirladaApplication::notify(QObject *receiver, QEvent *event)
 {
     bool handled = false;
     QWidget *parent = activeWindow();
-    runGuarded(parent, [&] { handled = QApplication::notify(receiver, event); });
+    gui::runGuarded(parent, [&] { handled = QApplication::notify(receiver, event); });
     return handled;
 }
 
@@ -34,10 +34,10 @@ std::unique_ptr<Windows> createWindows()
         QApplication::setStyle(QStringLiteral("Windows"));
 
     auto windows = std::make_unique<Windows>();
-    windows->Pasport = std::make_unique<TPasport>();
-    windows->Subjects = std::make_unique<TSubjects>(windows->Pasport.get());
-    windows->Form1 = std::make_unique<TForm1>(windows->Pasport.get());
-    windows->Pasport->setDialogs(windows->Subjects.get(), windows->Form1.get());
+    windows->passport = std::make_unique<PassportWindow>();
+    windows->sectionsDialog = std::make_unique<SectionsDialog>(windows->passport.get());
+    windows->idDialog = std::make_unique<ParticipantIdDialog>(windows->passport.get());
+    windows->passport->setDialogs(windows->sectionsDialog.get(), windows->idDialog.get());
     return windows;
 }
 
@@ -130,7 +130,7 @@ CommandLine readCommandLine(const QStringList &arguments)
     }
     if (parser.isSet(options.version)) {
         result.run = false;
-        result.output = QStringLiteral("%1 %2\n").arg(kAppTitle, QCoreApplication::applicationVersion());
+        result.output = QStringLiteral("%1 %2\n").arg(gui::kAppTitle, QCoreApplication::applicationVersion());
         return result;
     }
     if (!parsed)
@@ -147,12 +147,12 @@ void openStartupPackage(Windows &windows, const StartupOptions &options)
 {
     if (options.packagePath.isEmpty())
         return;
-    windows.Pasport->openPackage(options.packagePath);
+    windows.passport->openPackage(options.packagePath);
 }
 
 int runTirlada(int argc, char **argv)
 {
-    QCoreApplication::setApplicationName(kAppTitle);
+    QCoreApplication::setApplicationName(gui::kAppTitle);
 
     // Help and version are answered without a window system, so that they
     // work on a console with no display.
@@ -173,13 +173,13 @@ int runTirlada(int argc, char **argv)
         return printAndExit(commandLine);
 
     std::unique_ptr<Windows> windows;
-    runGuarded(nullptr, [&] {
+    gui::runGuarded(nullptr, [&] {
         windows = createWindows();
-        windows->Pasport->show();
+        windows->passport->show();
         // A passport that a crash left unsaved is offered first; then the
         // package named on the command line opens (asking about the
         // restored input, should there be any).
-        windows->Pasport->offerDraftRecovery();
+        windows->passport->offerDraftRecovery();
         openStartupPackage(*windows, commandLine.options);
         QApplication::exec();
     });

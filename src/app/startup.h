@@ -4,9 +4,9 @@
 #include <QStringList>
 #include <memory>
 
-class TForm1;
-class TPasport;
-class TSubjects;
+class ParticipantIdDialog;
+class PassportWindow;
+class SectionsDialog;
 
 // The application object: an exception that escapes an event handler is
 // shown in the error box and the program goes on.
@@ -20,9 +20,9 @@ public:
 // then the sections dialog and the ID dialog, both hidden. Destroyed in
 // reverse order.
 struct Windows {
-    std::unique_ptr<TPasport> Pasport;
-    std::unique_ptr<TSubjects> Subjects;
-    std::unique_ptr<TForm1> Form1;
+    std::unique_ptr<PassportWindow> passport;
+    std::unique_ptr<SectionsDialog> sectionsDialog;
+    std::unique_ptr<ParticipantIdDialog> idDialog;
 
     Windows();
     ~Windows();

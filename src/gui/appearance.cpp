@@ -10,6 +10,8 @@
 #include <QWidget>
 #include <QWindow>
 
+namespace gui {
+
 namespace {
 
 // Tahoma may be installed outside the font configuration (Wine ships one in
@@ -169,3 +171,5 @@ void placeOnScreen(QWidget *window, QSize designedClient, int scrollBarExtent)
     frame.moveCenter(area.center());
     window->move(keptInside(frame, area).topLeft());
 }
+
+} // namespace gui

@@ -9,6 +9,8 @@ class QPlainTextEdit;
 class QLineEdit;
 class QWidget;
 
+namespace gui {
+
 // Tahoma 8 pt where installed, else the platform's sans-serif at 8 pt.
 QFont formFont();
 
@@ -45,3 +47,5 @@ QRect keptInside(QRect frame, const QRect &area);
 
 // Sizes every label under root to its caption.
 void fitLabels(QWidget *root);
+
+} // namespace gui

@@ -7,6 +7,8 @@
 #include <exception>
 #include <new>
 
+namespace gui {
+
 QString failureText(const Failure &failure) { return failure.message(); }
 
 QString errorBoxText(const QString &message)
@@ -41,3 +43,5 @@ void runGuarded(QWidget *parent, const std::function<void()> &handler) noexcept
     } catch (...) {
     }
 }
+
+} // namespace gui

@@ -6,6 +6,8 @@
 class QWidget;
 class Failure;
 
+namespace gui {
+
 // The caption of every error box and the application's title.
 inline const QString kAppTitle = QStringLiteral("Тирлада");
 
@@ -29,3 +31,5 @@ auto guarded(Window *window, void (Window::*handler)())
 {
     return [window, handler] { runGuarded(window, [&] { (window->*handler)(); }); };
 }
+
+} // namespace gui

@@ -11,7 +11,7 @@
 #include <QQueue>
 #include <QWidget>
 
-namespace modal {
+namespace gui::modal {
 namespace {
 
 struct Scripted {
@@ -240,4 +240,4 @@ int unusedCount()
 }
 
 } // namespace testing
-} // namespace modal
+} // namespace gui::modal

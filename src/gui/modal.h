@@ -13,7 +13,7 @@
 class QDialog;
 class QWidget;
 
-namespace modal {
+namespace gui::modal {
 
 enum class Icon { None, Information, Warning, Error, Question };
 enum class Buttons { Ok, YesNo, YesNoCancel };
@@ -81,4 +81,4 @@ int execCount();
 int unusedCount();
 
 } // namespace testing
-} // namespace modal
+} // namespace gui::modal

@@ -6,7 +6,7 @@
 // The ID field of the dialog "Добавить". Unlike a plain QLineEdit it does not
 // select its whole text when the focus arrives by Tab or a shortcut: the
 // caret stays where it was.
-class TIdEdit : public QLineEdit {
+class IdEdit : public QLineEdit {
 public:
     using QLineEdit::QLineEdit;
 

@@ -55,4 +55,12 @@ SubjectFlags subjectTicksFromSlots(const std::array<qint32, 4> &slotNumbers)
     return ticks;
 }
 
+std::array<qint32, 4> subjectSlotsAsChosen(const std::array<qint32, 4> &slotNumbers)
+{
+    SubjectFlags ticks = subjectTicksFromSlots(slotNumbers);
+    if (subjectBoxStates(ticks).untickSupplementary)
+        ticks[kSupplementarySubject - 1] = false;
+    return subjectSlotsFromTicks(ticks);
+}
+
 } // namespace sections

@@ -45,6 +45,12 @@ std::array<qint32, 4> subjectSlotsFromTicks(const SubjectFlags &ticks);
 // the slots; numbers outside 1 to 22 are passed over.
 SubjectFlags subjectTicksFromSlots(const std::array<qint32, 4> &slotNumbers);
 
+// The slots of a passport read back as the sections dialog gives them once
+// its boxes are ticked from them: numbers outside 1 to 22 and repeats drop
+// out, the rest stand in section order, and 22 drops out without a main
+// section.
+std::array<qint32, 4> subjectSlotsAsChosen(const std::array<qint32, 4> &slotNumbers);
+
 // The four summary lines under "Работа отнесена к разделу(ам):": the name of
 // the section in each filled slot; an empty first slot reads
 // "[ Раздел не задан ]", the other empty slots read nothing.

@@ -14,7 +14,7 @@
 int main(int argc, char **argv)
 {
     TirladaApplication app(argc, argv);
-    QApplication::setApplicationName(kAppTitle);
+    QApplication::setApplicationName(gui::kAppTitle);
     if (argc < 2)
         return 2;
 

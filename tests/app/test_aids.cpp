@@ -8,6 +8,7 @@
 #include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
@@ -139,8 +140,8 @@ private slots:
         save->setFocus(Qt::TabFocusReason);
         QTest::keyClick(save, Qt::Key_Return);
 
-        const modal::Message box = modal::testing::lastMessage();
-        QCOMPARE(box.icon, modal::Icon::Warning);
+        const gui::modal::Message box = gui::modal::testing::lastMessage();
+        QCOMPARE(box.icon, gui::modal::Icon::Warning);
         QCOMPARE(box.caption, QStringLiteral("Неполная информация"));
         QCOMPARE(box.text, save::incompleteText(save::missingItems(session->window().snapshot())));
         QVERIFY(box.text.startsWith(
@@ -166,7 +167,7 @@ private slots:
                                  {tt::person(tt::checkedId(2), "d", "e", "f")});
         session->control<QTabWidget>("SectionsTabs")->setCurrentIndex(3);
         QTest::mouseClick(session->control<QPushButton>("SaveButton"), Qt::LeftButton);
-        QCOMPARE(modal::testing::saveRequests().size(), 1);
+        QCOMPARE(gui::modal::testing::saveRequests().size(), 1);
         QCOMPARE(session->control<QTabWidget>("SectionsTabs")->currentIndex(), 3);
     }
 

@@ -41,7 +41,7 @@ private slots:
         const QString data = temp.filePath(QStringLiteral("data"));
         qputenv("XDG_DATA_HOME", data.toLocal8Bit());
         // The same data folder as the program's.
-        QApplication::setApplicationName(kAppTitle);
+        QApplication::setApplicationName(gui::kAppTitle);
         const QString photo = tt::writeSessionPhoto(QDir(temp.path()), 640, 480);
 
         QProcess first;
@@ -77,10 +77,10 @@ private slots:
 
         // The next start.
         tt::Session next;
-        modal::testing::queueAnswer(modal::Answer::Yes);
+        gui::modal::testing::queueAnswer(gui::modal::Answer::Yes);
         next.window().offerDraftRecovery();
-        QCOMPARE(modal::testing::messages().size(), 1);
-        QCOMPARE(modal::testing::lastMessage().text, QStringLiteral("Восстановить несохраненный паспорт работы?"));
+        QCOMPARE(gui::modal::testing::messages().size(), 1);
+        QCOMPARE(gui::modal::testing::lastMessage().text, QStringLiteral("Восстановить несохраненный паспорт работы?"));
 
         PassportSnapshot restored = next.window().snapshot();
         QVERIFY(restored.hasPicture);

@@ -39,7 +39,7 @@ class TestDrafts : public QObject {
     std::unique_ptr<tt::Session> session;
 
     QString path(const QString &name) const { return QDir(temp->path()).filePath(name); }
-    TPasport &window() { return session->window(); }
+    PassportWindow &window() { return session->window(); }
 
     void typeTitle(const QString &text) { tt::typeInto(*session, "title", text); }
 
@@ -137,13 +137,13 @@ private slots:
         QVERIFY(QFile::exists(draft));
 
         if (how == QLatin1String("saved")) {
-            modal::testing::queueFileName(path(QStringLiteral("saved.kwp")));
+            gui::modal::testing::queueFileName(path(QStringLiteral("saved.kwp")));
             QTest::mouseClick(session->control<QPushButton>("SaveButton"), Qt::LeftButton);
         } else if (how == QLatin1String("no on close")) {
-            modal::testing::queueAnswer(modal::Answer::No);
+            gui::modal::testing::queueAnswer(gui::modal::Answer::No);
             QVERIFY(window().close());
         } else if (how == QLatin1String("undone")) {
-            modal::testing::queueFileName(path(QStringLiteral("saved.kwp")));
+            gui::modal::testing::queueFileName(path(QStringLiteral("saved.kwp")));
             QTest::mouseClick(session->control<QPushButton>("SaveButton"), Qt::LeftButton);
             QVERIFY(!QFile::exists(draft));
             typeTitle(QStringLiteral("x"));
@@ -160,11 +160,11 @@ private slots:
                 other.setParticipants(
                     {{tt::validFormattedId(1), QStringLiteral("А"), QStringLiteral("Б"), QStringLiteral("В")}},
                     {{tt::validFormattedId(2), QStringLiteral("Г"), QStringLiteral("Д"), QStringLiteral("Е")}});
-                modal::testing::queueFileName(path(QStringLiteral("other.kwp")));
+                gui::modal::testing::queueFileName(path(QStringLiteral("other.kwp")));
                 QTest::mouseClick(other.control<QPushButton>("SaveButton"), Qt::LeftButton);
             }
-            modal::testing::install();
-            modal::testing::queueAnswer(modal::Answer::No);
+            gui::modal::testing::install();
+            gui::modal::testing::queueAnswer(gui::modal::Answer::No);
             QVERIFY(window().openPackage(path(QStringLiteral("other.kwp"))));
         }
         QVERIFY(!QFile::exists(draft));
@@ -178,7 +178,7 @@ private slots:
     {
         typeTitle(QStringLiteral("Остается"));
         window().flushDraft();
-        modal::testing::queueAnswer(modal::Answer::Cancel);
+        gui::modal::testing::queueAnswer(gui::modal::Answer::Cancel);
         QVERIFY(!window().close());
         QVERIFY(QFile::exists(window().draftPath()));
     }
@@ -196,13 +196,13 @@ private slots:
         const PassportSnapshot lost = somePassport();
         const QString orphan = plantOrphan(lost);
 
-        modal::testing::queueAnswer(accept ? modal::Answer::Yes : modal::Answer::No);
+        gui::modal::testing::queueAnswer(accept ? gui::modal::Answer::Yes : gui::modal::Answer::No);
         window().offerDraftRecovery();
-        QCOMPARE(modal::testing::messages().size(), 1);
-        const modal::Message question = modal::testing::lastMessage();
+        QCOMPARE(gui::modal::testing::messages().size(), 1);
+        const gui::modal::Message question = gui::modal::testing::lastMessage();
         QCOMPARE(question.text, kRestoreQuestion);
-        QCOMPARE(question.buttons, modal::Buttons::YesNo);
-        QCOMPARE(question.icon, modal::Icon::Question);
+        QCOMPARE(question.buttons, gui::modal::Buttons::YesNo);
+        QCOMPARE(question.icon, gui::modal::Icon::Question);
 
         if (!accept) {
             QVERIFY(!QFile::exists(orphan));
@@ -218,10 +218,10 @@ private slots:
         typeTitle(QStringLiteral("!"));
         window().flushDraft();
         QCOMPARE(draftOf(orphan).title, lost.title + QStringLiteral("!"));
-        modal::testing::reset();
-        modal::testing::queueAnswer(modal::Answer::No);
+        gui::modal::testing::reset();
+        gui::modal::testing::queueAnswer(gui::modal::Answer::No);
         QVERIFY(window().close());
-        QCOMPARE(modal::testing::messages().size(), 1);
+        QCOMPARE(gui::modal::testing::messages().size(), 1);
         QVERIFY(!QFile::exists(orphan));
     }
 
@@ -236,7 +236,7 @@ private slots:
         writeBytes(broken, "not a package");
 
         window().offerDraftRecovery();
-        QVERIFY(modal::testing::messages().isEmpty());
+        QVERIFY(gui::modal::testing::messages().isEmpty());
         QVERIFY(QFile::exists(held));
         QVERIFY(QFile::exists(broken));
         QVERIFY(lock.isLocked());
@@ -253,7 +253,7 @@ private slots:
         QVERIFY(window().draftPath() != second.window().draftPath());
         QCOMPARE(draftOf(window().draftPath()).title, QStringLiteral("Первое"));
         QCOMPARE(draftOf(second.window().draftPath()).title, QStringLiteral("Второе"));
-        modal::testing::install();
+        gui::modal::testing::install();
     }
 
     // A folder that cannot be created costs the draft, never the input.
@@ -266,7 +266,7 @@ private slots:
         typeTitle(QStringLiteral("Без черновика"));
         window().flushDraft();
         QVERIFY(window().draftPath().isEmpty());
-        QVERIFY(modal::testing::messages().isEmpty());
+        QVERIFY(gui::modal::testing::messages().isEmpty());
         QCOMPARE(window().snapshot().title, QStringLiteral("Без черновика"));
     }
 };

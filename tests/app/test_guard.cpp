@@ -8,8 +8,8 @@
 class TestGuard : public QObject {
     Q_OBJECT
 private slots:
-    void init() { modal::testing::install(); }
-    void cleanup() { modal::testing::uninstall(); }
+    void init() { gui::modal::testing::install(); }
+    void cleanup() { gui::modal::testing::uninstall(); }
 
     void fullStopRule_data()
     {
@@ -29,20 +29,20 @@ private slots:
     {
         QFETCH(QString, message);
         QFETCH(QString, shown);
-        runGuarded(nullptr, [&] { throw Failure(message); });
-        const auto messages = modal::testing::messages();
+        gui::runGuarded(nullptr, [&] { throw Failure(message); });
+        const auto messages = gui::modal::testing::messages();
         QCOMPARE(messages.size(), 1);
-        QCOMPARE(messages[0].icon, modal::Icon::Error);
+        QCOMPARE(messages[0].icon, gui::modal::Icon::Error);
         QCOMPARE(messages[0].caption, QStringLiteral("Тирлада"));
         QCOMPARE(messages[0].text, shown);
-        QCOMPARE(messages[0].buttons, modal::Buttons::Ok);
+        QCOMPARE(messages[0].buttons, gui::modal::Buttons::Ok);
     }
 
     void foreignExceptionsAreShownToo()
     {
-        runGuarded(nullptr, [] { throw std::runtime_error("disk on fire"); });
-        runGuarded(nullptr, [] { throw 42; });
-        const auto messages = modal::testing::messages();
+        gui::runGuarded(nullptr, [] { throw std::runtime_error("disk on fire"); });
+        gui::runGuarded(nullptr, [] { throw 42; });
+        const auto messages = gui::modal::testing::messages();
         QCOMPARE(messages.size(), 2);
         QCOMPARE(messages[0].text, QStringLiteral("disk on fire."));
         QCOMPARE(messages[1].text, QString());
@@ -56,7 +56,7 @@ private slots:
         auto *button = new QPushButton(&window);
         int runs = 0;
         QObject::connect(button, &QPushButton::clicked, &window, [&] {
-            runGuarded(&window, [&] {
+            gui::runGuarded(&window, [&] {
                 ++runs;
                 throw Failure(QStringLiteral("Cannot open file \"x\". No such file"));
             });
@@ -65,8 +65,8 @@ private slots:
         QTest::mouseClick(button, Qt::LeftButton);
         QTest::mouseClick(button, Qt::LeftButton);
         QCOMPARE(runs, 2);
-        QCOMPARE(modal::testing::messages().size(), 2);
-        QCOMPARE(modal::testing::lastMessage().text, QStringLiteral("Cannot open file \"x\". No such file."));
+        QCOMPARE(gui::modal::testing::messages().size(), 2);
+        QCOMPARE(gui::modal::testing::lastMessage().text, QStringLiteral("Cannot open file \"x\". No such file."));
     }
 };
 

@@ -2,14 +2,16 @@
 // the real widgets and real key events.
 
 #include "fixtures.h"
-#include "participants/form1.h"
-#include "sections/subjects.h"
+#include "participants/participant_id_dialog.h"
+#include "sections/sections_dialog.h"
 #include "tirlada_test.h"
 
 #include <QAbstractItemView>
 #include <QAccessible>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabBar>
@@ -165,8 +167,8 @@ private slots:
     void tabChainOfTheIdDialog()
     {
         bool walked = false;
-        modal::testing::queueDialog([&](QDialog *d) {
-            auto *form = static_cast<TForm1 *>(d);
+        gui::modal::testing::queueDialog([&](QDialog *d) {
+            auto *form = static_cast<ParticipantIdDialog *>(d);
             shownWindow = form;
             QCOMPARE(nameOf(focused()), QStringLiteral("AddID"));
             // The button is disabled until an ID is typed: Tab stays.
@@ -183,7 +185,7 @@ private slots:
     void tabChainOfTheSectionsDialog()
     {
         bool walked = false;
-        modal::testing::queueDialog([&](QDialog *d) {
+        gui::modal::testing::queueDialog([&](QDialog *d) {
             shownWindow = d;
             // One main section ticked enables the supplementary one.
             auto *first = d->findChild<QCheckBox *>(QStringLiteral("CheckBox1"));
@@ -238,8 +240,8 @@ private slots:
 
     void enterOnTheIdDialogsButtonAdds()
     {
-        modal::testing::queueDialog([&](QDialog *d) {
-            auto *form = static_cast<TForm1 *>(d);
+        gui::modal::testing::queueDialog([&](QDialog *d) {
+            auto *form = static_cast<ParticipantIdDialog *>(d);
             QTest::keyClicks(form->AddID, QStringLiteral("123-456-798"));
             form->Button1->setFocus(Qt::TabFocusReason);
             QTest::keyClick(form->Button1, Qt::Key_Return);
@@ -252,8 +254,8 @@ private slots:
     void everyFocusableControlHasAName()
     {
         QList<QWidget *> controls = focusable(&session->window());
-        controls += focusable(session->windows->Subjects.get());
-        controls += focusable(session->windows->Form1.get());
+        controls += focusable(session->windows->sectionsDialog.get());
+        controls += focusable(session->windows->idDialog.get());
         QVERIFY(controls.size() > 50);
         for (QWidget *control : controls)
             QVERIFY2(!accessibleName(control).trimmed().isEmpty(),

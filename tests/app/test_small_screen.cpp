@@ -56,7 +56,7 @@ private slots:
     // into view.
     void focusedControlComesIntoView()
     {
-        TPasport &window = session->window();
+        PassportWindow &window = session->window();
         window.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&window));
         QTabBar *tabBar = session->control<QTabWidget>("SectionsTabs")->tabBar();
@@ -79,7 +79,7 @@ private slots:
     {
         QFETCH(QString, button);
         QRect frame;
-        modal::testing::queueDialog([&](QDialog *d) {
+        gui::modal::testing::queueDialog([&](QDialog *d) {
             QVERIFY(QTest::qWaitForWindowExposed(d));
             frame = d->frameGeometry();
         });

@@ -4,8 +4,8 @@
 
 #include "app/startup.h"
 #include "core/failure.h"
-#include "participants/form1.h"
-#include "sections/subjects.h"
+#include "participants/participant_id_dialog.h"
+#include "sections/sections_dialog.h"
 #include "tirlada_test.h"
 
 #include <QDir>
@@ -35,8 +35,8 @@ protected:
 class TestStartup : public QObject {
     Q_OBJECT
 private slots:
-    void init() { modal::testing::install(); }
-    void cleanup() { modal::testing::uninstall(); }
+    void init() { gui::modal::testing::install(); }
+    void cleanup() { gui::modal::testing::uninstall(); }
 
     void readsTheCommandLine_data()
     {
@@ -135,20 +135,20 @@ private slots:
     void windowsAreCreatedHiddenExceptTheMainWindow()
     {
         auto windows = createWindows();
-        QVERIFY(windows->Pasport);
-        QVERIFY(windows->Subjects);
-        QVERIFY(windows->Form1);
-        QCOMPARE(windows->Subjects->objectName(), QStringLiteral("Subjects"));
-        QCOMPARE(windows->Form1->objectName(), QStringLiteral("Form1"));
-        QVERIFY(!windows->Subjects->isVisible());
-        QVERIFY(!windows->Form1->isVisible());
+        QVERIFY(windows->passport);
+        QVERIFY(windows->sectionsDialog);
+        QVERIFY(windows->idDialog);
+        QCOMPARE(windows->sectionsDialog->objectName(), QStringLiteral("Subjects"));
+        QCOMPARE(windows->idDialog->objectName(), QStringLiteral("Form1"));
+        QVERIFY(!windows->sectionsDialog->isVisible());
+        QVERIFY(!windows->idDialog->isVisible());
     }
 
     void mainWindowOpensCentred()
     {
         auto windows = createWindows();
-        windows->Pasport->show();
-        const QPoint centre = windows->Pasport->frameGeometry().center();
+        windows->passport->show();
+        const QPoint centre = windows->passport->frameGeometry().center();
         const QPoint screen = QGuiApplication::primaryScreen()->availableGeometry().center();
         QVERIFY2((centre - screen).manhattanLength() <= 40,
                  qPrintable(QStringLiteral("window centre %1,%2 screen centre %3,%4")
@@ -166,9 +166,9 @@ private slots:
         QCoreApplication::sendEvent(&object, &first);
         QCoreApplication::sendEvent(&object, &second);
         QCOMPARE(object.events, 2);
-        const auto messages = modal::testing::messages();
+        const auto messages = gui::modal::testing::messages();
         QCOMPARE(messages.size(), 2);
-        QCOMPARE(messages[0].icon, modal::Icon::Error);
+        QCOMPARE(messages[0].icon, gui::modal::Icon::Error);
         QCOMPARE(messages[0].caption, QStringLiteral("Тирлада"));
         QCOMPARE(messages[0].text, QStringLiteral("Cannot open file \"/nowhere/a.jpg\". No such file or directory."));
     }
@@ -176,10 +176,10 @@ private slots:
     void closingAnUntouchedWindowEndsWithoutAQuestion()
     {
         auto windows = createWindows();
-        windows->Pasport->show();
-        QVERIFY(windows->Pasport->close());
-        QVERIFY(!windows->Pasport->isVisible());
-        QVERIFY(modal::testing::messages().isEmpty());
+        windows->passport->show();
+        QVERIFY(windows->passport->close());
+        QVERIFY(!windows->passport->isVisible());
+        QVERIFY(gui::modal::testing::messages().isEmpty());
     }
 };
 

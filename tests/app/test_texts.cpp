@@ -2,7 +2,7 @@
 // user gave them: one-line fields of any length, memos with no-break spaces
 // and every kind of line break.
 
-#include "participants/form1.h"
+#include "participants/participant_id_dialog.h"
 #include "scripted_session.h"
 
 #include <QClipboard>
@@ -68,7 +68,7 @@ private slots:
     {
         tt::fillCompletePassport(*session);
         const QString photo = tt::writeSessionPhoto(QDir(temp->path()), 40, 30);
-        modal::testing::queueFileName(photo);
+        gui::modal::testing::queueFileName(photo);
         QTest::mouseClick(session->control<QPushButton>("AddImg"), Qt::LeftButton);
         QVERIFY(!session->control<QPushButton>("AddImg")->isEnabled());
 
@@ -85,7 +85,7 @@ private slots:
         // Without an archiver the save keeps its working folder: the data
         // document can be read there.
         platform::testing::setArchiver(temp->path() + QStringLiteral("/none/7za"));
-        modal::testing::queueFileName(temp->path() + QStringLiteral("/out.kwp"));
+        gui::modal::testing::queueFileName(temp->path() + QStringLiteral("/out.kwp"));
         QTest::mouseClick(session->control<QPushButton>("SaveButton"), Qt::LeftButton);
         const QByteArray document = readAll(folder + QStringLiteral("Passport_1233446400/data.xml"));
         QVERIFY(!document.isEmpty());
@@ -107,7 +107,7 @@ private slots:
         for (QLineEdit *edit : session->window().findChildren<QLineEdit *>())
             if (edit->window() == &session->window())
                 QVERIFY2(edit->maxLength() == std::numeric_limits<int>::max(), qPrintable(edit->objectName()));
-        QCOMPARE(session->windows->Form1->AddID->maxLength(), 11);
+        QCOMPARE(session->windows->idDialog->AddID->maxLength(), 11);
     }
 
     // What the user types into a memo reaches the passport as typed; each
@@ -152,7 +152,7 @@ private slots:
         edit->setFocus(Qt::OtherFocusReason);
         QTest::keyClicks(edit, QStringLiteral("\u00a0\u00a0"));
         QTest::mouseClick(session->control<QPushButton>("SaveButton"), Qt::LeftButton);
-        const QString text = modal::testing::lastMessage().text;
+        const QString text = gui::modal::testing::lastMessage().text;
         QVERIFY(text.contains(QStringLiteral(" - Название работы\n")));
         QVERIFY(!text.contains(QStringLiteral(" - Описание работы\n")));
     }

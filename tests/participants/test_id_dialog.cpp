@@ -1,4 +1,4 @@
-#include "participants/form1.h"
+#include "participants/participant_id_dialog.h"
 #include "participants_test.h"
 #include "tirlada_test.h"
 
@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTabWidget>
@@ -15,7 +16,7 @@ class TestIdDialog : public QObject {
     Q_OBJECT
 
     std::unique_ptr<tt::Session> session;
-    TForm1 *form = nullptr;
+    ParticipantIdDialog *form = nullptr;
 
     void showDialog()
     {
@@ -28,7 +29,7 @@ private slots:
     void init()
     {
         session = std::make_unique<tt::Session>();
-        form = session->windows->Form1.get();
+        form = session->windows->idDialog.get();
     }
     void cleanup()
     {
@@ -38,16 +39,16 @@ private slots:
 
     void wrongIdShowsErrorBox()
     {
-        QVERIFY(!CheckParticipantId(nullptr, QStringLiteral("123-456-789")));
-        QCOMPARE(modal::testing::messages().size(), 1);
-        const modal::Message shown = modal::testing::lastMessage();
+        QVERIFY(!participants::checkEnteredId(nullptr, QStringLiteral("123-456-789")));
+        QCOMPARE(gui::modal::testing::messages().size(), 1);
+        const gui::modal::Message shown = gui::modal::testing::lastMessage();
         QCOMPARE(shown.text, QStringLiteral("Введен ошибочный ID"));
         QCOMPARE(shown.caption, QStringLiteral("Ошибка"));
-        QCOMPARE(shown.icon, modal::Icon::Error);
-        QCOMPARE(shown.buttons, modal::Buttons::Ok);
+        QCOMPARE(shown.icon, gui::modal::Icon::Error);
+        QCOMPARE(shown.buttons, gui::modal::Buttons::Ok);
 
-        QCOMPARE(CheckParticipantId(nullptr, QStringLiteral("123 456 798")), QStringLiteral("123-456-798"));
-        QCOMPARE(modal::testing::messages().size(), 1);
+        QCOMPARE(participants::checkEnteredId(nullptr, QStringLiteral("123 456 798")), QStringLiteral("123-456-798"));
+        QCOMPARE(gui::modal::testing::messages().size(), 1);
     }
 
     void layout()
@@ -238,7 +239,7 @@ private slots:
         session->control<QTabWidget>("SectionsTabs")->setCurrentIndex(2);
         QList<QPoint> offsets;
         const auto script = [&](QDialog *d) {
-            auto *f = static_cast<TForm1 *>(d);
+            auto *f = static_cast<ParticipantIdDialog *>(d);
             QCOMPARE(f->AddID->text(), QString());
             QVERIFY(!f->Button1->isEnabled());
             QCOMPARE(f->focusWidget(), f->AddID);
@@ -246,19 +247,19 @@ private slots:
             pt::typeText(f->AddID, QStringLiteral("123-456-7"));
             // Left open: the close box.
         };
-        modal::testing::queueDialog(script);
+        gui::modal::testing::queueDialog(script);
         QTest::mouseClick(add, Qt::LeftButton);
         window->move(window->pos() + QPoint(120, 70));
-        modal::testing::queueDialog(script);
+        gui::modal::testing::queueDialog(script);
         QTest::mouseClick(add, Qt::LeftButton);
-        QCOMPARE(modal::testing::execCount(), 2);
+        QCOMPARE(gui::modal::testing::execCount(), 2);
         QCOMPARE(offsets.size(), 2);
         for (const QPoint &offset : offsets)
             QVERIFY2(qAbs(offset.x()) <= 1 && qAbs(offset.y()) <= 1,
                      qPrintable(QStringLiteral("%1,%2").arg(offset.x()).arg(offset.y())));
         // Cancelled both times: nothing was added.
         QCOMPARE(session->control<QListWidget>("AuthorsListBox")->count(), 0);
-        QVERIFY(modal::testing::messages().isEmpty());
+        QVERIFY(gui::modal::testing::messages().isEmpty());
     }
 };
 

@@ -1,5 +1,4 @@
-#include "participants/form1.h"
-#include "participants/participant_lists.h"
+#include "participants/participant_id_dialog.h"
 #include "participants_test.h"
 #include "tirlada_test.h"
 
@@ -11,16 +10,27 @@
 #include <QPushButton>
 #include <QTabWidget>
 
-// The lists of authors and supervisors, driven through the real window: the
-// add buttons open the ID dialog, where a script types the ID and presses
-// Enter; message boxes are answered by the modal seam.
+// The lists of authors and supervisors as the window shows them, driven
+// through the real window: the add buttons open the ID dialog, where a
+// script types the ID and presses Enter; message boxes are answered by the
+// modal seam. The rules of the lists themselves are tested on the model
+// (test_passport_model).
 class TestParticipantLists : public QObject {
     Q_OBJECT
 
     std::unique_ptr<tt::Session> session;
 
-    // The production view of each list, built from the controls' object names.
-    using Side = participants::ListView;
+    // The controls of one list, found by their object names.
+    struct Side {
+        QListWidget *list = nullptr;
+        QGroupBox *group = nullptr;
+        QPushButton *add = nullptr;
+        QPushButton *remove = nullptr;
+        QLineEdit *surname = nullptr;
+        QLineEdit *name = nullptr;
+        QLineEdit *patronymic = nullptr;
+        QString captionPrefix;
+    };
     Side listView(const char *list, const char *group, const char *add, const char *remove, const char *surname,
                   const char *name, const char *patronymic, const QString &prefix) const
     {
@@ -51,20 +61,20 @@ class TestParticipantLists : public QObject {
     // Clicks the add button; the dialog gets the typed text and Enter.
     void add(const Side &side, const QString &typed)
     {
-        modal::testing::queueDialog([typed](QDialog *d) {
-            auto *form = static_cast<TForm1 *>(d);
+        gui::modal::testing::queueDialog([typed](QDialog *d) {
+            auto *form = static_cast<ParticipantIdDialog *>(d);
             pt::typeText(form->AddID, typed);
             QTest::keyClick(form->AddID, Qt::Key_Return);
         });
         QTest::mouseClick(side.add, Qt::LeftButton);
-        QCOMPARE(modal::testing::unusedCount(), 0);
+        QCOMPARE(gui::modal::testing::unusedCount(), 0);
     }
     // Clicks the delete button and answers the question.
-    void remove(const Side &side, modal::Answer answer)
+    void remove(const Side &side, gui::modal::Answer answer)
     {
-        modal::testing::queueAnswer(answer);
+        gui::modal::testing::queueAnswer(answer);
         QTest::mouseClick(side.remove, Qt::LeftButton);
-        QCOMPARE(modal::testing::unusedCount(), 0);
+        QCOMPARE(gui::modal::testing::unusedCount(), 0);
     }
     void select(const Side &side, int row)
     {
@@ -123,6 +133,11 @@ class TestParticipantLists : public QObject {
         return true;
     }
     static QString id(int n) { return pt::formatted(pt::validId(n)); }
+    QList<TPersonRecord> people(bool supervisors) const
+    {
+        return session->window().model().participants(supervisors ? PassportModel::Side::Teachers
+                                                                  : PassportModel::Side::Authors);
+    }
 
 private slots:
     void init()
@@ -149,8 +164,7 @@ private slots:
         QCOMPARE(selectedRow(side.list), 0);
         QVERIFY(side.remove->isEnabled());
         QVERIFY(unlocked(side));
-        const TPersonRecord &entry = supervisors ? session->window().TeachersData[0] : session->window().AuthorsData[0];
-        QCOMPARE(entry, (TPersonRecord{QStringLiteral("123-456-798"), {}, {}, {}}));
+        QCOMPARE(people(supervisors), (QList<TPersonRecord>{{QStringLiteral("123-456-798"), {}, {}, {}}}));
 
         add(side, id(1));
         QCOMPARE(side.list->count(), 2);
@@ -159,7 +173,7 @@ private slots:
         QCOMPARE(side.list->count(), 2);
         QCOMPARE(selectedRow(side.list), 0);
         QCOMPARE(side.group->title(), side.captionPrefix + QStringLiteral("2)"));
-        QVERIFY(modal::testing::messages().isEmpty());
+        QVERIFY(gui::modal::testing::messages().isEmpty());
     }
 
     void wrongCheckDigitsChangeNothing()
@@ -167,13 +181,13 @@ private slots:
         const Side side = authors();
         add(side, id(1));
         add(side, QStringLiteral("123-456-789"));
-        QCOMPARE(modal::testing::messages().size(), 1);
-        const modal::Message shown = modal::testing::lastMessage();
+        QCOMPARE(gui::modal::testing::messages().size(), 1);
+        const gui::modal::Message shown = gui::modal::testing::lastMessage();
         QCOMPARE(shown.text, QStringLiteral("Введен ошибочный ID"));
         QCOMPARE(shown.caption, QStringLiteral("Ошибка"));
-        QCOMPARE(shown.icon, modal::Icon::Error);
+        QCOMPARE(shown.icon, gui::modal::Icon::Error);
         QCOMPARE(items(side.list), QStringList{id(1)});
-        QCOMPARE(session->window().AuthorsData[1], TPersonRecord{});
+        QCOMPARE(people(false).size(), 1);
         QCOMPARE(side.group->title(), QStringLiteral("Авторы (1)"));
     }
 
@@ -196,12 +210,12 @@ private slots:
         add(own, id(3));
         select(other, 1);
         add(own, pt::validId(1));
-        QCOMPARE(modal::testing::messages().size(), 1);
-        const modal::Message shown = modal::testing::lastMessage();
+        QCOMPARE(gui::modal::testing::messages().size(), 1);
+        const gui::modal::Message shown = gui::modal::testing::lastMessage();
         QCOMPARE(shown.text, message);
         QCOMPARE(shown.caption, QStringLiteral("Ошибка"));
-        QCOMPARE(shown.icon, modal::Icon::None);
-        QCOMPARE(shown.buttons, modal::Buttons::Ok);
+        QCOMPARE(shown.icon, gui::modal::Icon::None);
+        QCOMPARE(shown.buttons, gui::modal::Buttons::Ok);
         QCOMPARE(items(own.list), QStringList{id(3)});
         QCOMPARE(items(other.list), (QStringList{id(1), id(2)}));
         QCOMPARE(own.group->title(), own.captionPrefix + QStringLiteral("1)"));
@@ -236,17 +250,17 @@ private slots:
         QCOMPARE(side.list->count(), limit);
 
         // Declined: nothing changes.
-        remove(side, modal::Answer::No);
-        const modal::Message asked = modal::testing::lastMessage();
+        remove(side, gui::modal::Answer::No);
+        const gui::modal::Message asked = gui::modal::testing::lastMessage();
         QCOMPARE(asked.text, question);
         QCOMPARE(asked.caption, QStringLiteral("Удаление автора"));
-        QCOMPARE(asked.icon, modal::Icon::Question);
-        QCOMPARE(asked.buttons, modal::Buttons::YesNo);
+        QCOMPARE(asked.icon, gui::modal::Icon::Question);
+        QCOMPARE(asked.buttons, gui::modal::Buttons::YesNo);
         QCOMPARE(side.list->count(), limit);
         QVERIFY(!side.add->isEnabled());
         QVERIFY(side.remove->isEnabled());
 
-        remove(side, modal::Answer::Yes);
+        remove(side, gui::modal::Answer::Yes);
         QCOMPARE(side.list->count(), limit - 1);
         QCOMPARE(side.group->title(), side.captionPrefix + QString::number(limit - 1) + QLatin1Char(')'));
         QVERIFY(side.add->isEnabled());
@@ -270,13 +284,12 @@ private slots:
         }
         select(side, 1);
         QCOMPARE(side.surname->text(), surnames[1]);
-        remove(side, modal::Answer::Yes);
+        remove(side, gui::modal::Answer::Yes);
 
-        auto &table = session->window().AuthorsData;
         QCOMPARE(items(side.list), (QStringList{id(1), id(3)}));
-        QCOMPARE(table[0], (TPersonRecord{id(1), surnames[0], QStringLiteral("Имя0"), QStringLiteral("Отчество0")}));
-        QCOMPARE(table[1], (TPersonRecord{id(3), surnames[2], QStringLiteral("Имя2"), QStringLiteral("Отчество2")}));
-        QCOMPARE(table[2], TPersonRecord{});
+        QCOMPARE(people(false),
+                 (QList<TPersonRecord>{{id(1), surnames[0], QStringLiteral("Имя0"), QStringLiteral("Отчество0")},
+                                       {id(3), surnames[2], QStringLiteral("Имя2"), QStringLiteral("Отчество2")}}));
         QCOMPARE(side.group->title(), QStringLiteral("Авторы (2)"));
         QCOMPARE(selectedRow(side.list), 0);
         QCOMPARE(side.surname->text(), surnames[0]);
@@ -288,7 +301,7 @@ private slots:
         QCOMPARE(side.surname->text(), QString());
         QCOMPARE(side.name->text(), QString());
         QCOMPARE(side.patronymic->text(), QString());
-        QCOMPARE(table[2], (TPersonRecord{id(4), {}, {}, {}}));
+        QCOMPARE(people(false)[2], (TPersonRecord{id(4), {}, {}, {}}));
     }
 
     void deleteFirstSupervisorResetsRecipient()
@@ -311,7 +324,7 @@ private slots:
         QTest::keyClick(leader(), Qt::Key_End);
         QCOMPARE(leader()->currentIndex(), 2);
         select(side, 0);
-        remove(side, modal::Answer::Yes);
+        remove(side, gui::modal::Answer::Yes);
         QCOMPARE(items(side.list), (QStringList{id(2), id(3)}));
         QCOMPARE(items(leader()), items(side.list));
         QCOMPARE(selectedRow(side.list), 0);
@@ -325,7 +338,7 @@ private slots:
         add(side, id(1));
         retype(side.surname, QStringLiteral("Кузнецова"));
         retype(side.patronymic, QStringLiteral("Петровна"));
-        remove(side, modal::Answer::Yes);
+        remove(side, gui::modal::Answer::Yes);
         QCOMPARE(side.list->count(), 0);
         QCOMPARE(leader()->count(), 0);
         QCOMPARE(leader()->currentIndex(), -1);
@@ -337,11 +350,11 @@ private slots:
         QVERIFY(locked(side));
         for (QLineEdit *edit : {side.surname, side.name, side.patronymic})
             QCOMPARE(edit->text(), QString());
-        QCOMPARE(session->window().TeachersData[0], TPersonRecord{});
+        QVERIFY(people(true).isEmpty());
         // Locked edits take no typing.
         pt::typeText(side.surname, QStringLiteral("Новиков"));
         QCOMPARE(side.surname->text(), QString());
-        QCOMPARE(session->window().TeachersData[0], TPersonRecord{});
+        QVERIFY(people(true).isEmpty());
     }
 
     void namesSurviveChangingTheSelection_data()
@@ -380,8 +393,8 @@ private slots:
             for (QLineEdit *edit : {side.surname, side.name, side.patronymic})
                 retype(edit, typed);
         }
-        const auto &a = session->window().AuthorsData[0];
-        const auto &t = session->window().TeachersData[0];
+        const TPersonRecord a = people(false)[0];
+        const TPersonRecord t = people(true)[0];
         for (const QString &text : {a.Surname, a.Name, a.Patronymic, t.Surname, t.Name, t.Patronymic})
             QCOMPARE(text, typed);
     }
@@ -396,7 +409,7 @@ private slots:
         QTest::mouseClick(side.list->viewport(), Qt::LeftButton, Qt::ControlModifier, item.center());
         QCOMPARE(selectedRow(side.list), 0);
         retype(side.surname, QStringLiteral("Орлов"));
-        QCOMPARE(session->window().AuthorsData[0].Surname, QStringLiteral("Орлов"));
+        QCOMPARE(people(false)[0].Surname, QStringLiteral("Орлов"));
     }
 
     void snapshotCarriesTheParticipants()

@@ -67,8 +67,8 @@ private:
     std::unique_ptr<tt::Session> session;
     QTemporaryDir dir;
 
-    QImage &bitmap() { return session->control<TImage>("WorkImg")->bitmap(); }
-    TImage *box() { return session->control<TImage>("WorkImg"); }
+    QImage &bitmap() { return session->control<ImageBox>("WorkImg")->bitmap(); }
+    ImageBox *box() { return session->control<ImageBox>("WorkImg"); }
     QPushButton *addImg() { return session->control<QPushButton>("AddImg"); }
     QPushButton *delImg() { return session->control<QPushButton>("DelImg"); }
     QLineEdit *sign() { return session->control<QLineEdit>("WorkImgSign"); }
@@ -84,7 +84,7 @@ private:
     // Presses "Добавить" and picks path in the open dialog.
     void load(const QString &path)
     {
-        modal::testing::queueFileName(path);
+        gui::modal::testing::queueFileName(path);
         QTest::mouseClick(addImg(), Qt::LeftButton);
         // The busy cursor of the load is gone, however it ended.
         QCOMPARE(QApplication::overrideCursor(), nullptr);
@@ -127,10 +127,10 @@ private slots:
         const QString path = put(QStringLiteral("first.jpg"), fixtures::cjpeg(fixtures::pattern(40, 30), {}));
         load(path);
         QTest::mouseClick(delImg(), Qt::LeftButton);
-        modal::testing::queueFileName(QString()); // cancelled
+        gui::modal::testing::queueFileName(QString()); // cancelled
         QTest::mouseClick(addImg(), Qt::LeftButton);
 
-        const auto requests = modal::testing::openRequests();
+        const auto requests = gui::modal::testing::openRequests();
         QCOMPARE(requests.size(), 2);
         QCOMPARE(requests[0].nameFilters, (QStringList{QStringLiteral("Изображения (*.jpg *.jpeg *.png)"),
                                                        QStringLiteral("JPEG Image File (*.jpg *.jpeg)")}));
@@ -141,7 +141,7 @@ private slots:
         QCOMPARE(requests[1].directory, dir.path());
         // Cancelling changes nothing.
         verifyNoPictureControls();
-        QVERIFY(modal::testing::messages().isEmpty());
+        QVERIFY(gui::modal::testing::messages().isEmpty());
     }
 
     void loadsPicture_data()
@@ -161,7 +161,7 @@ private slots:
         QFETCH(QStringList, options);
         const QByteArray jpeg = fixtures::cjpeg(fixtures::pattern(size.width(), size.height()), options);
         load(put(QStringLiteral("photo.JPG"), jpeg));
-        QVERIFY(modal::testing::messages().isEmpty());
+        QVERIFY(gui::modal::testing::messages().isEmpty());
         const QSize shown = picture::targetSize(size.width(), size.height());
         verifyLoadedControls(shown);
         QCOMPARE(bitmap(), fixtures::fullDecodeThenSample(jpeg, shown));
@@ -178,12 +178,12 @@ private slots:
         const QByteArray jpeg =
             fixtures::setOrientation(fixtures::exifTagged(fixtures::cjpeg(fixtures::pattern(640, 480), {})), 6);
         load(put(QStringLiteral("phone.jpg"), jpeg));
-        QVERIFY(modal::testing::messages().isEmpty());
+        QVERIFY(gui::modal::testing::messages().isEmpty());
         verifyLoadedControls(QSize(225, 300));
         const QImage reference = fixtures::sample(fixtures::upright(fixtures::djpegFull(jpeg), 6), QSize(225, 300));
         QCOMPARE(bitmap(), reference);
         const QString exported = dir.filePath(QStringLiteral("image.jpg"));
-        QVERIFY(session->window().SaveWorkPicture(exported));
+        QVERIFY(session->window().writePicture(exported));
         QFile file(exported);
         QVERIFY(file.open(QIODevice::ReadOnly));
         QVERIFY(file.readAll() == fixtures::exportOf(reference));
@@ -194,13 +194,13 @@ private slots:
     {
         const QImage screen = fixtures::translucentPattern(1280, 720);
         load(put(QStringLiteral("screen.PNG"), fixtures::png(screen)));
-        QVERIFY(modal::testing::messages().isEmpty());
+        QVERIFY(gui::modal::testing::messages().isEmpty());
         verifyLoadedControls(QSize(300, 169));
         const QImage reference = fixtures::sample(fixtures::overWhite(screen), QSize(300, 169));
         QCOMPARE(bitmap(), reference);
         QCOMPARE(bitmap().pixel(150, 84), qRgb(255, 255, 255)); // the transparent square
         const QString exported = dir.filePath(QStringLiteral("image.jpg"));
-        QVERIFY(session->window().SaveWorkPicture(exported));
+        QVERIFY(session->window().writePicture(exported));
         QFile file(exported);
         QVERIFY(file.open(QIODevice::ReadOnly));
         QVERIFY(file.readAll() == fixtures::exportOf(reference));
@@ -209,7 +209,7 @@ private slots:
     void loadsCmyk()
     {
         load(put(QStringLiteral("print.jpg"), fixtures::cmykRedBlue(600, 200, fixtures::Cmyk::AdobeYcck)));
-        QVERIFY(modal::testing::messages().isEmpty());
+        QVERIFY(gui::modal::testing::messages().isEmpty());
         verifyLoadedControls(QSize(300, 100));
         QVERIFY(qRed(bitmap().pixel(20, 50)) > 240 && qBlue(bitmap().pixel(20, 50)) < 15);
         QVERIFY(qBlue(bitmap().pixel(280, 50)) > 240 && qRed(bitmap().pixel(280, 50)) < 15);
@@ -311,14 +311,14 @@ private slots:
 
         load(path);
 
-        const auto messages = modal::testing::messages();
+        const auto messages = gui::modal::testing::messages();
         if (message.isEmpty()) {
             QVERIFY2(messages.isEmpty(), qPrintable(messages.value(0).text));
         } else {
             QCOMPARE(messages.size(), 1);
-            QCOMPARE(messages[0].icon, modal::Icon::Error);
-            QCOMPARE(messages[0].caption, kAppTitle);
-            QCOMPARE(messages[0].text, errorBoxText(message));
+            QCOMPARE(messages[0].icon, gui::modal::Icon::Error);
+            QCOMPARE(messages[0].caption, gui::kAppTitle);
+            QCOMPARE(messages[0].text, gui::errorBoxText(message));
         }
         switch (after) {
         case After::Unchanged:
@@ -332,7 +332,7 @@ private slots:
             verifyNoPictureControls();
             QCOMPARE(box()->geometry(), QRect(QPoint(23, 30), shown));
             QCOMPARE(bitmap(), before.copy(QRect(QPoint(0, 0), shown)));
-            QVERIFY(!session->window().SaveWorkPicture(dir.filePath(QStringLiteral("none.jpg"))));
+            QVERIFY(!session->window().writePicture(dir.filePath(QStringLiteral("none.jpg"))));
             QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("none.jpg"))));
             break;
         case After::Loaded:
@@ -350,7 +350,7 @@ private slots:
         const QString exported = dir.filePath(QStringLiteral("image.jpg"));
         QFile::remove(exported);
 
-        QVERIFY(!session->window().SaveWorkPicture(exported));
+        QVERIFY(!session->window().writePicture(exported));
         QVERIFY(!QFile::exists(exported));
 
         load(first);
@@ -359,10 +359,10 @@ private slots:
         QCOMPARE(session->window().snapshot().pictureCaption, QStringLiteral("Experiment"));
         // Loading again needs "Удалить" first.
         QTest::mouseClick(addImg(), Qt::LeftButton);
-        QCOMPARE(modal::testing::openRequests().size(), 1);
+        QCOMPARE(gui::modal::testing::openRequests().size(), 1);
 
         // The export is the displayed pixels, encoded as cjpeg would.
-        QVERIFY(session->window().SaveWorkPicture(exported));
+        QVERIFY(session->window().writePicture(exported));
         QFile file(exported);
         QVERIFY(file.open(QIODevice::ReadOnly));
         QVERIFY(file.readAll() == fixtures::cjpeg(bitmap(), {"-quality", "90", "-baseline", "-dct", "float"}));
@@ -374,14 +374,14 @@ private slots:
         QImage white(300, 300, QImage::Format_RGB32);
         white.fill(Qt::white);
         QCOMPARE(bitmap(), white); // no "300 x 300" any more
-        QVERIFY(!session->window().SaveWorkPicture(dir.filePath(QStringLiteral("after.jpg"))));
+        QVERIFY(!session->window().writePicture(dir.filePath(QStringLiteral("after.jpg"))));
         QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("after.jpg"))));
 
         load(second);
         verifyLoadedControls(QSize(120, 250));
         QVERIFY(sign()->text().isEmpty());
-        QCOMPARE(modal::testing::openRequests().last().selectedFile, first);
-        QVERIFY(modal::testing::messages().isEmpty());
+        QCOMPARE(gui::modal::testing::openRequests().last().selectedFile, first);
+        QVERIFY(gui::modal::testing::messages().isEmpty());
     }
 
     void exportFailureThrows()
@@ -390,7 +390,7 @@ private slots:
         const QString blocker = put(QStringLiteral("blocker"), "x");
         const QString target = blocker + QStringLiteral("/img.jpg");
         try {
-            session->window().SaveWorkPicture(target);
+            session->window().writePicture(target);
             QFAIL("no failure");
         } catch (const Failure &failure) {
             QVERIFY2(failure.message().startsWith(QStringLiteral("Cannot create file \"%1\". ").arg(target)),
@@ -412,9 +412,9 @@ private slots:
     {
         QFETCH(int, filter);
         QFETCH(QStringList, expected);
-        modal::testing::queueFileName(QString());
+        gui::modal::testing::queueFileName(QString());
         QTest::mouseClick(addImg(), Qt::LeftButton);
-        const QStringList filters = modal::testing::openRequests().value(0).nameFilters;
+        const QStringList filters = gui::modal::testing::openRequests().value(0).nameFilters;
         QCOMPARE(filters.size(), 2);
 
         QTemporaryDir folder;

@@ -83,7 +83,7 @@ inline bool writeJpeg(const QString &path, int width, int height, QColor colour)
 // the window now holds a picture.
 inline bool loadPicture(tt::Session &session, const QString &file)
 {
-    modal::testing::queueFileName(file);
+    gui::modal::testing::queueFileName(file);
     auto *add = session.control<QPushButton>("AddImg");
     add->click();
     return !add->isEnabled();

@@ -35,13 +35,13 @@ QStringList entries(const QString &folder)
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
 }
 
-modal::Message templateError()
+gui::modal::Message templateError()
 {
-    return {modal::Icon::None, QStringLiteral("Тирлада"), QStringLiteral("Ошибка подготовки шаблона"),
-            modal::Buttons::Ok};
+    return {gui::modal::Icon::None, QStringLiteral("Тирлада"), QStringLiteral("Ошибка подготовки шаблона"),
+            gui::modal::Buttons::Ok};
 }
 
-bool sameMessage(const modal::Message &a, const modal::Message &b)
+bool sameMessage(const gui::modal::Message &a, const gui::modal::Message &b)
 {
     return a.icon == b.icon && a.caption == b.caption && a.text == b.text && a.buttons == b.buttons;
 }
@@ -76,7 +76,7 @@ private slots:
 
         clickPreview(session);
 
-        QCOMPARE(modal::testing::messages().size(), 0);
+        QCOMPARE(gui::modal::testing::messages().size(), 0);
         QCOMPARE(redirect.opened, QList<QUrl>{redirect.pageUrl()});
         const QStringList lines = pageLines(redirect.path(kPage));
         QCOMPARE(lines.size(), 14);
@@ -94,27 +94,13 @@ private slots:
         QCOMPARE(lines[12], QStringLiteral("<tr><td>Эл. адрес:</td><td>a@b.ru</td></tr>"));
         QVERIFY(!lines.join(QString()).contains(QStringLiteral("секретная")));
 
-        // The scratch edit keeps the converted order of study and stays hidden;
-        // the window's texts are untouched.
-        auto *scratch = session.control<QLineEdit>("Temp_string");
-        QCOMPARE(scratch->text(), QStringLiteral("Шаг 1<br />Шаг 2"));
-        QVERIFY(!scratch->isVisible());
+        // The window's texts are untouched.
         QCOMPARE(title->text(), QStringLiteral("Тирлада <b>жирный</b>"));
 
         // Without a picture an earlier picture file stays as it was, and the
         // folder holds nothing else.
         QCOMPARE(readAll(redirect.path(kPicture)), QByteArray("earlier picture"));
         QCOMPARE(entries(redirect.folder), (QStringList{kPicture, kPage}));
-    }
-
-    void scratchEditHoldsALongOrderOfStudy()
-    {
-        Redirect redirect;
-        tt::Session session;
-        const QString text(40000, QLatin1Char('x'));
-        session.control<QPlainTextEdit>("manual")->setPlainText(text + QLatin1Char('\n') + text);
-        clickPreview(session);
-        QCOMPARE(session.control<QLineEdit>("Temp_string")->text(), text + QStringLiteral("<br />") + text);
     }
 
     // Whatever stands at the page's name is replaced as a directory entry,
@@ -147,7 +133,7 @@ private slots:
         session.control<QLineEdit>("title")->setText(QStringLiteral("Новая"));
         clickPreview(session);
 
-        QCOMPARE(modal::testing::messages().size(), 0);
+        QCOMPARE(gui::modal::testing::messages().size(), 0);
         QCOMPARE(redirect.opened, QList<QUrl>{redirect.pageUrl()});
         const QFileInfo info(page);
         QVERIFY(!info.isSymLink());
@@ -184,7 +170,7 @@ private slots:
         tt::Session session;
         clickPreview(session);
 
-        const auto messages = modal::testing::messages();
+        const auto messages = gui::modal::testing::messages();
         QCOMPARE(messages.size(), 1);
         QVERIFY(sameMessage(messages[0], templateError()));
         QCOMPARE(redirect.opened, QList<QUrl>{redirect.pageUrl()});
@@ -213,7 +199,7 @@ private slots:
 
         clickPreview(session);
 
-        QCOMPARE(modal::testing::messages().size(), 0);
+        QCOMPARE(gui::modal::testing::messages().size(), 0);
         QCOMPARE(redirect.opened, QList<QUrl>{redirect.pageUrl()});
         const QStringList lines = pageLines(redirect.path(kPage));
         QCOMPARE(lines.size(), 16);
@@ -270,9 +256,9 @@ private slots:
 
         clickPreview(session);
 
-        const auto messages = modal::testing::messages();
+        const auto messages = gui::modal::testing::messages();
         QCOMPARE(messages.size(), 1);
-        QCOMPARE(messages[0].icon, modal::Icon::Error);
+        QCOMPARE(messages[0].icon, gui::modal::Icon::Error);
         QCOMPARE(messages[0].caption, QStringLiteral("Тирлада"));
         const QString prefix =
             QStringLiteral("Cannot create file \"") + redirect.path(kPicture) + QStringLiteral("\". ");

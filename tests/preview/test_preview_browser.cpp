@@ -12,7 +12,7 @@ namespace {
 
 void typeInto(tt::Session &session, const char *name, const QString &text)
 {
-    if (auto *edit = session.windows->Pasport->findChild<QLineEdit *>(QString::fromLatin1(name)))
+    if (auto *edit = session.windows->passport->findChild<QLineEdit *>(QString::fromLatin1(name)))
         edit->setText(text);
     else
         session.control<QPlainTextEdit>(name)->setPlainText(text);
@@ -73,7 +73,7 @@ private slots:
         tt::Session session;
         QVERIFY(loadPicture(session, source));
         QTest::mouseClick(session.control<QPushButton>("Preview"), Qt::LeftButton);
-        QCOMPARE(modal::testing::messages().size(), 0);
+        QCOMPARE(gui::modal::testing::messages().size(), 0);
 
         const QString shot = redirect.root.path() + QStringLiteral("/shot.png");
         bool ok = false;

@@ -135,7 +135,9 @@ private slots:
         QFETCH(QString, cause);
         if (archiver.contains("7za") && !archiver.startsWith('/') && QStandardPaths::findExecutable("7za").isEmpty())
             QSKIP("7za is not installed");
-        save::testing::setArchiverTimeout(300);
+        // Only the slow archiver waits for the short limit; under a loaded
+        // machine a real 7za may well need more than 300 ms.
+        save::testing::setArchiverTimeout(cause.contains(QStringLiteral("did not finish")) ? 300 : 0);
         const QString program = archiver.isEmpty() || archiver.startsWith('/') ? archiver : script(archiver.toUtf8());
         const QString packagePath = temp->filePath("work.kwp");
         QString reason;

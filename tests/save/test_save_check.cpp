@@ -169,19 +169,19 @@ private slots:
         session.setParticipants({person("Петров", "Пётр", "Петрович"), person("Иванов", "", "Иванович")},
                                 {person("Сидорова", "Анна", "Ивановна")});
         const PassportSnapshot before = session.window().snapshot();
-        modal::testing::queueFileName(QStringLiteral("/nonexistent/never.kwp"));
+        gui::modal::testing::queueFileName(QStringLiteral("/nonexistent/never.kwp"));
 
         QTest::mouseClick(session.control<QPushButton>("SaveButton"), Qt::LeftButton);
 
-        QCOMPARE(modal::testing::messages().size(), 1);
-        const modal::Message box = modal::testing::lastMessage();
-        QCOMPARE(box.icon, modal::Icon::Warning);
-        QCOMPARE(box.buttons, modal::Buttons::Ok);
+        QCOMPARE(gui::modal::testing::messages().size(), 1);
+        const gui::modal::Message box = gui::modal::testing::lastMessage();
+        QCOMPARE(box.icon, gui::modal::Icon::Warning);
+        QCOMPARE(box.buttons, gui::modal::Buttons::Ok);
         QCOMPARE(box.caption, QStringLiteral("Неполная информация"));
         QCOMPARE(box.text, QStringLiteral("Для записи электронного паспорта в файл необходимо заполнить "
                                           "следующие поля:\n\n - Описание работы\n - Имена у всех авторов\n"
                                           "\nПаспорт работы не сохранен."));
-        QVERIFY(modal::testing::saveRequests().isEmpty());
+        QVERIFY(gui::modal::testing::saveRequests().isEmpty());
         QCOMPARE(session.window().snapshot(), before);
     }
 };

@@ -1,7 +1,7 @@
 // The sections dialog and the summary on the passport window, through the
 // real widgets.
 
-#include "sections/subjects.h"
+#include "sections/sections_dialog.h"
 #include "tirlada_test.h"
 
 #include <QCheckBox>
@@ -121,7 +121,7 @@ private slots:
 
     void dialogAtStart()
     {
-        TSubjects *dialog = subjects();
+        SectionsDialog *dialog = subjects();
         QCOMPARE(dialog->objectName(), QStringLiteral("Subjects"));
         QCOMPARE(dialog->parentWidget(), &session->window());
         QVERIFY(!dialog->isVisible());
@@ -157,7 +157,7 @@ private slots:
     {
         QList<QList<int>> disabledSeen;
         QList<QList<int>> tickedSeen;
-        modal::testing::queueDialog([&](QDialog *d) {
+        gui::modal::testing::queueDialog([&](QDialog *d) {
             auto record = [&] {
                 disabledSeen.append(disabledBoxes(d));
                 tickedSeen.append(tickedBoxes(d));
@@ -218,7 +218,7 @@ private slots:
         QFETCH(QList<int>, slotNumbers);
         QFETCH(QStringList, summary);
 
-        modal::testing::queueDialog([&](QDialog *d) {
+        gui::modal::testing::queueDialog([&](QDialog *d) {
             for (int number : clicks)
                 clickBox(d, number);
             pressSelect(d);
@@ -243,7 +243,7 @@ private slots:
     // "Выбрать" with nothing ticked clears an earlier choice.
     void emptyChoiceClearsEarlierOne()
     {
-        modal::testing::queueDialog([](QDialog *d) {
+        gui::modal::testing::queueDialog([](QDialog *d) {
             clickBox(d, 4);
             clickBox(d, 9);
             clickBox(d, 22);
@@ -252,7 +252,7 @@ private slots:
         pressButton3();
         QCOMPARE(slotList(), (QList<int>{4, 9, 22, 0}));
 
-        modal::testing::queueDialog([](QDialog *d) {
+        gui::modal::testing::queueDialog([](QDialog *d) {
             clickBox(d, 4);
             clickBox(d, 9);
             pressSelect(d);
@@ -272,14 +272,14 @@ private slots:
     {
         QFETCH(bool, closeBox);
 
-        modal::testing::queueDialog([](QDialog *d) {
+        gui::modal::testing::queueDialog([](QDialog *d) {
             clickBox(d, 5);
             pressSelect(d);
         });
         pressButton3();
         QCOMPARE(slotList(), (QList<int>{5, 0, 0, 0}));
 
-        modal::testing::queueDialog([&](QDialog *d) {
+        gui::modal::testing::queueDialog([&](QDialog *d) {
             clickBox(d, 9);
             clickBox(d, 12);
             clickBox(d, 22);
@@ -296,7 +296,7 @@ private slots:
         QDialog *shown = nullptr;
         QList<int> ticked;
         QList<int> disabled;
-        modal::testing::queueDialog([&](QDialog *d) {
+        gui::modal::testing::queueDialog([&](QDialog *d) {
             shown = d;
             ticked = tickedBoxes(d);
             disabled = disabledBoxes(d);
@@ -330,7 +330,7 @@ private slots:
         QFETCH(int, key);
 
         bool openAfterKey = false;
-        modal::testing::queueDialog([&](QDialog *d) {
+        gui::modal::testing::queueDialog([&](QDialog *d) {
             clickBox(d, 3);
             QWidget *widget = target == d->objectName() ? d : d->findChild<QWidget *>(target);
             QVERIFY(widget);
@@ -356,7 +356,7 @@ private slots:
     void enterOnSelectAccepts()
     {
         QFETCH(int, key);
-        modal::testing::queueDialog([&](QDialog *d) {
+        gui::modal::testing::queueDialog([&](QDialog *d) {
             clickBox(d, 3);
             auto *select = d->findChild<QPushButton *>(QStringLiteral("Button1"));
             select->setFocus();
@@ -368,12 +368,12 @@ private slots:
 
     void centredOverWindowAtEveryShowing()
     {
-        TPasport &window = session->window();
+        PassportWindow &window = session->window();
         // Places where the centred dialog fits on the 800 x 600 test screen.
         for (const QPoint &place : {QPoint(40, 30), QPoint(6, 90)}) {
             window.move(place);
             QPoint dialogCentre;
-            modal::testing::queueDialog([&](QDialog *d) { dialogCentre = d->frameGeometry().center(); });
+            gui::modal::testing::queueDialog([&](QDialog *d) { dialogCentre = d->frameGeometry().center(); });
             pressButton3();
             const QPoint windowCentre = window.frameGeometry().center();
             QVERIFY2((dialogCentre - windowCentre).manhattanLength() <= 2,
@@ -386,13 +386,13 @@ private slots:
         // With the window half off the screen, the dialog stays wholly on it.
         window.move(QPoint(300, 220));
         QRect dialogFrame;
-        modal::testing::queueDialog([&](QDialog *d) { dialogFrame = d->frameGeometry(); });
+        gui::modal::testing::queueDialog([&](QDialog *d) { dialogFrame = d->frameGeometry(); });
         pressButton3();
         QVERIFY(window.screen()->availableGeometry().contains(dialogFrame));
     }
 
 private:
-    TSubjects *subjects() const { return session->windows->Subjects.get(); }
+    SectionsDialog *subjects() const { return session->windows->sectionsDialog.get(); }
 
     void pressButton3() { QTest::mouseClick(session->control<QPushButton>("Button3"), Qt::LeftButton); }
 
@@ -410,7 +410,7 @@ private:
     }
     QList<int> slotList() const
     {
-        const auto &numbers = session->window().SubjectSlots;
+        const auto numbers = session->window().model().subjectSlots();
         return QList<int>(numbers.begin(), numbers.end());
     }
 

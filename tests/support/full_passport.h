@@ -4,8 +4,8 @@
 // into the fields, the sections dialog, the ID dialog, the picture's open
 // dialog. Used by the draft tests, the crash helper and the benchmarks.
 
-#include "participants/form1.h"
 #include "participants/participant_id.h"
+#include "participants/participant_id_dialog.h"
 #include "tirlada_test.h"
 
 #include <QCheckBox>
@@ -50,8 +50,8 @@ inline void typeInto(Session &session, const char *name, const QString &text)
 // the names into the unlocked name edits.
 inline void addParticipantByHand(Session &session, bool author, int n, const QStringList &names)
 {
-    modal::testing::queueDialog([n](QDialog *dialog) {
-        auto *form = static_cast<TForm1 *>(dialog);
+    gui::modal::testing::queueDialog([n](QDialog *dialog) {
+        auto *form = static_cast<ParticipantIdDialog *>(dialog);
         QString digits = validFormattedId(n);
         digits.remove(QLatin1Char('-'));
         typeText(form->AddID, digits);
@@ -77,7 +77,7 @@ inline void typeFullPassport(Session &session, const QString &photo)
     typeInto(session, "public_phone", QStringLiteral("+7 343 000-00-00"));
     typeInto(session, "public_email", QStringLiteral("school@example.ru"));
 
-    modal::testing::queueDialog([](QDialog *dialog) {
+    gui::modal::testing::queueDialog([](QDialog *dialog) {
         for (int number : {2, 11, 22}) {
             auto *box = dialog->findChild<QCheckBox *>(QStringLiteral("CheckBox%1").arg(number));
             QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, 8));
@@ -95,7 +95,7 @@ inline void typeFullPassport(Session &session, const QString &photo)
     addParticipantByHand(session, false, 22,
                          {QStringLiteral("Кузнецова"), QStringLiteral("Анна"), QStringLiteral("Павловна")});
 
-    modal::testing::queueFileName(photo);
+    gui::modal::testing::queueFileName(photo);
     QTest::mouseClick(session.control<QPushButton>("AddImg"), Qt::LeftButton);
     typeInto(session, "WorkImgSign", QStringLiteral("Наш двор"));
 

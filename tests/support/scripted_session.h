@@ -56,7 +56,7 @@ struct SessionCounts {
 // One load of photo through "Добавить" and one removal through "Удалить".
 inline bool loadAndRemovePicture(Session &session, const QString &photo)
 {
-    modal::testing::queueFileName(photo);
+    gui::modal::testing::queueFileName(photo);
     QTest::mouseClick(session.control<QPushButton>("AddImg"), Qt::LeftButton);
     const bool loaded = !session.control<QPushButton>("AddImg")->isEnabled();
     QTest::mouseClick(session.control<QPushButton>("DelImg"), Qt::LeftButton);
@@ -66,11 +66,11 @@ inline bool loadAndRemovePicture(Session &session, const QString &photo)
 // Saves the passport (with a picture loaded) as package through the button.
 inline bool savePassport(Session &session, const QString &photo, const QString &package)
 {
-    modal::testing::queueFileName(photo);
+    gui::modal::testing::queueFileName(photo);
     QTest::mouseClick(session.control<QPushButton>("AddImg"), Qt::LeftButton);
-    modal::testing::queueFileName(package);
+    gui::modal::testing::queueFileName(package);
     QTest::mouseClick(session.control<QPushButton>("SaveButton"), Qt::LeftButton);
-    const bool saved = modal::testing::lastMessage().caption == QStringLiteral("Паспорт сохранен");
+    const bool saved = gui::modal::testing::lastMessage().caption == QStringLiteral("Паспорт сохранен");
     QTest::mouseClick(session.control<QPushButton>("DelImg"), Qt::LeftButton);
     return saved && QFile::exists(package);
 }

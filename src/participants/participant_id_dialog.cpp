@@ -1,21 +1,22 @@
-#include "participants/form1.h"
+#include "participants/participant_id_dialog.h"
 
 #include "gui/appearance.h"
 #include "gui/guard.h"
 #include "gui/keyboard.h"
 #include "gui/modal.h"
 #include "participants/participant_id.h"
-#include "ui_form1.h"
+#include "ui_participant_id_dialog.h"
 
 #include <QKeyEvent>
 #include <QShowEvent>
 
-TForm1::TForm1(QWidget *parent) : QDialog(parent), ui(std::make_unique<Ui::TForm1>())
+ParticipantIdDialog::ParticipantIdDialog(QWidget *parent)
+    : QDialog(parent), ui(std::make_unique<Ui::ParticipantIdDialog>())
 {
     ui->setupUi(this);
     setObjectName(QStringLiteral("Form1"));
-    setFont(formFont());
-    makeFixedWindow(this, 249, 84, /*minimizeButton=*/false);
+    setFont(gui::formFont());
+    gui::makeFixedWindow(this, 249, 84, /*minimizeButton=*/false);
     ui->AddIDLabel->adjustSize();
 
     AddID = ui->AddID;
@@ -29,19 +30,22 @@ TForm1::TForm1(QWidget *parent) : QDialog(parent), ui(std::make_unique<Ui::TForm
     gui::setTabChain({AddID, Button1});
     gui::pressButtonsOnEnter(this);
 
-    connect(AddID, &QLineEdit::textChanged, this, guarded(this, &TForm1::AddIDChange));
-    connect(Button1, &QPushButton::clicked, this, guarded(this, &TForm1::Button1Click));
+    connect(AddID, &QLineEdit::textChanged, this, gui::guarded(this, &ParticipantIdDialog::updateButton));
+    connect(Button1, &QPushButton::clicked, this, gui::guarded(this, &ParticipantIdDialog::confirm));
 }
 
-TForm1::~TForm1() = default;
+ParticipantIdDialog::~ParticipantIdDialog() = default;
 
-bool TForm1::AddIDKeyPress(QChar key) const { return participants::isParticipantIdKey(key); }
+bool ParticipantIdDialog::acceptsKey(QChar key) const { return participants::isParticipantIdKey(key); }
 
-void TForm1::AddIDChange() { Button1->setEnabled(participants::isWellFormedParticipantId(AddID->text())); }
+void ParticipantIdDialog::updateButton()
+{
+    Button1->setEnabled(participants::isWellFormedParticipantId(AddID->text()));
+}
 
-void TForm1::Button1Click() { accept(); }
+void ParticipantIdDialog::confirm() { accept(); }
 
-bool TForm1::eventFilter(QObject *watched, QEvent *event)
+bool ParticipantIdDialog::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == AddID && event->type() == QEvent::KeyPress) {
         // Only keys that would insert characters are screened; editing keys
@@ -52,14 +56,14 @@ bool TForm1::eventFilter(QObject *watched, QEvent *event)
             !text.isEmpty() && !text.front().isNull() && text.front().unicode() >= 32 && text.front().unicode() != 127;
         if (inserts && !(key->modifiers() & (Qt::ControlModifier | Qt::MetaModifier))) {
             for (QChar c : text)
-                if (!AddIDKeyPress(c))
+                if (!acceptsKey(c))
                     return true; // discarded: the field does not change
         }
     }
     return QDialog::eventFilter(watched, event);
 }
 
-void TForm1::keyPressEvent(QKeyEvent *event)
+void ParticipantIdDialog::keyPressEvent(QKeyEvent *event)
 {
     // Button1 is both the default and the cancel button: Escape presses it
     // while it is enabled, like Enter does, and does nothing otherwise.
@@ -72,27 +76,28 @@ void TForm1::keyPressEvent(QKeyEvent *event)
     QDialog::keyPressEvent(event);
 }
 
-void TForm1::setVisible(bool visible)
+void ParticipantIdDialog::setVisible(bool visible)
 {
     if (visible)
-        centreOverOwner(this);
+        gui::centreOverOwner(this);
     QDialog::setVisible(visible);
 }
 
-void TForm1::showEvent(QShowEvent *event)
+void ParticipantIdDialog::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
     // Again now that the window has its frame: before the first showing its
     // size was not known.
-    centreOverOwner(this);
-    AddIDChange();
+    gui::centreOverOwner(this);
+    updateButton();
     AddID->setFocus(Qt::OtherFocusReason);
 }
 
-std::optional<QString> CheckParticipantId(QWidget *parent, const QString &entered)
+std::optional<QString> participants::checkEnteredId(QWidget *parent, const QString &entered)
 {
     std::optional<QString> id = participants::formatCheckedParticipantId(entered);
     if (!id)
-        modal::message(parent, modal::Icon::Error, QStringLiteral("Ошибка"), QStringLiteral("Введен ошибочный ID"));
+        gui::modal::message(parent, gui::modal::Icon::Error, QStringLiteral("Ошибка"),
+                            QStringLiteral("Введен ошибочный ID"));
     return id;
 }

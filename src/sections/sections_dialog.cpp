@@ -1,22 +1,22 @@
-#include "sections/subjects.h"
+#include "sections/sections_dialog.h"
 
 #include "gui/appearance.h"
 #include "gui/guard.h"
 #include "gui/keyboard.h"
-#include "ui_subjects.h"
+#include "ui_sections_dialog.h"
 
 #include <QCheckBox>
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QSignalBlocker>
 
-TSubjects::TSubjects(QWidget *parent) : QDialog(parent), ui(std::make_unique<Ui::TSubjects>())
+SectionsDialog::SectionsDialog(QWidget *parent) : QDialog(parent), ui(std::make_unique<Ui::SectionsDialog>())
 {
     ui->setupUi(this);
     setObjectName(QStringLiteral("Subjects"));
-    setFont(formFont());
-    makeFixedWindow(this, 652, 350, /*minimizeButton=*/false);
-    fitLabels(this);
+    setFont(gui::formFont());
+    gui::makeFixedWindow(this, 652, 350, /*minimizeButton=*/false);
+    gui::fitLabels(this);
 
     boxes = {ui->CheckBox1,  ui->CheckBox2,  ui->CheckBox3,  ui->CheckBox4,  ui->CheckBox5,  ui->CheckBox6,
              ui->CheckBox7,  ui->CheckBox8,  ui->CheckBox9,  ui->CheckBox10, ui->CheckBox11, ui->CheckBox12,
@@ -46,13 +46,13 @@ TSubjects::TSubjects(QWidget *parent) : QDialog(parent), ui(std::make_unique<Ui:
     // rule again; the rule depends on the ticks only, so running it twice
     // changes nothing.
     for (QCheckBox *box : boxes)
-        connect(box, &QCheckBox::toggled, this, guarded(this, &TSubjects::CheckBoxClick));
-    CheckBoxClick();
+        connect(box, &QCheckBox::toggled, this, gui::guarded(this, &SectionsDialog::applySelectionRule));
+    applySelectionRule();
 }
 
-TSubjects::~TSubjects() = default;
+SectionsDialog::~SectionsDialog() = default;
 
-sections::SubjectFlags TSubjects::ticks() const
+sections::SubjectFlags SectionsDialog::ticks() const
 {
     sections::SubjectFlags flags{};
     for (int i = 0; i < kSubjectCount; ++i)
@@ -60,17 +60,17 @@ sections::SubjectFlags TSubjects::ticks() const
     return flags;
 }
 
-void TSubjects::setTicksFromSlots(const std::array<qint32, 4> &slotNumbers)
+void SectionsDialog::setTicksFromSlots(const std::array<qint32, 4> &slotNumbers)
 {
     const sections::SubjectFlags wanted = sections::subjectTicksFromSlots(slotNumbers);
     for (int i = 0; i < kSubjectCount; ++i) {
         const QSignalBlocker quiet(boxes[i]);
         boxes[i]->setChecked(wanted[i]);
     }
-    CheckBoxClick();
+    applySelectionRule();
 }
 
-void TSubjects::CheckBoxClick()
+void SectionsDialog::applySelectionRule()
 {
     const sections::SubjectBoxStates states = sections::subjectBoxStates(ticks());
     for (int i = 0; i < kSubjectCount; ++i)
@@ -80,16 +80,16 @@ void TSubjects::CheckBoxClick()
         supplementary->setChecked(false);
 }
 
-void TSubjects::setVisible(bool visible)
+void SectionsDialog::setVisible(bool visible)
 {
     // Centred over the passport window at every showing, wherever that
     // window has been moved in the meantime.
     if (visible && !isVisible())
-        centreOverOwner(this);
+        gui::centreOverOwner(this);
     QDialog::setVisible(visible);
 }
 
-void TSubjects::keyPressEvent(QKeyEvent *event)
+void SectionsDialog::keyPressEvent(QKeyEvent *event)
 {
     // No cancel button: Escape leaves the dialog open. The close box still
     // cancels it.

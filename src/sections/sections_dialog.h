@@ -10,7 +10,7 @@ class QCheckBox;
 class QKeyEvent;
 
 namespace Ui {
-class TSubjects;
+class SectionsDialog;
 }
 
 // The subject sections dialog "Разделы": 22 check boxes under one selection
@@ -18,15 +18,15 @@ class TSubjects;
 // showings, so the ticks and enabled states carry over. It has neither a
 // default nor a cancel button: only "Выбрать" accepts it, only the close box
 // cancels it.
-class TSubjects : public QDialog {
+class SectionsDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit TSubjects(QWidget *parent = nullptr);
-    ~TSubjects() override;
+    explicit SectionsDialog(QWidget *parent = nullptr);
+    ~SectionsDialog() override;
 
     // The shared click handler of the 22 boxes: applies the selection rule
     // to the current ticks.
-    void CheckBoxClick();
+    void applySelectionRule();
 
     // The current ticks, section 1 first.
     sections::SubjectFlags ticks() const;
@@ -40,6 +40,6 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
-    std::unique_ptr<Ui::TSubjects> ui;
+    std::unique_ptr<Ui::SectionsDialog> ui;
     std::array<QCheckBox *, kSubjectCount> boxes{};
 };

@@ -9,27 +9,27 @@ class QLineEdit;
 class QPushButton;
 
 namespace Ui {
-class TForm1;
+class ParticipantIdDialog;
 }
 
 // The participant-ID dialog "Добавить": one field for the ID and one button.
 // It only screens what is typed; the caller checks and formats the ID after
 // the dialog has closed with the OK result.
-class TForm1 : public QDialog {
+class ParticipantIdDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit TForm1(QWidget *parent = nullptr);
-    ~TForm1() override;
+    explicit ParticipantIdDialog(QWidget *parent = nullptr);
+    ~ParticipantIdDialog() override;
 
     QLineEdit *AddID = nullptr;
     QPushButton *Button1 = nullptr;
 
     // Key filter of AddID: true when the typed character may enter the field.
-    bool AddIDKeyPress(QChar key) const;
+    bool acceptsKey(QChar key) const;
     // Runs on every change of AddID's text: the button is enabled exactly
     // while the text has the shape of an ID.
-    void AddIDChange();
-    void Button1Click();
+    void updateButton();
+    void confirm();
 
     void setVisible(bool visible) override;
 
@@ -39,10 +39,12 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
-    std::unique_ptr<Ui::TForm1> ui;
+    std::unique_ptr<Ui::ParticipantIdDialog> ui;
 };
 
 // Checks a typed ID against its check digits (see formatCheckedParticipantId).
 // On a mismatch shows "Введен ошибочный ID" (caption "Ошибка", error icon, OK)
 // over parent and gives nothing.
-std::optional<QString> CheckParticipantId(QWidget *parent, const QString &entered);
+namespace participants {
+std::optional<QString> checkEnteredId(QWidget *parent, const QString &entered);
+} // namespace participants

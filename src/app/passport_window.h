@@ -1,0 +1,197 @@
+#pragma once
+
+#include "core/passport.h"
+#include "model/passport_model.h"
+
+#include <QElapsedTimer>
+#include <QWidget>
+#include <memory>
+
+class QLineEdit;
+class QListWidget;
+class QTimer;
+class ParticipantIdDialog;
+class SectionsDialog;
+
+namespace save {
+class DraftKeeper;
+}
+
+namespace Ui {
+class PassportWindow;
+}
+
+// The passport window. The passport lives in its model; the controls are
+// views of the model (they follow its signals, and what the user types goes
+// into it). The handlers of each part of the window live in a file of their
+// own; they call one another in one direction only: the window sets them up,
+// opening asks saving about unsaved input, saving shows what is missing in
+// the lists, and nothing calls back.
+class PassportWindow : public QWidget {
+    Q_OBJECT
+public:
+    explicit PassportWindow(QWidget *parent = nullptr);
+    ~PassportWindow() override;
+
+    // The two dialogs are created after the window; start-up hands them over.
+    void setDialogs(SectionsDialog *sections, ParticipantIdDialog *idDialog);
+
+    // The passport being edited.
+    PassportModel &model() { return model_; }
+    const PassportModel &model() const { return model_; }
+    // The passport as one plain value.
+    PassportSnapshot snapshot() const { return model_.snapshot(); }
+
+    // ---- Field help ----
+    void showTitleHelp();
+    void showDescriptionHelp();
+    void showRequirementsHelp();
+    void showManualHelp();
+    void showContactsHelp();
+    // Shows how many characters of the description are published.
+    void showDescriptionCount();
+
+    // ---- Participants ----
+    void addAuthor() { addParticipant(PassportModel::Side::Authors); }
+    void addTeacher() { addParticipant(PassportModel::Side::Teachers); }
+    void deleteAuthor() { deleteParticipant(PassportModel::Side::Authors); }
+    void deleteTeacher() { deleteParticipant(PassportModel::Side::Teachers); }
+    void showSelectedAuthor() { showSelectedParticipant(PassportModel::Side::Authors); }
+    void showSelectedTeacher() { showSelectedParticipant(PassportModel::Side::Teachers); }
+
+    // ---- Subject sections ----
+    void chooseSections();
+
+    // ---- Work picture ----
+    void loadPicture();
+    void removePicture();
+    // Writes the picture as a JPEG file; false (and nothing written)
+    // without a picture. A failure to write throws.
+    bool writePicture(const QString &path);
+
+    // ---- Saving ----
+    void saveToPackage();
+
+    // ---- Opening a package ----
+    void openChosenPackage();
+    // Opens the package at path into the window (the command line, a dropped
+    // file): asks first when the window holds unsaved input, refuses a
+    // package that cannot be read with an error box and leaves the window as
+    // it was. True when the package was opened.
+    bool openPackage(const QString &path);
+
+    // ---- Drafts ----
+    // Offers the drafts that programs which ended without saving left
+    // behind; restores the first one the user accepts. Called at start-up.
+    void offerDraftRecovery();
+    // Hands the passport to the draft's writer now, if it changed; what the
+    // timer does after a change (benchmarks).
+    void writeDraftNow();
+    // Writes the draft now and waits until it is on disk (tests and
+    // benchmarks).
+    void flushDraft();
+    // The writer of this window's draft.
+    save::DraftKeeper &draftKeeper() { return *drafts; }
+    // Removes this window's draft.
+    void discardDraft();
+    // The path of this window's draft, once it has one.
+    QString draftPath() const;
+
+    // ---- Preview ----
+    void showPreview();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+
+private:
+    void connectHelp();
+    void connectTexts();
+    void connectParticipants();
+    void connectSections();
+    void connectPicture();
+    void connectSave();
+    void connectPreview();
+    void connectPackage();
+    void connectKeyboard();
+    // The window's one Tab chain, from the tab bar through every sheet's
+    // controls to the bottom row.
+    QList<QWidget *> tabChain() const;
+
+    std::unique_ptr<Ui::PassportWindow> ui;
+    PassportModel model_;
+    bool placedWithFrame = false;
+    SectionsDialog *sectionsDialog = nullptr;
+    ParticipantIdDialog *idDialog = nullptr;
+
+    // ---- Texts: the edits as views of the model's texts ----
+    QWidget *textControl(PassportModel::Text which) const;
+    QString controlText(PassportModel::Text which) const;
+    // Puts the model's text into its edit, and takes back what the edit
+    // makes of it (a memo turns every line break into CR LF).
+    void showText(PassportModel::Text which);
+    bool showingText = false;
+
+    // ---- Participants ----
+    void addParticipant(PassportModel::Side side);
+    void deleteParticipant(PassportModel::Side side);
+    void showSelectedParticipant(PassportModel::Side side);
+    // The model's list into its list box, caption, buttons and, for the
+    // supervisors, the invoice recipient; the first participant selected.
+    void showParticipants(PassportModel::Side side);
+    void showParticipantName(PassportModel::Side side, int row);
+    void showLeader();
+    void storeName(PassportModel::Side side, QString TPersonRecord::*part, const QLineEdit *edit);
+    // Selects a row of the list box and shows that participant.
+    void selectParticipant(PassportModel::Side side, int row);
+    bool showingParticipants = false;
+
+    // ---- Sections ----
+    void showSections();
+
+    // ---- Picture ----
+    void showPicture();
+    QString lastPictureFile; // offered by the open dialog next time
+
+    // ---- Saving ----
+    // The kind of file in the open and the save dialog.
+    static const QString kPackageFilter;
+    QString lastPackagePath; // proposed by the save dialog next time
+    // The save behind "Сохранить": true when the package was written.
+    bool savePassport();
+    // Runs the save, showing a failure that escapes it; true on success.
+    bool saveReportingFailure();
+    // After the warning about an incomplete passport: the sheet of the first
+    // missing item, with the focus on it.
+    void showFirstMissing(const PassportSnapshot &passport);
+    // The passport now stands as saved (or opened) at path.
+    void packageSaved(const QString &path, const PassportSnapshot &passport);
+    void updateTitle();
+    QString plainTitle;         // the window's own caption
+    QString currentPackagePath; // the package opened or saved last; its name leads the caption
+    // The passport as last opened or saved (at first: the empty window).
+    // The window holds unsaved input exactly while its snapshot differs.
+    PassportSnapshot savedSnapshot;
+
+    // ---- Opening ----
+    // Asks about unsaved input before it would be dropped. False when the
+    // user keeps it ("Отмена", or a save that failed).
+    bool settleUnsavedInput();
+    bool openPackageSettled(const QString &path);
+    void restorePassport(const PassportSnapshot &passport, const QByteArray &pictureJpeg);
+    // A drag or drop of a package over one of the window's edits: handled
+    // here (true) rather than by the edit.
+    bool packageDragEvent(QEvent *event);
+
+    // ---- Draft state ----
+    std::unique_ptr<save::DraftKeeper> drafts;
+    QTimer *draftTimer = nullptr;
+    QElapsedTimer firstPendingChange; // the oldest change not yet in the draft
+    PassportSnapshot draftedSnapshot; // the passport last handed to the draft
+    bool closed = false;              // no drafts once the window is closed
+    void noteChange();
+    void writeDraft();
+};
