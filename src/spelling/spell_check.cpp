@@ -305,7 +305,7 @@ QMenu *contextMenu(QWidget *field, int position)
     menu->insertSeparator(first);
     auto *add = new QAction(QStringLiteral("Добавить в словарь"), menu);
     QObject::connect(add, &QAction::triggered, menu, [target, words, word] {
-        runGuarded(target ? target->window() : nullptr, [&] {
+        gui::runGuarded(target ? target->window() : nullptr, [&] {
             if (words)
                 words->addToDictionary(word);
         });
