@@ -124,7 +124,7 @@ Typing measureTyping(const QString &shortText, const QString &longText)
 int main(int argc, char **argv)
 {
     QApplication app(argc, argv);
-    modal::testing::install();
+    gui::modal::testing::install();
 
     // Loading, off the window thread.
     QElapsedTimer timer;

@@ -371,7 +371,7 @@ private slots:
         QVERIFY(menu);
         choose(menu, QStringLiteral("Добавить в словарь"));
         QFile::remove(dataFolder);
-        const auto messages = modal::testing::messages();
+        const auto messages = gui::modal::testing::messages();
         QCOMPARE(messages.size(), 1);
         QVERIFY2(messages[0].text.contains(QStringLiteral("словарь.txt")), qPrintable(messages[0].text));
         QVERIFY(marked(description, kMisspelt));
@@ -393,7 +393,7 @@ private slots:
         QVERIFY(menu);
         QVERIFY(!texts(menu).contains(QStringLiteral("Добавить в словарь")));
         QCOMPARE(spellingLog().size(), 1);
-        QVERIFY(modal::testing::messages().isEmpty());
+        QVERIFY(gui::modal::testing::messages().isEmpty());
     }
 
     // Marking, skipping and adding words change no text: the data document
