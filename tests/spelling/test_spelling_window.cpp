@@ -274,7 +274,7 @@ private slots:
              {"title", "description", "tech_request", "manual", "WorkImgSign", "public_post_address", "Notes"})
             QTest::newRow(name) << name << true;
         for (const char *name :
-             {"public_post_index", "public_phone", "public_email", "AuthorsLastname", "TeachersName", "Temp_string"})
+             {"public_post_index", "public_phone", "public_email", "AuthorsLastname", "TeachersName"})
             QTest::newRow(name) << name << false;
     }
     void whereSpellingIsChecked()
