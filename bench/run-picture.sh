@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
 # Loading and reducing JPEG files against djpeg's full decode of the same
 # files: baseline photos of four sizes, phone photos turned by their EXIF
-# orientation, a 200-megapixel progressive photo, and hostile small files
-# (JPEG and PNG).
+# orientation, a 200-megapixel progressive photo; PNG files against Pillow's
+# full decode; hostile small files (JPEG and PNG); the open dialog's preview
+# of the two bombs; a file of 100 MB of APP1 segments.
 # Prints the figures; asserts nothing.
 #   targets: time within 1.15 x djpeg and extra memory under 8 MB for
 #            baseline files, whatever the orientation; the 200-megapixel
 #            progressive photo loads; no file under 1 MB keeps the window
 #            busy for more than 1 s (progressive pictures over 2^28 pixels
-#            are refused)
+#            are refused); the preview answers for the bombs well within a
+#            second under 300 MB; 100 MB of APP1 segments within 64 MB
 set -euo pipefail
 build=$1
 bench=$build/bench/picture_bench
@@ -64,6 +66,38 @@ file=$work/200mp.jpg
 row "16330x12250 progressive" "$file" 2
 rm -f "$file"
 
+# PNG files: the time to load and reduce against Pillow's full decode, and
+# peak memory (Pillow's includes its Python, about 10 MB).
+pillow=(/usr/bin/python3 "$(pwd)/pillow_load.py")
+echo
+printf '%-34s %10s %10s %7s %10s %10s %8s\n' "PNG case" "ours ms" "Pillow ms" ratio "ours MB" "Pillow MB" "file MB"
+png_row() { # name file runs
+  local name=$1 file=$2 runs=$3 ours theirs load_kb pillow_kb
+  ours=$("$bench" best "$file" "$runs")
+  theirs=$("${pillow[@]}" "$file" "$runs")
+  load_kb=$(peak "$bench" load "$file")
+  pillow_kb=$(peak "${pillow[@]}" "$file" 1)
+  printf '%-34s %10s %10s %7s %10s %10s %8s\n' "$name" "$ours" "$theirs" \
+    "$(awk -v a="$ours" -v b="$theirs" 'BEGIN{printf "%.3fx", a/b}')" \
+    "$(mb "$load_kb")" "$(mb "$pillow_kb")" "$(mb $(( $(stat -c %s "$file") / 1024 )))"
+}
+for entry in 1920x1080:10 4000x3000:3; do
+  size=${entry%%:*}
+  "$bench" ppm "${size%x*}" "${size#*x}" > "$work/photo.ppm"
+  convert "$work/photo.ppm" "$work/photo.png"
+  png_row "$size RGB" "$work/photo.png" "${entry##*:}"
+  convert "$work/photo.ppm" -interlace PNG "$work/photo.png"
+  png_row "$size RGB, interlaced" "$work/photo.png" "${entry##*:}"
+  convert "$work/photo.ppm" -alpha set -channel A -fx 'i/w' "$work/photo.png"
+  png_row "$size RGBA" "$work/photo.png" "${entry##*:}"
+done
+rm -f "$work/photo.ppm" "$work/photo.png"
+"$bench" uniform 8192 8192 0 "$work/uniform.png"
+png_row "8192x8192 RGBA uniform" "$work/uniform.png" 3
+"$bench" uniform 8192 8192 1 "$work/uniform.png"
+png_row "8192x8192 RGBA uniform, interlaced" "$work/uniform.png" 3
+rm -f "$work/uniform.png"
+
 # Hostile small files: the time until the window is free again.
 echo
 printf '%-44s %10s %8s  %s\n' "small file" "ours ms" "file kB" outcome
@@ -117,3 +151,44 @@ hostile "PNG 8192x8192 (the limit at 8 bits)" "$work/big.png"
 hostile "PNG 5792x5792 (the limit at 16 bits)" "$work/big.png"
 "$bench" png 8193 8192 8 "$work/big.png"
 hostile "PNG 8193x8192 (over the limit)" "$work/big.png"
+"$bench" uniform 8192 8192 0 "$work/big.png"
+hostile "PNG 8192x8192 RGBA, plain" "$work/big.png"
+"$bench" uniform 8192 8192 1 "$work/big.png"
+hostile "PNG 8192x8192 RGBA, interlaced" "$work/big.png"
+# 65500 x 65500, a restart interval of one MCU, a comment after 16 bytes of
+# data: the decoder stands at the comment for every one of 67 million MCUs.
+"$bench" ppm 64 64 | cjpeg -restart 1B -outfile "$work/marker.jpg"
+sof0=$(LC_ALL=C grep -obUaP '\xff\xc0' "$work/marker.jpg" | head -1 | cut -d: -f1)
+printf '\xff\xdc\xff\xdc' | dd of="$work/marker.jpg" bs=1 seek=$((sof0 + 5)) conv=notrunc status=none
+sos=$(LC_ALL=C grep -obUaP '\xff\xda' "$work/marker.jpg" | head -1 | cut -d: -f1)
+{ head -c $((sos + 14 + 16)) "$work/marker.jpg"; printf '\xff\xfe\x00\x06note\xff\xd9'; } > "$work/comment.jpg"
+hostile "65500x65500 baseline, RI 1, comment in data" "$work/comment.jpg"
+
+# The open dialog's preview of the two bombs: the time until the preview
+# is given up, and the peak memory of the process.
+echo
+printf '%-44s %10s %10s %8s  %s\n' "previewed file" "ours ms" "peak MB" "file kB" outcome
+preview() { # name file
+  local ms outcome kb
+  read -r ms outcome < <("$bench" preview "$2")
+  kb=$(peak "$bench" preview "$2")
+  printf '%-44s %10s %10s %8s  %s\n' "$1" "$ms" "$(mb "$kb")" "$(( $(stat -c %s "$2") / 1024 ))" "$outcome"
+}
+make_hollow "$work/bomb.jpg" 16384 16384 499
+preview "progressive 16384x16384, 499 scans" "$work/bomb.jpg"
+"$bench" cmykbomb "$work/cmyk.jpg"
+preview "CMYK progressive 16384x16384, 4 scans" "$work/cmyk.jpg"
+"$bench" ppm 4000 3000 | cjpeg -progressive -outfile "$work/photo.jpg"
+preview "4000x3000 progressive photo" "$work/photo.jpg"
+
+# 100 MB of APP1 segments (not EXIF) before a small picture: only the first
+# EXIF segment is kept, so the memory stays that of the picture.
+echo
+"$bench" ppm 640 480 | cjpeg -outfile "$work/small.jpg"
+{ printf '\xff\xd8'
+  head -c 65533 /dev/zero | tr '\0' ' ' > "$work/pad"
+  for _ in $(seq 1600); do printf '\xff\xe1\xff\xff'; cat "$work/pad"; done
+  tail -c +3 "$work/small.jpg"; } > "$work/app1.jpg"
+read -r ms outcome < <("$bench" refuse "$work/app1.jpg")
+printf '%-44s %10s ms %8s MB peak, file %s MB  %s\n' "100 MB of APP1 segments" "$ms" \
+  "$(mb "$(peak "$bench" load "$work/app1.jpg")")" "$(( $(stat -c %s "$work/app1.jpg") / 1024 / 1024 ))" "$outcome"

@@ -1,32 +1,102 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building, running and testing Tirlada need.
-# Only what is missing is installed; nothing happens when everything is present.
+# Installs the Debian packages that Tirlada needs, in groups:
+#
+#   install-deps.sh build     building and running the program (make run)
+#   install-deps.sh install   and installing or packaging it (make install, make package)
+#   install-deps.sh test      and the test tools (make test)
+#
+# Each group includes the ones above it. Only what is missing is installed;
+# nothing happens when everything is present. One package per line, so that
+# lists merge easily.
 set -euo pipefail
 
-packages=(
-  # build and run
-  build-essential cmake pkg-config qt6-base-dev libjpeg62-turbo-dev libexif-dev libzip-dev zlib1g-dev p7zip-full
-  # Tahoma, the window's font; Qt's own dialogs in Russian
-  fonts-wine qt6-translations-l10n
+# Building and running.
+build=(
+  build-essential
+  cmake
+  pkg-config
+  qt6-base-dev
+  libjpeg62-turbo-dev
+  libpng-dev
+  libexif-dev
+  libzip-dev
+  zlib1g-dev
+  libxcb1-dev
+  # the archiver that packs a passport
+  p7zip-full
+  # the window's icon, drawn as SVG
+  libqt6svg6
   # spelling: Hunspell and the Russian and English dictionaries
-  libhunspell-dev hunspell-ru hunspell-en-us
-  # tests and benchmarks: oracles, EXIF writing, peak memory, headless display,
-  # screenshots, a real browser, Python for reading CSV files back
-  libjpeg-turbo-progs libimage-exiftool-perl unzip time libxml2-utils xvfb xauth imagemagick chromium python3
-  fonts-dejavu-core
-  # installing and packaging: icons, desktop entry, file type, AppStream,
-  # xdg-mime with its lookups (File::MimeInfo, GIO), the Debian package
-  librsvg2-bin desktop-file-utils appstream shared-mime-info xdg-utils
-  libfile-mimeinfo-perl libglib2.0-bin lintian dpkg-dev fakeroot file
-  # sanitizer build and fuzzing
-  clang libclang-rt-14-dev valgrind
+  libhunspell-dev
+  hunspell-ru
+  hunspell-en-us
+  # Tahoma, the window's font; Qt's own dialogs in Russian
+  fonts-wine
+  qt6-translations-l10n
 )
 
+# Installing and packaging: icons, menu entry, file type, the Debian package.
+install=(
+  librsvg2-bin
+  desktop-file-utils
+  shared-mime-info
+  dpkg-dev
+  fakeroot
+  file
+)
+
+# The test tools.
+test=(
+  # oracles, EXIF writing, peak memory, reading CSV files back
+  libjpeg-turbo-progs
+  libimage-exiftool-perl
+  unzip
+  time
+  libxml2-utils
+  python3
+  # Pillow, the reference decoder of PNG files
+  python3-pil
+  # headless display, screenshots, the window's properties, a real browser
+  xvfb
+  xauth
+  x11-utils
+  imagemagick
+  chromium
+  fonts-dejavu-core
+  # the installed program as a desktop sees it: AppStream, xdg-mime with its
+  # lookups (File::MimeInfo, GIO), manual pages, the package's checker
+  appstream
+  xdg-utils
+  libfile-mimeinfo-perl
+  libglib2.0-bin
+  man-db
+  groff-base
+  lintian
+  # the format of the sources
+  clang-format
+  # sanitizer build and fuzzing
+  clang
+  libclang-rt-14-dev
+  valgrind
+)
+
+packages=()
+for group in "${@:-build}"; do
+  case $group in
+    build) packages+=("${build[@]}") ;;
+    install) packages+=("${build[@]}" "${install[@]}") ;;
+    test) packages+=("${build[@]}" "${install[@]}" "${test[@]}") ;;
+    *) echo "install-deps.sh: unknown group '$group' (build, install or test)" >&2; exit 2 ;;
+  esac
+done
+
+# One question to dpkg for all of them; a package it does not know is missing.
+mapfile -t wanted < <(printf '%s\n' "${packages[@]}" | sort -u)
+mapfile -t present < <(dpkg-query -W -f='${Package} ${Status}\n' "${wanted[@]}" 2>/dev/null |
+  awk '$NF == "installed" && $(NF-1) == "ok" { sub(/:.*/, "", $1); print $1 }')
 missing=()
-for p in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
-    missing+=("$p")
-  fi
+for p in "${wanted[@]}"; do
+  [[ " ${present[*]} " == *" $p "* ]] || missing+=("$p")
 done
 
 if [ ${#missing[@]} -eq 0 ]; then

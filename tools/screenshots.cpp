@@ -20,12 +20,34 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QTabWidget>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <QTranslator>
 
+namespace {
+
+// Every run draws the same pictures: the program and its file dialog see a
+// home folder of fixed name, with empty settings (the dialog keeps its
+// history there) and the photos in a folder of fixed name, all below a root
+// that is emptied before and after (TIRLADA_SCREENSHOTS_ROOT, else
+// /tmp/tirlada-screenshots).
+QString prepareHome()
+{
+    const QString root = qEnvironmentVariable("TIRLADA_SCREENSHOTS_ROOT", QStringLiteral("/tmp/tirlada-screenshots"));
+    QDir(root).removeRecursively();
+    const QString home = root + QStringLiteral("/ученик");
+    QDir().mkpath(home + QStringLiteral("/Изображения"));
+    qputenv("HOME", home.toLocal8Bit());
+    qputenv("XDG_CONFIG_HOME", (home + QStringLiteral("/.config")).toLocal8Bit());
+    qputenv("XDG_DATA_HOME", (home + QStringLiteral("/.local/share")).toLocal8Bit());
+    qputenv("XDG_CACHE_HOME", (home + QStringLiteral("/.cache")).toLocal8Bit());
+    return root;
+}
+
+} // namespace
+
 int main(int argc, char **argv)
 {
+    const QString root = prepareHome();
     QApplication app(argc, argv);
     QTranslator qtTranslation;
     if (qtTranslation.load(QStringLiteral("qtbase_ru"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
@@ -108,7 +130,7 @@ int main(int argc, char **argv)
     }
 
     // The picture open dialog, with a photo selected and previewed.
-    QTemporaryDir pictures;
+    const QDir pictures(QDir::home().filePath(QStringLiteral("Изображения")));
     QImage photo(640, 480, QImage::Format_RGB32);
     {
         QPainter painter(&photo);
@@ -133,5 +155,6 @@ int main(int argc, char **argv)
                                    {QStringLiteral("Изображения (*.jpg *.jpeg *.png)"),
                                     QStringLiteral("JPEG Image File (*.jpg *.jpeg)")},
                                    true});
+    QDir(root).removeRecursively();
     return 0;
 }

@@ -7,7 +7,7 @@
 #include "core/platform.h"
 #include "gui/guard.h"
 #include "gui/modal.h"
-#include "save/draft.h"
+#include "save/draft_scheduler.h"
 #include "save/package_reader.h"
 #include "ui_passport_window.h"
 
@@ -21,16 +21,12 @@
 #include <QShortcut>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace {
 
 const QString kUnsavedQuestion = QStringLiteral("Сохранить изменения в паспорте работы?");
-const QString kRestoreQuestion = QStringLiteral("Восстановить несохраненный паспорт работы?");
 const QString kOpenErrorCaption = QStringLiteral("Ошибка открытия");
-
-// A draft is written once the input has rested this long...
-constexpr int kDraftQuietMs = 500;
-// ...and never later than this after the oldest change it has not got yet.
-constexpr int kDraftLatestMs = 2000;
 
 QString openErrorText(const QString &path, const QStringList &problems)
 {
@@ -40,16 +36,35 @@ QString openErrorText(const QString &path, const QStringList &problems)
     return text;
 }
 
-// The one package file a drag carries, or an empty text.
-QString droppedPackage(const QMimeData *mime)
+// What a drag carries, as far as the window is concerned.
+struct Dropped {
+    enum Kind { NoFiles, Package, Picture, OtherFiles } kind = NoFiles;
+    QString path; // the one package or picture
+};
+
+Dropped droppedFiles(const QMimeData *mime)
 {
-    if (!mime || !mime->hasUrls() || mime->urls().size() != 1)
-        return QString();
-    const QUrl url = mime->urls().constFirst();
-    if (!url.isLocalFile())
-        return QString();
-    const QString path = url.toLocalFile();
-    return path.endsWith(QLatin1String(".kwp"), Qt::CaseInsensitive) ? path : QString();
+    if (!mime || !mime->hasUrls())
+        return {};
+    const QList<QUrl> urls = mime->urls();
+    if (std::none_of(urls.begin(), urls.end(), [](const QUrl &url) { return url.isLocalFile(); }))
+        return {};
+    if (urls.size() == 1) {
+        const QString path = urls.constFirst().toLocalFile();
+        if (path.endsWith(QLatin1String(".kwp"), Qt::CaseInsensitive))
+            return {Dropped::Package, path};
+        for (const char *suffix : {".jpg", ".jpeg", ".png"})
+            if (path.endsWith(QLatin1String(suffix), Qt::CaseInsensitive))
+                return {Dropped::Picture, path};
+    }
+    return {Dropped::OtherFiles, {}};
+}
+
+// A package opens; a picture loads as "Добавить" loads it, while there is
+// no picture (to replace one, it is removed first); other files are refused.
+bool welcome(const Dropped &dropped, bool noPicture)
+{
+    return dropped.kind == Dropped::Package || (dropped.kind == Dropped::Picture && noPicture);
 }
 
 } // namespace
@@ -68,65 +83,45 @@ void PassportWindow::connectPackage()
         if (child->acceptDrops())
             child->installEventFilter(this);
 
-    // Every change of the passport goes through the model; each change only
-    // restarts the timer, the comparison waits for the timer.
-    drafts = std::make_unique<save::DraftKeeper>(save::draftFolder());
-    draftTimer = new QTimer(this);
-    draftTimer->setSingleShot(true);
-    connect(draftTimer, &QTimer::timeout, this, [this] { gui::runGuarded(this, [this] { writeDraft(); }); });
-    connect(&model_, &PassportModel::changed, this, &PassportWindow::noteChange);
-
-    savedSnapshot = snapshot();
-    draftedSnapshot = savedSnapshot;
+    connectDrafts();
 }
 
 // ---- The question about unsaved input ----
 
 bool PassportWindow::settleUnsavedInput()
 {
-    if (snapshot() == savedSnapshot)
-        return true;
-    switch (gui::modal::message(this, gui::modal::Icon::Question, gui::kAppTitle, kUnsavedQuestion,
-                                gui::modal::Buttons::YesNoCancel)) {
-    case gui::modal::Answer::Yes:
-        return saveReportingFailure();
-    case gui::modal::Answer::No:
-        return true;
-    default:
-        return false;
-    }
-}
-
-void PassportWindow::closeEvent(QCloseEvent *event)
-{
-    // Nothing escapes from here: a failure would otherwise leave the event
-    // accepted and the input lost.
-    event->ignore();
-    bool close = false;
-    bool discard = false;
+    // Nothing escapes from here: a failure would otherwise leave a window
+    // closing, or another package opening, over input that was never asked
+    // about.
+    bool settled = false;
     gui::runGuarded(this, [&] {
-        if (snapshot() == savedSnapshot) {
-            close = discard = true;
+        if (!drafts->unsaved(snapshot())) {
+            settled = true;
             return;
         }
         switch (gui::modal::message(this, gui::modal::Icon::Question, gui::kAppTitle, kUnsavedQuestion,
                                     gui::modal::Buttons::YesNoCancel)) {
         case gui::modal::Answer::Yes:
-            close = saveReportingFailure();
+            settled = saveReportingFailure();
             break;
         case gui::modal::Answer::No:
-            close = discard = true;
+            settled = true;
             break;
         default:
             break;
         }
     });
-    if (!close)
+    return settled;
+}
+
+void PassportWindow::closeEvent(QCloseEvent *event)
+{
+    event->ignore();
+    if (!settleUnsavedInput())
         return;
-    closed = true;
-    draftTimer->stop();
-    if (discard)
-        discardDraft();
+    // Saved, given up or unchanged: the draft has nothing left to keep.
+    drafts->stop();
+    drafts->discard();
     event->accept();
 }
 
@@ -162,7 +157,6 @@ bool PassportWindow::openPackageSettled(const QString &path)
         return false;
     }
     model_.restore(result.contents->passport, result.contents->pictureJpeg);
-    lastPackagePath = fullPath;
     packageSaved(fullPath, snapshot());
     return true;
 }
@@ -171,7 +165,7 @@ bool PassportWindow::openPackageSettled(const QString &path)
 
 void PassportWindow::dragEnterEvent(QDragEnterEvent *event)
 {
-    if (!droppedPackage(event->mimeData()).isEmpty())
+    if (welcome(droppedFiles(event->mimeData()), ui->AddImg->isEnabled()))
         event->acceptProposedAction();
 }
 
@@ -181,14 +175,19 @@ bool PassportWindow::packageDragEvent(QEvent *event)
     case QEvent::DragEnter:
     case QEvent::DragMove: {
         auto *drag = static_cast<QDragMoveEvent *>(event);
-        if (droppedPackage(drag->mimeData()).isEmpty())
+        const Dropped dropped = droppedFiles(drag->mimeData());
+        if (dropped.kind == Dropped::NoFiles)
             return false;
-        drag->acceptProposedAction();
+        // Never the edit's: it would insert the files' names.
+        if (welcome(dropped, ui->AddImg->isEnabled()))
+            drag->acceptProposedAction();
+        else
+            drag->ignore();
         return true;
     }
     case QEvent::Drop: {
         auto *drop = static_cast<QDropEvent *>(event);
-        if (droppedPackage(drop->mimeData()).isEmpty())
+        if (droppedFiles(drop->mimeData()).kind == Dropped::NoFiles)
             return false;
         dropEvent(drop);
         return true;
@@ -200,87 +199,23 @@ bool PassportWindow::packageDragEvent(QEvent *event)
 
 void PassportWindow::dropEvent(QDropEvent *event)
 {
-    const QString path = droppedPackage(event->mimeData());
-    if (path.isEmpty())
-        return;
-    event->acceptProposedAction();
-    // Opened once the drop is over: the question and the error box are
-    // modal, and a drag must not wait for them.
-    QTimer::singleShot(0, this, [this, path] { gui::runGuarded(this, [&] { openPackage(path); }); });
-}
-
-// ---- Drafts ----
-
-void PassportWindow::noteChange()
-{
-    if (closed)
-        return;
-    // Restarted by every change, but the oldest change waits no longer than
-    // kDraftLatestMs.
-    if (!draftTimer->isActive())
-        firstPendingChange.start();
-    const qint64 left = kDraftLatestMs - firstPendingChange.elapsed();
-    draftTimer->start(int(std::clamp<qint64>(left, 0, kDraftQuietMs)));
-}
-
-void PassportWindow::writeDraft()
-{
-    if (closed)
-        return;
-    const PassportSnapshot now = snapshot();
-    if (now == draftedSnapshot)
-        return;
-    draftedSnapshot = now;
-    if (now == savedSnapshot) {
-        // Back to what was saved: nothing to keep.
-        drafts->discard();
-        return;
-    }
-    drafts->submit(now, model_.pictureJpeg(), platform::currentSeconds());
-}
-
-void PassportWindow::writeDraftNow()
-{
-    draftTimer->stop();
-    writeDraft();
-}
-
-void PassportWindow::flushDraft()
-{
-    writeDraftNow();
-    drafts->waitUntilIdle();
-}
-
-void PassportWindow::discardDraft()
-{
-    draftTimer->stop();
-    drafts->discard();
-    draftedSnapshot = savedSnapshot;
-}
-
-QString PassportWindow::draftPath() const { return drafts->path(); }
-
-void PassportWindow::offerDraftRecovery()
-{
-    std::vector<save::OrphanDraft> orphans = save::claimOrphanDrafts(save::draftFolder());
-    for (save::OrphanDraft &orphan : orphans) {
-        const save::ReadResult result = save::readPackage(orphan.path);
-        // A draft that cannot be read is left where it is, untouched.
-        if (!result.contents)
-            continue;
-        if (gui::modal::message(this, gui::modal::Icon::Question, gui::kAppTitle, kRestoreQuestion,
-                                gui::modal::Buttons::YesNo)
-            != gui::modal::Answer::Yes) {
-            save::removeOrphanDraft(orphan);
-            continue;
-        }
-        // The restored passport is unsaved input: its draft stays, as this
-        // window's own, until it is saved or discarded. Other drafts wait
-        // for the next start.
-        model_.restore(result.contents->passport, result.contents->pictureJpeg);
-        drafts->adopt(orphan.path, std::move(orphan.lock));
-        draftedSnapshot = snapshot();
-        draftTimer->stop();
-        return;
+    const Dropped dropped = droppedFiles(event->mimeData());
+    // Opened or loaded once the drop is over: the question and the error
+    // boxes are modal, and a drag must not wait for them.
+    if (dropped.kind == Dropped::Package) {
+        event->acceptProposedAction();
+        const QString path = dropped.path;
+        QTimer::singleShot(0, this, [this, path] { gui::runGuarded(this, [&] { openPackage(path); }); });
+    } else if (welcome(dropped, ui->AddImg->isEnabled())) {
+        event->acceptProposedAction();
+        const QString path = dropped.path;
+        QTimer::singleShot(0, this, [this, path] {
+            gui::runGuarded(this, [&] {
+                if (ui->AddImg->isEnabled())
+                    loadPictureFile(path);
+            });
+        });
+    } else {
+        event->ignore();
     }
 }

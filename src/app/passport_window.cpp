@@ -3,7 +3,7 @@
 #include "app/help_texts.h"
 #include "gui/appearance.h"
 #include "picture/picture_size.h"
-#include "save/draft.h"
+#include "save/draft_scheduler.h"
 #include "spelling/spell_check.h"
 #include "ui_passport_window.h"
 
@@ -108,7 +108,7 @@ PassportWindow::PassportWindow(QWidget *parent) : QWidget(parent), ui(std::make_
 void PassportWindow::showEvent(QShowEvent *event)
 {
     // Shown (again): changes count as input from now on.
-    closed = false;
+    drafts->resume();
     QWidget::showEvent(event);
     // Again now that the window has its frame.
     if (!event->spontaneous() && !placedWithFrame) {
@@ -121,8 +121,7 @@ PassportWindow::~PassportWindow()
 {
     // The controls outlive this part of the window, the model included, for
     // a moment; a change they signal while they are destroyed is no input.
-    closed = true;
-    draftTimer->stop();
+    drafts->stop();
     for (QObject *child : findChildren<QObject *>())
         child->blockSignals(true);
 }

@@ -15,7 +15,9 @@ class SectionsDialog;
 
 namespace save {
 class DraftKeeper;
-}
+class DraftScheduler;
+struct OrphanDraft;
+} // namespace save
 
 namespace Ui {
 class PassportWindow;
@@ -65,6 +67,9 @@ public:
     // ---- Work picture ----
     void loadPicture();
     void removePicture();
+    // Loads the picture file as "Добавить" does after its dialog (also for a
+    // dropped file); a failure throws and changes what it always changed.
+    void loadPictureFile(const QString &path);
     // Writes the picture as a JPEG file; false (and nothing written)
     // without a picture. A failure to write throws.
     bool writePicture(const QString &path);
@@ -82,7 +87,8 @@ public:
 
     // ---- Drafts ----
     // Offers the drafts that programs which ended without saving left
-    // behind; restores the first one the user accepts. Called at start-up.
+    // behind: one as a question, several (or a damaged one) in a list to
+    // restore one from, delete or keep for later. Called at start-up.
     void offerDraftRecovery();
     // Hands the passport to the draft's writer now, if it changed; what the
     // timer does after a change (benchmarks).
@@ -91,7 +97,7 @@ public:
     // benchmarks).
     void flushDraft();
     // The writer of this window's draft.
-    save::DraftKeeper &draftKeeper() { return *drafts; }
+    save::DraftKeeper &draftKeeper();
     // Removes this window's draft.
     void discardDraft();
     // The path of this window's draft, once it has one.
@@ -172,26 +178,25 @@ private:
     void updateTitle();
     QString plainTitle;         // the window's own caption
     QString currentPackagePath; // the package opened or saved last; its name leads the caption
-    // The passport as last opened or saved (at first: the empty window).
-    // The window holds unsaved input exactly while its snapshot differs.
-    PassportSnapshot savedSnapshot;
+    // The package's name in the caption; the save dialog offers it.
+    void takePackagePath(const QString &path);
 
     // ---- Opening ----
-    // Asks about unsaved input before it would be dropped. False when the
-    // user keeps it ("Отмена", or a save that failed).
+    // Asks about unsaved input before it would be dropped (closing the
+    // window, opening another package). False when the user keeps it
+    // ("Отмена", or a save that failed). Shows whatever fails on the way.
     bool settleUnsavedInput();
     bool openPackageSettled(const QString &path);
     void restorePassport(const PassportSnapshot &passport, const QByteArray &pictureJpeg);
-    // A drag or drop of a package over one of the window's edits: handled
-    // here (true) rather than by the edit.
+    // A drag or drop of files over one of the window's edits: handled here
+    // (true) rather than by the edit, which would take their names as text.
     bool packageDragEvent(QEvent *event);
 
     // ---- Draft state ----
-    std::unique_ptr<save::DraftKeeper> drafts;
-    QTimer *draftTimer = nullptr;
-    QElapsedTimer firstPendingChange; // the oldest change not yet in the draft
-    PassportSnapshot draftedSnapshot; // the passport last handed to the draft
-    bool closed = false;              // no drafts once the window is closed
-    void noteChange();
-    void writeDraft();
+    // Writes the draft after changes; it tells what counts as saved.
+    save::DraftScheduler *drafts = nullptr;
+    void connectDrafts();
+    // The line near the buttons while drafts cannot be written.
+    void showDraftFailure();
+    void restoreDraft(save::OrphanDraft &orphan);
 };

@@ -48,8 +48,11 @@ void PassportWindow::loadPicture()
     const QString path = gui::modal::openFile(this, request);
     if (path.isEmpty())
         return;
-    lastPictureFile = path;
+    loadPictureFile(path);
+}
 
+void PassportWindow::loadPictureFile(const QString &path)
+{
     const BusyCursor busy;
     // Opening the file and reading its header change nothing when they fail.
     picture::PictureFile reader(path);
@@ -60,6 +63,9 @@ void PassportWindow::loadPicture()
     ui->WorkImg->resizeBitmap(shown.width(), shown.height());
     // A new picture is exported afresh.
     model_.setPicture(reader.decodeReduced(shown));
+    // Offered by the dialog next time; a file that failed is not (its
+    // preview would be read again each time).
+    lastPictureFile = path;
 }
 
 void PassportWindow::removePicture() { model_.removePicture(); }

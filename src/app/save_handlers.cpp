@@ -7,7 +7,7 @@
 #include "gui/modal.h"
 #include "save/completeness.h"
 #include "save/data_document.h"
-#include "save/draft.h"
+#include "save/draft_scheduler.h"
 #include "save/package.h"
 #include "ui_passport_window.h"
 
@@ -46,12 +46,15 @@ void PassportWindow::updateTitle()
 
 void PassportWindow::packageSaved(const QString &path, const PassportSnapshot &passport)
 {
+    takePackagePath(path);
+    drafts->setSaved(passport, currentPackagePath);
+}
+
+void PassportWindow::takePackagePath(const QString &path)
+{
     currentPackagePath = QFileInfo(path).absoluteFilePath();
+    lastPackagePath = currentPackagePath;
     updateTitle();
-    savedSnapshot = passport;
-    draftedSnapshot = passport;
-    draftTimer->stop();
-    drafts->discard();
 }
 
 bool PassportWindow::saveReportingFailure()

@@ -1,8 +1,11 @@
 #include "app/startup.h"
 
+#include "app/desktop_identity.h"
 #include "app/passport_window.h"
 #include "gui/guard.h"
+#include "gui/modal.h"
 #include "participants/participant_id_dialog.h"
+#include "picture/picture_file.h"
 #include "sections/sections_dialog.h"
 
 #include <QCommandLineParser>
@@ -33,6 +36,9 @@ std::unique_ptr<Windows> createWindows()
     if (QApplication::style()->name() != QLatin1String("windows"))
         QApplication::setStyle(QStringLiteral("Windows"));
 
+    // The open dialog previews pictures through the program's own reader.
+    gui::modal::setPicturePreviewer(picture::previewPicture);
+
     auto windows = std::make_unique<Windows>();
     windows->passport = std::make_unique<PassportWindow>();
     windows->sectionsDialog = std::make_unique<SectionsDialog>(windows->passport.get());
@@ -42,6 +48,24 @@ std::unique_ptr<Windows> createWindows()
 }
 
 namespace {
+
+// Qt's own options, which the application object takes (QGuiApplication's,
+// the X11 platform's and QApplication's): the line is read whole before that
+// object exists, so they are known here, hidden from the help.
+QList<QCommandLineOption> qtOptions()
+{
+    QList<QCommandLineOption> options;
+    for (const char *name : {"platform", "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry",
+                             "qwindowicon", "qwindowtitle", "session", "display", "geometry", "title", "icon", "name",
+                             "visual", "style", "stylesheet", "qmljsdebugger"}) {
+        options.append(QCommandLineOption(QString::fromLatin1(name), QString(), QStringLiteral("value")));
+    }
+    for (const char *name : {"reverse", "widgetcount", "testability", "nograb", "dograb", "sync"})
+        options.append(QCommandLineOption(QString::fromLatin1(name)));
+    for (QCommandLineOption &option : options)
+        option.setFlags(QCommandLineOption::HiddenFromHelp);
+    return options;
+}
 
 // The options the program understands. Single-dash words are read as long
 // options, as Qt's own options are ("-style"), so that no word is taken for
@@ -58,22 +82,12 @@ struct ProgramOptions {
         parser.setApplicationDescription(QStringLiteral("Тирлада: паспорт работы для Фестиваля \"Ковирта\"."));
         parser.addOption(help);
         parser.addOption(version);
+        parser.addOptions(qtOptions());
         parser.addPositionalArgument(QStringLiteral("паспорт"),
                                      QStringLiteral("Паспорт работы (файл .kwp), который откроется в окне."),
                                      QStringLiteral("[паспорт.kwp]"));
     }
 };
-
-// Whether the arguments ask only for a text (help or version), which needs
-// no display. Read leniently: Qt's own options are still among them here.
-bool asksForText(const QStringList &arguments)
-{
-    QCommandLineParser parser;
-    const ProgramOptions options;
-    options.addTo(parser);
-    parser.parse(arguments);
-    return parser.isSet(options.help) || parser.isSet(options.version);
-}
 
 QStringList argumentsOf(int argc, char **argv)
 {
@@ -115,13 +129,12 @@ CommandLine readCommandLine(const QStringList &arguments)
     const QString program = arguments.isEmpty() ? QStringLiteral("tirlada") : QFileInfo(arguments.first()).fileName();
     const auto fail = [&](const QString &message) {
         result.run = false;
-        result.exitCode = 1;
+        result.exitCode = kUsageError;
         result.errors = QStringLiteral("%1: %2\nСправка: %1 --help\n").arg(program, message);
         return result;
     };
 
-    // Help and version are answered before a window system could take Qt's
-    // own options out, so an option unknown here does not stop them.
+    // Help and version are answered even when an option is unknown.
     const bool parsed = parser.parse(arguments);
     if (parser.isSet(options.help)) {
         result.run = false;
@@ -154,9 +167,12 @@ int runTirlada(int argc, char **argv)
 {
     QCoreApplication::setApplicationName(gui::kAppTitle);
 
-    // Help and version are answered without a window system, so that they
-    // work on a console with no display.
-    if (asksForText(argumentsOf(argc, argv))) {
+    // The whole command line is read before the window system is reached:
+    // help, version and every mistake are answered on a console with no
+    // display. Their texts come from Qt's Russian translation, which needs
+    // the core application object.
+    const CommandLine commandLine = readCommandLine(argumentsOf(argc, argv));
+    if (!commandLine.run) {
         QCoreApplication console(argc, argv);
         QTranslator qtTranslation;
         installRussianTranslation(qtTranslation);
@@ -164,13 +180,9 @@ int runTirlada(int argc, char **argv)
     }
 
     TirladaApplication app(argc, argv);
+    presentAsDesktopProgram();
     QTranslator qtTranslation;
     installRussianTranslation(qtTranslation);
-    // The application object has taken Qt's own options ("-style" …) out of
-    // the arguments; what is left is the program's.
-    const CommandLine commandLine = readCommandLine(QCoreApplication::arguments());
-    if (!commandLine.run)
-        return printAndExit(commandLine);
 
     std::unique_ptr<Windows> windows;
     gui::runGuarded(nullptr, [&] {

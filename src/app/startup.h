@@ -47,10 +47,14 @@ struct CommandLine {
     StartupOptions options;
 };
 
+// The exit code of a mistake on the command line.
+inline constexpr int kUsageError = 2;
+
 // Reads the program's arguments (the first one names the program):
-// "--help", "--version" and at most one package. Qt's own options must be
-// gone already (the application object takes them). The help text is in
-// Russian once Qt's Russian translation is installed.
+// "--help", "--version" and at most one package. Qt's own options ("-style
+// fusion", "-platform xcb" …) are accepted and left to the application
+// object, so the line can be read before that object exists. The help text
+// is in Russian once Qt's Russian translation is installed.
 CommandLine readCommandLine(const QStringList &arguments);
 
 // Hands the package named on the command line to the freshly shown window.

@@ -13,22 +13,43 @@ namespace {
 // name, Cyrillic or with "#", "?" or quotes, leads to its file.
 QString link(const QString &fileName) { return QString::fromLatin1(QUrl::toPercentEncoding(fileName)); }
 
+// The longest name a page may have, in UTF-8 bytes, before ".html".
+constexpr qsizetype kMaxStemBytes = 255 - 5;
+
+// The text cut at a character boundary so that with the suffix it takes at
+// most kMaxStemBytes bytes of UTF-8.
+QString fitted(const QString &base, const QString &suffix)
+{
+    const qsizetype room = kMaxStemBytes - suffix.toUtf8().size();
+    QString text = base;
+    while (text.toUtf8().size() > room) {
+        text.chop(1);
+        if (!text.isEmpty() && text.back().isHighSurrogate())
+            text.chop(1);
+    }
+    return text + suffix;
+}
+
 } // namespace
 
-QStringList pageNames(const QStringList &packagePaths)
+QStringList pageNames(const QStringList &packagePaths, const QSet<QString> &reserved)
 {
-    QSet<QString> taken{QStringLiteral("index")};
+    QSet<QString> taken = reserved;
+    taken.insert(QStringLiteral("index"));
     QStringList names;
     names.reserve(packagePaths.size());
     for (const QString &path : packagePaths) {
-        QString base = QFileInfo(path).fileName();
+        QString base = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
         if (base.endsWith(QLatin1String(".kwp"), Qt::CaseInsensitive))
             base.chop(4);
+        for (QChar &c : base)
+            if (c.unicode() < 32 || c.unicode() == 127)
+                c = QLatin1Char('_');
         if (base.isEmpty())
             base = QStringLiteral("package");
-        QString name = base;
+        QString name = fitted(base, QString());
         for (int n = 2; taken.contains(name.toCaseFolded()); ++n)
-            name = base + QLatin1Char('-') + QString::number(n);
+            name = fitted(base, QLatin1Char('-') + QString::number(n));
         taken.insert(name.toCaseFolded());
         names.append(name);
     }

@@ -6,6 +6,7 @@
 #include "core/passport.h"
 
 #include <QByteArray>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -17,8 +18,11 @@ inline const QString kIndexPageName = QStringLiteral("index.html");
 // package's file name without ".kwp". Names that would clash, ignoring case
 // (two packages of the same name in different folders, or one called
 // "index"), get "-2", "-3", ... in input order, so that no page overwrites
-// another.
-QStringList pageNames(const QStringList &packagePaths);
+// another; so do names in reserved (case folded: the names of files already
+// in the folder that are not the tool's own). Control characters become
+// "_", and a long name is shortened so that "<name>.html" fits in the 255
+// bytes a file name may have.
+QStringList pageNames(const QStringList &packagePaths, const QSet<QString> &reserved = {});
 
 // The page of a work, in Windows-1251 like the preview's. pictureFile is the
 // name of the picture beside it; empty when the work has no picture.
@@ -27,6 +31,7 @@ QByteArray workPage(const PassportSnapshot &passport, const QString &pictureFile
 // The index page comes in three parts so that it can be written while the
 // packages are read: the start, one row per work, the end.
 QByteArray indexStart();
+// packageFile is shown as it is: the package's path below the folder given.
 QByteArray indexRow(const QString &pageFile, const PassportSnapshot &passport, const QString &packageFile);
 QByteArray indexEnd();
 

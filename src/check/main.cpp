@@ -3,13 +3,18 @@
 // window or a display.
 
 #include "check/run.h"
+#include "check/walk.h"
 
-#include <QCommandLineParser>
+#include <QByteArray>
 #include <QCoreApplication>
 #include <QFile>
-#include <QLibraryInfo>
-#include <QTranslator>
+#include <QList>
+#include <csignal>
 #include <cstdio>
+#include <cstring>
+#include <optional>
+
+#include <unistd.h>
 
 #ifndef TIRLADA_VERSION
 #define TIRLADA_VERSION "0"
@@ -21,100 +26,261 @@ const char *const kHelp = "Использование: tirlada-check [ПАРАМ
                           "\n"
                           "Проверяет паспорта работ (файлы .kwp) так же строго, как программа Тирлада:\n"
                           "архив, документ data.xml, обязательные поля, контрольные цифры ID участников,\n"
-                          "повторы ID, рисунок (JPEG не больше 300 × 300). В папках пакеты *.kwp ищутся\n"
-                          "во всех вложенных папках. Для каждого пакета печатается одна строка:\n"
-                          "«файл: OK» или «файл: замечание; замечание».\n"
+                          "повторы ID, рисунок (JPEG не больше 300 × 300). В папках проверяется всё, чьё\n"
+                          "имя оканчивается на .kwp (в любом регистре), во всех вложенных папках, включая\n"
+                          "скрытые. Для каждого пакета печатается одна строка: «файл: OK» или\n"
+                          "«файл: замечание; замечание»; байты имени не в UTF-8 показываются как \\xNN.\n"
+                          "Последняя строка в стандартном потоке ошибок — итог:\n"
+                          "«Проверено N пакетов: без замечаний A, с замечаниями B, не прочитано C.»\n"
                           "\n"
                           "Параметры:\n"
-                          "  --participants ФАЙЛ  записать список участников исправных пакетов в CSV\n"
-                          "                       (UTF-8, по строке на автора и руководителя)\n"
-                          "  --html ПАПКА         записать в папку страницу и рисунок каждого исправного\n"
-                          "                       пакета и общую страницу index.html\n"
-                          "  -j, --jobs N         читать пакеты в N потоков (по умолчанию по числу ядер)\n"
-                          "  -h, --help           показать эту справку\n"
-                          "  -v, --version        показать версию\n"
+                          "  --participants ФАЙЛ   записать список участников исправных пакетов в CSV\n"
+                          "                        (UTF-8, по строке на автора и руководителя)\n"
+                          "  --html ПАПКА          записать в папку страницу и рисунок каждого исправного\n"
+                          "                        пакета и общую страницу index.html; чужие файлы в папке\n"
+                          "                        не перезаписываются, страницы прежних запусков для\n"
+                          "                        исчезнувших и неисправных пакетов удаляются\n"
+                          "  --registrations ФАЙЛ  сверить авторов и руководителей с регистрацией: CSV со\n"
+                          "                        столбцами ID (или Номер), Фамилия, Имя, Отчество;\n"
+                          "                        разделитель «;», «,» или табуляция, кодировка UTF-8\n"
+                          "                        или Windows-1251. В списке участников появляется\n"
+                          "                        столбец «Совпадает с регистрацией»\n"
+                          "  --format ВИД          вид отчёта: text (по умолчанию) или jsonl — по объекту\n"
+                          "                        JSON на пакет: {\"path\": …, \"ok\": …, \"problems\": […]}\n"
+                          "  -q, --quiet           печатать только пакеты с замечаниями\n"
+                          "  --files-from ФАЙЛ     взять пути пакетов и папок из файла, по одному в строке\n"
+                          "                        («-» — из стандартного ввода)\n"
+                          "  -0, --null            в --files-from пути разделены нулевым байтом\n"
+                          "  -j, --jobs N          читать пакеты в N потоков (по умолчанию по числу ядер)\n"
+                          "  -h, --help            показать эту справку\n"
+                          "  -v, --version         показать версию\n"
                           "\n"
-                          "Код завершения: 0 — все пакеты исправны; 1 — есть неисправные пакеты или\n"
-                          "не удалось записать результат; 2 — ошибка в параметрах.\n";
+                          "Код завершения: 0 — все пакеты исправны; 1 — есть пакеты с замечаниями;\n"
+                          "2 — ошибка в параметрах, или что-то не удалось прочитать или записать\n"
+                          "(проверка неполна).\n";
 
-void print(std::FILE *stream, const QString &text)
+void print(int handle, const QString &text)
 {
     const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
-    std::fflush(stream);
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const auto n = ::write(handle, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n <= 0)
+            return;
+        done += n;
+    }
 }
 
 int usageError(const QString &message)
 {
-    print(stderr, QStringLiteral("tirlada-check: ") + message + QStringLiteral("\nПодробнее: tirlada-check --help\n"));
+    print(STDERR_FILENO,
+          QStringLiteral("tirlada-check: ") + message + QStringLiteral("\nПодробнее: tirlada-check --help\n"));
     return check::kUsageError;
+}
+
+// The arguments as the system gave them: file names are bytes, and a name
+// that is not UTF-8 must reach the check unchanged.
+struct Arguments {
+    bool help = false;
+    bool version = false;
+    bool nullSeparated = false;
+    bool quiet = false;
+    std::optional<QByteArray> participants, html, registrations, jobs, format, filesFrom;
+    QList<QByteArray> positional;
+};
+
+// Reads the arguments; on a usage error, returns its message.
+QString parseArguments(int argc, char *argv[], Arguments *args)
+{
+    struct Valued {
+        const char *name;
+        char shortName;
+        std::optional<QByteArray> Arguments::*field;
+    };
+    const Valued valued[] = {
+        {"participants", 0, &Arguments::participants},
+        {"html", 0, &Arguments::html},
+        {"registrations", 0, &Arguments::registrations},
+        {"jobs", 'j', &Arguments::jobs},
+        {"format", 0, &Arguments::format},
+        {"files-from", 0, &Arguments::filesFrom},
+    };
+    auto set = [&](const Valued &option, const QByteArray &value) -> QString {
+        if (args->*option.field)
+            return QStringLiteral("параметр --%1 указан больше одного раза.").arg(QLatin1String(option.name));
+        args->*option.field = value;
+        return QString();
+    };
+    bool optionsEnded = false;
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray arg(argv[i]);
+        if (optionsEnded || arg == "-" || !arg.startsWith('-')) {
+            args->positional.append(arg);
+        } else if (arg == "--") {
+            optionsEnded = true;
+        } else if (arg.startsWith("--")) {
+            const qsizetype equals = arg.indexOf('=');
+            const QByteArray name = arg.mid(2, equals < 0 ? -1 : equals - 2);
+            if (name == "help" || name == "version" || name == "quiet" || name == "null") {
+                if (equals >= 0)
+                    return QStringLiteral("у параметра --%1 не бывает значения.").arg(QString::fromUtf8(name));
+                if (name == "help")
+                    args->help = true;
+                else if (name == "version")
+                    args->version = true;
+                else if (name == "quiet")
+                    args->quiet = true;
+                else
+                    args->nullSeparated = true;
+                continue;
+            }
+            const Valued *option = nullptr;
+            for (const Valued &candidate : valued)
+                if (name == candidate.name)
+                    option = &candidate;
+            if (!option)
+                return QStringLiteral("неизвестный параметр «%1».")
+                    .arg(check::shownName(equals < 0 ? arg : arg.left(equals)));
+            QByteArray value;
+            if (equals >= 0)
+                value = arg.mid(equals + 1);
+            else if (i + 1 < argc)
+                value = argv[++i];
+            else
+                return QStringLiteral("для параметра --%1 нужно значение.").arg(QLatin1String(option->name));
+            if (const QString error = set(*option, value); !error.isEmpty())
+                return error;
+        } else {
+            // Short options, which may stand together: "-q0", "-j4".
+            for (qsizetype k = 1; k < arg.size(); ++k) {
+                const char c = arg[k];
+                if (c == 'h')
+                    args->help = true;
+                else if (c == 'v')
+                    args->version = true;
+                else if (c == 'q')
+                    args->quiet = true;
+                else if (c == '0')
+                    args->nullSeparated = true;
+                else if (c == 'j') {
+                    QByteArray value = arg.mid(k + 1);
+                    if (value.isEmpty()) {
+                        if (i + 1 >= argc)
+                            return QStringLiteral("для параметра -j нужно значение.");
+                        value = argv[++i];
+                    }
+                    if (const QString error = set(valued[3], value); !error.isEmpty())
+                        return error;
+                    break;
+                } else {
+                    return QStringLiteral("неизвестный параметр «-%1».").arg(check::shownName(QByteArray(1, c)));
+                }
+            }
+        }
+    }
+    return QString();
+}
+
+// The paths in a --files-from list: one per line (a CR before the line feed
+// is dropped), or separated by NUL bytes; empty ones are passed over.
+QList<QByteArray> pathsIn(const QByteArray &list, bool nullSeparated)
+{
+    QList<QByteArray> paths;
+    for (QByteArray path : list.split(nullSeparated ? '\0' : '\n')) {
+        if (!nullSeparated && path.endsWith('\r'))
+            path.chop(1);
+        if (!path.isEmpty())
+            paths.append(path);
+    }
+    return paths;
+}
+
+bool readAll(const QByteArray &name, QByteArray *bytes, QString *reason)
+{
+    QFile file;
+    const bool opened = name == "-" ? file.open(stdin, QIODevice::ReadOnly)
+                                    : (file.setFileName(QFile::decodeName(name)), file.open(QIODevice::ReadOnly));
+    if (!opened) {
+        *reason = file.errorString();
+        return false;
+    }
+    *bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        *reason = file.errorString();
+        return false;
+    }
+    return true;
 }
 
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("tirlada-check"));
-    QCoreApplication::setApplicationVersion(QStringLiteral(TIRLADA_VERSION));
-    // The parser's own messages (a missing value, an unknown option) in
-    // Russian, like everything else the tool says.
-    QTranslator qtTranslation;
-    if (qtTranslation.load(QStringLiteral("qtbase_ru"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QCoreApplication::installTranslator(&qtTranslation);
+    // A reader that goes away ("| head -1") must not end the run before the
+    // list and the pages are written: the write fails with EPIPE instead.
+    std::signal(SIGPIPE, SIG_IGN);
 
-    QCommandLineParser parser;
-    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("справка"));
-    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")}, QStringLiteral("версия"));
-    const QCommandLineOption participants(QStringLiteral("participants"), QStringLiteral("список участников"),
-                                          QStringLiteral("ФАЙЛ"));
-    const QCommandLineOption html(QStringLiteral("html"), QStringLiteral("страницы"), QStringLiteral("ПАПКА"));
-    const QCommandLineOption jobs({QStringLiteral("j"), QStringLiteral("jobs")}, QStringLiteral("потоки"),
-                                  QStringLiteral("N"));
-    parser.addOptions({help, version, participants, html, jobs});
-
-    if (!parser.parse(QCoreApplication::arguments()))
-        return usageError(parser.errorText());
-    if (parser.isSet(help)) {
-        print(stdout, QString::fromUtf8(kHelp));
-        return check::kAllSound;
-    }
-    if (parser.isSet(version)) {
-        print(stdout, QStringLiteral("tirlada-check %1\n").arg(QCoreApplication::applicationVersion()));
-        return check::kAllSound;
-    }
-
+    Arguments args;
+    if (const QString error = parseArguments(argc, argv, &args); !error.isEmpty())
+        return usageError(error);
     check::RunOptions options;
-    options.inputs = parser.positionalArguments();
-    if (options.inputs.isEmpty())
-        return usageError(QStringLiteral("не указаны пакеты или папки."));
-    for (const QCommandLineOption *option : {&participants, &html, &jobs})
-        if (parser.values(*option).size() > 1)
-            return usageError(QStringLiteral("параметр --%1 указан больше одного раза.").arg(option->names().last()));
-    options.participantsCsv = parser.value(participants);
-    options.htmlFolder = parser.value(html);
-    if (parser.isSet(participants) && options.participantsCsv.isEmpty())
-        return usageError(QStringLiteral("для --participants нужно имя файла."));
-    if (parser.isSet(html) && options.htmlFolder.isEmpty())
-        return usageError(QStringLiteral("для --html нужна папка."));
-    if (parser.isSet(jobs)) {
+    options.quiet = args.quiet;
+    options.inputs = args.positional;
+    if (args.help) {
+        print(STDOUT_FILENO, QString::fromUtf8(kHelp));
+        return check::kAllSound;
+    }
+    if (args.version) {
+        print(STDOUT_FILENO, QStringLiteral("tirlada-check %1\n").arg(QLatin1String(TIRLADA_VERSION)));
+        return check::kAllSound;
+    }
+
+    QCoreApplication app(argc, argv);
+    if (args.participants) {
+        if (args.participants->isEmpty())
+            return usageError(QStringLiteral("для --participants нужно имя файла."));
+        options.participantsCsv = QFile::decodeName(*args.participants);
+    }
+    if (args.html) {
+        if (args.html->isEmpty())
+            return usageError(QStringLiteral("для --html нужна папка."));
+        options.htmlFolder = QFile::decodeName(*args.html);
+    }
+    if (args.registrations) {
+        if (args.registrations->isEmpty())
+            return usageError(QStringLiteral("для --registrations нужно имя файла."));
+        options.registrations = QFile::decodeName(*args.registrations);
+    }
+    if (args.jobs) {
         bool ok = false;
-        options.threads = parser.value(jobs).toInt(&ok);
+        options.threads = args.jobs->toInt(&ok);
         if (!ok || options.threads < 1 || options.threads > 1024)
             return usageError(QStringLiteral("число потоков должно быть от 1 до 1024."));
     }
-
-    QFile out;
-    QFile err;
-    out.open(stdout, QIODevice::WriteOnly | QIODevice::Unbuffered);
-    err.open(stderr, QIODevice::WriteOnly | QIODevice::Unbuffered);
-    int status = check::run(options, out, err);
-    out.close();
-    // A report that did not reach its file (a full disk, a closed pipe) must
-    // not pass for a clean run.
-    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
-        print(stderr, QStringLiteral("tirlada-check: не удалось записать отчёт в стандартный вывод.\n"));
-        status = check::kSomeNotSound;
+    if (args.format) {
+        if (*args.format == "jsonl")
+            options.format = check::Format::Jsonl;
+        else if (*args.format != "text")
+            return usageError(QStringLiteral("вид отчёта (--format) бывает text или jsonl, а не «%1».")
+                                  .arg(check::shownName(*args.format)));
     }
-    return status;
+    if (args.nullSeparated && !args.filesFrom)
+        return usageError(QStringLiteral("-0 действует только вместе с --files-from."));
+    if (args.filesFrom) {
+        QByteArray list;
+        QString reason;
+        if (!readAll(*args.filesFrom, &list, &reason))
+            return usageError(
+                QStringLiteral("список путей «%1» не читается: %2").arg(check::shownName(*args.filesFrom), reason));
+        options.inputs += pathsIn(list, args.nullSeparated);
+        if (options.inputs.isEmpty())
+            return usageError(
+                QStringLiteral("в списке путей «%1» нет ни одного пути.").arg(check::shownName(*args.filesFrom)));
+    }
+    if (options.inputs.isEmpty())
+        return usageError(QStringLiteral("не указаны пакеты или папки."));
+
+    check::DescriptorDevice out(STDOUT_FILENO);
+    check::DescriptorDevice err(STDERR_FILENO);
+    return check::run(options, out, err);
 }

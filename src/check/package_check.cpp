@@ -2,12 +2,20 @@
 
 #include "check/html_pages.h"
 #include "check/participants_csv.h"
+#include "check/registrations.h"
 #include "core/failure.h"
 #include "core/files.h"
 #include "save/completeness.h"
 
-#include <QDir>
+#include <QFile>
+#include <QScopeGuard>
+#include <algorithm>
+#include <cerrno>
 #include <exception>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace check {
 namespace {
@@ -72,65 +80,169 @@ QString reportLine(const QString &file, const QStringList &problems)
     return oneLine(file) + QStringLiteral(": ") + problems.join(QStringLiteral("; "));
 }
 
-Outcome evaluate(const save::ReadResult &read, const QString &file, const QString &pageName, Wanted wanted)
+Outcome evaluate(const save::ReadResult &read, const QString &file, const QString &pageName, Wanted wanted,
+                 const QString &indexName)
 {
     Outcome outcome;
+    outcome.file = file;
     try {
-        const QStringList problems = packageProblems(read);
-        outcome.line = reportLine(file, problems);
-        outcome.sound = problems.isEmpty();
+        outcome.problems = packageProblems(read);
+        outcome.sound = outcome.problems.isEmpty();
+        if (read.contents && wanted.registrations) {
+            const PassportSnapshot &passport = read.contents->passport;
+            for (qsizetype i = 0; i < passport.authors.size(); ++i)
+                outcome.problems +=
+                    wanted.registrations->problems(QStringLiteral("автор"), int(i + 1), passport.authors[i]);
+            for (qsizetype i = 0; i < passport.teachers.size(); ++i)
+                outcome.problems +=
+                    wanted.registrations->problems(QStringLiteral("руководитель"), int(i + 1), passport.teachers[i]);
+        }
+        outcome.verdict = outcome.problems.isEmpty() ? Verdict::Sound : Verdict::Problems;
+        outcome.line = reportLine(file, outcome.problems);
         if (!outcome.sound)
             return outcome;
         const PassportSnapshot &passport = read.contents->passport;
         if (wanted.participants)
-            outcome.csvRows = csvRows(file, passport);
+            outcome.csvRows = csvRows(file, passport, wanted.registrations);
         if (wanted.pages) {
             const bool withPicture = passport.hasPicture && !read.contents->pictureJpeg.isEmpty();
             const QString pictureFile = withPicture ? pageName + QStringLiteral(".jpg") : QString();
             outcome.page = workPage(passport, pictureFile);
             if (withPicture)
                 outcome.picture = read.contents->pictureJpeg;
-            outcome.indexRow = indexRow(pageName + QStringLiteral(".html"), passport, file);
+            outcome.indexRow =
+                indexRow(pageName + QStringLiteral(".html"), passport, indexName.isEmpty() ? file : indexName);
         }
     } catch (const std::exception &e) {
         outcome = Outcome();
-        outcome.line = reportLine(file, {QStringLiteral("Сбой проверки: ") + problemText(QString::fromUtf8(e.what()))});
+        outcome.verdict = Verdict::Problems;
+        outcome.problems = {QStringLiteral("Сбой проверки: ") + problemText(QString::fromUtf8(e.what()))};
+        outcome.line = reportLine(file, outcome.problems);
     } catch (...) {
         outcome = Outcome();
-        outcome.line = reportLine(file, {QStringLiteral("Сбой проверки")});
+        outcome.verdict = Verdict::Problems;
+        outcome.problems = {QStringLiteral("Сбой проверки")};
+        outcome.line = reportLine(file, outcome.problems);
+        outcome.file = file;
     }
     return outcome;
 }
 
-Outcome processPackage(const QString &path, const QString &file, const QString &pageName, Wanted wanted,
-                       const QString &htmlFolder)
+Outcome unread(const QString &file, const QString &reason)
 {
+    Outcome outcome;
+    outcome.file = file;
+    outcome.verdict = Verdict::Unread;
+    outcome.problems = {reason};
+    outcome.line = reportLine(file, outcome.problems);
+    return outcome;
+}
+
+std::optional<save::ReadResult> readPackageFile(const QByteArray &path, const save::ReadOptions &options,
+                                                QString *reason)
+{
+    // Opened without waiting: a pipe with no writer would otherwise block
+    // here. Only a regular file is then read.
+    int handle;
+    do
+        handle = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    while (handle < 0 && errno == EINTR);
+    if (handle < 0) {
+        *reason = QStringLiteral("не открывается: ") + systemReason(errno);
+        return std::nullopt;
+    }
+    const auto closer = qScopeGuard([handle] { ::close(handle); });
+    struct stat info;
+    if (::fstat(handle, &info) != 0) {
+        *reason = QStringLiteral("не открывается: ") + systemReason(errno);
+        return std::nullopt;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        *reason = S_ISDIR(info.st_mode)    ? QStringLiteral("это папка, а не файл пакета")
+                  : S_ISFIFO(info.st_mode) ? QStringLiteral("это канал, а не файл пакета")
+                                           : QStringLiteral("это устройство или сокет, а не файл пакета");
+        return std::nullopt;
+    }
+    if (info.st_size > save::kMaxPackageSize) {
+        // Refused by its size, as the reader refuses it, without reading.
+        save::ReadResult result;
+        result.problems.append(QStringLiteral("Файл слишком большой для пакета паспорта: %1 байт, а допускается "
+                                              "не больше %2.")
+                                   .arg(qint64(info.st_size))
+                                   .arg(save::kMaxPackageSize));
+        return result;
+    }
+    // One byte beyond the size, in case the file has grown; never beyond one
+    // byte over the limit, which the reader then refuses.
+    const qint64 wanted = std::min<qint64>(qint64(info.st_size) + 1, save::kMaxPackageSize + 1);
+    QByteArray bytes(wanted, Qt::Uninitialized);
+    qint64 got = 0;
+    while (got < wanted) {
+        const auto n = ::read(handle, bytes.data() + got, size_t(wanted - got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            *reason = QStringLiteral("не читается: ") + systemReason(errno);
+            return std::nullopt;
+        }
+        if (n == 0)
+            break;
+        got += n;
+    }
+    bytes.truncate(got);
+    return save::readPackageBytes(bytes, options);
+}
+
+QString writeFailureText(const Failure &failure)
+{
+    const FailureDetails &details = failure.details();
+    const QString reason = details.number != 0 ? systemReason(details.number) : details.reason;
+    return QStringLiteral("не удалось записать файл «%1»: %2").arg(shownName(QFile::encodeName(details.file)), reason);
+}
+
+Outcome processPackage(const Entry &entry, const QString &pageName, Wanted wanted, const QString &htmlFolder)
+{
+    if (!entry.problem.isEmpty())
+        return unread(entry.shown, entry.problem);
     Outcome outcome;
     try {
         // Nothing here needs the picture's pixels: the page takes the stored
         // JPEG as it is. Verifying it refuses exactly what decoding refuses.
         save::ReadOptions options;
         options.decodePicture = false;
-        outcome = evaluate(save::readPackage(path, options), file, pageName, wanted);
+        QString reason;
+        const std::optional<save::ReadResult> read = readPackageFile(entry.path, options, &reason);
+        if (!read)
+            return unread(entry.shown, reason);
+        outcome = evaluate(*read, entry.shown, pageName, wanted, entry.relative);
     } catch (const std::exception &e) {
         outcome = Outcome();
-        outcome.line = reportLine(file, {QStringLiteral("Сбой чтения: ") + problemText(QString::fromUtf8(e.what()))});
+        outcome.verdict = Verdict::Problems;
+        outcome.problems = {QStringLiteral("Сбой чтения: ") + problemText(QString::fromUtf8(e.what()))};
+        outcome.line = reportLine(entry.shown, outcome.problems);
+        outcome.file = entry.shown;
         return outcome;
     } catch (...) {
         outcome = Outcome();
-        outcome.line = reportLine(file, {QStringLiteral("Сбой чтения")});
+        outcome.verdict = Verdict::Problems;
+        outcome.problems = {QStringLiteral("Сбой чтения")};
+        outcome.line = reportLine(entry.shown, outcome.problems);
+        outcome.file = entry.shown;
         return outcome;
     }
     if (outcome.sound && wanted.pages) {
-        const QDir folder(htmlFolder);
+        const QString folder = htmlFolder.endsWith(QLatin1Char('/')) ? htmlFolder : htmlFolder + QLatin1Char('/');
         try {
             // The picture first: a page is never left pointing at a picture
             // that was not written.
-            if (!outcome.picture.isEmpty())
-                core::writeFileReplacing(folder.filePath(pageName + QStringLiteral(".jpg")), outcome.picture);
-            core::writeFileReplacing(folder.filePath(pageName + QStringLiteral(".html")), outcome.page);
+            if (!outcome.picture.isEmpty()) {
+                core::writeFileReplacing(folder + pageName + QStringLiteral(".jpg"), outcome.picture);
+                outcome.written.append(pageName + QStringLiteral(".jpg"));
+            }
+            core::writeFileReplacing(folder + pageName + QStringLiteral(".html"), outcome.page);
+            outcome.written.append(pageName + QStringLiteral(".html"));
         } catch (const Failure &failure) {
-            outcome.writeErrors.append(failure.message());
+            outcome.writeErrors.append(writeFailureText(failure));
             outcome.indexRow.clear();
         }
         outcome.page.clear();

@@ -1,5 +1,7 @@
 #include "check/participants_csv.h"
 
+#include "check/registrations.h"
+
 #include <QStringList>
 
 namespace check {
@@ -16,25 +18,32 @@ QByteArray csvLine(const QStringList &fields)
 
 } // namespace
 
-QByteArray csvHeader()
+QByteArray csvHeader(bool withRegistrations)
 {
     // Excel reads a CSV file as UTF-8 only when it starts with a byte order
     // mark; without one it takes the system's ANSI code page and shows the
     // Cyrillic as mojibake. LibreOffice and Python's "utf-8-sig" recognise
     // the mark and drop it.
-    return QByteArray("\xEF\xBB\xBF")
-           + csvLine({QStringLiteral("Пакет"), QStringLiteral("Название работы"), QStringLiteral("Роль"),
-                      QStringLiteral("Номер"), QStringLiteral("ID участника"), QStringLiteral("Фамилия"),
-                      QStringLiteral("Имя"), QStringLiteral("Отчество"), QStringLiteral("Получатель счёта"),
-                      QStringLiteral("Разделы")});
+    QStringList header{QStringLiteral("Пакет"),  QStringLiteral("Название работы"), QStringLiteral("Роль"),
+                       QStringLiteral("Номер"),  QStringLiteral("ID участника"),    QStringLiteral("Фамилия"),
+                       QStringLiteral("Имя"),    QStringLiteral("Отчество"),        QStringLiteral("Получатель счёта"),
+                       QStringLiteral("Разделы")};
+    if (withRegistrations)
+        header.append(QStringLiteral("Совпадает с регистрацией"));
+    return QByteArray("\xEF\xBB\xBF") + csvLine(header);
 }
 
 QString csvField(const QString &value)
 {
     QString field = value;
     if (!field.isEmpty()) {
-        const QChar first = field[0];
-        if (first == u'=' || first == u'+' || first == u'-' || first == u'@' || first == u'\t' || first == u'\r')
+        // Spreadsheets skip blanks before a formula: " =1+1" and "\u00a0=1+1"
+        // are formulas too.
+        qsizetype i = 0;
+        while (i < field.size() && (field[i] == u' ' || field[i] == u'\t' || field[i] == QChar(0x00A0)))
+            ++i;
+        const QChar first = i < field.size() ? field[i] : QChar();
+        if (first == u'=' || first == u'+' || first == u'-' || first == u'@' || field[0] == u'\t' || field[0] == u'\r')
             field.prepend(QLatin1Char('\''));
     }
     if (field.contains(QLatin1Char(',')) || field.contains(QLatin1Char('"')) || field.contains(QLatin1Char('\r'))
@@ -54,13 +63,17 @@ QString sectionList(const PassportSnapshot &passport)
     return names.join(QStringLiteral("; "));
 }
 
-QByteArray csvRows(const QString &packageFile, const PassportSnapshot &passport)
+QByteArray csvRows(const QString &packageFile, const PassportSnapshot &passport, const Registrations *registrations)
 {
     const QString sections = sectionList(passport);
     QByteArray rows;
     auto add = [&](const QString &role, qsizetype index, const TPersonRecord &person, const QString &recipient) {
-        rows += csvLine({packageFile, passport.title, role, QString::number(index + 1), person.Id, person.Surname,
-                         person.Name, person.Patronymic, recipient, sections});
+        QStringList fields{packageFile, passport.title, role,        QString::number(index + 1),
+                           person.Id,   person.Surname, person.Name, person.Patronymic,
+                           recipient,   sections};
+        if (registrations)
+            fields.append(registrations->matches(person) ? QStringLiteral("да") : QStringLiteral("нет"));
+        rows += csvLine(fields);
     };
     for (qsizetype i = 0; i < passport.authors.size(); ++i)
         add(QStringLiteral("автор"), i, passport.authors[i], QString());

@@ -11,14 +11,18 @@
 
 namespace check {
 
-// The start of the file: a UTF-8 byte order mark and the header row.
-QByteArray csvHeader();
+class Registrations;
+
+// The start of the file: a UTF-8 byte order mark and the header row; with
+// registrations, a last column "Совпадает с регистрацией".
+QByteArray csvHeader(bool withRegistrations = false);
 
 // One field, quoted as RFC 4180 asks: a field holding a comma, a double
 // quote, CR or LF is put in double quotes with each double quote doubled. A
-// field that a spreadsheet would take for a formula (starting with "=", "+",
-// "-", "@", TAB or CR) gets an apostrophe in front, so that opening the list
-// never runs anything a participant typed.
+// field that a spreadsheet would take for a formula (whose first character
+// that is not a blank, TAB or no-break space is "=", "+", "-" or "@", or that
+// starts with TAB or CR) gets an apostrophe in front, so that opening the
+// list never runs anything a participant typed.
 QString csvField(const QString &value);
 
 // The section names of the passport, in slot order, joined by "; " (the
@@ -26,6 +30,9 @@ QString csvField(const QString &value);
 QString sectionList(const PassportSnapshot &passport);
 
 // The rows of one package, authors first, each ending in CR LF, as UTF-8.
-QByteArray csvRows(const QString &packageFile, const PassportSnapshot &passport);
+// With registrations, each row ends in "да" or "нет": whether the person is
+// registered under the same ID and names.
+QByteArray csvRows(const QString &packageFile, const PassportSnapshot &passport,
+                   const Registrations *registrations = nullptr);
 
 } // namespace check

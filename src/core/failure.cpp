@@ -13,6 +13,10 @@ const char *failureCodeName(FailureCode code) noexcept
         return "CannotCreateFile";
     case FailureCode::CannotWriteFile:
         return "CannotWriteFile";
+    case FailureCode::CannotCreateFolder:
+        return "CannotCreateFolder";
+    case FailureCode::CannotLockFile:
+        return "CannotLockFile";
     case FailureCode::JpegError:
         return "JpegError";
     case FailureCode::PngError:
@@ -23,6 +27,8 @@ const char *failureCodeName(FailureCode code) noexcept
         return "FloatingPointDivision";
     case FailureCode::OutOfMemory:
         return "OutOfMemory";
+    case FailureCode::Cancelled:
+        return "Cancelled";
     }
     return "?";
 }
@@ -55,6 +61,10 @@ QString Failure::message() const
     case FailureCode::CannotCreateFile:
     case FailureCode::CannotWriteFile:
         return QStringLiteral("Cannot create file \"%1\". %2").arg(QDir::toNativeSeparators(d.file), d.reason);
+    case FailureCode::CannotCreateFolder:
+        return QStringLiteral("Cannot create folder \"%1\". %2").arg(QDir::toNativeSeparators(d.file), d.reason);
+    case FailureCode::CannotLockFile:
+        return QStringLiteral("Cannot lock file \"%1\".").arg(QDir::toNativeSeparators(d.file));
     case FailureCode::JpegError:
         return QStringLiteral("JPEG error #%1").arg(d.number);
     case FailureCode::PngError:
@@ -65,6 +75,8 @@ QString Failure::message() const
         return QStringLiteral("Floating point division by zero");
     case FailureCode::OutOfMemory:
         return QStringLiteral("Out of memory");
+    case FailureCode::Cancelled:
+        return QStringLiteral("Cancelled");
     }
     return d.reason;
 }

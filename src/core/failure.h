@@ -11,11 +11,14 @@ enum class FailureCode {
     CannotOpenFile,        // file, reason: the system's reason
     CannotCreateFile,      // file, reason
     CannotWriteFile,       // file, reason
+    CannotCreateFolder,    // file: the folder, reason
+    CannotLockFile,        // file: the file a lock was wanted for
     JpegError,             // number: libjpeg's message number (J_MESSAGE_CODE)
     PngError,              // reason: libpng's own message
     PictureTooLarge,       // width, height, limit (pixels)
     FloatingPointDivision, // a picture whose size makes the reduction divide by zero
     OutOfMemory,
+    Cancelled, // the work was abandoned: nobody waits for its result any more
 };
 
 // The details a failure carries; each code documents which fields it uses.

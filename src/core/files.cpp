@@ -3,18 +3,22 @@
 #include "core/failure.h"
 
 #include <QDir>
-#include <QFileInfo>
-#include <QTemporaryFile>
+#include <QFile>
+#include <QRandomGenerator>
 
-#ifdef Q_OS_WIN
-#include <windows.h>
-#else
 #include <cerrno>
 #include <cstdio>
 
-namespace core {
-
+#ifdef Q_OS_WIN
+#include <io.h>
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #endif
+
+namespace core {
 
 // Renames from over to, replacing whatever entry to names. QFile::rename
 // refuses an existing target and QSaveFile follows a link at the target, so
@@ -36,67 +40,152 @@ bool renameReplacing(const QString &from, const QString &to, QString *reason)
 }
 
 namespace {
-std::function<std::unique_ptr<QTemporaryFile>(const QString &)> &freshFileFactory()
+
+std::function<void(int)> &freshFileHook()
 {
-    static std::function<std::unique_ptr<QTemporaryFile>(const QString &)> factory;
-    return factory;
+    static std::function<void(int)> hook;
+    return hook;
 }
+
+// ".tirlada-" and eight random letters and digits: short, so that the final
+// name may take all the room a name has, and hidden, so that a left-over
+// one (after a power cut) does not stand among the user's files.
+QString freshName()
+{
+    static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    // A generator of each thread's own, seeded once from the shared one, so
+    // that threads writing pages side by side do not wait for each other.
+    thread_local QRandomGenerator random(QRandomGenerator::global()->generate());
+    char name[] = ".tirlada-XXXXXXXX.tmp";
+    for (int i = 9; i < 17; ++i)
+        name[i] = kLetters[random.bounded(int(sizeof kLetters - 1))];
+    return QString::fromLatin1(name);
+}
+
+#ifdef Q_OS_WIN
+int openFresh(const QByteArray &name, int mode)
+{
+    return ::_wopen(reinterpret_cast<const wchar_t *>(QFile::decodeName(name).utf16()),
+                    _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, mode);
+}
+#else
+int openFresh(const QByteArray &name, int mode)
+{
+    int handle;
+    do
+        handle = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    while (handle < 0 && errno == EINTR);
+    return handle;
+}
+#endif
+
 } // namespace
 
-void writeFileReplacing(const QString &path, const QByteArray &bytes)
+void writeFileReplacing(const QString &path, const QByteArray &bytes, FileAccess access)
 {
-    ReplacingFile file(path);
+    ReplacingFile file(path, access);
     file.write(bytes);
     file.commit();
 }
 
-ReplacingFile::ReplacingFile(const QString &path) : fullPath_(QFileInfo(path).absoluteFilePath())
+ReplacingFile::ReplacingFile(const QString &path, FileAccess access)
+    : fullPath_(QDir::isAbsolutePath(path) ? QDir::cleanPath(path) : QDir::current().absoluteFilePath(path)),
+      access_(access)
 {
-    // The fresh name keeps the file's name in front, so that a left-over
-    // file still shows what it was.
-    const QString templateName = fullPath_ + QStringLiteral(".XXXXXX");
-    fresh_ = freshFileFactory() ? freshFileFactory()(templateName) : std::make_unique<QTemporaryFile>(templateName);
-    if (!fresh_->open())
-        fail(fresh_->errorString());
+    const qsizetype slash = fullPath_.lastIndexOf(QLatin1Char('/'));
+    const QString folder = fullPath_.left(slash + 1);
+    // The system applies the umask to 0666; a private file is made 0600
+    // from its first byte.
+    const int mode = access == FileAccess::Private ? 0600 : 0666;
+    for (int attempt = 0; attempt < 100 && handle_ < 0; ++attempt) {
+        freshPath_ = folder + freshName();
+        handle_ = openFresh(QFile::encodeName(freshPath_), mode);
+        if (handle_ < 0 && errno != EEXIST)
+            break;
+    }
+    if (handle_ < 0) {
+        const int error = errno;
+        freshPath_.clear();
+        fail(error);
+    }
+    if (freshFileHook())
+        freshFileHook()(handle_);
 }
 
-ReplacingFile::~ReplacingFile() = default;
+ReplacingFile::~ReplacingFile() { discard(); }
 
-void ReplacingFile::fail(const QString &reason) const
+void ReplacingFile::discard() noexcept
 {
-    throw Failure(FailureCode::CannotCreateFile, {.file = fullPath_, .reason = reason});
+    if (handle_ >= 0)
+        ::close(handle_);
+    handle_ = -1;
+    if (!freshPath_.isEmpty())
+        ::unlink(QFile::encodeName(freshPath_).constData());
+    freshPath_.clear();
+}
+
+void ReplacingFile::fail(int error) const
+{
+    throw Failure(FailureCode::CannotCreateFile,
+                  {.file = fullPath_, .reason = qt_error_string(error), .number = error});
 }
 
 void ReplacingFile::write(const QByteArray &bytes)
 {
-    if (fresh_->write(bytes) != bytes.size())
-        fail(fresh_->errorString());
+    if (handle_ < 0)
+        fail(EBADF);
+    const char *data = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const auto written = ::write(handle_, data, size_t(left));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            fail(written < 0 ? errno : ENOSPC);
+        data += written;
+        left -= written;
+    }
 }
 
 void ReplacingFile::commit()
 {
-    // As a file created the ordinary way: readable by everyone, written by
-    // its owner.
-    fresh_->setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser
-                           | QFileDevice::WriteUser | QFileDevice::ReadGroup | QFileDevice::ReadOther);
-    // Closing writes what is still buffered; a disk that fills up shows
-    // here.
-    fresh_->close();
-    if (fresh_->error() != QFileDevice::NoError)
-        fail(fresh_->errorString());
+    if (handle_ < 0)
+        fail(EBADF);
+#ifndef Q_OS_WIN
+    if (access_ == FileAccess::Private) {
+        // The umask may have taken the owner's bits too.
+        if (::fchmod(handle_, 0600) != 0)
+            fail(errno);
+    } else {
+        // A file that is replaced keeps its mode: a list the user has made
+        // private stays private. A link at the path is replaced, so its
+        // target's mode does not count.
+        struct stat old;
+        if (::lstat(QFile::encodeName(fullPath_).constData(), &old) == 0 && S_ISREG(old.st_mode)
+            && ::fchmod(handle_, old.st_mode & 07777) != 0)
+            fail(errno);
+    }
+#endif
+    // A disk that fills up, or a network folder, may report it only here.
+    const int handle = handle_;
+    handle_ = -1;
+    if (::close(handle) != 0)
+        fail(errno);
 
+#ifdef Q_OS_WIN
     QString error;
-    if (!renameReplacing(fresh_->fileName(), fullPath_, &error))
-        fail(error);
+    if (!renameReplacing(freshPath_, fullPath_, &error))
+        throw Failure(FailureCode::CannotCreateFile, {.file = fullPath_, .reason = error});
+#else
+    if (std::rename(QFile::encodeName(freshPath_).constData(), QFile::encodeName(fullPath_).constData()) != 0)
+        fail(errno);
+#endif
     // The fresh name is gone; nothing is left to remove.
-    fresh_->setAutoRemove(false);
+    freshPath_.clear();
 }
 
 namespace testing {
-void setFreshFileFactory(std::function<std::unique_ptr<QTemporaryFile>(const QString &templateName)> factory)
-{
-    freshFileFactory() = std::move(factory);
-}
+void setFreshFileHook(std::function<void(int handle)> hook) { freshFileHook() = std::move(hook); }
 } // namespace testing
 
 } // namespace core

@@ -7,6 +7,8 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QScreen>
+#include <QTextBlock>
+#include <QTextDocument>
 #include <QWidget>
 #include <QWindow>
 
@@ -63,6 +65,21 @@ void setUpMemo(QPlainTextEdit *memo)
     memo->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     memo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Wrapping at word boundaries looks for a boundary from every line's
+    // start to the paragraph's end: a paragraph of a million characters
+    // without a blank takes minutes to lay out. While the memo holds a
+    // paragraph that long, it wraps anywhere, which lays out in linear time.
+    QObject::connect(memo->document(), &QTextDocument::contentsChange, memo, [memo](int position, int, int) {
+        constexpr int kLongParagraph = 10000;
+        const bool anywhere = memo->wordWrapMode() == QTextOption::WrapAnywhere;
+        bool longParagraph = memo->document()->findBlock(position).length() > kLongParagraph;
+        if (!longParagraph && anywhere)
+            for (QTextBlock block = memo->document()->begin(); block.isValid() && !longParagraph; block = block.next())
+                longParagraph = block.length() > kLongParagraph;
+        if (longParagraph != anywhere)
+            memo->setWordWrapMode(longParagraph ? QTextOption::WrapAnywhere
+                                                : QTextOption::WrapAtWordBoundaryOrAnywhere);
+    });
 }
 
 void setUpHelpMemo(QPlainTextEdit *memo)

@@ -1,15 +1,20 @@
 #include "gui/modal.h"
 
+#include <QCoreApplication>
 #include <QDialog>
+#include <QDir>
 #include <QFileDialog>
 #include <QGridLayout>
-#include <QImageReader>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QPointer>
 #include <QQueue>
+#include <QThreadPool>
 #include <QWidget>
+
+#include <memory>
 
 namespace gui::modal {
 namespace {
@@ -54,32 +59,68 @@ QString takeFileName()
     return s.fileNames.isEmpty() ? QString() : s.fileNames.dequeue();
 }
 
-// Shows the picture under the cursor beside the open dialog's file list.
-void addPicturePreview(QFileDialog &dialog, const QString &initialFile)
+PicturePreviewer &installedPreviewer()
 {
-    auto *preview = new QLabel(&dialog);
-    preview->setObjectName(QStringLiteral("PicturePreview"));
-    preview->setFixedSize(160, 160);
-    preview->setAlignment(Qt::AlignCenter);
-    preview->setFrameShape(QFrame::StyledPanel);
-    if (auto *grid = qobject_cast<QGridLayout *>(dialog.layout()))
-        grid->addWidget(preview, 1, grid->columnCount(), 1, 1);
-    auto show = [preview](const QString &path) {
-        // Qt's reader decodes straight to the small size, so a huge photo
-        // does not stall the dialog.
-        QPixmap picture;
-        QImageReader reader(path);
-        const QSize size = reader.size();
-        if (size.isValid()) {
-            reader.setScaledSize(size.scaled(preview->size(), Qt::KeepAspectRatio));
-            picture = QPixmap::fromImageReader(&reader);
-        }
-        preview->setPixmap(picture);
-    };
-    QObject::connect(&dialog, &QFileDialog::currentChanged, preview, show);
-    if (!initialFile.isEmpty())
-        show(initialFile);
+    static PicturePreviewer previewer;
+    return previewer;
 }
+
+constexpr int kPreviewSide = 160;
+
+// The preview beside the open dialog's file list. Each highlighted file is
+// read on the thread pool, never on the window's thread, so the dialog
+// answers at once whatever the file holds; highlighting another file, or
+// closing the dialog, raises the flag of the reading under way, which then
+// stops soon, and its result is dropped.
+class PicturePreview : public QLabel {
+public:
+    explicit PicturePreview(QWidget *parent) : QLabel(parent)
+    {
+        setObjectName(QStringLiteral("PicturePreview"));
+        setAccessibleName(QStringLiteral("Просмотр картинки"));
+        setFixedSize(kPreviewSide, kPreviewSide);
+        setAlignment(Qt::AlignCenter);
+        setFrameShape(QFrame::StyledPanel);
+    }
+    ~PicturePreview() override { abandon(); }
+    PicturePreview(const PicturePreview &) = delete;
+    PicturePreview &operator=(const PicturePreview &) = delete;
+
+    void showFile(const QString &path)
+    {
+        abandon();
+        clear();
+        const PicturePreviewer previewer = installedPreviewer();
+        if (path.isEmpty() || !previewer)
+            return;
+        auto cancelled = std::make_shared<std::atomic<bool>>(false);
+        reading = cancelled;
+        QPointer<PicturePreview> self(this);
+        QThreadPool::globalInstance()->start([previewer, path, cancelled, self] {
+            const QImage picture = previewer(path, kPreviewSide, cancelled.get());
+            if (cancelled->load() || picture.isNull())
+                return;
+            // Shown on the window's thread, if still wanted there.
+            QMetaObject::invokeMethod(
+                QCoreApplication::instance(),
+                [picture, cancelled, self] {
+                    if (self && !cancelled->load())
+                        self->setPixmap(QPixmap::fromImage(picture));
+                },
+                Qt::QueuedConnection);
+        });
+    }
+
+private:
+    void abandon()
+    {
+        if (reading)
+            reading->store(true);
+        reading.reset();
+    }
+
+    std::shared_ptr<std::atomic<bool>> reading; // the flag of the reading under way
+};
 
 } // namespace
 
@@ -155,6 +196,60 @@ QString openFile(QWidget *parent, const OpenFileRequest &request)
     return dialog.selectedFiles().constFirst();
 }
 
+namespace {
+
+// Qt's own save dialog reads a typed name with a double quote as a list of
+// quoted names: "a\"b'c.kwp" would become "b'c.kwp". Such a name is taken
+// here exactly as typed, with the checks the dialog would have made.
+class ExactNameSaveDialog : public QFileDialog {
+public:
+    ExactNameSaveDialog(QWidget *parent, const SaveFileRequest &request)
+        : QFileDialog(parent, request.caption, request.directory), request_(request)
+    {}
+
+    // The path typed with a quote, once accepted; else empty.
+    QString typedPath() const { return typedPath_; }
+
+    void accept() override
+    {
+        auto *edit = findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+        const QString typed = edit ? edit->text() : QString();
+        if (!typed.contains(QLatin1Char('"'))) {
+            QFileDialog::accept();
+            return;
+        }
+        QString path = QDir::cleanPath(directory().absoluteFilePath(typed));
+        const QFileInfo info(path);
+        if (info.isDir()) {
+            setDirectory(path);
+            edit->clear();
+            return;
+        }
+        if (!info.dir().exists()) {
+            message(this, Icon::Warning, windowTitle(),
+                    QStringLiteral("Папка не найдена:\n%1").arg(QDir::toNativeSeparators(info.absolutePath())));
+            return;
+        }
+        if (info.suffix().isEmpty() && !request_.defaultSuffix.isEmpty())
+            path += QLatin1Char('.') + request_.defaultSuffix;
+        if (request_.confirmOverwrite && QFileInfo::exists(path)
+            && message(this, Icon::Warning, windowTitle(),
+                       QCoreApplication::translate("QFileDialog", "%1 already exists.\nDo you want to replace it?")
+                           .arg(QFileInfo(path).fileName()),
+                       Buttons::YesNo)
+                   != Answer::Yes)
+            return;
+        typedPath_ = path;
+        QDialog::accept();
+    }
+
+private:
+    SaveFileRequest request_;
+    QString typedPath_;
+};
+
+} // namespace
+
 QString saveFile(QWidget *parent, const SaveFileRequest &request)
 {
     auto &s = scripted();
@@ -163,7 +258,7 @@ QString saveFile(QWidget *parent, const SaveFileRequest &request)
         return takeFileName();
     }
 
-    QFileDialog dialog(parent, request.caption, request.directory);
+    ExactNameSaveDialog dialog(parent, request);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilters(request.nameFilters);
@@ -171,9 +266,23 @@ QString saveFile(QWidget *parent, const SaveFileRequest &request)
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.confirmOverwrite);
     if (!request.selectedFile.isEmpty())
         dialog.selectFile(request.selectedFile);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    if (dialog.exec() != QDialog::Accepted)
         return QString();
-    return dialog.selectedFiles().constFirst();
+    if (!dialog.typedPath().isEmpty())
+        return dialog.typedPath();
+    return dialog.selectedFiles().isEmpty() ? QString() : dialog.selectedFiles().constFirst();
+}
+
+void setPicturePreviewer(PicturePreviewer previewer) { installedPreviewer() = std::move(previewer); }
+
+void addPicturePreview(QFileDialog &dialog, const QString &initialFile)
+{
+    auto *preview = new PicturePreview(&dialog);
+    if (auto *grid = qobject_cast<QGridLayout *>(dialog.layout()))
+        grid->addWidget(preview, 1, grid->columnCount(), 1, 1);
+    QObject::connect(&dialog, &QFileDialog::currentChanged, preview, &PicturePreview::showFile);
+    if (!initialFile.isEmpty())
+        preview->showFile(initialFile);
 }
 
 int exec(QDialog *dialog)

@@ -5,12 +5,15 @@
 // scripted mode, queues the answers and reads what was shown, and nothing
 // ever blocks.
 
+#include <QImage>
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <atomic>
 #include <functional>
 
 class QDialog;
+class QFileDialog;
 class QWidget;
 
 namespace gui::modal {
@@ -54,6 +57,20 @@ QString saveFile(QWidget *parent, const SaveFileRequest &request);
 
 // Shows a dialog modally; returns its result (QDialog::Accepted or Rejected).
 int exec(QDialog *dialog);
+
+// Makes the picture that the open dialog previews: the file, the side of the
+// preview's square, and a flag that turns true once the preview is no longer
+// wanted (another file highlighted, the dialog closed); gives the picture
+// reduced to fit that square, or a null image for no preview. It runs off
+// the window's thread. The program installs the picture reader's at
+// start-up; without one, the dialog shows no preview.
+using PicturePreviewer = std::function<QImage(const QString &path, int side, const std::atomic<bool> *cancelled)>;
+void setPicturePreviewer(PicturePreviewer previewer);
+
+// Puts the preview of the highlighted picture beside a Qt file dialog's file
+// list (a label named "PicturePreview"), as openFile does for a request with
+// picturePreview; the preview starts with initialFile when it is not empty.
+void addPicturePreview(QFileDialog &dialog, const QString &initialFile);
 
 namespace testing {
 

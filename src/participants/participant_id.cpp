@@ -22,8 +22,10 @@ QString Md5Hex(const QByteArray &bytes)
 
 QString ParticipantIdCheckDigits(const QString &firstSeven)
 {
-    QStringEncoder toCp1251("windows-1251");
-    const QByteArray bytes = toCp1251(firstSeven);
+    // One encoder per thread: making one costs more than the check itself,
+    // and an encoder is not shared between threads.
+    thread_local QStringEncoder toCp1251("windows-1251", QStringEncoder::Flag::Stateless);
+    const QByteArray bytes = toCp1251.encode(firstSeven);
     const int n = Md5Hex(bytes).left(2).toInt(nullptr, 16);
     // n * 99 / 255 never ends in exactly one half, so adding 127 before the
     // integer division rounds to the nearest.

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "picture/jpeg_encoder.h"
+#include "picture/read_options.h"
+
 #include <QByteArray>
 #include <QIODevice>
 #include <QImage>
@@ -20,10 +23,13 @@ namespace picture {
 //   "JPEG error #%d"                    libjpeg's message code
 class JpegReader {
 public:
-    // Opens the file and reads the JPEG header, with the EXIF orientation.
-    // A picture of several scans (progressive) above 2^28 pixels is refused
+    // Opens the file and reads the JPEG header, with the EXIF orientation
+    // (of the first EXIF segment; the other APP1 segments are skipped). A
+    // picture of several scans (progressive) above 2^28 pixels is refused
     // here with libjpeg's code for a picture too big (JERR_IMAGE_TOO_BIG).
-    explicit JpegReader(const QString &path);
+    // With options.cancelled turning true, any call stops soon with
+    // FailureCode::Cancelled.
+    explicit JpegReader(const QString &path, const ReadOptions &options = {});
     // Reads the JPEG data held in memory; failures as for a file, except
     // that there is nothing to open.
     explicit JpegReader(const QByteArray &bytes);
@@ -60,16 +66,10 @@ public:
     int rowsDecoded() const;
 
 private:
-    void start(QIODevice *input); // the file, or none for data in memory
+    void start();
 
     struct State;
     std::unique_ptr<State> d;
 };
-
-// Encodes a picture as a baseline JFIF JPEG of its own size: 24-bit RGB,
-// libjpeg's compression defaults, quality 90 with baseline forcing, the
-// floating-point DCT. The result equals what `cjpeg -quality 90 -baseline
-// -dct float` makes of the same pixels.
-QByteArray encodeJpeg(const QImage &picture);
 
 } // namespace picture

@@ -5,17 +5,17 @@
 namespace picture {
 
 namespace {
-constexpr qint64 kFrame = kFrameSide;
-
 qint64 ceilDiv(qint64 a, qint64 b) { return (a + b - 1) / b; }
 } // namespace
 
-QSize targetSize(int width, int height)
+QSize fitInto(int width, int height, int side)
 {
     const qint64 larger = std::max(width, height);
-    if (larger <= kFrame)
+    if (larger <= side)
         return QSize(width, height);
-    return QSize(int(ceilDiv(qint64(width) * kFrame, larger)), int(ceilDiv(qint64(height) * kFrame, larger)));
+    return QSize(int(ceilDiv(qint64(width) * side, larger)), int(ceilDiv(qint64(height) * side, larger)));
 }
+
+QSize targetSize(int width, int height) { return fitInto(width, height, kFrameSide); }
 
 } // namespace picture

@@ -14,4 +14,7 @@ inline constexpr int kFrameSide = 300;
 // it never drops to 0.
 QSize targetSize(int width, int height);
 
+// The same rule for a square of any side (the open dialog's preview).
+QSize fitInto(int width, int height, int side);
+
 } // namespace picture

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "picture/read_options.h"
+
+#include <QByteArray>
 #include <QImage>
 #include <QSize>
 #include <QString>
@@ -7,38 +10,51 @@
 
 namespace picture {
 
-// Reads one PNG file (a screenshot, typically) with Qt's image reader. The
-// picture is composited onto white and reduced by the same rule as a JPEG
-// picture: target pixel (x, y) is source pixel (x * w / W, y * h / H).
+// Reads one PNG file (a screenshot, typically) with libpng, streamed: the
+// rows are decoded one after another into one row buffer, and only the
+// pixels that the reduced picture samples are kept, by the same rule as for
+// a JPEG picture: target pixel (x, y) is upright pixel (x * w / W, y * h / H).
+// An interlaced picture is read pass by pass in the same way: each sampled
+// pixel is taken from the one pass that carries it, so it costs no more
+// memory than a plain one. Transparent parts go over white; 16-bit channels
+// keep their high byte. The EXIF orientation of an eXIf chunk before the
+// picture data is applied as for a JPEG photo.
 //
-// Failures are thrown as Failure:
+// Failures are thrown as Failure (FailureCode::PngError, with these reasons):
 //   "Cannot open file \"%s\". %s"                 the file cannot be opened
 //   "PNG error: the header cannot be read"
 //   "PNG error: the picture is too large (%d x %d pixels; at most %d megapixels)"
 //                                       the limit for the picture's bits a channel
-//   "PNG error: the picture data cannot be read (%s)"   with Qt's reason
+//   "PNG error: the picture data cannot be read (%s)"   with libpng's reason
+// and FailureCode::Cancelled when options.cancelled turns true.
 class PngReader {
 public:
     // Opens the file and reads the PNG header.
-    explicit PngReader(const QString &path);
+    explicit PngReader(const QString &path, const ReadOptions &options = {});
     ~PngReader();
     PngReader(const PngReader &) = delete;
     PngReader &operator=(const PngReader &) = delete;
 
+    // The size of the upright picture: the stored size, turned for the
+    // orientations 5 to 8.
     QSize size() const;
+    // The EXIF orientation, 1 to 8 (1 without a readable one).
+    int orientation() const;
 
-    // Decodes the whole picture and returns it reduced to target (RGB32),
-    // transparent parts over white. Call once.
+    // Decodes the whole picture and returns it upright, reduced to target
+    // (RGB32). Call once.
     QImage decodeReduced(QSize target);
 
-    // The most memory the decoded picture may take: 64 megapixels at 8 bits
-    // a channel (a screenshot of an 8K screen twice over), 32 at 16 bits. The
-    // whole picture is held in memory while it is reduced, and a small file
-    // can declare a huge one.
+    // Every row of the picture is inflated and unfiltered even though only
+    // the sampled ones are kept, and a small file can declare a huge
+    // picture: the time a picture takes grows with its decoded size. So the
+    // decoded rows may take at most this much: 64 megapixels at up to 8 bits
+    // a channel (a screenshot of an 8K screen twice over), 32 at 16 bits.
     static constexpr qint64 kMaxBytes = 256LL * 1024 * 1024;
 
-private:
     struct State;
+
+private:
     std::unique_ptr<State> d;
 };
 

@@ -150,7 +150,8 @@ QByteArray encodePreviewPage(const QStringList &lines)
     QString page;
     for (const QString &line : lines)
         page += line + QLatin1String("\r\n");
-    QStringEncoder encoder(kPageCodec, QStringEncoder::Flag::Stateless);
+    // One encoder per thread: making one costs more than encoding a page.
+    thread_local QStringEncoder encoder(kPageCodec, QStringEncoder::Flag::Stateless);
     return encoder.encode(withCharacterReferences(page));
 }
 

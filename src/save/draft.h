@@ -6,12 +6,15 @@
 // after its process and guarded by a lock file; a draft whose lock nobody
 // holds was left by a program that ended without saving.
 
+#include "core/failure.h"
 #include "core/passport.h"
 
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QLockFile;
@@ -25,6 +28,31 @@ QString draftFolder();
 // pictureJpeg is the picture's file as it stands; when it is empty and the
 // passport has a picture, the picture is encoded here.
 QByteArray draftPackage(const PassportSnapshot &passport, const QByteArray &pictureJpeg, qint64 seconds);
+
+// Where a draft's passport came from, written beside the draft as
+// "draft-<process>.json": the package it was opened from or saved as, and
+// that passport's fingerprint, so that a restored draft can still tell its
+// unsaved input from what is in the package.
+struct DraftOrigin {
+    QString package;          // absolute path; empty when never opened or saved
+    QByteArray packageMd5;    // the package file's MD5 (hex) when it was opened or saved
+    QByteArray savedPassport; // passportFingerprint() of the passport as opened or saved
+    bool unsaved = true;      // the draft differs from that passport
+
+    bool operator==(const DraftOrigin &) const = default;
+};
+
+// A digest of everything a passport holds (texts as typed, sections,
+// participants, picture pixels): equal passports, equal fingerprints.
+QByteArray passportFingerprint(const PassportSnapshot &passport);
+// The file's MD5 in hex; empty when it cannot be read.
+QByteArray fileMd5(const QString &path);
+
+// The side file that holds a draft's origin.
+QString originPath(const QString &draftPath);
+// The origin written beside the draft; nothing when there is none or it
+// cannot be read.
+std::optional<DraftOrigin> readOrigin(const QString &draftPath);
 
 // Keeps this program's draft up to date. Writes happen on a thread of their
 // own: submit() only hands the passport over and returns at once. Writes
@@ -41,9 +69,15 @@ public:
     // Queues the passport to be written as the draft. pictureJpeg as for
     // draftPackage(); an encoded picture is remembered, so an unchanged
     // picture is encoded only once.
-    void submit(const PassportSnapshot &passport, const QByteArray &pictureJpeg, qint64 seconds);
+    void submit(const PassportSnapshot &passport, const QByteArray &pictureJpeg, qint64 seconds,
+                const DraftOrigin &origin = {});
 
-    // Removes the draft. A write that is queued is dropped, one in flight is
+    // Called on the writer thread after every write it tried: with nothing
+    // after a good write, else with the failure. Set before the first
+    // submit().
+    void setReporter(std::function<void(const std::optional<Failure> &)> reporter);
+
+    // Removes the draft and its origin. A write that is queued is dropped, one in flight is
     // waited for, so no draft comes back afterwards.
     void discard();
 
@@ -58,8 +92,8 @@ public:
     QString path() const;
     // True while a draft file of this program stands on disk.
     bool exists() const;
-    // The reason the last write failed; empty after a good write.
-    QString lastError() const;
+    // Why the last write failed; nothing after a good write.
+    std::optional<Failure> lastError() const;
     // Nanoseconds each finished write took on the writer thread, oldest
     // first (for the benchmark): as wall time, and as the thread's own CPU
     // time (which leaves out the time other programs had the processor).
@@ -76,6 +110,7 @@ private:
 struct OrphanDraft {
     QString path;
     qint64 modifiedMs = 0; // last written, milliseconds since 1970
+    std::optional<DraftOrigin> origin;
     std::unique_ptr<QLockFile> lock;
 
     OrphanDraft();
@@ -85,10 +120,14 @@ struct OrphanDraft {
 };
 
 // The drafts in folder whose program is no longer running, newest first.
-// Drafts of running programs (this one included) are left alone.
+// Drafts of running programs (this one included) are left alone. A lock
+// file that names no process (empty, garbage), or this process's own number,
+// is judged by its time: older than the system's start, or than this
+// process, it is stale. On the way, the half-written files that programs no
+// longer running left are removed.
 std::vector<OrphanDraft> claimOrphanDrafts(const QString &folder);
 
-// Deletes the draft and its lock.
+// Deletes the draft, its origin and its lock.
 void removeOrphanDraft(OrphanDraft &draft);
 
 } // namespace save

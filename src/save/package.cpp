@@ -1,6 +1,7 @@
 #include "save/package.h"
 
 #include "core/files.h"
+#include "save/leftovers.h"
 #include "save/package_reader.h"
 
 #include <QDeadlineTimer>
@@ -42,10 +43,13 @@ QString withoutTrailingSeparator(QString path)
     return path;
 }
 
-// The working folder's files, by name: what the package must hold.
+// The working folder's files, by name: what the package must hold. The
+// file naming the folder's owner stays out.
 QStringList folderFiles(const QString &workingFolder)
 {
-    return QDir(workingFolder).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+    QStringList files = QDir(workingFolder).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+    files.removeAll(kOwnerFile);
+    return files;
 }
 
 // Runs the archiver on the working folder's files, writing the archive at
@@ -164,17 +168,25 @@ QString createWorkingFolder(const QString &tempFolder, qint64 seconds, QString *
 {
     QString ignored;
     QString &cause = reason ? *reason : ignored;
+    // What a killed save left here goes first.
+    removeLeftoverWorkingFolders(tempFolder);
     const QString base = tempFolder + QStringLiteral("Passport_") + QString::number(seconds);
     for (int n = 1; n <= 1000; ++n) {
         const QString path = n == 1 ? base : base + QLatin1Char('_') + QString::number(n);
         // mkdir fails on any existing entry, so a folder is never shared.
+        // The folder names its owner, so that a later program can remove it
+        // once the owner is gone.
 #ifdef Q_OS_WIN
-        if (QDir().mkdir(path))
+        if (QDir().mkdir(path)) {
+            markOwner(path);
             return path + QDir::separator();
+        }
         const QString error = QStringLiteral("cannot be created");
 #else
-        if (::mkdir(QFile::encodeName(path).constData(), 0700) == 0)
+        if (::mkdir(QFile::encodeName(path).constData(), 0700) == 0) {
+            markOwner(path);
             return path + QDir::separator();
+        }
         const QString error = qt_error_string(errno);
 #endif
         if (!taken(path)) {
@@ -236,11 +248,15 @@ bool writePackage(const QString &archiver, const QString &packagePath, const QSt
     // written into a private folder beside the package and renamed over the
     // chosen path only when it is complete.
     const QFileInfo target(packagePath);
+    // What a killed save left beside the package goes first.
+    removeLeftoverStaging(target.absolutePath());
     const bool staged = taken(packagePath) || target.suffix().isEmpty();
     std::optional<QTemporaryDir> staging;
     QString output = target.absoluteFilePath();
     if (staged) {
-        staging.emplace(target.absolutePath() + QStringLiteral("/.Passport-XXXXXX"));
+        // The staging folder carries this process's number, so that a later
+        // save can tell whether it was left by a killed one.
+        staging.emplace(target.absolutePath() + QLatin1Char('/') + stagingTemplate());
         if (!staging->isValid()) {
             cause = QStringLiteral("no folder can be created beside the package: %1").arg(staging->errorString());
             return false;

@@ -637,7 +637,9 @@ private:
 
 const QRegularExpression &digitsOnly()
 {
-    static const QRegularExpression pattern(QStringLiteral("^[0-9]{1,18}$"));
+    // Anchored at the very end: "$" would also match before a final line
+    // feed.
+    static const QRegularExpression pattern(QRegularExpression::anchoredPattern(QStringLiteral("[0-9]{1,18}")));
     return pattern;
 }
 
@@ -683,14 +685,18 @@ void checkSubjects(const QStringList &values, PassportSnapshot &passport, QStrin
 
 void checkPeople(const QList<RawPerson> &people, PassportSnapshot &passport, QStringList &problems)
 {
-    static const QRegularExpression idShape(QStringLiteral("^[0-9]{3}-[0-9]{3}-[0-9]{3}$"));
+    static const QRegularExpression idShape(
+        QRegularExpression::anchoredPattern(QStringLiteral("[0-9]{3}-[0-9]{3}-[0-9]{3}")));
     QSet<QString> seen, reported;
     int leaders = 0;
     for (const RawPerson &person : people) {
         const QString &id = person.record.Id;
-        if (!idShape.match(id).hasMatch() || !participants::isWellFormedParticipantId(id)) {
+        if (!idShape.match(id).hasMatch()) {
             problems.append(
                 QStringLiteral("ID участника %1 записан неверно: ID имеет вид XXX-XXX-XXX из цифр.").arg(quoted(id)));
+        } else if (!participants::isWellFormedParticipantId(id)) {
+            problems.append(QStringLiteral("ID участника %1 вне допустимых номеров: от 100-000-001 до 999-999-998.")
+                                .arg(quoted(id)));
         } else if (participants::formatCheckedParticipantId(id) != id) {
             problems.append(QStringLiteral("У ID участника %1 неверные контрольные цифры.").arg(id));
         }

@@ -2,6 +2,7 @@
 // are created in order, and a failure escaping an event handler is shown in
 // the error box while the program goes on.
 
+#include "app/desktop_identity.h"
 #include "app/startup.h"
 #include "core/failure.h"
 #include "participants/participant_id_dialog.h"
@@ -9,6 +10,8 @@
 #include "tirlada_test.h"
 
 #include <QDir>
+#include <QIcon>
+#include <QImage>
 #include <QScopeGuard>
 #include <QScreen>
 #include <QTemporaryDir>
@@ -69,14 +72,29 @@ private slots:
                                    << QStringList{"Тирлада 7.3\n"} << QStringList();
         QTest::newRow("-v") << QStringList{"tirlada", "-v"} << false << 0 << QString() << QStringList{"Тирлада 7.3\n"}
                             << QStringList();
-        QTest::newRow("unknown option") << QStringList{"/usr/bin/tirlada", "--bogus"} << false << 1 << QString()
+        QTest::newRow("unknown option") << QStringList{"/usr/bin/tirlada", "--bogus"} << false << 2 << QString()
                                         << QStringList()
                                         << QStringList{"tirlada: ", "bogus", "Справка: tirlada --help\n"};
-        // A single-dash word is one long option, not -r -e -v -e -r -s -e.
+        // A single-dash word is one long option, not -h -v.
         QTest::newRow("single-dash word")
-            << QStringList{"tirlada", "-reverse"} << false << 1 << QString() << QStringList() << QStringList{"reverse"};
-        QTest::newRow("two packages") << QStringList{"tirlada", "a.kwp", "b.kwp"} << false << 1 << QString()
+            << QStringList{"tirlada", "-hv"} << false << 2 << QString() << QStringList() << QStringList{"hv"};
+        QTest::newRow("two packages") << QStringList{"tirlada", "a.kwp", "b.kwp"} << false << 2 << QString()
                                       << QStringList() << QStringList{"tirlada: Можно открыть только один паспорт.\n"};
+        // The line is read before the application object takes Qt's own
+        // options: they and their values are no package and no mistake.
+        QTest::newRow("Qt's options with their values")
+            << QStringList{"tirlada",   "-platform",     "offscreen", "-style=fusion",
+                           "--reverse", "-qwindowtitle", "Паспорт",   "work.kwp"}
+            << true << 0 << here + "/work.kwp" << QStringList() << QStringList();
+        QTest::newRow("X11's options") << QStringList{"tirlada", "-display", ":1", "-geometry", "800x600", "-name", "x"}
+                                       << true << 0 << QString() << QStringList() << QStringList();
+        QTest::newRow("Qt's option without its value")
+            << QStringList{"tirlada", "-style"} << false << 2 << QString() << QStringList() << QStringList{"style"};
+        QTest::newRow("two packages among Qt's options")
+            << QStringList{"tirlada", "-platform", "xcb", "a.kwp", "-reverse", "b.kwp"} << false << 2 << QString()
+            << QStringList() << QStringList{"Можно открыть только один паспорт."};
+        QTest::newRow("Qt's options are not in the help")
+            << QStringList{"tirlada", "--help"} << false << 0 << QString() << QStringList{"--help"} << QStringList();
     }
 
     void readsTheCommandLine()
@@ -99,6 +117,8 @@ private slots:
         QCOMPARE(read.output.isEmpty(), output.isEmpty());
         for (const QString &text : output)
             QVERIFY2(read.output.contains(text), qPrintable(read.output));
+        for (const char *hidden : {"platform", "style", "reverse", "qwindowtitle"})
+            QVERIFY2(!read.output.contains(QLatin1String(hidden)), qPrintable(read.output));
         QCOMPARE(read.errors.isEmpty(), errors.isEmpty());
         for (const QString &text : errors)
             QVERIFY2(read.errors.contains(text), qPrintable(read.errors));
@@ -171,6 +191,43 @@ private slots:
         QCOMPARE(messages[0].icon, gui::modal::Icon::Error);
         QCOMPARE(messages[0].caption, QStringLiteral("Тирлада"));
         QCOMPARE(messages[0].text, QStringLiteral("Cannot open file \"/nowhere/a.jpg\". No such file or directory."));
+    }
+
+    // The windows belong to the menu entry ru.kovirta.tirlada.desktop and
+    // carry its icon: the theme's where the theme has it, else the bundled
+    // one.
+    void presentsItselfAsItsMenuEntry()
+    {
+        const QStringList searchPaths = QIcon::themeSearchPaths();
+        const QString themeName = QIcon::themeName();
+        const auto restore = qScopeGuard([&] {
+            QIcon::setThemeSearchPaths(searchPaths);
+            QIcon::setThemeName(themeName);
+        });
+        QTemporaryDir themes;
+        QVERIFY(themes.isValid());
+
+        QIcon::setThemeSearchPaths({themes.path()});
+        presentAsDesktopProgram();
+        QCOMPARE(QGuiApplication::desktopFileName(), QStringLiteral("ru.kovirta.tirlada"));
+        QVERIFY(!QApplication::windowIcon().pixmap(48).isNull());
+        QCOMPARE(QApplication::windowIcon().name(), QString());
+
+        // A theme that has the icon.
+        const QString folder = themes.filePath(QStringLiteral("hicolor/48x48/apps"));
+        QVERIFY(QDir().mkpath(folder));
+        QFile index(themes.filePath(QStringLiteral("hicolor/index.theme")));
+        QVERIFY(index.open(QIODevice::WriteOnly));
+        index.write("[Icon Theme]\nName=Hicolor\nDirectories=48x48/apps\n\n[48x48/apps]\nSize=48\nType=Fixed\n");
+        index.close();
+        QImage picture(48, 48, QImage::Format_ARGB32);
+        picture.fill(Qt::red);
+        QVERIFY(picture.save(folder + QStringLiteral("/ru.kovirta.tirlada.png")));
+        QIcon::setThemeSearchPaths({themes.path()});
+        QIcon::setThemeName(QStringLiteral("hicolor"));
+        presentAsDesktopProgram();
+        QCOMPARE(QApplication::windowIcon().name(), QStringLiteral("ru.kovirta.tirlada"));
+        QCOMPARE(QApplication::windowIcon().pixmap(48).toImage().pixelColor(24, 24), QColor(Qt::red));
     }
 
     void closingAnUntouchedWindowEndsWithoutAQuestion()

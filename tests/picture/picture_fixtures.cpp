@@ -61,7 +61,7 @@ namespace {
 void quiet(j_common_ptr, int) {}
 } // namespace
 
-QByteArray cmykRedBlue(int width, int height, Cmyk kind)
+QByteArray cmykRedBlue(int width, int height, Cmyk kind, bool progressive)
 {
     jpeg_compress_struct codec;
     jpeg_error_mgr errors;
@@ -78,6 +78,8 @@ QByteArray cmykRedBlue(int width, int height, Cmyk kind)
     jpeg_set_colorspace(&codec, kind == Cmyk::AdobeYcck ? JCS_YCCK : JCS_CMYK); // with the Adobe marker
     codec.write_Adobe_marker = kind != Cmyk::Plain;
     jpeg_set_quality(&codec, 95, TRUE);
+    if (progressive)
+        jpeg_simple_progression(&codec);
     jpeg_start_compress(&codec, TRUE);
     std::vector<JSAMPLE> row(size_t(width) * 4);
     for (int x = 0; x < width; ++x) {
@@ -98,6 +100,25 @@ QByteArray cmykRedBlue(int width, int height, Cmyk kind)
     QByteArray bytes(reinterpret_cast<const char *>(buffer), qsizetype(size));
     free(buffer);
     return bytes;
+}
+
+QByteArray cmykBomb(int side, int scans)
+{
+    QByteArray jpeg = cmykRedBlue(64, 64, Cmyk::Adobe, true);
+    const qsizetype sof = jpeg.indexOf(QByteArray("\xFF\xC2", 2));
+    if (sof < 0)
+        return {};
+    jpeg[sof + 5] = char(side >> 8);
+    jpeg[sof + 6] = char(side & 0xFF);
+    jpeg[sof + 7] = char(side >> 8);
+    jpeg[sof + 8] = char(side & 0xFF);
+    qsizetype cut = 0;
+    for (int i = 0; i <= scans; ++i) {
+        cut = jpeg.indexOf(QByteArray("\xFF\xDA", 2), cut + 2);
+        if (cut < 0)
+            return {};
+    }
+    return jpeg.left(cut) + QByteArray("\xFF\xD9", 2);
 }
 
 QImage fullDecodeThenSample(const QByteArray &jpeg, QSize target)
@@ -280,6 +301,93 @@ QByteArray hollowRestarts(int width, int height, int interval, int segments)
     return jpeg;
 }
 
+namespace {
+QByteArray raw(std::initializer_list<int> values)
+{
+    QByteArray bytes;
+    for (const int v : values)
+        bytes += char(v & 0xFF);
+    return bytes;
+}
+} // namespace
+
+QByteArray markerAfterData(int width, int height, int interval, const QByteArray &tail)
+{
+    QByteArray jpeg = cjpeg(pattern(64, 64), {});
+    const qsizetype sof = jpeg.indexOf(QByteArray("\xFF\xC0", 2));
+    const qsizetype sos = jpeg.indexOf(QByteArray("\xFF\xDA", 2));
+    if (sof < 0 || sos < 0)
+        return {};
+    jpeg[sof + 5] = char(height >> 8);
+    jpeg[sof + 6] = char(height & 0xFF);
+    jpeg[sof + 7] = char(width >> 8);
+    jpeg[sof + 8] = char(width & 0xFF);
+    jpeg = jpeg.left(firstScanDataOffset(jpeg) + 16) + tail;
+    if (interval > 0) {
+        const char restartInterval[] = {char(0xFF), char(0xDD), 0, 4, char(interval >> 8), char(interval & 0xFF)};
+        jpeg.insert(sos, QByteArray(restartInterval, sizeof restartInterval));
+    }
+    return jpeg;
+}
+
+QByteArray exifTiff(int orientation, bool asLong, bool littleEndian)
+{
+    QByteArray tiff;
+    auto put16 = [&](int v) { tiff += littleEndian ? raw({v, v >> 8}) : raw({v >> 8, v}); };
+    auto put32 = [&](quint32 v) {
+        if (littleEndian) {
+            put16(int(v & 0xFFFF));
+            put16(int(v >> 16));
+        } else {
+            put16(int(v >> 16));
+            put16(int(v & 0xFFFF));
+        }
+    };
+    tiff += littleEndian ? QByteArray("II") : QByteArray("MM");
+    put16(42);
+    put32(8); // the first directory
+    put16(1); // one entry
+    put16(0x0112);
+    put16(asLong ? 4 : 3);
+    put32(1);
+    if (asLong) {
+        put32(quint32(orientation));
+    } else {
+        put16(orientation);
+        put16(0);
+    }
+    put32(0); // no next directory
+    return tiff;
+}
+
+QByteArray withExif(const QByteArray &jpeg, const QByteArray &tiff)
+{
+    const QByteArray body = QByteArray("Exif\0\0", 6) + tiff;
+    const int length = int(body.size()) + 2;
+    return jpeg.left(2) + raw({0xFF, 0xE1, length >> 8, length}) + body + jpeg.mid(2);
+}
+
+QByteArray app1Padding(const QByteArray &jpeg, int segments, int firstOrientation, int laterOrientation)
+{
+    const QByteArray padding = QByteArray("\xFF\xE1\xFF\xFF", 4) + QByteArray("http://ns.adobe.com/xap/1.0/\0", 29)
+                               + QByteArray(65533 - 29, ' ');
+    auto exif = [](int orientation) {
+        const QByteArray body = QByteArray("Exif\0\0", 6) + exifTiff(orientation, false, false);
+        const int length = int(body.size()) + 2;
+        return raw({0xFF, 0xE1, length >> 8, length}) + body;
+    };
+    QByteArray segmentsBytes;
+    segmentsBytes.reserve(qsizetype(segments + 2) * padding.size());
+    for (int i = 0; i < segments; ++i) {
+        if (i == segments / 3)
+            segmentsBytes += exif(firstOrientation);
+        if (i == 2 * segments / 3)
+            segmentsBytes += exif(laterOrientation);
+        segmentsBytes += padding;
+    }
+    return jpeg.left(2) + segmentsBytes + jpeg.mid(2);
+}
+
 QImage translucentPattern(int width, int height)
 {
     QImage image = pattern(width, height).convertToFormat(QImage::Format_ARGB32);
@@ -305,11 +413,17 @@ QByteArray png(const QImage &picture)
 
 QImage overWhite(const QImage &picture)
 {
+    // Each channel c at alpha a becomes (c * a + 255 * (255 - a)) / 255,
+    // rounded to the nearest.
+    const QImage source = picture.convertToFormat(QImage::Format_ARGB32);
     QImage out(picture.size(), QImage::Format_RGB32);
-    out.fill(Qt::white);
-    QPainter painter(&out);
-    painter.drawImage(0, 0, picture.convertToFormat(QImage::Format_ARGB32));
-    painter.end();
+    for (int y = 0; y < source.height(); ++y)
+        for (int x = 0; x < source.width(); ++x) {
+            const QRgb p = source.pixel(x, y);
+            const int a = qAlpha(p);
+            auto mix = [a](int c) { return (c * a + 255 * (255 - a) + 127) / 255; };
+            out.setPixel(x, y, qRgb(mix(qRed(p)), mix(qGreen(p)), mix(qBlue(p))));
+        }
     return out;
 }
 
@@ -341,6 +455,30 @@ QByteArray pngDeclaring(const QByteArray &png, quint32 width, quint32 height)
     putBigEndian(bytes, 20, height);
     putBigEndian(bytes, 29, crc32(bytes.mid(12, 17)));
     return bytes;
+}
+
+QByteArray withChunkBeforeData(const QByteArray &png, const QByteArray &type, const QByteArray &data)
+{
+    const qsizetype at = png.indexOf("IDAT") - 4;
+    QByteArray chunk(4, '\0');
+    putBigEndian(chunk, 0, quint32(data.size()));
+    chunk += type + data + QByteArray(4, '\0');
+    putBigEndian(chunk, chunk.size() - 4, crc32(chunk.mid(4, chunk.size() - 8)));
+    return png.left(at) + chunk + png.mid(at);
+}
+
+QString writePngCases(const QString &folder)
+{
+    // Debian's own Python, where Pillow is installed as a package.
+    const QString python = QFile::exists(QStringLiteral("/usr/bin/python3")) ? QStringLiteral("/usr/bin/python3")
+                                                                             : QStringLiteral("python3");
+    QProcess process;
+    process.start(python, {qEnvironmentVariable("TIRLADA_TEST_DATA") + QStringLiteral("/png_cases.py"), folder});
+    if (!process.waitForFinished(120000))
+        return QStringLiteral("png_cases.py did not finish");
+    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+        return QString::fromLocal8Bit(process.readAllStandardError());
+    return QString();
 }
 
 bool writeFile(const QString &path, const QByteArray &bytes)

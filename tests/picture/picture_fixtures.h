@@ -29,7 +29,12 @@ QByteArray cjpeg(const QImage &picture, const QStringList &options);
 // as print software writes them, as CMYK or as YCCK; or plain CMYK without
 // the marker, inks stored as they are.
 enum class Cmyk { Adobe, AdobeYcck, Plain };
-QByteArray cmykRedBlue(int width, int height, Cmyk kind);
+QByteArray cmykRedBlue(int width, int height, Cmyk kind, bool progressive = false);
+
+// A progressive CMYK JPEG that declares side x side pixels and holds the
+// first `scans` scans of a 64 x 64 picture: a tiny file whose coefficients
+// alone would take gigabytes.
+QByteArray cmykBomb(int side, int scans);
 
 // Decodes the whole picture at full size with libjpeg (missing data filled
 // in as the codec does) and reduces it by taking pixel (x * w / W, y * h / H).
@@ -63,6 +68,23 @@ QByteArray hollowProgressive(int width, int height, int extraScans);
 // small file that makes the decoder go through the whole declared picture.
 QByteArray hollowRestarts(int width, int height, int interval, int segments);
 
+// A baseline JPEG that declares width x height (4:2:0) with a restart
+// interval of `interval` MCUs (0: none), whose scan holds 16 bytes of data
+// followed by tail (a marker, say, and what comes after it).
+QByteArray markerAfterData(int width, int height, int interval, const QByteArray &tail);
+
+// EXIF data (TIFF header and one directory) holding the Orientation tag as
+// a SHORT or as a LONG, big- or little-endian.
+QByteArray exifTiff(int orientation, bool asLong, bool littleEndian);
+// The JPEG with an APP1 segment of "Exif\0\0" + tiff right after its start.
+QByteArray withExif(const QByteArray &jpeg, const QByteArray &tiff);
+
+// The JPEG with `segments` APP1 segments of 65533 bytes each after its
+// start: padding (not EXIF), an EXIF segment with the first orientation
+// after a third of them, and one with the later orientation after two
+// thirds.
+QByteArray app1Padding(const QByteArray &jpeg, int segments, int firstOrientation, int laterOrientation);
+
 // A pattern with transparency: alpha rising from left to right, and a fully
 // transparent square in the middle.
 QImage translucentPattern(int width, int height);
@@ -75,6 +97,14 @@ QImage overWhite(const QImage &picture);
 
 // A PNG whose header declares width x height (with a correct checksum).
 QByteArray pngDeclaring(const QByteArray &png, quint32 width, quint32 height);
+
+// The PNG with one more chunk of the given type just before its first IDAT
+// chunk (with a correct checksum).
+QByteArray withChunkBeforeData(const QByteArray &png, const QByteArray &type, const QByteArray &data);
+
+// Writes the PNG cases of png_cases.py (every colour type and bit depth,
+// with their references) into folder; returns what went wrong, or nothing.
+QString writePngCases(const QString &folder);
 
 // Writes bytes to a file; returns false on failure.
 bool writeFile(const QString &path, const QByteArray &bytes);

@@ -212,6 +212,26 @@ private slots:
         QCOMPARE(reader.decodeReduced(QSize(300, 225)), fixtures::sample(fixtures::djpegFull(jpeg), QSize(300, 225)));
     }
 
+    // The Orientation tag stored as a LONG counts as one stored as a SHORT.
+    void orientationTypes_data()
+    {
+        QTest::addColumn<bool>("asLong");
+        QTest::addColumn<bool>("littleEndian");
+        QTest::newRow("SHORT, big-endian") << false << false;
+        QTest::newRow("LONG, big-endian") << true << false;
+        QTest::newRow("LONG, little-endian") << true << true;
+    }
+    void orientationTypes()
+    {
+        QFETCH(bool, asLong);
+        QFETCH(bool, littleEndian);
+        const QByteArray jpeg = fixtures::withExif(fixtures::cjpeg(fixtures::pattern(64, 48), {}),
+                                                   fixtures::exifTiff(6, asLong, littleEndian));
+        picture::JpegReader reader(put(QStringLiteral("typed.jpg"), jpeg));
+        QCOMPARE(reader.orientation(), 6);
+        QCOMPARE(reader.size(), QSize(48, 64));
+    }
+
     // Damaged files that libjpeg's full decode accepts, with or without
     // warnings, come out exactly as the full decode shows them: the decoder
     // resynchronises at restart markers, and data missing at the end are
@@ -297,200 +317,6 @@ private slots:
         QVERIFY2(fixtures::djpegFull(jpeg).isNull(), "djpeg refuses the file");
         picture::JpegReader reader(put(QStringLiteral("fatal.jpg"), jpeg));
         QCOMPARE(failureOf([&] { reader.decodeReduced(QSize(300, 225)); }), QStringLiteral("JPEG error #%1").arg(code));
-    }
-
-    // Files that would keep the decoder reading scan after scan are
-    // refused: more than 500 scans, or scans that go over the picture's
-    // blocks more than 12 times.
-    void scanLimits_data()
-    {
-        QTest::addColumn<QByteArray>("jpeg");
-        QTest::addColumn<bool>("refused");
-        QTest::newRow("scan bomb: 12000x12000, 3000 empty scans")
-            << fixtures::hollowProgressive(12000, 12000, 3000) << true;
-        QTest::newRow("600 scans on a small picture") << fixtures::hollowProgressive(64, 64, 590) << true;
-        QTest::newRow("490 scans on a small picture") << fixtures::hollowProgressive(64, 64, 480) << false;
-        QTest::newRow("40 empty scans over 4000x3000") << fixtures::hollowProgressive(4000, 3000, 40) << true;
-        QTest::newRow("5 empty scans over 4000x3000") << fixtures::hollowProgressive(4000, 3000, 5) << false;
-    }
-    void scanLimits()
-    {
-        QFETCH(QByteArray, jpeg);
-        QFETCH(bool, refused);
-        QVERIFY(!jpeg.isEmpty());
-        picture::JpegReader reader(put(QStringLiteral("scans.jpg"), jpeg));
-        const QSize shown = picture::targetSize(reader.size().width(), reader.size().height());
-        const QString message = failureOf([&] { reader.decodeReduced(shown); });
-        QCOMPARE(message, refused ? QStringLiteral("JPEG error #%1").arg(int(JERR_BAD_PROGRESSION)) : QString());
-    }
-
-    // The decoder's memory is enough for a 200-megapixel progressive 4:2:0
-    // photo.
-    void progressive200MegapixelsLoads()
-    {
-        const QByteArray jpeg = fixtures::hollowProgressive(16384, 12288, 0);
-        picture::JpegReader reader(put(QStringLiteral("200mp.jpg"), jpeg));
-        QCOMPARE(failureOf([&] { QCOMPARE(reader.decodeReduced(QSize(300, 225)).size(), QSize(300, 225)); }),
-                 QString());
-    }
-
-    // PNG pictures (screenshots) are composited onto white and reduced by
-    // the same rule; the export is the reference's, byte for byte.
-    void pngShown_data()
-    {
-        QTest::addColumn<QImage>("picture");
-        QTest::newRow("opaque, reduced") << fixtures::pattern(640, 480);
-        QTest::newRow("translucent, reduced") << fixtures::translucentPattern(900, 500);
-        QTest::newRow("translucent, small") << fixtures::translucentPattern(120, 80);
-        QTest::newRow("greyscale") << fixtures::pattern(400, 700).convertToFormat(QImage::Format_Grayscale8);
-        QTest::newRow("palette") << fixtures::pattern(500, 500).convertToFormat(QImage::Format_Indexed8);
-        QTest::newRow("16 bits a channel")
-            << fixtures::translucentPattern(610, 310).convertToFormat(QImage::Format_RGBA64);
-    }
-    void pngShown()
-    {
-        QFETCH(QImage, picture);
-        const QByteArray bytes = fixtures::png(picture);
-        QVERIFY(bytes.startsWith("\x89PNG"));
-        picture::PictureFile file(put(QStringLiteral("screen.jpg"), bytes)); // the name does not matter
-        QCOMPARE(file.size(), picture.size());
-        const QSize shown = picture::targetSize(picture.width(), picture.height());
-        QImage decoded;
-        decoded.load(dir.filePath(QStringLiteral("screen.jpg")), "PNG");
-        const QImage reference = fixtures::sample(fixtures::overWhite(decoded), shown);
-        const QImage ours = file.decodeReduced(shown);
-        QCOMPARE(ours, reference);
-        QVERIFY(picture::encodeJpeg(ours) == fixtures::exportOf(reference));
-    }
-
-    // What the picture file gives for each kind of bad file.
-    void pictureFileErrors_data()
-    {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<bool>("atHeader"); // false: when the data are decoded
-        QTest::addColumn<QString>("message");
-        const QByteArray good = fixtures::png(fixtures::pattern(300, 200));
-        QTest::newRow("empty") << QByteArray("") << true << QStringLiteral("Floating point division by zero");
-        QTest::newRow("neither JPEG nor PNG") << QByteArray("GIF89a\x01\x00\x01\x00", 10) << true
-                                              << QStringLiteral("JPEG error #%1").arg(int(JERR_NO_SOI));
-        QTest::newRow("PNG signature alone")
-            << good.left(8) << true << QStringLiteral("PNG error: the header cannot be read");
-        QTest::newRow("PNG of 100000 x 100000") << fixtures::pngDeclaring(good, 100000, 100000) << true
-                                                << QStringLiteral("PNG error: the picture is too large "
-                                                                  "(100000 x 100000 pixels; at most 64 megapixels)");
-        const QByteArray deep =
-            fixtures::png(fixtures::translucentPattern(60, 40).convertToFormat(QImage::Format_RGBA64));
-        QTest::newRow("PNG of 6000 x 6000 at 16 bits a channel")
-            << fixtures::pngDeclaring(deep, 6000, 6000) << true
-            << QStringLiteral("PNG error: the picture is too large (6000 x 6000 pixels; at most 32 megapixels)");
-        QTest::newRow("PNG cut in its data")
-            << good.left(good.size() / 2) << false << QStringLiteral("PNG error: the picture data cannot be read (");
-    }
-    void pictureFileErrors()
-    {
-        QFETCH(QByteArray, bytes);
-        QFETCH(bool, atHeader);
-        QFETCH(QString, message);
-        const QString path = put(QStringLiteral("bad.png"), bytes);
-        std::unique_ptr<picture::PictureFile> file;
-        const QString opening = failureOf([&] { file = std::make_unique<picture::PictureFile>(path); });
-        if (atHeader) {
-            QCOMPARE(opening, message);
-            return;
-        }
-        QCOMPARE(opening, QString());
-        const QString decoding = failureOf([&] { file->decodeReduced(picture::targetSize(300, 200)); });
-        QVERIFY2(decoding.startsWith(message), qPrintable(decoding));
-    }
-
-    // A header that claims 65000 x 65000 pixels with almost no data behind
-    // it is over at once.
-    void enormousBaselineHeaderWithoutData()
-    {
-        QByteArray jpeg = fixtures::cjpeg(fixtures::pattern(64, 64), {});
-        const qsizetype sof = jpeg.indexOf(QByteArray("\xFF\xC0", 2));
-        QVERIFY(sof > 0);
-        jpeg[sof + 5] = char(0xFD); // height 0xFDE8 = 65000
-        jpeg[sof + 6] = char(0xE8);
-        jpeg[sof + 7] = char(0xFD); // width
-        jpeg[sof + 8] = char(0xE8);
-        picture::JpegReader reader(put(QStringLiteral("huge.jpg"), jpeg));
-        QCOMPARE(reader.size(), QSize(65000, 65000));
-        reader.decodeReduced(QSize(300, 300));
-        QVERIFY(reader.rowsDecoded() < 200);
-    }
-
-    // A progressive picture whose coefficients would need more than the
-    // decoder's memory (16384 x 16384 at 4:4:4, 1.5 GB) ends with libjpeg's
-    // error for the memory limit.
-    void enormousProgressiveHitsMemoryLimit()
-    {
-        QByteArray jpeg = fixtures::cjpeg(fixtures::pattern(64, 64), {"-progressive", "-sample", "1x1"});
-        const qsizetype sof = jpeg.indexOf(QByteArray("\xFF\xC2", 2));
-        QVERIFY(sof > 0);
-        jpeg[sof + 5] = char(0x40); // height 0x4000 = 16384
-        jpeg[sof + 6] = char(0x00);
-        jpeg[sof + 7] = char(0x40); // width
-        jpeg[sof + 8] = char(0x00);
-        picture::JpegReader reader(put(QStringLiteral("hugeprog.jpg"), jpeg));
-        const QString message = failureOf([&] { reader.decodeReduced(QSize(300, 300)); });
-        QCOMPARE(message, QStringLiteral("JPEG error #%1").arg(int(JERR_NO_BACKING_STORE)));
-    }
-
-    // Small files that declare a huge picture with next to no data behind
-    // it. A progressive picture above 2^28 pixels is refused as soon as its
-    // header is read; smaller ones, and baseline pictures of any size whose
-    // restart segments make the decoder go through every row, load.
-    void hostileSmallFiles_data()
-    {
-        QTest::addColumn<QByteArray>("jpeg");
-        QTest::addColumn<int>("code"); // 0: loads
-        QTest::newRow("progressive 65000x65000")
-            << fixtures::hollowProgressive(65000, 65000, 0) << int(JERR_IMAGE_TOO_BIG);
-        QTest::newRow("progressive 16385x16384, just over 2^28 pixels")
-            << fixtures::hollowProgressive(16385, 16384, 0) << int(JERR_IMAGE_TOO_BIG);
-        QTest::newRow("progressive 12000x12000") << fixtures::hollowProgressive(12000, 12000, 0) << 0;
-        QTest::newRow("baseline 65000x65000, 260 empty restart segments of 65535 MCUs")
-            << fixtures::hollowRestarts(65000, 65000, 65535, 260) << 0;
-    }
-    void hostileSmallFiles()
-    {
-        QFETCH(QByteArray, jpeg);
-        QFETCH(int, code);
-        QVERIFY(!jpeg.isEmpty());
-        QVERIFY(jpeg.size() < 16 * 1024);
-        const QString path = put(QStringLiteral("hostile.jpg"), jpeg);
-        std::unique_ptr<picture::JpegReader> reader;
-        const QString opening = failureOf([&] { reader = std::make_unique<picture::JpegReader>(path); });
-        if (code) {
-            QCOMPARE(opening, QStringLiteral("JPEG error #%1").arg(code));
-            return;
-        }
-        QCOMPARE(opening, QString());
-        QImage shown;
-        QCOMPARE(failureOf([&] { shown = reader->decodeReduced(QSize(300, 300)); }), QString());
-        // Past the few blocks of data, libjpeg fills in mid-grey.
-        QCOMPARE(shown.pixel(150, 150), qRgb(128, 128, 128));
-        QCOMPARE(shown.pixel(299, 299), qRgb(128, 128, 128));
-    }
-
-    // The same kinds of file at a size whose full decode a test can hold:
-    // the rows passed over are skipped exactly.
-    void hollowFilesLikeFullDecode_data()
-    {
-        QTest::addColumn<QByteArray>("jpeg");
-        QTest::newRow("progressive, no data") << fixtures::hollowProgressive(4000, 3000, 0);
-        QTest::newRow("progressive, 5 empty scans") << fixtures::hollowProgressive(3000, 4000, 5);
-        QTest::newRow("baseline, empty restart segments") << fixtures::hollowRestarts(4000, 3000, 100, 500);
-        QTest::newRow("baseline, restart segments to past the end") << fixtures::hollowRestarts(3001, 2999, 7, 9000);
-    }
-    void hollowFilesLikeFullDecode()
-    {
-        QFETCH(QByteArray, jpeg);
-        QVERIFY(!jpeg.isEmpty());
-        picture::JpegReader reader(put(QStringLiteral("hollow.jpg"), jpeg));
-        const QSize shown = picture::targetSize(reader.size().width(), reader.size().height());
-        QCOMPARE(reader.decodeReduced(shown), fixtures::fullDecodeThenSample(jpeg, shown));
     }
 
     void colourModels_data()

@@ -6,16 +6,22 @@
 #include "tirlada_test.h"
 
 #include <QApplication>
+#include <QDropEvent>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QMimeData>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <jerror.h>
 #include <jpeglib.h>
@@ -25,6 +31,30 @@ namespace {
 enum class After { Unchanged, Half, Loaded };
 
 QString jpegError(int code) { return QStringLiteral("JPEG error #%1").arg(code); }
+
+// Drags files over a widget and drops them there, as a file manager does:
+// their URLs, and their names as text.
+void dropFiles(QWidget *target, const QStringList &paths)
+{
+    QMimeData mime;
+    QList<QUrl> urls;
+    QStringList names;
+    for (const QString &path : paths) {
+        urls << QUrl::fromLocalFile(path);
+        names << QUrl::fromLocalFile(path).toString();
+    }
+    mime.setUrls(urls);
+    mime.setText(names.join(QLatin1Char('\n')));
+    const QPoint at = target->rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    QDragMoveEvent move(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &move);
+    QDropEvent drop(QPointF(at), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &drop);
+    // What a drop starts runs once the drop is over.
+    QTest::qWait(50);
+}
 
 QByteArray withByte(QByteArray bytes, qsizetype at, char value)
 {
@@ -261,7 +291,7 @@ private slots:
                                        << After::Unchanged << none;
         QTest::newRow("PNG cut in its data")
             << png.left(png.size() / 2)
-            << QStringLiteral("PNG error: the picture data cannot be read (Unable to read image data)") << After::Half
+            << QStringLiteral("PNG error: the picture data cannot be read (the file ends too soon)") << After::Half
             << shown;
         QTest::newRow("cut after 1 byte") << good.left(1) << jpegError(JERR_NO_SOI) << After::Unchanged << none;
         QTest::newRow("cut after the start marker")
@@ -396,6 +426,138 @@ private slots:
             QVERIFY2(failure.message().startsWith(QStringLiteral("Cannot create file \"%1\". ").arg(target)),
                      qPrintable(failure.message()));
         }
+    }
+
+    // A file that failed to load is not offered by the dialog again (its
+    // preview would be read each time); the last one that loaded is.
+    void failedFileNotOffered()
+    {
+        const QString good = put(QStringLiteral("good.jpg"), fixtures::cjpeg(fixtures::pattern(40, 30), {}));
+        const QString bad = put(QStringLiteral("bad.jpg"), "not a picture");
+        load(bad);
+        QCOMPARE(gui::modal::testing::messages().size(), 1);
+        gui::modal::testing::queueFileName(QString());
+        QTest::mouseClick(addImg(), Qt::LeftButton);
+        QCOMPARE(gui::modal::testing::openRequests().value(1).selectedFile, QString());
+        load(good);
+        QTest::mouseClick(delImg(), Qt::LeftButton);
+        load(bad);
+        gui::modal::testing::queueFileName(QString());
+        QTest::mouseClick(addImg(), Qt::LeftButton);
+        QCOMPARE(gui::modal::testing::openRequests().value(4).selectedFile, good);
+    }
+
+    // The open dialog's preview reads through the program's own reader, off
+    // the window's thread: highlighting the two bombs never keeps the window
+    // from its events for over 0.5 s, and they show no preview; a sound
+    // picture highlighted after them is shown, at the preview's size.
+    void dialogPreviewNeverStalls()
+    {
+        const QString progressive =
+            put(QStringLiteral("progressive.jpg"), fixtures::hollowProgressive(16384, 16384, 499));
+        const QString cmyk = put(QStringLiteral("cmyk.jpg"), fixtures::cmykBomb(16384, 4));
+        const QString good = put(QStringLiteral("good.png"), fixtures::png(fixtures::pattern(640, 480)));
+        QVERIFY(QFileInfo(progressive).size() < 200 * 1024);
+        QVERIFY(QFileInfo(cmyk).size() < 4 * 1024);
+
+        QFileDialog dialog(nullptr, QString(), dir.path());
+        dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+        gui::modal::addPicturePreview(dialog, QString());
+        dialog.show();
+        auto *preview = dialog.findChild<QLabel *>(QStringLiteral("PicturePreview"));
+        QVERIFY(preview);
+        QVERIFY(!preview->accessibleName().isEmpty());
+
+        QElapsedTimer clock;
+        qint64 last = 0, longest = 0;
+        QTimer ticker;
+        ticker.setInterval(50);
+        connect(&ticker, &QTimer::timeout, [&] {
+            const qint64 now = clock.elapsed();
+            longest = std::max(longest, now - last);
+            last = now;
+        });
+        clock.start();
+        ticker.start();
+        auto highlight = [&](const QString &path, int waitMs) {
+            const qint64 before = clock.elapsed();
+            emit dialog.currentChanged(path);
+            // Highlighting itself is over at once.
+            longest = std::max(longest, clock.elapsed() - before);
+            QTest::qWait(waitMs);
+        };
+        highlight(progressive, 10);
+        highlight(cmyk, 10);
+        highlight(good, 0);
+        highlight(progressive, 1500);
+        QVERIFY(preview->pixmap().isNull());
+        highlight(cmyk, 1500);
+        QVERIFY(preview->pixmap().isNull());
+        highlight(good, 0);
+        QTRY_VERIFY_WITH_TIMEOUT(!preview->pixmap().isNull(), 5000);
+        QCOMPARE(preview->pixmap().size(), QSize(160, 120));
+        QTest::qWait(100);
+        ticker.stop();
+        QVERIFY2(longest < 500, qPrintable(QString::number(longest)));
+    }
+
+    // A picture dropped anywhere on the window loads as "Добавить" loads it,
+    // never as text into the edit under the mouse; a bad one gives the same
+    // error box.
+    void dropsPicture_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("message");
+        const QByteArray jpeg = fixtures::cjpeg(fixtures::pattern(640, 480), {});
+        QTest::newRow("JPEG") << "drop.jpg" << jpeg << QString();
+        QTest::newRow("upper-case JPEG") << "DROP.JPEG" << jpeg << QString();
+        QTest::newRow("PNG") << "drop.Png" << fixtures::png(fixtures::pattern(640, 480)) << QString();
+        QTest::newRow("not a picture") << "drop.jpg" << QByteArray("text") << jpegError(JERR_NO_SOI);
+    }
+    void dropsPicture()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, message);
+        const QString path = put(name, bytes);
+        auto *title = session->control<QLineEdit>("title");
+        title->setText(QStringLiteral("Работа"));
+        dropFiles(title, {path});
+        QCOMPARE(title->text(), QStringLiteral("Работа"));
+        const auto messages = gui::modal::testing::messages();
+        if (message.isEmpty()) {
+            QVERIFY2(messages.isEmpty(), qPrintable(messages.value(0).text));
+            verifyLoadedControls(QSize(300, 225));
+        } else {
+            QCOMPARE(messages.size(), 1);
+            QCOMPARE(messages[0].icon, gui::modal::Icon::Error);
+            QCOMPARE(messages[0].text, gui::errorBoxText(message));
+            verifyNoPictureControls();
+        }
+    }
+
+    // Files that the window does not take (two packages, a picture while
+    // one is loaded, a text file) are refused, and no edit takes their
+    // names as text.
+    void dropsRefused()
+    {
+        const QString picture = put(QStringLiteral("one.jpg"), fixtures::cjpeg(fixtures::pattern(64, 48), {}));
+        const QString other = put(QStringLiteral("two.png"), fixtures::png(fixtures::pattern(64, 48)));
+        auto *title = session->control<QLineEdit>("title");
+        auto *notes = session->control<QPlainTextEdit>("description");
+        dropFiles(title, {dir.filePath(QStringLiteral("a.kwp")), dir.filePath(QStringLiteral("b.kwp"))});
+        dropFiles(notes->viewport(), {dir.filePath(QStringLiteral("a.kwp")), dir.filePath(QStringLiteral("b.kwp"))});
+        dropFiles(title, {put(QStringLiteral("notes.txt"), "text")});
+        dropFiles(title, {picture});
+        QVERIFY(!addImg()->isEnabled());
+        const QImage shown = bitmap();
+        dropFiles(title, {other});
+        dropFiles(notes->viewport(), {other});
+        QCOMPARE(bitmap(), shown);
+        QCOMPARE(title->text(), QString());
+        QCOMPARE(notes->toPlainText(), QString());
+        QVERIFY(gui::modal::testing::messages().isEmpty());
     }
 
     // Qt's own file dialog, with the program's filters, lists the

@@ -93,6 +93,31 @@ private slots:
         QVERIFY(workingFolders().isEmpty());
     }
 
+    // A package name of 254 bytes, the longest a name may take with room
+    // for nothing else: saved fresh and saved over an earlier package.
+    void longestName_data()
+    {
+        QTest::addColumn<bool>("replacing");
+        QTest::newRow("new") << false;
+        QTest::newRow("over an earlier package") << true;
+    }
+    void longestName()
+    {
+        QFETCH(bool, replacing);
+        // "ab", 124 two-byte letters, ".kwp": 2 + 248 + 4 bytes.
+        const QString name = QStringLiteral("ab") + QString(124, QChar(0x0416)) + QStringLiteral(".kwp");
+        QCOMPARE(QFile::encodeName(name).size(), 254);
+        const QString packagePath = outPath(name);
+        if (replacing)
+            makeOldPackage(packagePath);
+        save(packagePath);
+
+        expectSaved(packagePath);
+        expectStoredPackage(packagePath, {"data.xml"});
+        QCOMPARE(outEntries(), QStringList{name});
+        QVERIFY(workingFolders().isEmpty());
+    }
+
     // A name without an extension, which the archiver would extend with one
     // of its own: the package still lands at exactly that path.
     void nameWithoutExtension()

@@ -1,0 +1,508 @@
+// Crash recovery that tells the truth: the line that says when drafts
+// cannot be written, several drafts in one list, a restored draft that
+// remembers its package, stale locks and half-written leftovers.
+
+#include "app/draft_list_dialog.h"
+#include "core/platform.h"
+#include "full_passport.h"
+#include "save/draft.h"
+#include "save/package_reader.h"
+#include "scripted_session.h"
+
+#include <QAccessible>
+#include <QLabel>
+#include <QLockFile>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+
+#include <csignal>
+#include <sys/resource.h>
+
+namespace {
+
+void writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(path));
+}
+
+void setTime(const QString &path, const QDateTime &time)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadWrite) || !file.setFileTime(time, QFileDevice::FileModificationTime))
+        qFatal("cannot set the time of %s", qPrintable(path));
+}
+
+// A process number that no process has: one above the system's limit.
+qint64 deadPid()
+{
+    QFile max(QStringLiteral("/proc/sys/kernel/pid_max"));
+    return max.open(QIODevice::ReadOnly) ? max.readAll().trimmed().toLongLong() + 1 : 99999999;
+}
+
+QString text(QTreeWidgetItem *item, int column) { return item ? item->text(column) : QString(); }
+
+// Limits the size of every file the process writes, so that the draft finds
+// the disk full.
+struct FullDisk {
+    rlimit before{};
+    explicit FullDisk(rlim_t bytes)
+    {
+        std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &before);
+        rlimit limit = before;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FullDisk() { setrlimit(RLIMIT_FSIZE, &before); }
+};
+
+const QString kRestoreQuestion = QStringLiteral("Восстановить несохраненный паспорт работы?");
+const QString kUnsavedQuestion = QStringLiteral("Сохранить изменения в паспорте работы?");
+
+} // namespace
+
+class TestDraftRecovery : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> temp;
+    std::unique_ptr<tt::Session> session;
+
+    QString path(const QString &name) const { return QDir(temp->path()).filePath(name); }
+    PassportWindow &window() { return session->window(); }
+    QLabel *warning() { return session->control<QLabel>("DraftWarning"); }
+
+    void typeTitle(const QString &title) { tt::typeInto(*session, "title", title); }
+
+    PassportSnapshot passportTitled(const QString &title)
+    {
+        PassportSnapshot passport = window().snapshot();
+        passport.title = title;
+        passport.notes = QStringLiteral("Заметка");
+        return passport;
+    }
+
+    // A draft as a program that crashed would have left it: no lock.
+    QString plantOrphan(const QString &name, const QByteArray &bytes, const QDateTime &changed)
+    {
+        const QString file = QDir(save::draftFolder()).filePath(name);
+        writeBytes(file, bytes);
+        setTime(file, changed);
+        return file;
+    }
+    QString plantOrphan(const QString &name, const PassportSnapshot &passport, const QDateTime &changed)
+    {
+        return plantOrphan(name, save::draftPackage(passport, QByteArray(), 1233446400), changed);
+    }
+
+    void restartSession()
+    {
+        session.reset();
+        session = std::make_unique<tt::Session>();
+    }
+
+private slots:
+    void init()
+    {
+        temp = std::make_unique<QTemporaryDir>();
+        QVERIFY(temp->isValid());
+        qputenv("XDG_DATA_HOME", path(QStringLiteral("data")).toLocal8Bit());
+        QDir(temp->path()).mkdir(QStringLiteral("tmp"));
+        platform::testing::setTempFolder(path(QStringLiteral("tmp/")));
+        session = std::make_unique<tt::Session>();
+    }
+    void cleanup()
+    {
+        session.reset();
+        platform::testing::setTempFolder(QString());
+        temp.reset();
+    }
+
+    // ---- Drafts that cannot be written ----
+
+    void unwritableDraftsAreShown_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("the data folder is a file") << "folder is a file"
+                                                   << "папку для черновиков нельзя создать";
+        QTest::newRow("the draft's place is taken by a folder") << "draft is a folder"
+                                                                << "файл черновика нельзя записать";
+        QTest::newRow("the disk is full") << "disk full"
+                                          << "файл черновика нельзя записать";
+    }
+    void unwritableDraftsAreShown()
+    {
+        QFETCH(QString, how);
+        QFETCH(QString, reason);
+        const QString blocked = path(QStringLiteral("blocked"));
+        if (how == QLatin1String("folder is a file")) {
+            session.reset();
+            writeBytes(blocked, "a file where the data folder should be");
+            qputenv("XDG_DATA_HOME", blocked.toLocal8Bit());
+            session = std::make_unique<tt::Session>();
+        }
+        QVERIFY(!warning()->isVisible());
+        QString draft;
+        if (how == QLatin1String("draft is a folder")) {
+            // Drafts were written; then the draft's place stops taking
+            // files (as a folder does once it turns read-only).
+            typeTitle(QStringLiteral("Первый"));
+            window().flushDraft();
+            draft = window().draftPath();
+            QVERIFY(QFile::remove(draft));
+            QVERIFY(QDir().mkpath(draft + QStringLiteral("/inside")));
+        }
+        {
+            std::optional<FullDisk> full;
+            if (how == QLatin1String("disk full"))
+                full.emplace(512);
+            typeTitle(QString(2000, QLatin1Char('x')));
+            window().flushDraft();
+        }
+        QVERIFY(warning()->isVisible());
+        QVERIFY2(warning()->text().startsWith(QStringLiteral("Черновик не сохраняется: ") + reason),
+                 qPrintable(warning()->text()));
+        QVERIFY(warning()->text().contains(QStringLiteral("Сохраните паспорт работы")));
+        // Said to a screen reader, near the buttons, never in the Tab chain.
+        QCOMPARE(warning()->accessibleName(), warning()->text());
+        QVERIFY(!warning()->accessibleDescription().isEmpty());
+        QCOMPARE(warning()->focusPolicy(), Qt::NoFocus);
+        QVERIFY(warning()->geometry().bottom() > session->control("SectionsTabs")->geometry().bottom());
+        // No box while typing; the input is all there.
+        QVERIFY(gui::modal::testing::messages().isEmpty());
+        QCOMPARE(window().snapshot().title.size(), 2000 + (how == QLatin1String("draft is a folder") ? 6 : 0));
+
+        // Once drafts can be written again, the next draft clears the line.
+        if (how == QLatin1String("folder is a file")) {
+            QVERIFY(QFile::remove(blocked));
+            QVERIFY(QDir().mkpath(blocked));
+        } else if (how == QLatin1String("draft is a folder")) {
+            QVERIFY(QDir(draft).removeRecursively());
+        }
+        typeTitle(QStringLiteral("!"));
+        window().flushDraft();
+        QVERIFY(QFile::exists(window().draftPath()));
+        QVERIFY(!warning()->isVisible());
+    }
+
+    // ---- Several drafts: one list ----
+
+    void severalDraftsAreOneList()
+    {
+        const QDateTime now = QDateTime::currentDateTime();
+        const QString first = plantOrphan(QStringLiteral("draft-1000001.kwp"), passportTitled(QStringLiteral("Первая")),
+                                          now.addSecs(-60));
+        const QString untitled =
+            plantOrphan(QStringLiteral("draft-1000002.kwp"), passportTitled(QString()), now.addSecs(-3600));
+        QByteArray truncated = save::draftPackage(passportTitled(QStringLiteral("Обрезанная")), QByteArray(), 1);
+        truncated.chop(truncated.size() / 2);
+        const QString damaged = plantOrphan(QStringLiteral("draft-1000003.kwp"), truncated, now.addSecs(-7200));
+
+        QStringList rows;
+        QStringList states;
+        bool restoreEnabledOnDamaged = true;
+        QStringList tabChain;
+        gui::modal::testing::queueDialog([&](QDialog *dialog) {
+            auto *list = dialog->findChild<QTreeWidget *>(QStringLiteral("DraftListView"));
+            QVERIFY(list);
+            QVERIFY(!list->accessibleName().isEmpty());
+            for (int i = 0; i < list->topLevelItemCount(); ++i) {
+                rows << text(list->topLevelItem(i), 0) + QLatin1Char('|') + text(list->topLevelItem(i), 1);
+                states << text(list->topLevelItem(i), 2);
+            }
+            // Every control named, and reached by Tab from the list.
+            QWidget *focus = list;
+            for (int i = 0; i < 3; ++i) {
+                focus = focus->nextInFocusChain();
+                while (focus->focusPolicy() == Qt::NoFocus)
+                    focus = focus->nextInFocusChain();
+                tabChain << focus->objectName() + QLatin1Char(':') + focus->accessibleName();
+            }
+            list->clearSelection();
+            list->topLevelItem(2)->setSelected(true);
+            restoreEnabledOnDamaged = dialog->findChild<QPushButton *>(QStringLiteral("RestoreDraft"))->isEnabled();
+            list->clearSelection();
+            list->setCurrentItem(list->topLevelItem(0));
+            list->topLevelItem(0)->setSelected(true);
+            QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("RestoreDraft")), Qt::LeftButton);
+        });
+        window().offerDraftRecovery();
+        QCOMPARE(gui::modal::testing::execCount(), 1);
+        // No run of questions.
+        QVERIFY(gui::modal::testing::messages().isEmpty());
+
+        const QString format = QStringLiteral("dd.MM.yyyy HH:mm:ss");
+        QCOMPARE(rows, (QStringList{QStringLiteral("Первая|") + now.addSecs(-60).toString(format),
+                                    QStringLiteral("(без названия)|") + now.addSecs(-3600).toString(format),
+                                    QStringLiteral("(без названия)|") + now.addSecs(-7200).toString(format)}));
+        QVERIFY(states[2].contains(QStringLiteral("поврежден")));
+        QVERIFY(!states[0].contains(QStringLiteral("поврежден")));
+        QVERIFY(!restoreEnabledOnDamaged);
+        QCOMPARE(tabChain.size(), 3);
+        QVERIFY2(tabChain[0].startsWith(QStringLiteral("RestoreDraft:"))
+                     && tabChain[1].startsWith(QStringLiteral("DeleteDrafts:"))
+                     && tabChain[2].startsWith(QStringLiteral("KeepDrafts:")),
+                 qPrintable(tabChain.join(QLatin1Char(' '))));
+        for (const QString &control : tabChain)
+            QVERIFY(!control.section(QLatin1Char(':'), 1).isEmpty());
+
+        // The one chosen is restored, and is this window's draft now; the
+        // others wait for the next start, unlocked.
+        QCOMPARE(window().snapshot().title, QStringLiteral("Первая"));
+        QCOMPARE(window().draftPath(), first);
+        QVERIFY(QFile::exists(untitled) && QFile::exists(damaged));
+        QVERIFY(!QFile::exists(untitled + QStringLiteral(".lock")));
+        QVERIFY(!QFile::exists(damaged + QStringLiteral(".lock")));
+
+        restartSession();
+        int listed = 0;
+        gui::modal::testing::queueDialog([&](QDialog *dialog) {
+            listed = dialog->findChild<QTreeWidget *>(QStringLiteral("DraftListView"))->topLevelItemCount();
+        });
+        window().offerDraftRecovery();
+        QCOMPARE(listed, 2);
+    }
+
+    void deletingFromTheList_data()
+    {
+        QTest::addColumn<bool>("confirm");
+        QTest::newRow("Да") << true;
+        QTest::newRow("Нет") << false;
+    }
+    void deletingFromTheList()
+    {
+        QFETCH(bool, confirm);
+        const QDateTime now = QDateTime::currentDateTime();
+        QStringList drafts;
+        for (int i = 0; i < 3; ++i)
+            drafts << plantOrphan(QStringLiteral("draft-20000%1.kwp").arg(i), passportTitled(QString::number(i)),
+                                  now.addSecs(-100 * i));
+        drafts << plantOrphan(QStringLiteral("draft-200009.kwp"), QByteArray("PK\3\4 broken"), now.addSecs(-1000));
+
+        int left = -1;
+        gui::modal::testing::queueAnswer(confirm ? gui::modal::Answer::Yes : gui::modal::Answer::No);
+        gui::modal::testing::queueDialog([&](QDialog *dialog) {
+            auto *list = dialog->findChild<QTreeWidget *>(QStringLiteral("DraftListView"));
+            list->clearSelection();
+            list->topLevelItem(1)->setSelected(true);
+            list->topLevelItem(3)->setSelected(true);
+            QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("DeleteDrafts")), Qt::LeftButton);
+            left = list->topLevelItemCount();
+            QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("KeepDrafts")), Qt::LeftButton);
+        });
+        window().offerDraftRecovery();
+        QCOMPARE(gui::modal::testing::messages().size(), 1);
+        QVERIFY(gui::modal::testing::lastMessage().text.contains(QStringLiteral("(2)")));
+        QCOMPARE(left, confirm ? 2 : 4);
+        QCOMPARE(QFile::exists(drafts[1]), !confirm);
+        QCOMPARE(QFile::exists(drafts[3]), !confirm);
+        QVERIFY(QFile::exists(drafts[0]) && QFile::exists(drafts[2]));
+        // Nothing restored.
+        QVERIFY(window().snapshot().title.isEmpty());
+        QVERIFY(window().draftPath().isEmpty());
+    }
+
+    // One damaged draft is no question: it is named in the list.
+    void oneDamagedDraftIsListed()
+    {
+        const QString damaged =
+            plantOrphan(QStringLiteral("draft-3000001.kwp"), QByteArray("PK\3\4"), QDateTime::currentDateTime());
+        QString state;
+        gui::modal::testing::queueDialog([&](QDialog *dialog) {
+            state = text(dialog->findChild<QTreeWidget *>(QStringLiteral("DraftListView"))->topLevelItem(0), 2);
+            // Escape keeps it.
+            QTest::keyClick(dialog, Qt::Key_Escape);
+        });
+        window().offerDraftRecovery();
+        QVERIFY(gui::modal::testing::messages().isEmpty());
+        QVERIFY(state.contains(QStringLiteral("поврежден")));
+        QVERIFY(QFile::exists(damaged));
+    }
+
+    // ---- A restored draft remembers its package ----
+
+    void restoredDraftRemembersItsPackage_data()
+    {
+        QTest::addColumn<QString>("meanwhile");
+        QTest::newRow("package as it was") << "nothing";
+        QTest::newRow("package changed") << "changed";
+        QTest::newRow("package gone") << "gone";
+    }
+    void restoredDraftRemembersItsPackage()
+    {
+        QFETCH(QString, meanwhile);
+        const QString package = path(QStringLiteral("work.kwp"));
+        tt::fillCompletePassport(*session);
+        session->setParticipants(
+            {{tt::validFormattedId(1), QStringLiteral("А"), QStringLiteral("Б"), QStringLiteral("В")}},
+            {{tt::validFormattedId(2), QStringLiteral("Г"), QStringLiteral("Д"), QStringLiteral("Е")}});
+        gui::modal::testing::queueFileName(package);
+        QTest::mouseClick(session->control<QPushButton>("SaveButton"), Qt::LeftButton);
+        QVERIFY(QFile::exists(package));
+        const PassportSnapshot saved = window().snapshot();
+
+        // Opened, changed, and the program killed: its draft is left.
+        restartSession();
+        QVERIFY(window().openPackage(package));
+        const QString title = window().snapshot().title;
+        typeTitle(QStringLiteral(" и осень"));
+        window().flushDraft();
+        const QString draft = window().draftPath();
+        const QString orphan = QDir(save::draftFolder()).filePath(QStringLiteral("draft-4000001.kwp"));
+        QVERIFY(QFile::copy(draft, orphan));
+        QVERIFY(QFile::copy(save::originPath(draft), save::originPath(orphan)));
+        restartSession();
+
+        if (meanwhile == QLatin1String("changed"))
+            writeBytes(package, "another program wrote here");
+        else if (meanwhile == QLatin1String("gone"))
+            QVERIFY(QFile::remove(package));
+
+        gui::modal::testing::queueAnswer(gui::modal::Answer::Yes);
+        window().offerDraftRecovery();
+        QCOMPARE(gui::modal::testing::lastMessage().text, kRestoreQuestion);
+        QCOMPARE(window().snapshot().title, title + QStringLiteral(" и осень"));
+        // The caption names the package, and the save offers it.
+        QVERIFY2(window().windowTitle().startsWith(QStringLiteral("work.kwp - ")), qPrintable(window().windowTitle()));
+        gui::modal::testing::queueFileName(QString());
+        QTest::mouseClick(session->control<QPushButton>("SaveButton"), Qt::LeftButton);
+        QCOMPARE(gui::modal::testing::saveRequests().size(), 1);
+        QCOMPARE(gui::modal::testing::saveRequests().constLast().selectedFile, package);
+
+        // Unsaved against the package: closing asks.
+        gui::modal::testing::reset();
+        gui::modal::testing::queueAnswer(gui::modal::Answer::Cancel);
+        QVERIFY(!window().close());
+        QCOMPARE(gui::modal::testing::lastMessage().text, kUnsavedQuestion);
+
+        // Back to the package's content: closing does not ask, and the
+        // draft goes.
+        session->control<QLineEdit>("title")->setText(title);
+        QCOMPARE(window().snapshot(), saved);
+        gui::modal::testing::reset();
+        QVERIFY(window().close());
+        QVERIFY(gui::modal::testing::messages().isEmpty());
+        QVERIFY(!QFile::exists(orphan));
+        QVERIFY(!QFile::exists(save::originPath(orphan)));
+    }
+
+    // ---- Stale locks ----
+
+    void staleLocksAreJudgedByTime_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<int>("ageSeconds"); // -1: older than the system's start
+        QTest::addColumn<bool>("offered");
+        const QByteArray own = QByteArray::number(QCoreApplication::applicationPid()) + '\n'
+                               + QCoreApplication::applicationName().toUtf8() + '\n'
+                               + QSysInfo::machineHostName().toUtf8() + '\n';
+        QTest::newRow("empty, from before the start of the system") << QByteArray() << -1 << true;
+        QTest::newRow("garbage, a minute old") << QByteArray("\x01\x02garbage") << 60 << true;
+        QTest::newRow("empty, just made") << QByteArray() << 0 << false;
+        QTest::newRow("this process's number, older than it") << own << -1 << true;
+    }
+    void staleLocksAreJudgedByTime()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(int, ageSeconds);
+        QFETCH(bool, offered);
+        const QString draft = plantOrphan(QStringLiteral("draft-5000001.kwp"), passportTitled(QStringLiteral("Заперт")),
+                                          QDateTime::currentDateTime());
+        const QString lock = draft + QStringLiteral(".lock");
+        writeBytes(lock, content);
+        QDateTime made = QDateTime::currentDateTime().addSecs(-ageSeconds);
+        if (ageSeconds < 0) {
+            QFile stat(QStringLiteral("/proc/stat"));
+            QVERIFY(stat.open(QIODevice::ReadOnly));
+            const QByteArray all = stat.readAll();
+            const qsizetype at = all.indexOf("btime ");
+            QVERIFY(at >= 0);
+            made = QDateTime::fromSecsSinceEpoch(all.mid(at + 6, all.indexOf('\n', at) - at - 6).toLongLong() - 3600);
+        }
+        setTime(lock, made);
+
+        gui::modal::testing::queueAnswer(gui::modal::Answer::Yes);
+        window().offerDraftRecovery();
+        QCOMPARE(gui::modal::testing::messages().size(), offered ? 1 : 0);
+        QCOMPARE(window().snapshot().title, offered ? QStringLiteral("Заперт") : QString());
+        if (!offered)
+            QVERIFY(QFile::exists(lock));
+    }
+
+    // ---- Half-written leftovers ----
+
+    void halfWrittenDraftsOfEndedProgramsGo()
+    {
+        const QString folder = save::draftFolder();
+        const QString orphan = plantOrphan(QStringLiteral("draft-6000001.kwp"), passportTitled(QStringLiteral("Был")),
+                                           QDateTime::currentDateTime());
+        const QString orphanTemp = orphan + QStringLiteral(".Ab12Cd");
+        const QString lonelyTemp = QDir(folder).filePath(QStringLiteral("draft-6000002.kwp.Xy34Zw"));
+        const QString lonelyOrigin = QDir(folder).filePath(QStringLiteral("draft-6000003.json"));
+        writeBytes(orphanTemp, QByteArray(1000, 'x'));
+        writeBytes(lonelyTemp, QByteArray(1000, 'y'));
+        writeBytes(lonelyOrigin, "{}");
+        // A running program's draft and its half-written file stay.
+        const QString live = QDir(folder).filePath(QStringLiteral("draft-6000004.kwp"));
+        const QString liveTemp = live + QStringLiteral(".Qw56Er");
+        writeBytes(liveTemp, QByteArray(1000, 'z'));
+        QLockFile liveLock(live + QStringLiteral(".lock"));
+        QVERIFY(liveLock.tryLock(0));
+        // Not a draft's.
+        const QString stranger = QDir(folder).filePath(QStringLiteral("notes.txt"));
+        writeBytes(stranger, "mine");
+
+        gui::modal::testing::queueAnswer(gui::modal::Answer::No);
+        window().offerDraftRecovery();
+        QVERIFY(!QFile::exists(orphanTemp));
+        QVERIFY(!QFile::exists(lonelyTemp));
+        QVERIFY(!QFile::exists(lonelyOrigin));
+        QVERIFY(!QFile::exists(orphan));
+        QVERIFY(QFile::exists(liveTemp));
+        QVERIFY(QFile::exists(stranger));
+        QVERIFY(liveLock.isLocked());
+        // No lock file of a name nobody holds is left behind.
+        QVERIFY(!QFile::exists(lonelyTemp.left(lonelyTemp.lastIndexOf(QLatin1Char('.'))) + QStringLiteral(".lock")));
+    }
+
+    void leftoverWorkingFoldersGoAtStart()
+    {
+        const QString tmp = path(QStringLiteral("tmp/"));
+        const auto folder = [&](const QString &name, const QByteArray &owner) {
+            QDir().mkpath(tmp + name);
+            writeBytes(tmp + name + QStringLiteral("/data.xml"), "<x/>");
+            if (!owner.isNull())
+                writeBytes(tmp + name + QStringLiteral("/.owner"), owner);
+            return tmp + name;
+        };
+        const QString dead = folder(QStringLiteral("Passport_1234567890"), QByteArray::number(deadPid()) + '\n');
+        const QString alive = folder(QStringLiteral("Passport_1234567891"), QByteArray::number(getppid()) + '\n');
+        const QString unmarked = folder(QStringLiteral("Passport_1234567892"), QByteArray());
+        window().offerDraftRecovery();
+        QVERIFY(!QFileInfo::exists(dead));
+        QVERIFY(QFileInfo::exists(alive));
+        QVERIFY(QFileInfo::exists(unmarked));
+    }
+
+    // ---- A very long pasted line ----
+
+    void longPasteKeepsTheWindowUsable()
+    {
+        auto *memo = session->control<QPlainTextEdit>("Notes");
+        const QString huge(1000000, QLatin1Char('w'));
+        memo->setFocus();
+        memo->insertPlainText(huge);
+        QTest::keyClick(memo, Qt::Key_A);
+        window().flushDraft();
+        const save::ReadResult read = save::readPackage(window().draftPath());
+        QVERIFY2(read.contents, qPrintable(read.problems.join(' ')));
+        QCOMPARE(read.contents->passport.notes, huge + QStringLiteral("a"));
+    }
+};
+
+QTEST_MAIN(TestDraftRecovery)
+#include "test_draft_recovery.moc"
