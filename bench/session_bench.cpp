@@ -6,6 +6,7 @@
 // of kilobytes a round.
 
 #include "scripted_session.h"
+#include "spelling/checker.h"
 
 #include <QApplication>
 #include <QProcess>
@@ -42,6 +43,8 @@ int main(int argc, char **argv)
         return 2;
 
     tt::Session session;
+    // The spelling dictionaries are loaded once, not during the measurement.
+    spelling::sharedChecker()->waitUntilLoaded();
     tt::fillCompletePassport(session);
     const long idleKb = peakResidentKb();
 

@@ -37,7 +37,8 @@ set(shots
   "dialog-subjects.png|Choosing the festival's sections|Разделы"
   "dialog-form1.png|Adding a participant by ID|Добавить"
   "dialog-open-picture.png|Choosing a picture|Открытие картинки"
-  "sheet1-description-over-500.png|A description longer than what is published|Описание длиннее 500 знаков")
+  "sheet1-description-over-500.png|A description longer than what is published|Описание длиннее 500 знаков"
+  "sheet1-spelling.png|A misspelt word and its corrections|Слово с ошибкой и его меню")
 set(SCREENSHOTS "")
 if(SCREENSHOTS_URL)
   string(REGEX REPLACE "/+$" "" base "${SCREENSHOTS_URL}")

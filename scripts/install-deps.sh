@@ -25,6 +25,10 @@ build=(
   p7zip-full
   # the window's icon, drawn as SVG
   libqt6svg6
+  # spelling: Hunspell and the Russian and English dictionaries
+  libhunspell-dev
+  hunspell-ru
+  hunspell-en-us
   # Tahoma, the window's font; Qt's own dialogs in Russian
   fonts-wine
   qt6-translations-l10n

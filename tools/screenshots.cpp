@@ -6,6 +6,8 @@
 #include "gui/modal.h"
 #include "participants/participant_id_dialog.h"
 #include "sections/sections_dialog.h"
+#include "spelling/checker.h"
+#include "spelling/spell_check.h"
 
 #include <QApplication>
 #include <QDir>
@@ -14,6 +16,7 @@
 #include <QImage>
 #include <QLibraryInfo>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QTabWidget>
@@ -84,6 +87,35 @@ int main(int argc, char **argv)
         description->setPlainText(sentence.repeated(10));
         QApplication::processEvents();
         window.grab().save(out.filePath(QStringLiteral("sheet1-description-over-500.png")));
+        title->clear();
+        description->clear();
+    }
+
+    // Spelling: an unknown word underlined, and its context menu with the
+    // corrections.
+    {
+        spelling::sharedChecker()->waitUntilLoaded();
+        auto *title = window.findChild<QLineEdit *>(QStringLiteral("title"));
+        auto *description = window.findChild<QPlainTextEdit *>(QStringLiteral("description"));
+        title->setText(QStringLiteral("Сборник стихотворений «Весна»"));
+        const QString text = QStringLiteral("Сборник стихов о весне, напсианные учениками 7-го класса.");
+        description->setPlainText(text);
+        QTextCursor cursor(description->document());
+        cursor.setPosition(int(text.indexOf(QStringLiteral("напсианные"))) + 10);
+        // Below the end of the word, so that its whole underline shows.
+        const QPoint at =
+            description->viewport()->mapToGlobal(description->cursorRect(cursor).bottomLeft() + QPoint(0, 6));
+        QMenu *menu = spelling::contextMenu(description, cursor.position());
+        menu->popup(at);
+        QApplication::processEvents();
+        QImage shot = window.grab().toImage();
+        {
+            QPainter painter(&shot);
+            painter.drawPixmap(window.mapFromGlobal(menu->pos()), menu->grab());
+        }
+        shot.save(out.filePath(QStringLiteral("sheet1-spelling.png")));
+        menu->close();
+        delete menu;
         title->clear();
         description->clear();
     }

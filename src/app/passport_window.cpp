@@ -4,6 +4,7 @@
 #include "gui/appearance.h"
 #include "picture/picture_size.h"
 #include "save/draft_scheduler.h"
+#include "spelling/spell_check.h"
 #include "ui_passport_window.h"
 
 #include <QLineEdit>
@@ -93,6 +94,10 @@ PassportWindow::PassportWindow(QWidget *parent) : QWidget(parent), ui(std::make_
     connectSave();
     connectPreview();
     connectKeyboard();
+    // Spelling is checked in the texts people read; not in the index, phone,
+    // e-mail, IDs or names.
+    spelling::checkAsYouType({ui->title, ui->description, ui->tech_request, ui->manual, ui->WorkImgSign,
+                              ui->public_post_address, ui->Notes});
     // Last: it takes the finished window as the passport not yet changed.
     connectPackage();
 

@@ -5,6 +5,7 @@
 // session benchmark (make bench), not here.
 
 #include "scripted_session.h"
+#include "spelling/checker.h"
 
 #include <QTemporaryDir>
 
@@ -21,6 +22,8 @@ private slots:
         const QString photo = tt::writeSessionPhoto(dir, 1600, 1200);
 
         tt::Session session;
+        // The spelling dictionaries are loaded once, not during the measurement.
+        spelling::sharedChecker()->waitUntilLoaded();
         tt::fillCompletePassport(session);
 
         // Warm-up rounds fill Qt's caches (fonts, styles) once.
