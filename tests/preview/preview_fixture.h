@@ -38,6 +38,20 @@ struct Redirect {
         platform::testing::setBrowser(nullptr);
     }
     QString path(const QString &name) const { return folder + name; }
+    // Makes name unwritable in the temporary folder: "beneath file" moves the
+    // folder beneath a regular file, "folder" puts a folder in name's place.
+    bool block(const QString &cause, const QString &name)
+    {
+        if (cause != QLatin1String("beneath file"))
+            return QDir().mkpath(path(name));
+        const QString file = root.path() + QStringLiteral("/plain");
+        QFile plain(file);
+        if (!plain.open(QIODevice::WriteOnly) || plain.write("x") != 1)
+            return false;
+        folder = file + QStringLiteral("/tmp/");
+        platform::testing::setTempFolder(folder);
+        return true;
+    }
     QUrl pageUrl() const { return QUrl::fromLocalFile(path(QStringLiteral("prewiev.html"))); }
 };
 

@@ -158,14 +158,7 @@ private slots:
     {
         QFETCH(QString, cause);
         Redirect redirect;
-        if (cause == QLatin1String("beneath file")) {
-            const QString file = redirect.root.path() + QStringLiteral("/plain");
-            QVERIFY(writeFile(file, "x"));
-            redirect.folder = file + QStringLiteral("/tmp/");
-            platform::testing::setTempFolder(redirect.folder);
-        } else {
-            QVERIFY(QDir().mkpath(redirect.path(kPage)));
-        }
+        QVERIFY(redirect.block(cause, kPage));
 
         tt::Session session;
         clickPreview(session);
@@ -245,14 +238,7 @@ private slots:
         QVERIFY(writeJpeg(source, 50, 40, Qt::green));
         tt::Session session;
         QVERIFY(loadPicture(session, source));
-        if (cause == QLatin1String("beneath file")) {
-            const QString file = redirect.root.path() + QStringLiteral("/plain");
-            QVERIFY(writeFile(file, "x"));
-            redirect.folder = file + QStringLiteral("/tmp/");
-            platform::testing::setTempFolder(redirect.folder);
-        } else {
-            QVERIFY(QDir().mkpath(redirect.path(kPicture)));
-        }
+        QVERIFY(redirect.block(cause, kPicture));
 
         clickPreview(session);
 

@@ -320,4 +320,20 @@ QByteArray edited(const QByteArray &before, const QByteArray &after)
 
 QStringList texts(const save::ReadResult &read) { return save::readProblemTexts(read.problems); }
 
+QString refusalMismatch(const save::ReadResult &read, const QStringList &problems)
+{
+    if (read.contents)
+        return QStringLiteral("the package was accepted");
+    const QStringList sentences = texts(read);
+    if (sentences.size() != problems.size())
+        return QStringLiteral("%1 problems instead of %2: %3")
+            .arg(sentences.size())
+            .arg(problems.size())
+            .arg(sentences.join(QStringLiteral(" | ")));
+    for (int i = 0; i < problems.size(); ++i)
+        if (!sentences[i].contains(problems[i]))
+            return QStringLiteral("problem %1 does not say «%2»: %3").arg(i + 1).arg(problems[i], sentences[i]);
+    return QString();
+}
+
 } // namespace rf

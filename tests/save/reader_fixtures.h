@@ -76,5 +76,8 @@ QByteArray edited(const QByteArray &before, const QByteArray &after);
 
 // The read's problems as sentences.
 QStringList texts(const save::ReadResult &read);
+// Empty when read refused the package with as many problems as given, each
+// sentence containing its part, in order; otherwise what differs.
+QString refusalMismatch(const save::ReadResult &read, const QStringList &problems);
 
 } // namespace rf

@@ -4,6 +4,8 @@
 #include "core/failure.h"
 #include "spelling/checker.h"
 
+#include "fixtures.h"
+
 #include <QDir>
 #include <QFile>
 #include <QSignalSpy>
@@ -16,21 +18,6 @@ using spelling::Checker;
 namespace {
 
 const QString kSystemFolder = QStringLiteral("/usr/share/hunspell");
-
-QStringList &spellingLog()
-{
-    static QStringList lines;
-    return lines;
-}
-
-QtMessageHandler previousHandler = nullptr;
-
-void recordSpellingLog(QtMsgType type, const QMessageLogContext &context, const QString &message)
-{
-    if (QByteArray(context.category) == "tirlada.spelling")
-        spellingLog().append(message);
-    previousHandler(type, context, message);
-}
 
 void writeFile(const QString &path, const QByteArray &bytes)
 {
@@ -62,7 +49,7 @@ class TestSpellingChecker : public QObject {
 private slots:
     void initTestCase()
     {
-        previousHandler = qInstallMessageHandler(recordSpellingLog);
+        tt::log::install("tirlada.spelling");
         QVERIFY2(QFile::exists(kSystemFolder + QStringLiteral("/ru_RU.dic")), "hunspell-ru is not installed");
         QVERIFY2(QFile::exists(kSystemFolder + QStringLiteral("/en_US.dic")), "hunspell-en-us is not installed");
         system = std::make_unique<Checker>(Checker::Places{{kSystemFolder}, path(QStringLiteral("none/словарь.txt"))});
@@ -71,7 +58,7 @@ private slots:
     }
     void init()
     {
-        spellingLog().clear();
+        tt::log::lines().clear();
         QDir(path(QStringLiteral("data"))).removeRecursively();
     }
 
@@ -100,7 +87,7 @@ private slots:
         QCOMPARE(system->isCorrect(word), correct);
         // And again, from the cache.
         QCOMPARE(system->isCorrect(word), correct);
-        QVERIFY(spellingLog().isEmpty());
+        QVERIFY(tt::log::lines().isEmpty());
     }
 
     void suggestions()
@@ -187,7 +174,7 @@ private slots:
         Checker checker(places());
         checker.waitUntilLoaded();
         QVERIFY(!checker.isCorrect(QStringLiteral("Тирлада")));
-        QCOMPARE(spellingLog().size(), 1);
+        QCOMPARE(tt::log::lines().size(), 1);
         QVERIFY_THROWS_EXCEPTION(Failure, checker.addToDictionary(QStringLiteral("Ковирта")));
         QCOMPARE(readFile(places().personalDictionary).size(), big.size());
     }
@@ -200,9 +187,9 @@ private slots:
         QVERIFY(!checker.hasDictionaries());
         QVERIFY(checker.isCorrect(QStringLiteral("напсианные")));
         QVERIFY(checker.suggestions(QStringLiteral("напсианные")).isEmpty());
-        QCOMPARE(spellingLog().size(), 1);
-        QVERIFY2(spellingLog().constFirst().contains(QStringLiteral("no spelling dictionary")),
-                 qPrintable(spellingLog().constFirst()));
+        QCOMPARE(tt::log::lines().size(), 1);
+        QVERIFY2(tt::log::lines().constFirst().contains(QStringLiteral("no spelling dictionary")),
+                 qPrintable(tt::log::lines().constFirst()));
     }
 
     void aMissingAlphabetIsNotMarked()
@@ -218,8 +205,8 @@ private slots:
         checker.waitUntilLoaded();
         QVERIFY(checker.isCorrect(QStringLiteral("Windos")));
         QVERIFY(!checker.isCorrect(QStringLiteral("напсианные")));
-        QCOMPARE(spellingLog().size(), 1);
-        QVERIFY(spellingLog().constFirst().contains(QStringLiteral("en_US")));
+        QCOMPARE(tt::log::lines().size(), 1);
+        QVERIFY(tt::log::lines().constFirst().contains(QStringLiteral("en_US")));
     }
 
     void eightBitDictionary()

@@ -2,6 +2,7 @@
 // corrected from the context menu, added to the user's dictionary or skipped;
 // and nothing that is stored changes.
 
+#include "fixtures.h"
 #include "full_passport.h"
 #include "preview/preview_page.h"
 #include "save/data_document.h"
@@ -23,21 +24,6 @@ namespace {
 
 const QString kMisspelt = QStringLiteral("напсианные");
 const QString kCorrected = QStringLiteral("написанные");
-
-QStringList &spellingLog()
-{
-    static QStringList lines;
-    return lines;
-}
-
-QtMessageHandler previousHandler = nullptr;
-
-void recordSpellingLog(QtMsgType type, const QMessageLogContext &context, const QString &message)
-{
-    if (QByteArray(context.category) == "tirlada.spelling")
-        spellingLog().append(message);
-    previousHandler(type, context, message);
-}
 
 QString personalDictionary()
 {
@@ -140,7 +126,7 @@ class TestSpellingWindow : public QObject {
     QTemporaryDir folder;
 
 private slots:
-    void initTestCase() { previousHandler = qInstallMessageHandler(recordSpellingLog); }
+    void initTestCase() { tt::log::install("tirlada.spelling"); }
 
     void init()
     {
@@ -148,7 +134,7 @@ private slots:
         spelling::testing::restartSharedChecker();
         spelling::testing::setDictionaryFolders({});
         QFile::remove(personalDictionary());
-        spellingLog().clear();
+        tt::log::lines().clear();
     }
     void cleanup()
     {
@@ -392,7 +378,7 @@ private slots:
         QMenu *menu = rightClick(description, 2);
         QVERIFY(menu);
         QVERIFY(!texts(menu).contains(QStringLiteral("Добавить в словарь")));
-        QCOMPARE(spellingLog().size(), 1);
+        QCOMPARE(tt::log::lines().size(), 1);
         QVERIFY(gui::modal::testing::messages().isEmpty());
     }
 

@@ -41,4 +41,31 @@ PassportSnapshot fullPassport()
     return s;
 }
 
+namespace log {
+namespace {
+QByteArray recordedCategory;
+QtMessageHandler previousHandler = nullptr;
+
+void record(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (recordedCategory == context.category)
+        lines().append(message);
+    previousHandler(type, context, message);
+}
+} // namespace
+
+void install(const char *category)
+{
+    recordedCategory = category;
+    if (!previousHandler)
+        previousHandler = qInstallMessageHandler(record);
+}
+
+QStringList &lines()
+{
+    static QStringList recorded;
+    return recorded;
+}
+} // namespace log
+
 } // namespace tt

@@ -6,6 +6,7 @@
 #include "core/passport.h"
 
 #include <QString>
+#include <QStringList>
 
 namespace tt {
 
@@ -21,5 +22,12 @@ QString checkedId(int n);
 // supervisors of whom the second receives the invoice, and a caption. The
 // picture is left out; tests that need one add it.
 PassportSnapshot fullPassport();
+
+// The log lines of one category, recorded from install() on; every line
+// still goes on to the handler that was there before.
+namespace log {
+void install(const char *category);
+QStringList &lines();
+} // namespace log
 
 } // namespace tt
