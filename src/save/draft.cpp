@@ -145,7 +145,7 @@ void DraftKeeper::State::takeName()
         if (QFileInfo::exists(candidate))
             continue;
         auto candidateLock = lockFor(candidate);
-        if (candidateLock->tryLock(0)) {
+        if (takeLock(*candidateLock)) {
             lock = std::move(candidateLock);
             std::lock_guard guard(mutex);
             path = candidate;
@@ -204,12 +204,10 @@ void DraftKeeper::State::run()
                 }
                 // The origin first: a draft on disk always has the origin
                 // of its own time beside it.
+                // A draft is the user's alone from its first byte, whatever
+                // the umask or the folder allows.
                 writeOrigin(target, job.origin);
-                core::writeFileReplacing(target, bytes);
-                // A draft is the user's alone, whatever the folder allows.
-                const auto ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
-                QFile::setPermissions(originPath(target), ownerOnly);
-                QFile::setPermissions(target, ownerOnly);
+                core::writeFileReplacing(target, bytes, core::FileAccess::Private);
                 written = true;
             }
         } catch (const Failure &failure) {

@@ -27,7 +27,11 @@ inline const QString kLockSuffix = QStringLiteral(".lock");
 // process is gone, never by its age.
 std::unique_ptr<QLockFile> lockFor(const QString &draftPath);
 
-// Writes the origin beside the draft.
+// Takes the lock without waiting; once taken, its file is made the user's
+// alone. False when another running program holds it.
+bool takeLock(QLockFile &lock);
+
+// Writes the origin beside the draft, the user's alone from its first byte.
 // Throws Failure(CannotCreateFile) as core::writeFileReplacing does.
 void writeOrigin(const QString &draftPath, const DraftOrigin &origin);
 

@@ -91,7 +91,7 @@ std::optional<DraftOrigin> readOrigin(const QString &draftPath)
 }
 void writeOrigin(const QString &draftPath, const DraftOrigin &origin)
 {
-    core::writeFileReplacing(originPath(draftPath), originBytes(origin));
+    core::writeFileReplacing(originPath(draftPath), originBytes(origin), core::FileAccess::Private);
 }
 
 } // namespace save

@@ -76,6 +76,18 @@ std::unique_ptr<QLockFile> lockFor(const QString &draftPath)
     return lock;
 }
 
+bool takeLock(QLockFile &lock)
+{
+    if (!lock.tryLock(0))
+        return false;
+    // QLockFile makes its file as any file is made (0666 less the umask), so
+    // it is narrowed at once. It names only the process, the program and
+    // the host, and the drafts folder is the user's alone (0700) from its
+    // making, so no one else could reach it in between.
+    QFile::setPermissions(lock.fileName(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    return true;
+}
+
 OrphanDraft::OrphanDraft() = default;
 OrphanDraft::OrphanDraft(OrphanDraft &&) noexcept = default;
 OrphanDraft &OrphanDraft::operator=(OrphanDraft &&) noexcept = default;
@@ -111,7 +123,7 @@ std::vector<OrphanDraft> claimOrphanDrafts(const QString &folder)
         orphan.lock = lockFor(orphan.path);
         // A lock whose process is gone is removed and taken; a live
         // program's lock, this program's own included, is refused.
-        if (!orphan.lock->tryLock(0)) {
+        if (!takeLock(*orphan.lock)) {
             othersRun = true;
             continue;
         }

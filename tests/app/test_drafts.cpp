@@ -1,6 +1,7 @@
 // The draft of unsaved input: written soon after a change, removed when the
 // input is saved or given up, offered again at the next start.
 
+#include "core/files.h"
 #include "core/platform.h"
 #include "full_passport.h"
 #include "save/draft.h"
@@ -8,7 +9,12 @@
 #include "scripted_session.h"
 
 #include <QLockFile>
+#include <QScopeGuard>
 #include <QTemporaryDir>
+
+#include <mutex>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -20,6 +26,13 @@ void writeBytes(const QString &path, const QByteArray &bytes)
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
         qFatal("cannot write %s", qPrintable(path));
+}
+
+// The mode bits of the file at path, or -1.
+int modeOf(const QString &path)
+{
+    struct stat info {};
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 07777) : -1;
 }
 
 PassportSnapshot draftOf(const QString &path)
@@ -94,6 +107,54 @@ private slots:
         QCOMPARE(QFileInfo(window().draftPath()).permissions() & others, QFileDevice::Permissions());
         QCOMPARE(QFileInfo(save::originPath(window().draftPath())).permissions() & others, QFileDevice::Permissions());
         QCOMPARE(QFileInfo(save::draftFolder()).permissions() & others, QFileDevice::Permissions());
+    }
+
+    // No file of the drafts folder is ever open to others, not even for the
+    // moment between its making and its rename: every fresh file is made
+    // 0600, whatever the umask.
+    void draftIsPrivateFromItsFirstByte_data()
+    {
+        QTest::addColumn<int>("mask");
+        QTest::newRow("umask 022") << 022;
+        QTest::newRow("umask 000") << 0;
+    }
+    void draftIsPrivateFromItsFirstByte()
+    {
+        QFETCH(int, mask);
+        std::mutex guard;
+        QList<std::pair<QString, int>> fresh; // each fresh file and its mode when it was opened
+        core::testing::setFreshFileHook([&](int handle) {
+            struct stat info {};
+            ::fstat(handle, &info);
+            const QString name = QFile::symLinkTarget(QStringLiteral("/proc/self/fd/%1").arg(handle));
+            std::lock_guard lock(guard);
+            fresh.append({name, int(info.st_mode & 07777)});
+        });
+        const mode_t before = ::umask(mode_t(mask));
+        const auto restore = qScopeGuard([&] {
+            ::umask(before);
+            core::testing::setFreshFileHook(nullptr);
+        });
+
+        typeTitle(QStringLiteral("Личное"));
+        window().flushDraft();
+        const QString draft = window().draftPath();
+        QVERIFY(QFile::exists(draft));
+        QCOMPARE(modeOf(draft), 0600);
+        QCOMPARE(modeOf(save::originPath(draft)), 0600);
+        QCOMPARE(modeOf(draft + QStringLiteral(".lock")), 0600);
+        QCOMPARE(modeOf(save::draftFolder()), 0700);
+
+        std::lock_guard lock(guard);
+        const QString folder = QFileInfo(save::draftFolder()).canonicalFilePath() + QLatin1Char('/');
+        int inFolder = 0;
+        for (const auto &[name, mode] : fresh) {
+            if (!name.startsWith(folder))
+                continue;
+            ++inFolder;
+            QVERIFY2(mode == 0600, qPrintable(QStringLiteral("%1 was made %2").arg(name).arg(mode, 0, 8)));
+        }
+        QVERIFY(inFolder >= 2); // the origin and the draft
     }
 
     // A full passport with a picture comes back from its draft as typed;
