@@ -186,7 +186,7 @@ private slots:
         QTest::addColumn<QByteArray>("jpeg");
         const QByteArray end("\xFF\xD9", 2);
         const QByteArray comment("\xFF\xFE\x00\x06note", 8);
-        const QByteArray app5("\xFF\xE5\x00\x04" "ab", 6);
+        const QByteArray app5 = QByteArray("\xFF\xE5\x00\x04", 4) + QByteArray("ab");
         const QByteArray scan =
             fixtures::cjpeg(fixtures::pattern(64, 64), {})
                 .mid(fixtures::cjpeg(fixtures::pattern(64, 64), {}).indexOf(QByteArray("\xFF\xDA", 2)), 14);
