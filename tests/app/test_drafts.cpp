@@ -2,15 +2,12 @@
 // input is saved or given up, offered again at the next start.
 
 #include "core/files.h"
-#include "core/platform.h"
+#include "draft_fixture.h"
 #include "full_passport.h"
-#include "save/draft.h"
 #include "save/package_reader.h"
-#include "scripted_session.h"
 
 #include <QLockFile>
 #include <QScopeGuard>
-#include <QTemporaryDir>
 
 #include <mutex>
 
@@ -19,14 +16,6 @@
 namespace {
 
 const QString kRestoreQuestion = QStringLiteral("Восстановить несохраненный паспорт работы?");
-
-void writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-        qFatal("cannot write %s", qPrintable(path));
-}
 
 // The mode bits of the file at path, or -1.
 int modeOf(const QString &path)
@@ -45,24 +34,8 @@ PassportSnapshot draftOf(const QString &path)
 
 } // namespace
 
-class TestDrafts : public QObject {
+class TestDrafts : public DraftFixture {
     Q_OBJECT
-
-    std::unique_ptr<QTemporaryDir> temp;
-    std::unique_ptr<tt::Session> session;
-
-    QString path(const QString &name) const { return QDir(temp->path()).filePath(name); }
-    PassportWindow &window() { return session->window(); }
-
-    void typeTitle(const QString &text) { tt::typeInto(*session, "title", text); }
-
-    // A draft as a program that crashed would have left it: no lock.
-    QString plantOrphan(const PassportSnapshot &passport, const QString &name = QStringLiteral("draft-999999999.kwp"))
-    {
-        const QString file = QDir(save::draftFolder()).filePath(name);
-        writeBytes(file, save::draftPackage(passport, QByteArray(), 1233446400));
-        return file;
-    }
 
     PassportSnapshot somePassport()
     {
@@ -75,21 +48,8 @@ class TestDrafts : public QObject {
     }
 
 private slots:
-    void init()
-    {
-        temp = std::make_unique<QTemporaryDir>();
-        QVERIFY(temp->isValid());
-        qputenv("XDG_DATA_HOME", path(QStringLiteral("data")).toLocal8Bit());
-        QDir(temp->path()).mkdir(QStringLiteral("tmp"));
-        platform::testing::setTempFolder(path(QStringLiteral("tmp/")));
-        session = std::make_unique<tt::Session>();
-    }
-    void cleanup()
-    {
-        session.reset();
-        platform::testing::setTempFolder(QString());
-        temp.reset();
-    }
+    void init() { setUp(); }
+    void cleanup() { tearDown(); }
 
     // Typing leaves a draft on disk shortly after, without any flush; the
     // draft is a package that the reader takes back.
@@ -262,7 +222,7 @@ private slots:
         QFETCH(bool, accept);
         const PassportSnapshot untouched = window().snapshot();
         const PassportSnapshot lost = somePassport();
-        const QString orphan = plantOrphan(lost);
+        const QString orphan = plantOrphan(QStringLiteral("draft-999999999.kwp"), lost);
 
         gui::modal::testing::queueAnswer(accept ? gui::modal::Answer::Yes : gui::modal::Answer::No);
         window().offerDraftRecovery();
@@ -298,7 +258,7 @@ private slots:
     // and stays until the user deletes it.
     void draftsThatAreNotOffered()
     {
-        const QString held = plantOrphan(somePassport(), QStringLiteral("draft-1000001.kwp"));
+        const QString held = plantOrphan(QStringLiteral("draft-1000001.kwp"), somePassport());
         QLockFile lock(held + QStringLiteral(".lock"));
         QVERIFY(lock.tryLock(0));
         const QString broken = QDir(save::draftFolder()).filePath(QStringLiteral("draft-1000002.kwp"));
