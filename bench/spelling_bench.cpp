@@ -6,6 +6,7 @@
 // under 1 ms, the whole description under 50 ms.
 
 #include "full_passport.h"
+#include "gui/memo_edit.h"
 #include "spelling/checker.h"
 #include "spelling/spell_check.h"
 #include "spelling/words.h"
@@ -107,11 +108,12 @@ Typing measureTyping(const QString &shortText, const QString &longText)
     {
         tt::Session session;
         spelling::sharedChecker()->waitUntilLoaded();
-        auto *description = session.control<QPlainTextEdit>("description");
-        description->setPlainText(shortText);
+        // Filled as opening a package fills it.
+        auto *description = session.control<gui::MemoEdit>("description");
+        description->setMemoText(shortText);
         description->moveCursor(QTextCursor::End);
         result.shortMemo = figures(typingTimes(description, kTyped));
-        description->setPlainText(longText);
+        description->setMemoText(longText);
         description->moveCursor(QTextCursor::End);
         result.longMemo = figures(typingTimes(description, kTyped));
         result.title = figures(typingTimes(session.control<QLineEdit>("title"), kTyped));

@@ -2,6 +2,7 @@
 
 #include "app/help_texts.h"
 #include "gui/appearance.h"
+#include "gui/memo_edit.h"
 #include "picture/picture_size.h"
 #include "save/draft_scheduler.h"
 #include "spelling/spell_check.h"
@@ -169,7 +170,7 @@ QString PassportWindow::controlText(PassportModel::Text which) const
         return edit->text();
     // A memo's raw text: toPlainText() would turn each no-break space into
     // a plain space.
-    return core::memoTextToPassport(static_cast<QPlainTextEdit *>(control)->document()->toRawText());
+    return core::memoTextToPassport(static_cast<gui::MemoEdit *>(control)->rawText());
 }
 
 void PassportWindow::showText(PassportModel::Text which)
@@ -185,7 +186,7 @@ void PassportWindow::showText(PassportModel::Text which)
         if (auto *edit = qobject_cast<QLineEdit *>(control))
             edit->setText(text);
         else
-            static_cast<QPlainTextEdit *>(control)->setPlainText(core::passportTextToMemo(text));
+            static_cast<gui::MemoEdit *>(control)->setMemoText(core::passportTextToMemo(text));
     }
     // The passport holds what the edit shows (a memo keeps its line breaks
     // as CR LF).
