@@ -1,9 +1,11 @@
 #include "gui/memo_edit.h"
 
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QTextBlock>
 #include <QTextBoundaryFinder>
+#include <algorithm>
 
 namespace gui {
 
@@ -218,6 +220,20 @@ void MemoEdit::keyPressEvent(QKeyEvent *event)
         cutLongBlocks(block.blockNumber(), block.blockNumber());
     if (full)
         edit.endEditBlock();
+}
+
+void MemoEdit::inputMethodEvent(QInputMethodEvent *event)
+{
+    // Text an input method commits with a line break in it goes in as a
+    // paste does; anything else (composing, a committed word) as Qt has it.
+    const QString commit = event->commitString();
+    if (!isReadOnly() && event->preeditString().isEmpty() && event->replacementLength() == 0
+        && std::any_of(commit.cbegin(), commit.cend(), startsBlock)) {
+        insertMemoText(commit);
+        event->accept();
+        return;
+    }
+    QPlainTextEdit::inputMethodEvent(event);
 }
 
 void MemoEdit::insertFromMimeData(const QMimeData *source)

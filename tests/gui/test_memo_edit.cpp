@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QInputMethodEvent>
 #include <QMimeData>
 #include <QTest>
 #include <QTextBlock>
@@ -187,6 +188,26 @@ private slots:
         // The line break stays one after more typing in the new line.
         QTest::keyClicks(&memo, QStringLiteral("zz"));
         QCOMPARE(memo.rawText().count(QChar::ParagraphSeparator), want.count(QChar::ParagraphSeparator));
+    }
+
+    // An input method that commits a line break inside a piece gives a real
+    // line break.
+    void inputMethodLineBreakInAPiece()
+    {
+        MemoEdit memo;
+        memo.setMemoText(QString(5000, u'a'));
+        memo.show();
+        const QTextBlock second = memo.document()->begin().next();
+        QVERIFY(MemoEdit::isPiece(second));
+        QTextCursor cursor = memo.textCursor();
+        cursor.setPosition(second.position() + 10);
+        memo.setTextCursor(cursor);
+        QInputMethodEvent commit;
+        commit.setCommitString(QStringLiteral("b\nc"));
+        QApplication::sendEvent(&memo, &commit);
+        const int at = second.position() - 1 + 10;
+        QCOMPARE(memo.rawText(),
+                 QString(at, u'a') + QStringLiteral("b") + QChar::ParagraphSeparator + u'c' + QString(5000 - at, u'a'));
     }
 
     // Typing that makes a paragraph too long cuts it, in the same step of
