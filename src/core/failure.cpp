@@ -21,8 +21,6 @@ const char *failureCodeName(FailureCode code) noexcept
         return "CannotLockFile";
     case FailureCode::JpegError:
         return "JpegError";
-    case FailureCode::PngError:
-        return "PngError";
     case FailureCode::PngHeaderUnreadable:
         return "PngHeaderUnreadable";
     case FailureCode::PngTooLarge:

@@ -16,7 +16,6 @@ enum class FailureCode {
     NoFreeFolderName,      // file: the first name tried; every numbered one is taken
     CannotLockFile,        // file: the file a lock was wanted for
     JpegError,             // number: libjpeg's message number (J_MESSAGE_CODE)
-    PngError,              // reason: the PNG decoder's own message
     PngHeaderUnreadable,   // the PNG header gives no size
     PngTooLarge,           // width, height, limit (megapixels)
     PngDataUnreadable,     // reason: the decoder's reason

@@ -34,8 +34,6 @@ QString failureText(const Failure &failure)
         return QStringLiteral("Cancelled");
     case FailureCode::JpegError:
         return QStringLiteral("JPEG error #%1").arg(d.number);
-    case FailureCode::PngError:
-        return QStringLiteral("PNG error: %1").arg(d.reason);
     case FailureCode::PngHeaderUnreadable:
         return QStringLiteral("PNG error: the header cannot be read");
     case FailureCode::PngTooLarge:

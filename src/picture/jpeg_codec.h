@@ -18,10 +18,10 @@ namespace picture {
 // only the source rows that the reduced picture samples are decoded, each
 // into one row buffer, and the rows between them are skipped.
 //
-// Every failure is thrown as Failure with the text the user reads:
-//   "Cannot open file \"%s\". %s"       the file cannot be opened
-//   "Floating point division by zero"   the file is empty (no size at all)
-//   "JPEG error #%d"                    libjpeg's message code
+// Every failure is thrown as Failure, with these codes:
+//   CannotOpenFile          the file cannot be opened (file, the system's reason)
+//   FloatingPointDivision   the file is empty (no size at all)
+//   JpegError               libjpeg's message code (number)
 class JpegReader {
 public:
     // Opens the file and reads the JPEG header, with the EXIF orientation

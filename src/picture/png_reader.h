@@ -20,13 +20,14 @@ namespace picture {
 // keep their high byte. The EXIF orientation of an eXIf chunk before the
 // picture data is applied as for a JPEG photo.
 //
-// Failures are thrown as Failure (FailureCode::PngError, with these reasons):
-//   "Cannot open file \"%s\". %s"                 the file cannot be opened
-//   "PNG error: the header cannot be read"
-//   "PNG error: the picture is too large (%d x %d pixels; at most %d megapixels)"
-//                                       the limit for the picture's bits a channel
-//   "PNG error: the picture data cannot be read (%s)"   with libpng's reason
-// and FailureCode::Cancelled when options.cancelled turns true.
+// Failures are thrown as Failure, with these codes:
+//   CannotOpenFile       the file cannot be opened (file, the system's reason)
+//   PngHeaderUnreadable  the header cannot be read or gives no size (file)
+//   PngTooLarge          more pixels than the limit for the picture's bits a
+//                        channel allows (file, width, height, limit in megapixels)
+//   PngDataUnreadable    the picture data cannot be read (file, libpng's reason)
+//   OutOfMemory          the decoder or the picture cannot be made
+//   Cancelled            options.cancelled turned true
 class PngReader {
 public:
     // Opens the file and reads the PNG header.

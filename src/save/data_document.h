@@ -28,8 +28,9 @@ enum class DocumentForm { Package, Draft };
 QByteArray BuildDataDocument(const PassportSnapshot &passport, qint64 seconds,
                              DocumentForm form = DocumentForm::Package);
 
-// Writes the bytes as the file at path (see writeFileReplacing). Throws
-// Failure "Cannot create file ..." when that fails.
+// Writes the bytes as the file at path (see core::writeFileReplacing). Throws
+// Failure(CannotCreateFile) with the file and the system's reason when that
+// fails.
 void WriteDataDocument(const QString &path, const QByteArray &document);
 
 // A participant as the document stores it.

@@ -233,41 +233,34 @@ bool writePackage(const QString &archiver, const QString &packagePath, const QSt
     if (cause)
         return false;
 
-    // "7za a" adds to an archive that is already there, and gives a name
-    // without an extension one of its own. In both cases the archive is
-    // written into a private folder beside the package and renamed over the
-    // chosen path only when it is complete.
+    // The archive is written into a private folder beside the package and
+    // renamed over the chosen path only once it is complete and verified:
+    // a save that is cut off (the archiver or the program killed, the disk
+    // full) never leaves a partial package under the chosen name, and an
+    // earlier package there stays whole. The folder also keeps "7za a" from
+    // adding to an archive that is already there, or from giving a name
+    // without an extension one of its own.
     const QFileInfo target(packagePath);
     // What a killed save left beside the package goes first.
     removeLeftoverStaging(target.absolutePath());
-    const bool staged = taken(packagePath) || target.suffix().isEmpty();
-    std::optional<QTemporaryDir> staging;
-    QString output = target.absoluteFilePath();
-    if (staged) {
-        // The staging folder carries this process's number, so that a later
-        // save can tell whether it was left by a killed one.
-        staging.emplace(target.absolutePath() + QLatin1Char('/') + stagingTemplate());
-        if (!staging->isValid()) {
-            cause =
-                Failure(FailureCode::CannotCreateFolder, {.file = staging->path(), .reason = staging->errorString()});
-            return false;
-        }
-        output = staging->filePath(QStringLiteral("package.kwp"));
+    // The staging folder carries this process's number, so that a later save
+    // can tell whether it was left by a killed one.
+    QTemporaryDir staging(target.absolutePath() + QLatin1Char('/') + stagingTemplate());
+    if (!staging.isValid()) {
+        cause = Failure(FailureCode::CannotCreateFolder, {.file = staging.path(), .reason = staging.errorString()});
+        return false;
     }
+    const QString output = staging.filePath(QStringLiteral("package.kwp"));
 
     cause = runArchiver(archiver, output, workingFolder, files);
     if (!cause && !QFileInfo(output).isFile())
         cause = Failure(FailureCode::ArchiveNotWritten, {.file = output});
     if (!cause)
         cause = verifyPackage(output, contents);
-    if (cause) {
-        // Nothing was at packagePath before an unstaged run.
-        if (!staged && taken(packagePath))
-            QFile::remove(packagePath);
+    if (cause)
         return false;
-    }
     QString reason;
-    if (staged && !core::renameReplacing(output, packagePath, &reason)) {
+    if (!core::renameReplacing(output, packagePath, &reason)) {
         cause = Failure(FailureCode::CannotCreateFile, {.file = packagePath, .reason = reason});
         return false;
     }

@@ -32,10 +32,11 @@ void ClearFolder(const QString &folder);
 // given. The archiver starts in the working folder and is given the files by
 // name. True only when the archiver exited with status 0 within the time
 // limit and the package, read back, holds exactly the working folder's
-// files, stored, with the same bytes and CRCs. A file that was at
-// packagePath before is replaced only on success, in one rename; on failure
-// it stays as it was, whatever the archiver wrote is removed, and failure
-// (when given) holds why.
+// files, stored, with the same bytes and CRCs. The archive is written
+// beside packagePath and renamed into place only on success, so nothing
+// partial ever stands under that name and a file that was there before is
+// replaced in one step; on failure it stays as it was, whatever the archiver
+// wrote is removed, and failure (when given) holds why.
 bool writePackage(const QString &archiver, const QString &packagePath, const QString &workingFolder,
                   std::optional<Failure> *failure = nullptr);
 

@@ -1,43 +1,22 @@
 // Crash recovery that tells the truth: the line that says when drafts
-// cannot be written, several drafts in one list, a restored draft that
-// remembers its package, stale locks and half-written leftovers.
+// cannot be written, a restored draft that remembers its package, stale
+// locks and half-written leftovers.
 
-#include "app/draft_list_dialog.h"
-#include "core/platform.h"
+#include "draft_fixture.h"
 #include "full_passport.h"
 #include "gui/memo_edit.h"
-#include "save/draft.h"
 #include "save/package_reader.h"
-#include "scripted_session.h"
 
-#include <QAccessible>
+#include <QApplication>
 #include <QClipboard>
 #include <QLabel>
 #include <QLockFile>
-#include <QPlainTextEdit>
-#include <QTemporaryDir>
 #include <QTextBlock>
-#include <QTreeWidget>
 
 #include <csignal>
 #include <sys/resource.h>
 
 namespace {
-
-void writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-        qFatal("cannot write %s", qPrintable(path));
-}
-
-void setTime(const QString &path, const QDateTime &time)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadWrite) || !file.setFileTime(time, QFileDevice::FileModificationTime))
-        qFatal("cannot set the time of %s", qPrintable(path));
-}
 
 // A process number that no process has: one above the system's limit.
 qint64 deadPid()
@@ -45,8 +24,6 @@ qint64 deadPid()
     QFile max(QStringLiteral("/proc/sys/kernel/pid_max"));
     return max.open(QIODevice::ReadOnly) ? max.readAll().trimmed().toLongLong() + 1 : 99999999;
 }
-
-QString text(QTreeWidgetItem *item, int column) { return item ? item->text(column) : QString(); }
 
 // Limits the size of every file the process writes, so that the draft finds
 // the disk full.
@@ -68,61 +45,14 @@ const QString kUnsavedQuestion = QStringLiteral("Сохранить измене
 
 } // namespace
 
-class TestDraftRecovery : public QObject {
+class TestDraftRecovery : public DraftFixture {
     Q_OBJECT
 
-    std::unique_ptr<QTemporaryDir> temp;
-    std::unique_ptr<tt::Session> session;
-
-    QString path(const QString &name) const { return QDir(temp->path()).filePath(name); }
-    PassportWindow &window() { return session->window(); }
     QLabel *warning() { return session->control<QLabel>("DraftWarning"); }
 
-    void typeTitle(const QString &title) { tt::typeInto(*session, "title", title); }
-
-    PassportSnapshot passportTitled(const QString &title)
-    {
-        PassportSnapshot passport = window().snapshot();
-        passport.title = title;
-        passport.notes = QStringLiteral("Заметка");
-        return passport;
-    }
-
-    // A draft as a program that crashed would have left it: no lock.
-    QString plantOrphan(const QString &name, const QByteArray &bytes, const QDateTime &changed)
-    {
-        const QString file = QDir(save::draftFolder()).filePath(name);
-        writeBytes(file, bytes);
-        setTime(file, changed);
-        return file;
-    }
-    QString plantOrphan(const QString &name, const PassportSnapshot &passport, const QDateTime &changed)
-    {
-        return plantOrphan(name, save::draftPackage(passport, QByteArray(), 1233446400), changed);
-    }
-
-    void restartSession()
-    {
-        session.reset();
-        session = std::make_unique<tt::Session>();
-    }
-
 private slots:
-    void init()
-    {
-        temp = std::make_unique<QTemporaryDir>();
-        QVERIFY(temp->isValid());
-        qputenv("XDG_DATA_HOME", path(QStringLiteral("data")).toLocal8Bit());
-        QDir(temp->path()).mkdir(QStringLiteral("tmp"));
-        platform::testing::setTempFolder(path(QStringLiteral("tmp/")));
-        session = std::make_unique<tt::Session>();
-    }
-    void cleanup()
-    {
-        session.reset();
-        platform::testing::setTempFolder(QString());
-        temp.reset();
-    }
+    void init() { setUp(); }
+    void cleanup() { tearDown(); }
 
     // ---- Drafts that cannot be written ----
 
@@ -190,140 +120,6 @@ private slots:
         window().flushDraft();
         QVERIFY(QFile::exists(window().draftPath()));
         QVERIFY(!warning()->isVisible());
-    }
-
-    // ---- Several drafts: one list ----
-
-    void severalDraftsAreOneList()
-    {
-        const QDateTime now = QDateTime::currentDateTime();
-        const QString first = plantOrphan(QStringLiteral("draft-1000001.kwp"), passportTitled(QStringLiteral("Первая")),
-                                          now.addSecs(-60));
-        const QString untitled =
-            plantOrphan(QStringLiteral("draft-1000002.kwp"), passportTitled(QString()), now.addSecs(-3600));
-        QByteArray truncated = save::draftPackage(passportTitled(QStringLiteral("Обрезанная")), QByteArray(), 1);
-        truncated.chop(truncated.size() / 2);
-        const QString damaged = plantOrphan(QStringLiteral("draft-1000003.kwp"), truncated, now.addSecs(-7200));
-
-        QStringList rows;
-        QStringList states;
-        bool restoreEnabledOnDamaged = true;
-        QStringList tabChain;
-        gui::modal::testing::queueDialog([&](QDialog *dialog) {
-            auto *list = dialog->findChild<QTreeWidget *>(QStringLiteral("DraftListView"));
-            QVERIFY(list);
-            QVERIFY(!list->accessibleName().isEmpty());
-            for (int i = 0; i < list->topLevelItemCount(); ++i) {
-                rows << text(list->topLevelItem(i), 0) + QLatin1Char('|') + text(list->topLevelItem(i), 1);
-                states << text(list->topLevelItem(i), 2);
-            }
-            // Every control named, and reached by Tab from the list.
-            QWidget *focus = list;
-            for (int i = 0; i < 3; ++i) {
-                focus = focus->nextInFocusChain();
-                while (focus->focusPolicy() == Qt::NoFocus)
-                    focus = focus->nextInFocusChain();
-                tabChain << focus->objectName() + QLatin1Char(':') + focus->accessibleName();
-            }
-            list->clearSelection();
-            list->topLevelItem(2)->setSelected(true);
-            restoreEnabledOnDamaged = dialog->findChild<QPushButton *>(QStringLiteral("RestoreDraft"))->isEnabled();
-            list->clearSelection();
-            list->setCurrentItem(list->topLevelItem(0));
-            list->topLevelItem(0)->setSelected(true);
-            QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("RestoreDraft")), Qt::LeftButton);
-        });
-        window().offerDraftRecovery();
-        QCOMPARE(gui::modal::testing::execCount(), 1);
-        // No run of questions.
-        QVERIFY(gui::modal::testing::messages().isEmpty());
-
-        const QString format = QStringLiteral("dd.MM.yyyy HH:mm:ss");
-        QCOMPARE(rows, (QStringList{QStringLiteral("Первая|") + now.addSecs(-60).toString(format),
-                                    QStringLiteral("(без названия)|") + now.addSecs(-3600).toString(format),
-                                    QStringLiteral("(без названия)|") + now.addSecs(-7200).toString(format)}));
-        QVERIFY(states[2].contains(QStringLiteral("поврежден")));
-        QVERIFY(!states[0].contains(QStringLiteral("поврежден")));
-        QVERIFY(!restoreEnabledOnDamaged);
-        QCOMPARE(tabChain.size(), 3);
-        QVERIFY2(tabChain[0].startsWith(QStringLiteral("RestoreDraft:"))
-                     && tabChain[1].startsWith(QStringLiteral("DeleteDrafts:"))
-                     && tabChain[2].startsWith(QStringLiteral("KeepDrafts:")),
-                 qPrintable(tabChain.join(QLatin1Char(' '))));
-        for (const QString &control : tabChain)
-            QVERIFY(!control.section(QLatin1Char(':'), 1).isEmpty());
-
-        // The one chosen is restored, and is this window's draft now; the
-        // others wait for the next start, unlocked.
-        QCOMPARE(window().snapshot().title, QStringLiteral("Первая"));
-        QCOMPARE(window().draftPath(), first);
-        QVERIFY(QFile::exists(untitled) && QFile::exists(damaged));
-        QVERIFY(!QFile::exists(untitled + QStringLiteral(".lock")));
-        QVERIFY(!QFile::exists(damaged + QStringLiteral(".lock")));
-
-        restartSession();
-        int listed = 0;
-        gui::modal::testing::queueDialog([&](QDialog *dialog) {
-            listed = dialog->findChild<QTreeWidget *>(QStringLiteral("DraftListView"))->topLevelItemCount();
-        });
-        window().offerDraftRecovery();
-        QCOMPARE(listed, 2);
-    }
-
-    void deletingFromTheList_data()
-    {
-        QTest::addColumn<bool>("confirm");
-        QTest::newRow("Да") << true;
-        QTest::newRow("Нет") << false;
-    }
-    void deletingFromTheList()
-    {
-        QFETCH(bool, confirm);
-        const QDateTime now = QDateTime::currentDateTime();
-        QStringList drafts;
-        for (int i = 0; i < 3; ++i)
-            drafts << plantOrphan(QStringLiteral("draft-20000%1.kwp").arg(i), passportTitled(QString::number(i)),
-                                  now.addSecs(-100 * i));
-        drafts << plantOrphan(QStringLiteral("draft-200009.kwp"), QByteArray("PK\3\4 broken"), now.addSecs(-1000));
-
-        int left = -1;
-        gui::modal::testing::queueAnswer(confirm ? gui::modal::Answer::Yes : gui::modal::Answer::No);
-        gui::modal::testing::queueDialog([&](QDialog *dialog) {
-            auto *list = dialog->findChild<QTreeWidget *>(QStringLiteral("DraftListView"));
-            list->clearSelection();
-            list->topLevelItem(1)->setSelected(true);
-            list->topLevelItem(3)->setSelected(true);
-            QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("DeleteDrafts")), Qt::LeftButton);
-            left = list->topLevelItemCount();
-            QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("KeepDrafts")), Qt::LeftButton);
-        });
-        window().offerDraftRecovery();
-        QCOMPARE(gui::modal::testing::messages().size(), 1);
-        QVERIFY(gui::modal::testing::lastMessage().text.contains(QStringLiteral("(2)")));
-        QCOMPARE(left, confirm ? 2 : 4);
-        QCOMPARE(QFile::exists(drafts[1]), !confirm);
-        QCOMPARE(QFile::exists(drafts[3]), !confirm);
-        QVERIFY(QFile::exists(drafts[0]) && QFile::exists(drafts[2]));
-        // Nothing restored.
-        QVERIFY(window().snapshot().title.isEmpty());
-        QVERIFY(window().draftPath().isEmpty());
-    }
-
-    // One damaged draft is no question: it is named in the list.
-    void oneDamagedDraftIsListed()
-    {
-        const QString damaged =
-            plantOrphan(QStringLiteral("draft-3000001.kwp"), QByteArray("PK\3\4"), QDateTime::currentDateTime());
-        QString state;
-        gui::modal::testing::queueDialog([&](QDialog *dialog) {
-            state = text(dialog->findChild<QTreeWidget *>(QStringLiteral("DraftListView"))->topLevelItem(0), 2);
-            // Escape keeps it.
-            QTest::keyClick(dialog, Qt::Key_Escape);
-        });
-        window().offerDraftRecovery();
-        QVERIFY(gui::modal::testing::messages().isEmpty());
-        QVERIFY(state.contains(QStringLiteral("поврежден")));
-        QVERIFY(QFile::exists(damaged));
     }
 
     // ---- A restored draft remembers its package ----

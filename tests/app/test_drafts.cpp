@@ -1,25 +1,27 @@
 // The draft of unsaved input: written soon after a change, removed when the
 // input is saved or given up, offered again at the next start.
 
-#include "core/platform.h"
+#include "core/files.h"
+#include "draft_fixture.h"
 #include "full_passport.h"
-#include "save/draft.h"
 #include "save/package_reader.h"
-#include "scripted_session.h"
 
 #include <QLockFile>
-#include <QTemporaryDir>
+#include <QScopeGuard>
+
+#include <mutex>
+
+#include <sys/stat.h>
 
 namespace {
 
 const QString kRestoreQuestion = QStringLiteral("Восстановить несохраненный паспорт работы?");
 
-void writeBytes(const QString &path, const QByteArray &bytes)
+// The mode bits of the file at path, or -1.
+int modeOf(const QString &path)
 {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
-        qFatal("cannot write %s", qPrintable(path));
+    struct stat info {};
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 07777) : -1;
 }
 
 PassportSnapshot draftOf(const QString &path)
@@ -32,24 +34,8 @@ PassportSnapshot draftOf(const QString &path)
 
 } // namespace
 
-class TestDrafts : public QObject {
+class TestDrafts : public DraftFixture {
     Q_OBJECT
-
-    std::unique_ptr<QTemporaryDir> temp;
-    std::unique_ptr<tt::Session> session;
-
-    QString path(const QString &name) const { return QDir(temp->path()).filePath(name); }
-    PassportWindow &window() { return session->window(); }
-
-    void typeTitle(const QString &text) { tt::typeInto(*session, "title", text); }
-
-    // A draft as a program that crashed would have left it: no lock.
-    QString plantOrphan(const PassportSnapshot &passport, const QString &name = QStringLiteral("draft-999999999.kwp"))
-    {
-        const QString file = QDir(save::draftFolder()).filePath(name);
-        writeBytes(file, save::draftPackage(passport, QByteArray(), 1233446400));
-        return file;
-    }
 
     PassportSnapshot somePassport()
     {
@@ -62,21 +48,8 @@ class TestDrafts : public QObject {
     }
 
 private slots:
-    void init()
-    {
-        temp = std::make_unique<QTemporaryDir>();
-        QVERIFY(temp->isValid());
-        qputenv("XDG_DATA_HOME", path(QStringLiteral("data")).toLocal8Bit());
-        QDir(temp->path()).mkdir(QStringLiteral("tmp"));
-        platform::testing::setTempFolder(path(QStringLiteral("tmp/")));
-        session = std::make_unique<tt::Session>();
-    }
-    void cleanup()
-    {
-        session.reset();
-        platform::testing::setTempFolder(QString());
-        temp.reset();
-    }
+    void init() { setUp(); }
+    void cleanup() { tearDown(); }
 
     // Typing leaves a draft on disk shortly after, without any flush; the
     // draft is a package that the reader takes back.
@@ -94,6 +67,54 @@ private slots:
         QCOMPARE(QFileInfo(window().draftPath()).permissions() & others, QFileDevice::Permissions());
         QCOMPARE(QFileInfo(save::originPath(window().draftPath())).permissions() & others, QFileDevice::Permissions());
         QCOMPARE(QFileInfo(save::draftFolder()).permissions() & others, QFileDevice::Permissions());
+    }
+
+    // No file of the drafts folder is ever open to others, not even for the
+    // moment between its making and its rename: every fresh file is made
+    // 0600, whatever the umask.
+    void draftIsPrivateFromItsFirstByte_data()
+    {
+        QTest::addColumn<int>("mask");
+        QTest::newRow("umask 022") << 022;
+        QTest::newRow("umask 000") << 0;
+    }
+    void draftIsPrivateFromItsFirstByte()
+    {
+        QFETCH(int, mask);
+        std::mutex guard;
+        QList<std::pair<QString, int>> fresh; // each fresh file and its mode when it was opened
+        core::testing::setFreshFileHook([&](int handle) {
+            struct stat info {};
+            ::fstat(handle, &info);
+            const QString name = QFile::symLinkTarget(QStringLiteral("/proc/self/fd/%1").arg(handle));
+            std::lock_guard lock(guard);
+            fresh.append({name, int(info.st_mode & 07777)});
+        });
+        const mode_t before = ::umask(mode_t(mask));
+        const auto restore = qScopeGuard([&] {
+            ::umask(before);
+            core::testing::setFreshFileHook(nullptr);
+        });
+
+        typeTitle(QStringLiteral("Личное"));
+        window().flushDraft();
+        const QString draft = window().draftPath();
+        QVERIFY(QFile::exists(draft));
+        QCOMPARE(modeOf(draft), 0600);
+        QCOMPARE(modeOf(save::originPath(draft)), 0600);
+        QCOMPARE(modeOf(draft + QStringLiteral(".lock")), 0600);
+        QCOMPARE(modeOf(save::draftFolder()), 0700);
+
+        std::lock_guard lock(guard);
+        const QString folder = QFileInfo(save::draftFolder()).canonicalFilePath() + QLatin1Char('/');
+        int inFolder = 0;
+        for (const auto &[name, mode] : fresh) {
+            if (!name.startsWith(folder))
+                continue;
+            ++inFolder;
+            QVERIFY2(mode == 0600, qPrintable(QStringLiteral("%1 was made %2").arg(name).arg(mode, 0, 8)));
+        }
+        QVERIFY(inFolder >= 2); // the origin and the draft
     }
 
     // A full passport with a picture comes back from its draft as typed;
@@ -201,7 +222,7 @@ private slots:
         QFETCH(bool, accept);
         const PassportSnapshot untouched = window().snapshot();
         const PassportSnapshot lost = somePassport();
-        const QString orphan = plantOrphan(lost);
+        const QString orphan = plantOrphan(QStringLiteral("draft-999999999.kwp"), lost);
 
         gui::modal::testing::queueAnswer(accept ? gui::modal::Answer::Yes : gui::modal::Answer::No);
         window().offerDraftRecovery();
@@ -237,7 +258,7 @@ private slots:
     // and stays until the user deletes it.
     void draftsThatAreNotOffered()
     {
-        const QString held = plantOrphan(somePassport(), QStringLiteral("draft-1000001.kwp"));
+        const QString held = plantOrphan(QStringLiteral("draft-1000001.kwp"), somePassport());
         QLockFile lock(held + QStringLiteral(".lock"));
         QVERIFY(lock.tryLock(0));
         const QString broken = QDir(save::draftFolder()).filePath(QStringLiteral("draft-1000002.kwp"));

@@ -2,7 +2,9 @@
 
 // Pictures for the picture tests, made on the spot: patterns, JPEG files
 // encoded by the real cjpeg or by libjpeg, and a plain full-size decode to
-// compare the window's reduced decode with.
+// compare the window's reduced decode with. The shared ones and the
+// references are in picture_fixtures.cpp, the JPEG files made by hand in
+// crafted_jpegs.cpp, the PNG files in png_fixtures.cpp.
 
 #include "core/failure.h"
 
@@ -12,6 +14,9 @@
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
+#include <functional>
+
+class QTemporaryDir;
 
 namespace fixtures {
 
@@ -25,6 +30,10 @@ QByteArray ppm(const QImage &picture);
 // Runs cjpeg with the given options on a PPM of the picture; returns the
 // JPEG bytes (empty when cjpeg fails).
 QByteArray cjpeg(const QImage &picture, const QStringList &options);
+
+// The JPEG whose frame header (baseline or progressive) declares width x
+// height, whatever its data holds; empty when it has no such header.
+QByteArray jpegDeclaring(QByteArray jpeg, int width, int height);
 
 // A CMYK JPEG whose left half is magenta + yellow ink (red) and right half
 // cyan + magenta (blue). Kinds: an Adobe marker with the inks stored inverted,
@@ -110,6 +119,9 @@ QString writePngCases(const QString &folder);
 
 // Writes bytes to a file; returns false on failure.
 bool writeFile(const QString &path, const QByteArray &bytes);
+// Writes bytes as the file name in dir, and gives its path; a file that
+// cannot be written ends the test program.
+QString put(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes);
 
 // The offset just past the start-of-scan header of the first scan.
 qsizetype firstScanDataOffset(const QByteArray &jpeg);
@@ -118,5 +130,7 @@ qsizetype firstScanDataOffset(const QByteArray &jpeg);
 // codes the picture readers throw (the box's own wording lives with the
 // widgets, which these tests do not link).
 QString failureWords(const Failure &failure);
+// The words of the failure that action throws; empty when it throws none.
+QString failureOf(const std::function<void()> &action);
 
 } // namespace fixtures

@@ -19,50 +19,7 @@ class TestPictureCodec : public QObject {
 private:
     QTemporaryDir dir;
 
-    QString put(const QString &name, const QByteArray &bytes)
-    {
-        const QString path = dir.filePath(name);
-        if (!fixtures::writeFile(path, bytes))
-            qFatal("cannot write fixture %s", qPrintable(path));
-        return path;
-    }
-
-    static QString failureOf(const std::function<void()> &action)
-    {
-        try {
-            action();
-        } catch (const Failure &failure) {
-            return describe(failure);
-        }
-        return QString();
-    }
-
-    // A failure as the window's error box words it (without the full stop).
-    static QString describe(const Failure &failure)
-    {
-        const FailureDetails &d = failure.details();
-        switch (failure.code()) {
-        case FailureCode::CannotOpenFile:
-            return QStringLiteral("Cannot open file \"%1\". %2").arg(QDir::toNativeSeparators(d.file), d.reason);
-        case FailureCode::CannotCreateFile:
-            return QStringLiteral("Cannot create file \"%1\". %2").arg(QDir::toNativeSeparators(d.file), d.reason);
-        case FailureCode::JpegError:
-            return QStringLiteral("JPEG error #%1").arg(d.number);
-        case FailureCode::PngHeaderUnreadable:
-            return QStringLiteral("PNG error: the header cannot be read");
-        case FailureCode::PngTooLarge:
-            return QStringLiteral("PNG error: the picture is too large (%1 x %2 pixels; at most %3 megapixels)")
-                .arg(d.width)
-                .arg(d.height)
-                .arg(d.limit);
-        case FailureCode::PngDataUnreadable:
-            return QStringLiteral("PNG error: the picture data cannot be read (%1)").arg(d.reason);
-        case FailureCode::FloatingPointDivision:
-            return QStringLiteral("Floating point division by zero");
-        default:
-            return QString::fromUtf8(failure.what());
-        }
-    }
+    QString put(const QString &name, const QByteArray &bytes) { return fixtures::put(dir, name, bytes); }
 
 private slots:
     void initTestCase() { QVERIFY(dir.isValid()); }
@@ -343,7 +300,8 @@ private slots:
         QFETCH(int, code);
         QVERIFY2(fixtures::djpegFull(jpeg).isNull(), "djpeg refuses the file");
         picture::JpegReader reader(put(QStringLiteral("fatal.jpg"), jpeg));
-        QCOMPARE(failureOf([&] { reader.decodeReduced(QSize(300, 225)); }), QStringLiteral("JPEG error #%1").arg(code));
+        QCOMPARE(fixtures::failureOf([&] { reader.decodeReduced(QSize(300, 225)); }),
+                 QStringLiteral("JPEG error #%1").arg(code));
     }
 
     void colourModels_data()
@@ -392,13 +350,13 @@ private slots:
         QFETCH(QByteArray, bytes);
         QFETCH(QString, message);
         const QString path = put(QStringLiteral("bad.jpg"), bytes);
-        QCOMPARE(failureOf([&] { picture::JpegReader reader(path); }), message);
+        QCOMPARE(fixtures::failureOf([&] { picture::JpegReader reader(path); }), message);
     }
 
     void missingFile()
     {
         const QString path = dir.filePath(QStringLiteral("nowhere.jpg"));
-        QCOMPARE(failureOf([&] { picture::JpegReader reader(path); }),
+        QCOMPARE(fixtures::failureOf([&] { picture::JpegReader reader(path); }),
                  QStringLiteral("Cannot open file \"%1\". No such file or directory").arg(path));
     }
 
@@ -462,7 +420,7 @@ private slots:
     {
         const QString file = put(QStringLiteral("plain.txt"), "x");
         const QString target = file + QStringLiteral("/image.jpg");
-        const QString message = failureOf([&] { core::writeFileReplacing(target, "data"); });
+        const QString message = fixtures::failureOf([&] { core::writeFileReplacing(target, "data"); });
         QVERIFY2(message.startsWith(QStringLiteral("Cannot create file \"%1\". ").arg(target)), qPrintable(message));
         QVERIFY(message.size() > QStringLiteral("Cannot create file \"%1\". ").arg(target).size());
     }

@@ -1,60 +1,19 @@
-#include "app/image_box.h"
+// Loading a picture through the window: what the picture tab shows for
+// each kind of file, good and bad, and what it exports.
+
 #include "core/failure.h"
 #include "gui/guard.h"
 #include "picture/picture_size.h"
-#include "picture_fixtures.h"
-#include "tirlada_test.h"
+#include "picture_window_fixture.h"
 
-#include <QApplication>
-#include <QDropEvent>
-#include <QElapsedTimer>
 #include <QFile>
-#include <QFileDialog>
-#include <QFileInfo>
-#include <QFileSystemModel>
 #include <QGroupBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListView>
-#include <QMimeData>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QTabWidget>
-#include <QTemporaryDir>
-#include <QTimer>
 
 #include <jerror.h>
-#include <jpeglib.h>
 
 namespace {
 
 enum class After { Unchanged, Half, Loaded };
-
-QString jpegError(int code) { return QStringLiteral("JPEG error #%1").arg(code); }
-
-// Drags files over a widget and drops them there, as a file manager does:
-// their URLs, and their names as text.
-void dropFiles(QWidget *target, const QStringList &paths)
-{
-    QMimeData mime;
-    QList<QUrl> urls;
-    QStringList names;
-    for (const QString &path : paths) {
-        urls << QUrl::fromLocalFile(path);
-        names << QUrl::fromLocalFile(path).toString();
-    }
-    mime.setUrls(urls);
-    mime.setText(names.join(QLatin1Char('\n')));
-    const QPoint at = target->rect().center();
-    QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(target, &enter);
-    QDragMoveEvent move(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(target, &move);
-    QDropEvent drop(QPointF(at), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(target, &drop);
-    // What a drop starts runs once the drop is over.
-    QTest::qWait(50);
-}
 
 QByteArray withByte(QByteArray bytes, qsizetype at, char value)
 {
@@ -80,99 +39,20 @@ QByteArray badSecondScan(const QByteArray &progressive)
 // A progressive 4:4:4 JPEG that declares side x side pixels.
 QByteArray enormousProgressive(int side)
 {
-    QByteArray jpeg = fixtures::cjpeg(fixtures::pattern(64, 64), {"-progressive", "-sample", "1x1"});
-    const qsizetype sof = jpeg.indexOf(QByteArray("\xFF\xC2", 2));
-    for (int i = 5; i <= 8; ++i)
-        jpeg[sof + i] = char(i % 2 ? side >> 8 : side & 0xFF);
-    return jpeg;
+    return fixtures::jpegDeclaring(fixtures::cjpeg(fixtures::pattern(64, 64), {"-progressive", "-sample", "1x1"}), side,
+                                   side);
 }
 
 } // namespace
 
 Q_DECLARE_METATYPE(After)
 
-class TestPictureWindow : public QObject {
+class TestPictureWindow : public PictureWindowFixture {
     Q_OBJECT
-private:
-    std::unique_ptr<tt::Session> session;
-    QTemporaryDir dir;
-
-    QImage &bitmap() { return session->control<ImageBox>("WorkImg")->bitmap(); }
-    ImageBox *box() { return session->control<ImageBox>("WorkImg"); }
-    QPushButton *addImg() { return session->control<QPushButton>("AddImg"); }
-    QPushButton *delImg() { return session->control<QPushButton>("DelImg"); }
-    QLineEdit *sign() { return session->control<QLineEdit>("WorkImgSign"); }
-
-    QString put(const QString &name, const QByteArray &bytes)
-    {
-        const QString path = dir.filePath(name);
-        if (!fixtures::writeFile(path, bytes))
-            qFatal("cannot write %s", qPrintable(path));
-        return path;
-    }
-
-    // Presses "Добавить" and picks path in the open dialog.
-    void load(const QString &path)
-    {
-        gui::modal::testing::queueFileName(path);
-        QTest::mouseClick(addImg(), Qt::LeftButton);
-        // The busy cursor of the load is gone, however it ended.
-        QCOMPARE(QApplication::overrideCursor(), nullptr);
-    }
-
-    QColor signBackground() { return sign()->palette().color(QPalette::Base); }
-
-    void verifyNoPictureControls()
-    {
-        QVERIFY(addImg()->isEnabled());
-        QVERIFY(!delImg()->isEnabled());
-        QVERIFY(!sign()->isEnabled());
-        QVERIFY(sign()->text().isEmpty());
-        QCOMPARE(signBackground(), QPalette().color(QPalette::Window));
-        QVERIFY(!session->window().snapshot().hasPicture);
-    }
-
-    void verifyLoadedControls(QSize shown)
-    {
-        QVERIFY(!addImg()->isEnabled());
-        QVERIFY(delImg()->isEnabled());
-        QVERIFY(sign()->isEnabled());
-        QCOMPARE(signBackground(), QPalette().color(QPalette::Base));
-        QCOMPARE(box()->geometry(), QRect(QPoint(23, 30), shown));
-        QCOMPARE(bitmap().size(), shown);
-        QVERIFY(session->window().snapshot().hasPicture);
-    }
-
 private slots:
     void initTestCase() { QVERIFY(dir.isValid()); }
-    void init()
-    {
-        session = std::make_unique<tt::Session>();
-        session->control<QTabWidget>("SectionsTabs")->setCurrentIndex(1);
-    }
-    void cleanup() { session.reset(); }
-
-    void dialogRequest()
-    {
-        const QString path = put(QStringLiteral("first.jpg"), fixtures::cjpeg(fixtures::pattern(40, 30), {}));
-        load(path);
-        QTest::mouseClick(delImg(), Qt::LeftButton);
-        gui::modal::testing::queueFileName(QString()); // cancelled
-        QTest::mouseClick(addImg(), Qt::LeftButton);
-
-        const auto requests = gui::modal::testing::openRequests();
-        QCOMPARE(requests.size(), 2);
-        QCOMPARE(requests[0].nameFilters, (QStringList{QStringLiteral("Изображения (*.jpg *.jpeg *.png)"),
-                                                       QStringLiteral("JPEG Image File (*.jpg *.jpeg)")}));
-        QVERIFY(requests[0].picturePreview);
-        QVERIFY(requests[0].selectedFile.isEmpty());
-        // The previously chosen file is offered again.
-        QCOMPARE(requests[1].selectedFile, path);
-        QCOMPARE(requests[1].directory, dir.path());
-        // Cancelling changes nothing.
-        verifyNoPictureControls();
-        QVERIFY(gui::modal::testing::messages().isEmpty());
-    }
+    void init() { setUp(); }
+    void cleanup() { tearDown(); }
 
     void loadsPicture_data()
     {
@@ -430,184 +310,6 @@ private slots:
 
     // A file that failed to load is not offered by the dialog again (its
     // preview would be read each time); the last one that loaded is.
-    void failedFileNotOffered()
-    {
-        const QString good = put(QStringLiteral("good.jpg"), fixtures::cjpeg(fixtures::pattern(40, 30), {}));
-        const QString bad = put(QStringLiteral("bad.jpg"), "not a picture");
-        load(bad);
-        QCOMPARE(gui::modal::testing::messages().size(), 1);
-        gui::modal::testing::queueFileName(QString());
-        QTest::mouseClick(addImg(), Qt::LeftButton);
-        QCOMPARE(gui::modal::testing::openRequests().value(1).selectedFile, QString());
-        load(good);
-        QTest::mouseClick(delImg(), Qt::LeftButton);
-        load(bad);
-        gui::modal::testing::queueFileName(QString());
-        QTest::mouseClick(addImg(), Qt::LeftButton);
-        QCOMPARE(gui::modal::testing::openRequests().value(4).selectedFile, good);
-    }
-
-    // The open dialog's preview reads through the program's own reader, off
-    // the window's thread: highlighting the two bombs never keeps the window
-    // from its events for over 0.5 s, and they show no preview; a sound
-    // picture highlighted after them is shown, at the preview's size.
-    void dialogPreviewNeverStalls()
-    {
-        const QString progressive =
-            put(QStringLiteral("progressive.jpg"), fixtures::hollowProgressive(16384, 16384, 499));
-        const QString cmyk = put(QStringLiteral("cmyk.jpg"), fixtures::cmykBomb(16384, 4));
-        const QString good = put(QStringLiteral("good.png"), fixtures::png(fixtures::pattern(640, 480)));
-        QVERIFY(QFileInfo(progressive).size() < 200 * 1024);
-        QVERIFY(QFileInfo(cmyk).size() < 4 * 1024);
-
-        QFileDialog dialog(nullptr, QString(), dir.path());
-        dialog.setOption(QFileDialog::DontUseNativeDialog, true);
-        gui::modal::addPicturePreview(dialog, QString());
-        dialog.show();
-        auto *preview = dialog.findChild<QLabel *>(QStringLiteral("PicturePreview"));
-        QVERIFY(preview);
-        QVERIFY(!preview->accessibleName().isEmpty());
-
-        QElapsedTimer clock;
-        qint64 last = 0, longest = 0;
-        QTimer ticker;
-        ticker.setInterval(50);
-        connect(&ticker, &QTimer::timeout, [&] {
-            const qint64 now = clock.elapsed();
-            longest = std::max(longest, now - last);
-            last = now;
-        });
-        clock.start();
-        ticker.start();
-        auto highlight = [&](const QString &path, int waitMs) {
-            const qint64 before = clock.elapsed();
-            emit dialog.currentChanged(path);
-            // Highlighting itself is over at once.
-            longest = std::max(longest, clock.elapsed() - before);
-            QTest::qWait(waitMs);
-        };
-        highlight(progressive, 10);
-        highlight(cmyk, 10);
-        highlight(good, 0);
-        highlight(progressive, 1500);
-        QVERIFY(preview->pixmap().isNull());
-        highlight(cmyk, 1500);
-        QVERIFY(preview->pixmap().isNull());
-        highlight(good, 0);
-        QTRY_VERIFY_WITH_TIMEOUT(!preview->pixmap().isNull(), 5000);
-        QCOMPARE(preview->pixmap().size(), QSize(160, 120));
-        QTest::qWait(100);
-        ticker.stop();
-        QVERIFY2(longest < 500, qPrintable(QString::number(longest)));
-    }
-
-    // A picture dropped anywhere on the window loads as "Добавить" loads it,
-    // never as text into the edit under the mouse; a bad one gives the same
-    // error box.
-    void dropsPicture_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<QString>("message");
-        const QByteArray jpeg = fixtures::cjpeg(fixtures::pattern(640, 480), {});
-        QTest::newRow("JPEG") << "drop.jpg" << jpeg << QString();
-        QTest::newRow("upper-case JPEG") << "DROP.JPEG" << jpeg << QString();
-        QTest::newRow("PNG") << "drop.Png" << fixtures::png(fixtures::pattern(640, 480)) << QString();
-        QTest::newRow("not a picture") << "drop.jpg" << QByteArray("text") << jpegError(JERR_NO_SOI);
-    }
-    void dropsPicture()
-    {
-        QFETCH(QString, name);
-        QFETCH(QByteArray, bytes);
-        QFETCH(QString, message);
-        const QString path = put(name, bytes);
-        auto *title = session->control<QLineEdit>("title");
-        title->setText(QStringLiteral("Работа"));
-        dropFiles(title, {path});
-        QCOMPARE(title->text(), QStringLiteral("Работа"));
-        const auto messages = gui::modal::testing::messages();
-        if (message.isEmpty()) {
-            QVERIFY2(messages.isEmpty(), qPrintable(messages.value(0).text));
-            verifyLoadedControls(QSize(300, 225));
-        } else {
-            QCOMPARE(messages.size(), 1);
-            QCOMPARE(messages[0].icon, gui::modal::Icon::Error);
-            QCOMPARE(messages[0].text, gui::errorBoxText(message));
-            verifyNoPictureControls();
-        }
-    }
-
-    // Files that the window does not take (two packages, a picture while
-    // one is loaded, a text file) are refused, and no edit takes their
-    // names as text.
-    void dropsRefused()
-    {
-        const QString picture = put(QStringLiteral("one.jpg"), fixtures::cjpeg(fixtures::pattern(64, 48), {}));
-        const QString other = put(QStringLiteral("two.png"), fixtures::png(fixtures::pattern(64, 48)));
-        auto *title = session->control<QLineEdit>("title");
-        auto *notes = session->control<QPlainTextEdit>("description");
-        dropFiles(title, {dir.filePath(QStringLiteral("a.kwp")), dir.filePath(QStringLiteral("b.kwp"))});
-        dropFiles(notes->viewport(), {dir.filePath(QStringLiteral("a.kwp")), dir.filePath(QStringLiteral("b.kwp"))});
-        dropFiles(title, {put(QStringLiteral("notes.txt"), "text")});
-        dropFiles(title, {picture});
-        QVERIFY(!addImg()->isEnabled());
-        const QImage shown = bitmap();
-        dropFiles(title, {other});
-        dropFiles(notes->viewport(), {other});
-        QCOMPARE(bitmap(), shown);
-        QCOMPARE(title->text(), QString());
-        QCOMPARE(notes->toPlainText(), QString());
-        QVERIFY(gui::modal::testing::messages().isEmpty());
-    }
-
-    // Qt's own file dialog, with the program's filters, lists the
-    // upper-case names that cameras write: the first filter pictures of
-    // both kinds, the second JPEG files alone.
-    void dialogFilterListsUpperCase_data()
-    {
-        QTest::addColumn<int>("filter");
-        QTest::addColumn<QStringList>("expected");
-        QTest::newRow("pictures") << 0 << QStringList{"B.JPG", "D.JPEG", "G.Png", "a.jpg", "c.jpeg", "e.Jpg", "h.png"};
-        QTest::newRow("JPEG") << 1 << QStringList{"B.JPG", "D.JPEG", "a.jpg", "c.jpeg", "e.Jpg"};
-    }
-    void dialogFilterListsUpperCase()
-    {
-        QFETCH(int, filter);
-        QFETCH(QStringList, expected);
-        gui::modal::testing::queueFileName(QString());
-        QTest::mouseClick(addImg(), Qt::LeftButton);
-        const QStringList filters = gui::modal::testing::openRequests().value(0).nameFilters;
-        QCOMPARE(filters.size(), 2);
-
-        QTemporaryDir folder;
-        for (const char *name : {"a.jpg", "B.JPG", "c.jpeg", "D.JPEG", "e.Jpg", "f.txt", "G.Png", "h.png", "i.gif"})
-            QVERIFY(fixtures::writeFile(folder.filePath(QString::fromLatin1(name)), "x"));
-        QFileDialog dialog(nullptr, QString(), folder.path());
-        dialog.setOption(QFileDialog::DontUseNativeDialog, true);
-        dialog.setFileMode(QFileDialog::ExistingFile);
-        dialog.setNameFilters(filters);
-        dialog.selectNameFilter(filters[filter]);
-        auto *model = dialog.findChild<QFileSystemModel *>();
-        QVERIFY(model);
-        auto *view = dialog.findChild<QListView *>(QStringLiteral("listView"));
-        QVERIFY(view);
-        dialog.setDirectory(folder.path());
-        QStringList listed;
-        QTRY_VERIFY_WITH_TIMEOUT(
-            [&] {
-                listed.clear();
-                const QModelIndex root = view->rootIndex();
-                for (int row = 0; row < view->model()->rowCount(root); ++row) {
-                    const QModelIndex index = view->model()->index(row, 0, root);
-                    if (!view->isRowHidden(row) && (view->model()->flags(index) & Qt::ItemIsEnabled))
-                        listed << index.data().toString();
-                }
-                listed.sort();
-                return listed.size() == expected.size();
-            }(),
-            5000);
-        QCOMPARE(listed, expected);
-    }
 };
 
 QTEST_MAIN(TestPictureWindow)

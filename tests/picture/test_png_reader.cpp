@@ -36,23 +36,7 @@ private:
     QTemporaryDir dir;
     QString cases; // the folder of the PNG cases and their references
 
-    QString put(const QString &name, const QByteArray &bytes)
-    {
-        const QString path = dir.filePath(name);
-        if (!fixtures::writeFile(path, bytes))
-            qFatal("cannot write fixture %s", qPrintable(path));
-        return path;
-    }
-
-    static QString failureOf(const std::function<void()> &action)
-    {
-        try {
-            action();
-        } catch (const Failure &failure) {
-            return fixtures::failureWords(failure);
-        }
-        return QString();
-    }
+    QString put(const QString &name, const QByteArray &bytes) { return fixtures::put(dir, name, bytes); }
 
 private slots:
     void initTestCase()
@@ -169,13 +153,13 @@ private slots:
         QFETCH(QString, message);
         const QString path = put(QStringLiteral("bad.png"), bytes);
         std::unique_ptr<picture::PictureFile> file;
-        const QString opening = failureOf([&] { file = std::make_unique<picture::PictureFile>(path); });
+        const QString opening = fixtures::failureOf([&] { file = std::make_unique<picture::PictureFile>(path); });
         if (atHeader) {
             QCOMPARE(opening, message);
             return;
         }
         QCOMPARE(opening, QString());
-        const QString decoding = failureOf([&] { file->decodeReduced(picture::targetSize(300, 200)); });
+        const QString decoding = fixtures::failureOf([&] { file->decodeReduced(picture::targetSize(300, 200)); });
         QVERIFY2(decoding.startsWith(message), qPrintable(decoding));
     }
 

@@ -97,6 +97,32 @@ private slots:
         }
     }
 
+    // A save cut off while the archiver writes leaves nothing under the
+    // typed name: what stands in the package's folder at that moment is
+    // what a kill of the program would leave there.
+    void cutOffSaveLeavesNoPartialPackage_data()
+    {
+        QTest::addColumn<QByteArray>("end");
+        QTest::newRow("archiver killed") << QByteArray("kill -9 $$\n");
+        QTest::newRow("archiver fails") << QByteArray("exit 2\n");
+    }
+    void cutOffSaveLeavesNoPartialPackage()
+    {
+        QFETCH(QByteArray, end);
+        const QString packagePath = outPath("cut.kwp");
+        const QString listing = tempPath("listing.txt");
+        platform::testing::setArchiver(
+            writeScript(tempPath("cut-7za"), "printf partial > \"$6\"\nls -A '" + QFile::encodeName(out->path())
+                                                 + "' > '" + QFile::encodeName(listing) + "'\n" + end));
+        save(packagePath);
+
+        const QList<QByteArray> midway = readFile(listing).split('\n');
+        QVERIFY2(!midway.contains("cut.kwp"), readFile(listing).constData());
+        expectWriteError(kArchiveErrorText);
+        expectKeptFolder();
+        QVERIFY(outEntries().isEmpty());
+    }
+
     // An archiver that never ends is killed when its time is up.
     void archiverTooSlow()
     {

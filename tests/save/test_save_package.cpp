@@ -3,6 +3,8 @@
 
 #include "save_package_fixture.h"
 
+#include <QRegularExpression>
+
 class TestSavePackage : public SavePackageFixture {
     Q_OBJECT
 private slots:
@@ -143,7 +145,8 @@ private slots:
 
     // The archiver starts in the working folder and gets exactly these
     // arguments, one by one: the files by name, so that no folder path is
-    // ever read as a wildcard.
+    // ever read as a wildcard. It writes into a hidden staging folder beside
+    // the package, never under the package's own name.
     void archiverArguments_data()
     {
         QTest::addColumn<bool>("picture");
@@ -164,10 +167,15 @@ private slots:
         save(packagePath);
 
         expectSaved(packagePath);
-        QStringList expected{"a", "-tzip", "-y", "-mx=0", "-mm=Copy", packagePath, "data.xml"};
+        QStringList expected{"a", "-tzip", "-y", "-mx=0", "-mm=Copy", "<staged>", "data.xml"};
         if (picture)
             expected.append("image.jpg");
-        QCOMPARE(QString::fromUtf8(readFile(log)).split('\n', Qt::SkipEmptyParts), expected);
+        QStringList arguments = QString::fromUtf8(readFile(log)).split('\n', Qt::SkipEmptyParts);
+        const QRegularExpression staged(QRegularExpression::anchoredPattern(
+            QRegularExpression::escape(out->path()) + QStringLiteral("/\\.Passport-\\d+-\\w+/package\\.kwp")));
+        QVERIFY2(staged.match(arguments.value(5)).hasMatch(), qPrintable(arguments.value(5)));
+        arguments[5] = "<staged>";
+        QCOMPARE(arguments, expected);
         QCOMPARE(QString::fromUtf8(readFile(cwd)).trimmed(), tempPath(kFolderName));
     }
 

@@ -1,0 +1,97 @@
+// A draft's origin: the package its passport came from, kept beside the
+// draft so that a restored draft still knows what it was changed against.
+
+#include "core/files.h"
+#include "save/data_document.h"
+#include "save/draft.h"
+#include "save/draft_files.h"
+#include "save/zip_archive.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace save {
+
+namespace {
+
+// An origin file is a few hundred bytes; anything larger is not one.
+constexpr qint64 kMaxOriginSize = 64 * 1024;
+
+QByteArray originBytes(const DraftOrigin &origin)
+{
+    QJsonObject object;
+    object[QStringLiteral("package")] = origin.package;
+    object[QStringLiteral("packageMd5")] = QString::fromLatin1(origin.packageMd5);
+    object[QStringLiteral("savedPassport")] = QString::fromLatin1(origin.savedPassport);
+    object[QStringLiteral("unsaved")] = origin.unsaved;
+    return QJsonDocument(object).toJson(QJsonDocument::Indented);
+}
+} // namespace
+
+QByteArray passportFingerprint(const PassportSnapshot &passport)
+{
+    QCryptographicHash hash(QCryptographicHash::Md5);
+    hash.addData(BuildDataDocument(passport, 0, DocumentForm::Draft));
+    hash.addData(QByteArrayView("\0picture\0"));
+    if (passport.hasPicture && !passport.picture.isNull()) {
+        const QImage pixels = passport.picture.convertToFormat(QImage::Format_ARGB32);
+        hash.addData(QByteArray::number(pixels.width()) + 'x' + QByteArray::number(pixels.height()));
+        for (int row = 0; row < pixels.height(); ++row)
+            hash.addData(QByteArrayView(reinterpret_cast<const char *>(pixels.constScanLine(row)),
+                                        qsizetype(pixels.width()) * 4));
+    } else {
+        hash.addData(QByteArrayView(passport.hasPicture ? "unread" : "none"));
+    }
+    return hash.result().toHex();
+}
+
+QByteArray fileMd5(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxPackageSize)
+        return QByteArray();
+    QCryptographicHash hash(QCryptographicHash::Md5);
+    if (!hash.addData(&file))
+        return QByteArray();
+    return hash.result().toHex();
+}
+
+QString originPath(const QString &draftPath)
+{
+    QString path = draftPath;
+    if (path.endsWith(kDraftSuffix))
+        path.chop(kDraftSuffix.size());
+    return path + kOriginSuffix;
+}
+
+std::optional<DraftOrigin> readOrigin(const QString &draftPath)
+{
+    QFile file(originPath(draftPath));
+    if (QFileInfo(file.fileName()).isSymLink() || !file.open(QIODevice::ReadOnly) || file.size() > kMaxOriginSize)
+        return std::nullopt;
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(file.read(kMaxOriginSize), &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject()) {
+        qCWarning(lcDrafts) << "the origin of" << draftPath << "cannot be read:" << error.errorString();
+        return std::nullopt;
+    }
+    const QJsonObject object = document.object();
+    DraftOrigin origin;
+    origin.package = object.value(QStringLiteral("package")).toString();
+    origin.packageMd5 = object.value(QStringLiteral("packageMd5")).toString().toLatin1();
+    origin.savedPassport = object.value(QStringLiteral("savedPassport")).toString().toLatin1();
+    origin.unsaved = object.value(QStringLiteral("unsaved")).toBool(true);
+    if (!origin.package.isEmpty() && !QDir::isAbsolutePath(origin.package))
+        origin.package.clear();
+    return origin;
+}
+void writeOrigin(const QString &draftPath, const DraftOrigin &origin)
+{
+    core::writeFileReplacing(originPath(draftPath), originBytes(origin), core::FileAccess::Private);
+}
+
+} // namespace save
