@@ -15,6 +15,8 @@
 
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -38,6 +40,23 @@ struct FullDisk {
         setrlimit(RLIMIT_FSIZE, &limit);
     }
     ~FullDisk() { setrlimit(RLIMIT_FSIZE, &before); }
+};
+
+// While it lives, the process (all its threads) acts as an ordinary user,
+// so that a read-only folder refuses new files as it would for the user;
+// root would write into it regardless. Not run as root, nothing changes.
+struct AsOrdinaryUser {
+    const bool switched = geteuid() == 0;
+    AsOrdinaryUser()
+    {
+        if (switched && seteuid(65534) != 0)
+            qFatal("cannot act as an ordinary user");
+    }
+    ~AsOrdinaryUser()
+    {
+        if (switched && seteuid(0) != 0)
+            qFatal("cannot act as root again");
+    }
 };
 
 const QString kRestoreQuestion = QStringLiteral("Восстановить несохраненный паспорт работы?");
@@ -64,6 +83,8 @@ private slots:
                                                    << "папку для черновиков нельзя создать";
         QTest::newRow("the draft's place is taken by a folder") << "draft is a folder"
                                                                 << "файл черновика нельзя записать";
+        QTest::newRow("the data folder is read-only") << "folder is read-only"
+                                                      << "папку для черновиков нельзя создать";
         QTest::newRow("the disk is full") << "disk full"
                                           << "файл черновика нельзя записать";
     }
@@ -75,6 +96,16 @@ private slots:
         if (how == QLatin1String("folder is a file")) {
             session.reset();
             writeBytes(blocked, "a file where the data folder should be");
+            qputenv("XDG_DATA_HOME", blocked.toLocal8Bit());
+            session = std::make_unique<tt::Session>();
+        } else if (how == QLatin1String("folder is read-only")) {
+            // The data folder, and the way to it, readable by everyone and
+            // writable by no one.
+            session.reset();
+            QVERIFY(QDir().mkpath(blocked));
+            QVERIFY(chmod(qPrintable(temp->path()), 0755) == 0);
+            QVERIFY(chmod(qPrintable(path(QStringLiteral("tmp"))), 01777) == 0);
+            QVERIFY(chmod(qPrintable(blocked), 0555) == 0);
             qputenv("XDG_DATA_HOME", blocked.toLocal8Bit());
             session = std::make_unique<tt::Session>();
         }
@@ -93,6 +124,9 @@ private slots:
             std::optional<FullDisk> full;
             if (how == QLatin1String("disk full"))
                 full.emplace(512);
+            std::optional<AsOrdinaryUser> ordinary;
+            if (how == QLatin1String("folder is read-only"))
+                ordinary.emplace();
             typeTitle(QString(2000, QLatin1Char('x')));
             window().flushDraft();
         }
@@ -113,6 +147,8 @@ private slots:
         if (how == QLatin1String("folder is a file")) {
             QVERIFY(QFile::remove(blocked));
             QVERIFY(QDir().mkpath(blocked));
+        } else if (how == QLatin1String("folder is read-only")) {
+            QVERIFY(chmod(qPrintable(blocked), 0755) == 0);
         } else if (how == QLatin1String("draft is a folder")) {
             QVERIFY(QDir(draft).removeRecursively());
         }
