@@ -39,16 +39,6 @@ private:
         return path;
     }
 
-    static QString failureOf(const std::function<void()> &action)
-    {
-        try {
-            action();
-        } catch (const Failure &failure) {
-            return fixtures::failureWords(failure);
-        }
-        return QString();
-    }
-
 private slots:
     void initTestCase() { QVERIFY(dir.isValid()); }
 
@@ -73,7 +63,7 @@ private slots:
         QVERIFY(!jpeg.isEmpty());
         picture::JpegReader reader(put(QStringLiteral("scans.jpg"), jpeg));
         const QSize shown = picture::targetSize(reader.size().width(), reader.size().height());
-        const QString message = failureOf([&] { reader.decodeReduced(shown); });
+        const QString message = fixtures::failureOf([&] { reader.decodeReduced(shown); });
         QCOMPARE(message, refused ? QStringLiteral("JPEG error #%1").arg(int(JERR_BAD_PROGRESSION)) : QString());
     }
 
@@ -83,7 +73,7 @@ private slots:
     {
         const QByteArray jpeg = fixtures::hollowProgressive(16384, 12288, 0);
         picture::JpegReader reader(put(QStringLiteral("200mp.jpg"), jpeg));
-        QCOMPARE(failureOf([&] { QCOMPARE(reader.decodeReduced(QSize(300, 225)).size(), QSize(300, 225)); }),
+        QCOMPARE(fixtures::failureOf([&] { QCOMPARE(reader.decodeReduced(QSize(300, 225)).size(), QSize(300, 225)); }),
                  QString());
     }
 
@@ -117,7 +107,7 @@ private slots:
         jpeg[sof + 7] = char(0x40); // width
         jpeg[sof + 8] = char(0x00);
         picture::JpegReader reader(put(QStringLiteral("hugeprog.jpg"), jpeg));
-        const QString message = failureOf([&] { reader.decodeReduced(QSize(300, 300)); });
+        const QString message = fixtures::failureOf([&] { reader.decodeReduced(QSize(300, 300)); });
         QCOMPARE(message, QStringLiteral("JPEG error #%1").arg(int(JERR_NO_BACKING_STORE)));
     }
 
@@ -145,14 +135,14 @@ private slots:
         QVERIFY(jpeg.size() < 16 * 1024);
         const QString path = put(QStringLiteral("hostile.jpg"), jpeg);
         std::unique_ptr<picture::JpegReader> reader;
-        const QString opening = failureOf([&] { reader = std::make_unique<picture::JpegReader>(path); });
+        const QString opening = fixtures::failureOf([&] { reader = std::make_unique<picture::JpegReader>(path); });
         if (code) {
             QCOMPARE(opening, QStringLiteral("JPEG error #%1").arg(code));
             return;
         }
         QCOMPARE(opening, QString());
         QImage shown;
-        QCOMPARE(failureOf([&] { shown = reader->decodeReduced(QSize(300, 300)); }), QString());
+        QCOMPARE(fixtures::failureOf([&] { shown = reader->decodeReduced(QSize(300, 300)); }), QString());
         // Past the few blocks of data, libjpeg fills in mid-grey.
         QCOMPARE(shown.pixel(150, 150), qRgb(128, 128, 128));
         QCOMPARE(shown.pixel(299, 299), qRgb(128, 128, 128));
@@ -210,7 +200,7 @@ private slots:
         picture::JpegReader reader(put(QStringLiteral("marker.jpg"), jpeg));
         const QSize shown = picture::targetSize(reader.size().width(), reader.size().height());
         QImage ours;
-        const QString message = failureOf([&] { ours = reader.decodeReduced(shown); });
+        const QString message = fixtures::failureOf([&] { ours = reader.decodeReduced(shown); });
         QVERIFY2(reader.rowsDecoded() < 100, qPrintable(QString::number(reader.rowsDecoded())));
         const QImage full = fixtures::djpegFull(jpeg);
         if (full.isNull()) {
@@ -231,7 +221,7 @@ private slots:
         QVERIFY(jpeg.size() < 1024);
         picture::JpegReader reader(put(QStringLiteral("huge-marker.jpg"), jpeg));
         QImage shown;
-        QCOMPARE(failureOf([&] { shown = reader.decodeReduced(QSize(300, 300)); }), QString());
+        QCOMPARE(fixtures::failureOf([&] { shown = reader.decodeReduced(QSize(300, 300)); }), QString());
         QVERIFY2(reader.rowsDecoded() < 200, qPrintable(QString::number(reader.rowsDecoded())));
         QCOMPARE(shown.pixel(150, 150), qRgb(128, 128, 128));
         QCOMPARE(shown.pixel(299, 299), qRgb(128, 128, 128));
