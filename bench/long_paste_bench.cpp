@@ -2,8 +2,8 @@
 // or a line break. Times the paste, a letter typed after it (with the
 // window painted), and how long the draft takes to follow the letter.
 
+#include "drafts/draft.h"
 #include "gui/guard.h"
-#include "save/draft.h"
 #include "save/package_reader.h"
 #include "tirlada_test.h"
 

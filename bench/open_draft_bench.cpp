@@ -5,8 +5,8 @@
 // writer). Prints the figures; asserts nothing.
 
 #include "core/platform.h"
+#include "drafts/draft.h"
 #include "full_passport.h"
-#include "save/draft.h"
 #include "scripted_session.h"
 
 #include <QElapsedTimer>

@@ -6,9 +6,9 @@
 #include "app/passport_window.h"
 #include "core/failure.h"
 #include "core/platform.h"
+#include "drafts/draft_scheduler.h"
 #include "gui/guard.h"
 #include "gui/modal.h"
-#include "save/draft_scheduler.h"
 #include "save/leftovers.h"
 #include "save/package_reader.h"
 #include "ui_passport_window.h"
@@ -65,9 +65,9 @@ QString draftFailureDetails(const Failure &failure)
 
 void PassportWindow::connectDrafts()
 {
-    drafts = new save::DraftScheduler([this] { return snapshot(); }, [this] { return model_.pictureJpeg(); },
-                                      save::draftFolder(), this);
-    connect(drafts, &save::DraftScheduler::failureChanged, this,
+    draftScheduler = new drafts::DraftScheduler([this] { return snapshot(); }, [this] { return model_.pictureJpeg(); },
+                                                drafts::draftFolder(), this);
+    connect(draftScheduler, &drafts::DraftScheduler::failureChanged, this,
             [this] { gui::runGuarded(this, [this] { showDraftFailure(); }); });
     ui->DraftWarning->setVisible(false);
     ui->DraftWarning->setFocusPolicy(Qt::NoFocus);
@@ -79,13 +79,13 @@ void PassportWindow::connectDrafts()
 
     // Every change of the passport goes through the model; each change only
     // restarts the timer, the comparison waits for the timer.
-    connect(&model_, &PassportModel::changed, drafts, [this] { drafts->noteChange(); });
+    connect(&model_, &PassportModel::changed, draftScheduler, [this] { draftScheduler->noteChange(); });
 }
 
 void PassportWindow::showDraftFailure()
 {
     QLabel *line = ui->DraftWarning;
-    const std::optional<Failure> failure = drafts->failure();
+    const std::optional<Failure> failure = draftScheduler->failure();
     if (!failure) {
         line->setVisible(false);
         line->clear();
@@ -105,17 +105,17 @@ void PassportWindow::showDraftFailure()
     QAccessible::updateAccessibility(&alert);
 }
 
-void PassportWindow::writeDraftNow() { drafts->writeNow(); }
+void PassportWindow::writeDraftNow() { draftScheduler->writeNow(); }
 
-void PassportWindow::flushDraft() { drafts->flush(); }
+void PassportWindow::flushDraft() { draftScheduler->flush(); }
 
-void PassportWindow::discardDraft() { drafts->discard(); }
+void PassportWindow::discardDraft() { draftScheduler->discard(); }
 
-QString PassportWindow::draftPath() const { return drafts->path(); }
+QString PassportWindow::draftPath() const { return draftScheduler->path(); }
 
-save::DraftKeeper &PassportWindow::draftKeeper() { return drafts->keeper(); }
+drafts::DraftKeeper &PassportWindow::draftKeeper() { return draftScheduler->keeper(); }
 
-void PassportWindow::restoreDraft(save::OrphanDraft &orphan)
+void PassportWindow::restoreDraft(drafts::OrphanDraft &orphan)
 {
     const save::ReadResult result = save::readPackage(orphan.path, {.form = save::DocumentForm::Draft});
     if (!result.contents) {
@@ -130,7 +130,7 @@ void PassportWindow::restoreDraft(save::OrphanDraft &orphan)
     // came from, which the caption shows and the save offers.
     model_.restore(result.contents->passport, result.contents->pictureJpeg);
     const QString package = orphan.origin ? orphan.origin->package : QString();
-    drafts->setRestored(std::move(orphan), snapshot());
+    draftScheduler->setRestored(std::move(orphan), snapshot());
     if (!package.isEmpty())
         takePackagePath(package);
 }
@@ -139,20 +139,20 @@ void PassportWindow::offerDraftRecovery()
 {
     // What killed saves left in the temporary folder goes too.
     save::removeLeftoverWorkingFolders(platform::tempFolder());
-    std::vector<save::OrphanDraft> orphans = save::claimOrphanDrafts(save::draftFolder());
+    std::vector<drafts::OrphanDraft> orphans = drafts::claimOrphanDrafts(drafts::draftFolder());
     if (orphans.empty())
         return;
 
     // One draft that can be read: the question of old.
     if (orphans.size() == 1) {
-        save::OrphanDraft &orphan = orphans.front();
+        drafts::OrphanDraft &orphan = orphans.front();
         if (save::readPackage(orphan.path, {.decodePicture = false, .form = save::DocumentForm::Draft}).contents) {
             if (gui::modal::message(this, gui::modal::Icon::Question, gui::kAppTitle, kRestoreQuestion,
                                     gui::modal::Buttons::YesNo)
                 == gui::modal::Answer::Yes)
                 restoreDraft(orphan);
             else
-                save::removeOrphanDraft(orphan);
+                drafts::removeOrphanDraft(orphan);
             return;
         }
     }
@@ -160,7 +160,7 @@ void PassportWindow::offerDraftRecovery()
     // Several, or a damaged one: one list. The picture is checked, not
     // decoded, so that a long list comes up at once.
     QList<DraftListDialog::Entry> entries;
-    for (const save::OrphanDraft &orphan : orphans) {
+    for (const drafts::OrphanDraft &orphan : orphans) {
         const save::ReadResult read =
             save::readPackage(orphan.path, {.decodePicture = false, .form = save::DocumentForm::Draft});
         DraftListDialog::Entry entry;
@@ -174,7 +174,7 @@ void PassportWindow::offerDraftRecovery()
         entries,
         [&orphans](const QList<int> &positions) {
             for (int position : positions)
-                save::removeOrphanDraft(orphans[size_t(position)]);
+                drafts::removeOrphanDraft(orphans[size_t(position)]);
         },
         this);
     if (gui::modal::exec(&dialog) != QDialog::Accepted || dialog.chosen() < 0)

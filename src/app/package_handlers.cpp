@@ -5,9 +5,9 @@
 #include "app/passport_window.h"
 #include "core/failure.h"
 #include "core/platform.h"
+#include "drafts/draft_scheduler.h"
 #include "gui/guard.h"
 #include "gui/modal.h"
-#include "save/draft_scheduler.h"
 #include "save/package_reader.h"
 #include "ui_passport_window.h"
 
@@ -95,7 +95,7 @@ bool PassportWindow::settleUnsavedInput()
     // about.
     bool settled = false;
     gui::runGuarded(this, [&] {
-        if (!drafts->unsaved(snapshot())) {
+        if (!draftScheduler->unsaved(snapshot())) {
             settled = true;
             return;
         }
@@ -120,8 +120,8 @@ void PassportWindow::closeEvent(QCloseEvent *event)
     if (!settleUnsavedInput())
         return;
     // Saved, given up or unchanged: the draft has nothing left to keep.
-    drafts->stop();
-    drafts->discard();
+    draftScheduler->stop();
+    draftScheduler->discard();
     event->accept();
 }
 

@@ -1,10 +1,10 @@
 #include "app/passport_window.h"
 
 #include "app/help_texts.h"
+#include "drafts/draft_scheduler.h"
 #include "gui/appearance.h"
 #include "gui/memo_edit.h"
 #include "picture/picture_size.h"
-#include "save/draft_scheduler.h"
 #include "spelling/spell_check.h"
 #include "ui_passport_window.h"
 
@@ -109,7 +109,7 @@ PassportWindow::PassportWindow(QWidget *parent) : QWidget(parent), ui(std::make_
 void PassportWindow::showEvent(QShowEvent *event)
 {
     // Shown (again): changes count as input from now on.
-    drafts->resume();
+    draftScheduler->resume();
     QWidget::showEvent(event);
     // Again now that the window has its frame.
     if (!event->spontaneous() && !placedWithFrame) {
@@ -122,7 +122,7 @@ PassportWindow::~PassportWindow()
 {
     // The controls outlive this part of the window, the model included, for
     // a moment; a change they signal while they are destroyed is no input.
-    drafts->stop();
+    draftScheduler->stop();
     for (QObject *child : findChildren<QObject *>())
         child->blockSignals(true);
 }

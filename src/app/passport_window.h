@@ -13,11 +13,11 @@ class QTimer;
 class ParticipantIdDialog;
 class SectionsDialog;
 
-namespace save {
+namespace drafts {
 class DraftKeeper;
 class DraftScheduler;
 struct OrphanDraft;
-} // namespace save
+} // namespace drafts
 
 namespace Ui {
 class PassportWindow;
@@ -97,7 +97,7 @@ public:
     // benchmarks).
     void flushDraft();
     // The writer of this window's draft.
-    save::DraftKeeper &draftKeeper();
+    drafts::DraftKeeper &draftKeeper();
     // Removes this window's draft.
     void discardDraft();
     // The path of this window's draft, once it has one.
@@ -194,9 +194,9 @@ private:
 
     // ---- Draft state ----
     // Writes the draft after changes; it tells what counts as saved.
-    save::DraftScheduler *drafts = nullptr;
+    drafts::DraftScheduler *draftScheduler = nullptr;
     void connectDrafts();
     // The line near the buttons while drafts cannot be written.
     void showDraftFailure();
-    void restoreDraft(save::OrphanDraft &orphan);
+    void restoreDraft(drafts::OrphanDraft &orphan);
 };

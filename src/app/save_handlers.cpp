@@ -3,11 +3,11 @@
 #include "app/passport_window.h"
 #include "core/files.h"
 #include "core/platform.h"
+#include "drafts/draft_scheduler.h"
 #include "gui/guard.h"
 #include "gui/modal.h"
 #include "save/completeness.h"
 #include "save/data_document.h"
-#include "save/draft_scheduler.h"
 #include "save/package.h"
 #include "ui_passport_window.h"
 
@@ -50,7 +50,7 @@ void PassportWindow::updateTitle()
 void PassportWindow::packageSaved(const QString &path, const PassportSnapshot &passport)
 {
     takePackagePath(path);
-    drafts->setSaved(passport, currentPackagePath);
+    draftScheduler->setSaved(passport, currentPackagePath);
 }
 
 void PassportWindow::takePackagePath(const QString &path)

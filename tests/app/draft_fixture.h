@@ -5,8 +5,8 @@
 // drafts that a program which crashed would have left.
 
 #include "core/platform.h"
+#include "drafts/draft.h"
 #include "full_passport.h"
-#include "save/draft.h"
 #include "scripted_session.h"
 
 #include <QDateTime>
@@ -53,7 +53,7 @@ protected:
     // last change at the time given, else now.
     QString plantOrphan(const QString &name, const QByteArray &bytes, const QDateTime &changed = {})
     {
-        const QString file = QDir(save::draftFolder()).filePath(name);
+        const QString file = QDir(drafts::draftFolder()).filePath(name);
         writeBytes(file, bytes);
         if (changed.isValid())
             setTime(file, changed);
@@ -61,7 +61,7 @@ protected:
     }
     QString plantOrphan(const QString &name, const PassportSnapshot &passport, const QDateTime &changed = {})
     {
-        return plantOrphan(name, save::draftPackage(passport, QByteArray(), 1233446400), changed);
+        return plantOrphan(name, drafts::draftPackage(passport, QByteArray(), 1233446400), changed);
     }
 
     // The program started anew on the same folders.

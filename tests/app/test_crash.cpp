@@ -1,9 +1,9 @@
 // A crash loses nothing: a program with a full passport typed in is killed
 // with SIGKILL, and the next start restores the passport from its draft.
 
+#include "drafts/draft.h"
 #include "full_passport.h"
 #include "gui/guard.h"
-#include "save/draft.h"
 #include "scripted_session.h"
 
 #include <QProcess>
@@ -60,7 +60,7 @@ private slots:
         QVERIFY(QFile::exists(draft));
 
         // While that program runs, its draft is its own.
-        QVERIFY(save::claimOrphanDrafts(save::draftFolder()).empty());
+        QVERIFY(drafts::claimOrphanDrafts(drafts::draftFolder()).empty());
 
         ::kill(pid_t(first.processId()), SIGKILL);
         QVERIFY(first.waitForFinished(10000));

@@ -27,7 +27,7 @@ private slots:
                                           now.addSecs(-60));
         const QString untitled =
             plantOrphan(QStringLiteral("draft-1000002.kwp"), passportTitled(QString()), now.addSecs(-3600));
-        QByteArray truncated = save::draftPackage(passportTitled(QStringLiteral("Обрезанная")), QByteArray(), 1);
+        QByteArray truncated = drafts::draftPackage(passportTitled(QStringLiteral("Обрезанная")), QByteArray(), 1);
         truncated.chop(truncated.size() / 2);
         const QString damaged = plantOrphan(QStringLiteral("draft-1000003.kwp"), truncated, now.addSecs(-7200));
 

@@ -187,9 +187,9 @@ private slots:
         typeTitle(QStringLiteral(" и осень"));
         window().flushDraft();
         const QString draft = window().draftPath();
-        const QString orphan = QDir(save::draftFolder()).filePath(QStringLiteral("draft-4000001.kwp"));
+        const QString orphan = QDir(drafts::draftFolder()).filePath(QStringLiteral("draft-4000001.kwp"));
         QVERIFY(QFile::copy(draft, orphan));
-        QVERIFY(QFile::copy(save::originPath(draft), save::originPath(orphan)));
+        QVERIFY(QFile::copy(drafts::originPath(draft), drafts::originPath(orphan)));
         restartSession();
 
         if (meanwhile == QLatin1String("changed"))
@@ -222,7 +222,7 @@ private slots:
         QVERIFY(window().close());
         QVERIFY(gui::modal::testing::messages().isEmpty());
         QVERIFY(!QFile::exists(orphan));
-        QVERIFY(!QFile::exists(save::originPath(orphan)));
+        QVERIFY(!QFile::exists(drafts::originPath(orphan)));
     }
 
     // ---- Stale locks ----
@@ -272,7 +272,7 @@ private slots:
 
     void halfWrittenDraftsOfEndedProgramsGo()
     {
-        const QString folder = save::draftFolder();
+        const QString folder = drafts::draftFolder();
         const QString orphan = plantOrphan(QStringLiteral("draft-6000001.kwp"), passportTitled(QStringLiteral("Был")),
                                            QDateTime::currentDateTime());
         const QString orphanTemp = orphan + QStringLiteral(".Ab12Cd");

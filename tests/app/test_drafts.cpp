@@ -58,15 +58,16 @@ private slots:
         QVERIFY(window().draftPath().isEmpty());
         typeTitle(QStringLiteral("Черновик"));
         QTRY_VERIFY_WITH_TIMEOUT(!window().draftPath().isEmpty() && QFile::exists(window().draftPath()), 10000);
-        QVERIFY(window().draftPath().startsWith(save::draftFolder() + QStringLiteral("/draft-")));
+        QVERIFY(window().draftPath().startsWith(drafts::draftFolder() + QStringLiteral("/draft-")));
         QTRY_COMPARE_WITH_TIMEOUT(draftOf(window().draftPath()).title, QStringLiteral("Черновик"), 10000);
         QVERIFY(QFile::exists(window().draftPath() + QStringLiteral(".lock")));
         // The user's alone.
         const auto others = QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup
                             | QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
         QCOMPARE(QFileInfo(window().draftPath()).permissions() & others, QFileDevice::Permissions());
-        QCOMPARE(QFileInfo(save::originPath(window().draftPath())).permissions() & others, QFileDevice::Permissions());
-        QCOMPARE(QFileInfo(save::draftFolder()).permissions() & others, QFileDevice::Permissions());
+        QCOMPARE(QFileInfo(drafts::originPath(window().draftPath())).permissions() & others,
+                 QFileDevice::Permissions());
+        QCOMPARE(QFileInfo(drafts::draftFolder()).permissions() & others, QFileDevice::Permissions());
     }
 
     // No file of the drafts folder is ever open to others, not even for the
@@ -101,12 +102,12 @@ private slots:
         const QString draft = window().draftPath();
         QVERIFY(QFile::exists(draft));
         QCOMPARE(modeOf(draft), 0600);
-        QCOMPARE(modeOf(save::originPath(draft)), 0600);
+        QCOMPARE(modeOf(drafts::originPath(draft)), 0600);
         QCOMPARE(modeOf(draft + QStringLiteral(".lock")), 0600);
-        QCOMPARE(modeOf(save::draftFolder()), 0700);
+        QCOMPARE(modeOf(drafts::draftFolder()), 0700);
 
         std::lock_guard lock(guard);
-        const QString folder = QFileInfo(save::draftFolder()).canonicalFilePath() + QLatin1Char('/');
+        const QString folder = QFileInfo(drafts::draftFolder()).canonicalFilePath() + QLatin1Char('/');
         int inFolder = 0;
         for (const auto &[name, mode] : fresh) {
             if (!name.startsWith(folder))
@@ -142,7 +143,7 @@ private slots:
         typed.description = QString(700, QChar(0x0436)) + QStringLiteral("\r\nконец ");
         typed.notes = QStringLiteral("\r\nзаметка\r\n");
         typed.authors[0].Surname = QStringLiteral(" Орлов ");
-        const save::ReadResult read = save::readPackageBytes(save::draftPackage(typed, QByteArray(), 1233446400),
+        const save::ReadResult read = save::readPackageBytes(drafts::draftPackage(typed, QByteArray(), 1233446400),
                                                              {.form = save::DocumentForm::Draft});
         QVERIFY2(read.contents, qPrintable(save::readProblemTexts(read.problems).join(' ')));
         QCOMPARE(read.contents->passport, typed);
@@ -261,7 +262,7 @@ private slots:
         const QString held = plantOrphan(QStringLiteral("draft-1000001.kwp"), somePassport());
         QLockFile lock(held + QStringLiteral(".lock"));
         QVERIFY(lock.tryLock(0));
-        const QString broken = QDir(save::draftFolder()).filePath(QStringLiteral("draft-1000002.kwp"));
+        const QString broken = QDir(drafts::draftFolder()).filePath(QStringLiteral("draft-1000002.kwp"));
         writeBytes(broken, "not a package");
 
         window().offerDraftRecovery();

@@ -4,14 +4,14 @@
 // lock that tells whose a draft is, the writing of its origin, and the log.
 // Only the draft sources include this; the rest of the program uses draft.h.
 
-#include "save/draft.h"
+#include "drafts/draft.h"
 
 #include <QLockFile>
 #include <QLoggingCategory>
 #include <QString>
 #include <memory>
 
-namespace save {
+namespace drafts {
 
 Q_DECLARE_LOGGING_CATEGORY(lcDrafts)
 
@@ -35,4 +35,4 @@ bool takeLock(QLockFile &lock);
 // Throws Failure(CannotCreateFile) as core::writeFileReplacing does.
 void writeOrigin(const QString &draftPath, const DraftOrigin &origin);
 
-} // namespace save
+} // namespace drafts

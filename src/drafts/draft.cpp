@@ -1,10 +1,10 @@
-#include "save/draft.h"
+#include "drafts/draft.h"
 
 #include "core/failure.h"
 #include "core/files.h"
+#include "drafts/draft_files.h"
 #include "picture/jpeg_codec.h"
 #include "save/data_document.h"
-#include "save/draft_files.h"
 #include "save/zip_archive.h"
 
 #include <QCoreApplication>
@@ -26,7 +26,7 @@
 #include <sys/stat.h>
 #endif
 
-namespace save {
+namespace drafts {
 
 Q_LOGGING_CATEGORY(lcDrafts, "tirlada.drafts")
 
@@ -84,11 +84,11 @@ QString draftFolder()
 QByteArray draftPackage(const PassportSnapshot &passport, const QByteArray &pictureJpeg, qint64 seconds)
 {
     QList<std::pair<QString, QByteArray>> entries;
-    entries.append({QStringLiteral("data.xml"), BuildDataDocument(passport, seconds, DocumentForm::Draft)});
+    entries.append({QStringLiteral("data.xml"), save::BuildDataDocument(passport, seconds, save::DocumentForm::Draft)});
     if (passport.hasPicture)
         entries.append(
             {QStringLiteral("image.jpg"), pictureJpeg.isEmpty() ? picture::encodeJpeg(passport.picture) : pictureJpeg});
-    return zipStored(entries);
+    return save::zipStored(entries);
 }
 
 struct DraftKeeper::State {
@@ -352,4 +352,4 @@ QList<qint64> DraftKeeper::writeCpuTimes() const
     return d->cpuTimes;
 }
 
-} // namespace save
+} // namespace drafts

@@ -2,9 +2,9 @@
 // draft so that a restored draft still knows what it was changed against.
 
 #include "core/files.h"
+#include "drafts/draft.h"
+#include "drafts/draft_files.h"
 #include "save/data_document.h"
-#include "save/draft.h"
-#include "save/draft_files.h"
 #include "save/zip_archive.h"
 
 #include <QCryptographicHash>
@@ -14,7 +14,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-namespace save {
+namespace drafts {
 
 namespace {
 
@@ -35,7 +35,7 @@ QByteArray originBytes(const DraftOrigin &origin)
 QByteArray passportFingerprint(const PassportSnapshot &passport)
 {
     QCryptographicHash hash(QCryptographicHash::Md5);
-    hash.addData(BuildDataDocument(passport, 0, DocumentForm::Draft));
+    hash.addData(save::BuildDataDocument(passport, 0, save::DocumentForm::Draft));
     hash.addData(QByteArrayView("\0picture\0"));
     if (passport.hasPicture && !passport.picture.isNull()) {
         const QImage pixels = passport.picture.convertToFormat(QImage::Format_ARGB32);
@@ -52,7 +52,7 @@ QByteArray passportFingerprint(const PassportSnapshot &passport)
 QByteArray fileMd5(const QString &path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxPackageSize)
+    if (!file.open(QIODevice::ReadOnly) || file.size() > save::kMaxPackageSize)
         return QByteArray();
     QCryptographicHash hash(QCryptographicHash::Md5);
     if (!hash.addData(&file))
@@ -94,4 +94,4 @@ void writeOrigin(const QString &draftPath, const DraftOrigin &origin)
     core::writeFileReplacing(originPath(draftPath), originBytes(origin), core::FileAccess::Private);
 }
 
-} // namespace save
+} // namespace drafts

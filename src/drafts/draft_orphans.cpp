@@ -2,8 +2,8 @@
 // runs. A draft whose lock nobody holds is an orphan, offered to the user at
 // the next start.
 
-#include "save/draft.h"
-#include "save/draft_files.h"
+#include "drafts/draft.h"
+#include "drafts/draft_files.h"
 #include "save/leftovers.h"
 
 #include <QCoreApplication>
@@ -22,7 +22,7 @@
 #include <unistd.h>
 #endif
 
-namespace save {
+namespace drafts {
 
 namespace {
 
@@ -58,11 +58,11 @@ bool staleByTime(const QString &lockPath)
     const qint64 pid = lines.value(0).trimmed().toLongLong(&named);
     const QDateTime made = info.lastModified();
     if (!named || pid <= 0) {
-        const QDateTime boot = bootTime();
+        const QDateTime boot = save::bootTime();
         return (boot.isValid() && made < boot) || made.msecsTo(QDateTime::currentDateTime()) > kUnreadableLockGraceMs;
     }
     if (pid == QCoreApplication::applicationPid())
-        return ownerGone(pid, made);
+        return save::ownerGone(pid, made);
     return false;
 #endif
 }
@@ -143,7 +143,7 @@ std::vector<OrphanDraft> claimOrphanDrafts(const QString &folder)
     // A half-written file under a hidden fresh name names no owner: it is
     // removed when no running program keeps a draft here, or when it is
     // older than the system's start.
-    const QDateTime boot = bootTime();
+    const QDateTime boot = save::bootTime();
     for (const QFileInfo &file : dir.entryInfoList({QStringLiteral(".tirlada-*")}, QDir::Files | QDir::Hidden))
         if (!othersRun || (boot.isValid() && file.lastModified() < boot))
             QFile::remove(file.absoluteFilePath());
@@ -158,4 +158,4 @@ void removeOrphanDraft(OrphanDraft &draft)
     QFile::remove(originPath(draft.path));
     draft.lock.reset(); // unlocking removes the lock file
 }
-} // namespace save
+} // namespace drafts

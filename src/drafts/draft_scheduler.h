@@ -7,7 +7,7 @@
 
 #include "core/failure.h"
 #include "core/passport.h"
-#include "save/draft.h"
+#include "drafts/draft.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -17,7 +17,7 @@
 
 class QTimer;
 
-namespace save {
+namespace drafts {
 
 // A draft is written once the input has rested this long...
 inline constexpr int kDraftQuietMs = 500;
@@ -92,4 +92,4 @@ private:
     std::optional<Failure> failure_;
 };
 
-} // namespace save
+} // namespace drafts

@@ -19,7 +19,7 @@
 
 class QLockFile;
 
-namespace save {
+namespace drafts {
 
 // <the user's data folder>/drafts
 QString draftFolder();
@@ -131,4 +131,4 @@ std::vector<OrphanDraft> claimOrphanDrafts(const QString &folder);
 // Deletes the draft, its origin and its lock.
 void removeOrphanDraft(OrphanDraft &draft);
 
-} // namespace save
+} // namespace drafts

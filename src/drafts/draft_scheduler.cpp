@@ -1,4 +1,4 @@
-#include "save/draft_scheduler.h"
+#include "drafts/draft_scheduler.h"
 
 #include "core/platform.h"
 
@@ -10,7 +10,7 @@
 
 #include <algorithm>
 
-namespace save {
+namespace drafts {
 
 DraftScheduler::DraftScheduler(std::function<PassportSnapshot()> snapshot, std::function<QByteArray()> pictureJpeg,
                                const QString &folder, QObject *parent)
@@ -153,4 +153,4 @@ void DraftScheduler::report(const std::optional<Failure> &failure)
 
 QString DraftScheduler::path() const { return keeper_->path(); }
 
-} // namespace save
+} // namespace drafts
