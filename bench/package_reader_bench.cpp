@@ -90,7 +90,7 @@ int main(int argc, char **argv)
     QTemporaryDir temp;
     const PassportSnapshot passport = fullPassport();
     const QString folder = save::createWorkingFolder(temp.path() + '/', 1233446400);
-    save::WriteDataDocument(folder + "data.xml", save::BuildDataDocument(passport, 1233446400));
+    save::writeDataDocument(folder + "data.xml", save::buildDataDocument(passport, 1233446400));
     QFile jpeg(folder + "image.jpg");
     if (!jpeg.open(QIODevice::WriteOnly) || jpeg.write(picture::encodeJpeg(passport.picture)) < 0)
         return 1;

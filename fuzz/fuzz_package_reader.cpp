@@ -36,14 +36,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // passports themselves may differ where a package not made by the
     // program holds what the writer trims or cuts.)
     const save::PackageContents &contents = *read.contents;
-    const QByteArray document = save::BuildDataDocument(contents.passport, contents.savedAt);
+    const QByteArray document = save::buildDataDocument(contents.passport, contents.savedAt);
     QList<std::pair<QString, QByteArray>> entries{{QStringLiteral("data.xml"), document}};
     if (!contents.pictureJpeg.isEmpty())
         entries.append({QStringLiteral("image.jpg"), contents.pictureJpeg});
     const save::ReadResult again = save::readPackageBytes(save::zipStored(entries));
     if (!again.contents)
         abort();
-    if (save::BuildDataDocument(again.contents->passport, again.contents->savedAt) != document
+    if (save::buildDataDocument(again.contents->passport, again.contents->savedAt) != document
         || again.contents->pictureJpeg != contents.pictureJpeg
         || again.contents->passport.picture != contents.passport.picture)
         abort();

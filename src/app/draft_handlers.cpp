@@ -65,8 +65,7 @@ QString draftFailureDetails(const Failure &failure)
 
 void PassportWindow::connectDrafts()
 {
-    draftScheduler = new drafts::DraftScheduler([this] { return snapshot(); }, [this] { return model_.pictureJpeg(); },
-                                                drafts::draftFolder(), this);
+    draftScheduler = new drafts::DraftScheduler(model_, drafts::draftFolder(), this);
     connect(draftScheduler, &drafts::DraftScheduler::failureChanged, this,
             [this] { gui::runGuarded(this, [this] { showDraftFailure(); }); });
     ui->DraftWarning->setVisible(false);
@@ -76,10 +75,6 @@ void PassportWindow::connectDrafts()
         palette.setColor(QPalette::WindowText, QColor(0xA0, 0x00, 0x00));
         ui->DraftWarning->setPalette(palette);
     }
-
-    // Every change of the passport goes through the model; each change only
-    // restarts the timer, the comparison waits for the timer.
-    connect(&model_, &PassportModel::changed, draftScheduler, [this] { draftScheduler->noteChange(); });
 }
 
 void PassportWindow::showDraftFailure()
@@ -128,11 +123,12 @@ void PassportWindow::restoreDraft(drafts::OrphanDraft &orphan)
     // The restored passport is unsaved input: its draft stays, as this
     // window's own, until it is saved or given up. It names the package it
     // came from, which the caption shows and the save offers.
-    model_.restore(result.contents->passport, result.contents->pictureJpeg);
-    const QString package = orphan.origin ? orphan.origin->package : QString();
-    draftScheduler->setRestored(std::move(orphan), snapshot());
-    if (!package.isEmpty())
-        takePackagePath(package);
+    model_.restore(result.contents->passport);
+    const QString package =
+        orphan.origin && !orphan.origin->package.isEmpty() ? orphan.origin->package : model_.filePath();
+    const QByteArray saved = orphan.origin ? orphan.origin->savedPassport : QByteArray();
+    draftScheduler->setRestored(std::move(orphan));
+    model_.markRestored(package, saved);
 }
 
 void PassportWindow::offerDraftRecovery()

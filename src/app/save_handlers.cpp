@@ -37,27 +37,18 @@ QString savedText(const QString &packagePath)
 void PassportWindow::connectSave()
 {
     plainTitle = windowTitle();
+    connect(&model_, &PassportModel::filePathChanged, this, [this] {
+        if (!model_.filePath().isEmpty())
+            lastPackagePath = model_.filePath();
+        updateTitle();
+    });
     connect(ui->SaveButton, &QPushButton::clicked, this, gui::guarded(this, &PassportWindow::saveToPackage));
 }
 
 void PassportWindow::updateTitle()
 {
-    setWindowTitle(currentPackagePath.isEmpty()
-                       ? plainTitle
-                       : QFileInfo(currentPackagePath).fileName() + QStringLiteral(" - ") + plainTitle);
-}
-
-void PassportWindow::packageSaved(const QString &path, const PassportSnapshot &passport)
-{
-    takePackagePath(path);
-    draftScheduler->setSaved(passport, currentPackagePath);
-}
-
-void PassportWindow::takePackagePath(const QString &path)
-{
-    currentPackagePath = QFileInfo(path).absoluteFilePath();
-    lastPackagePath = currentPackagePath;
-    updateTitle();
+    const QString path = model_.filePath();
+    setWindowTitle(path.isEmpty() ? plainTitle : QFileInfo(path).fileName() + QStringLiteral(" - ") + plainTitle);
 }
 
 bool PassportWindow::saveReportingFailure()
@@ -113,7 +104,7 @@ void PassportWindow::saveToPackage() { savePassport(); }
 
 bool PassportWindow::savePassport()
 {
-    const PassportSnapshot passport = snapshot();
+    const PassportSnapshot passport = snapshot(); // a copy: the model changes on the way
     const QList<save::MissingItem> missing = save::missingItems(passport);
     if (!missing.isEmpty()) {
         gui::modal::message(this, gui::modal::Icon::Warning, save::kIncompleteCaption, save::incompleteText(missing));
@@ -140,7 +131,7 @@ bool PassportWindow::savePassport()
         return false;
     lastPackagePath = packagePath;
 
-    const QByteArray dataDocument = save::BuildDataDocument(passport, platform::currentSeconds());
+    const QByteArray dataDocument = save::buildDataDocument(passport, platform::currentSeconds());
 
     std::optional<Failure> failure;
     const QString workingFolder =
@@ -154,7 +145,7 @@ bool PassportWindow::savePassport()
 
     // A failure to write either file ends the save here; the working folder
     // stays for the user to look at.
-    save::WriteDataDocument(workingFolder + QStringLiteral("data.xml"), dataDocument);
+    save::writeDataDocument(workingFolder + QStringLiteral("data.xml"), dataDocument);
     if (passport.hasPicture)
         core::writeFileReplacing(workingFolder + QStringLiteral("image.jpg"), model_.pictureFile());
 
@@ -164,9 +155,9 @@ bool PassportWindow::savePassport()
         return false;
     }
 
-    packageSaved(packagePath, passport);
+    model_.markSaved(QFileInfo(packagePath).absoluteFilePath());
     gui::modal::message(this, gui::modal::Icon::Information, kSavedCaption, savedText(packagePath));
-    save::ClearFolder(workingFolder);
+    save::clearFolder(workingFolder);
     QDir().rmdir(workingFolder);
     return true;
 }

@@ -84,7 +84,7 @@ QString draftFolder()
 QByteArray draftPackage(const PassportSnapshot &passport, const QByteArray &pictureJpeg, qint64 seconds)
 {
     QList<std::pair<QString, QByteArray>> entries;
-    entries.append({QStringLiteral("data.xml"), save::BuildDataDocument(passport, seconds, save::DocumentForm::Draft)});
+    entries.append({QStringLiteral("data.xml"), save::buildDataDocument(passport, seconds, save::DocumentForm::Draft)});
     if (passport.hasPicture)
         entries.append(
             {QStringLiteral("image.jpg"), pictureJpeg.isEmpty() ? picture::encodeJpeg(passport.picture) : pictureJpeg});

@@ -1,4 +1,4 @@
-// Reading the data document back: the inverse of BuildDataDocument, field by
+// Reading the data document back: the inverse of buildDataDocument, field by
 // field from the same table.
 
 #include "save/data_document.h"

@@ -186,7 +186,7 @@ QString createWorkingFolder(const QString &tempFolder, qint64 seconds, std::opti
     return QString();
 }
 
-void ClearFolder(const QString &folder)
+void clearFolder(const QString &folder)
 {
     if (folder.isEmpty())
         return;
@@ -204,7 +204,7 @@ void ClearFolder(const QString &folder)
             // up first, at every depth, then empty it and remove it. A link
             // is never followed.
             QFile::setPermissions(path, ownerAll);
-            ClearFolder(path);
+            clearFolder(path);
             QDir().rmdir(path);
         } else if (!QFile::remove(path) && !info.isSymLink()) {
             QFile::setPermissions(path, info.permissions() | QFile::WriteOwner);

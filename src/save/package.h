@@ -25,7 +25,7 @@ QString createWorkingFolder(const QString &tempFolder, qint64 seconds, std::opti
 // stays. Read-only subfolders are opened up and emptied at every depth. A
 // symbolic link is deleted as a link: nothing outside the folder is touched.
 // What cannot be deleted is passed over.
-void ClearFolder(const QString &folder);
+void clearFolder(const QString &folder);
 
 // Packs every file of the working folder (which ends in a separator) into a
 // ZIP package of stored entries at packagePath, with the archiver program

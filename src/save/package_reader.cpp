@@ -61,6 +61,7 @@ ReadResult readPackageBytes(const QByteArray &zip, const ReadOptions &options)
     if (jpeg) {
         checkPicture(jpeg->data, options.decodePicture, p, problems);
         contents.pictureJpeg = jpeg->data;
+        p.pictureJpeg = jpeg->data;
     } else {
         if (!p.pictureCaption.isEmpty())
             problems.push_back({ReadProblemCode::CaptionWithoutPicture});

@@ -30,7 +30,7 @@ inline PassportSnapshot soundPassport(const QString &title = QStringLiteral("Ð’Ð
     return p;
 }
 
-inline QByteArray dataDocument(const PassportSnapshot &p) { return save::BuildDataDocument(p, 1234567890); }
+inline QByteArray dataDocument(const PassportSnapshot &p) { return save::buildDataDocument(p, 1234567890); }
 
 // The package's bytes: data.xml, and image.jpg when the passport has a
 // picture (or the picture bytes given).

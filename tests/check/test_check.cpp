@@ -111,7 +111,7 @@ private slots:
             << QStringList{QStringLiteral("записан неверно: ID имеет вид XXX-XXX-XXX из цифр")};
         PassportSnapshot low = sound;
         const QString lowId =
-            QStringLiteral("000-000-1") + participants::ParticipantIdCheckDigits(QStringLiteral("0000001"));
+            QStringLiteral("000-000-1") + participants::participantIdCheckDigits(QStringLiteral("0000001"));
         low.authors[0].Id = lowId;
         QTest::newRow("ID below the lowest number")
             << packageBytes(low) << QStringList{QStringLiteral("ID участника «%1» вне допустимых номеров").arg(lowId)};

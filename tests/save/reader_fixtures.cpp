@@ -16,7 +16,7 @@ namespace rf {
 // A participant ID with correct check digits, from its first seven digits.
 QString validId(const QString &seven)
 {
-    const QString digits = seven + participants::ParticipantIdCheckDigits(seven);
+    const QString digits = seven + participants::participantIdCheckDigits(seven);
     return digits.left(3) + '-' + digits.mid(3, 3) + '-' + digits.mid(6);
 }
 
@@ -202,7 +202,7 @@ QByteArray withEncryptionFlag(QByteArray zip)
     return zip;
 }
 
-QByteArray document(const PassportSnapshot &p) { return save::BuildDataDocument(p, kTime); }
+QByteArray document(const PassportSnapshot &p) { return save::buildDataDocument(p, kTime); }
 
 QByteArray jpegOf(int width, int height) { return picture::encodeJpeg(testPicture(width, height)); }
 

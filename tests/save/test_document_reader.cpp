@@ -119,7 +119,7 @@ private slots:
             save::readPackageBytes(makeZip({{"image.jpg", jpegOf(300, 225), true}, {"data.xml", doc, true}}));
         QCOMPARE(texts(deflated), QStringList());
         QVERIFY(deflated.contents);
-        QCOMPARE(save::BuildDataDocument(deflated.contents->passport, kTime), doc);
+        QCOMPARE(save::buildDataDocument(deflated.contents->passport, kTime), doc);
 
         doc.replace("<manual>", "\r\n  <!-- comment -->\t<manual>");
         const save::ReadResult spaced = save::readPackageBytes(package(doc, jpegOf(300, 225)));

@@ -47,8 +47,8 @@ private slots:
         QTemporaryDir temp;
         const QString folder = save::createWorkingFolder(temp.path() + '/', kTime);
         QVERIFY(!folder.isEmpty());
-        const QByteArray data = save::BuildDataDocument(original, kTime);
-        save::WriteDataDocument(folder + "data.xml", data);
+        const QByteArray data = save::buildDataDocument(original, kTime);
+        save::writeDataDocument(folder + "data.xml", data);
         QByteArray jpeg;
         if (original.hasPicture) {
             jpeg = picture::encodeJpeg(original.picture);
@@ -62,7 +62,7 @@ private slots:
         QVERIFY(read.contents);
         const save::PackageContents &contents = *read.contents;
         QCOMPARE(contents.savedAt, kTime);
-        QCOMPARE(save::BuildDataDocument(contents.passport, contents.savedAt), data);
+        QCOMPARE(save::buildDataDocument(contents.passport, contents.savedAt), data);
         QCOMPARE(contents.pictureJpeg, jpeg);
 
         PassportSnapshot expected = asStored(original);
@@ -102,7 +102,7 @@ private slots:
         PassportSnapshot p = fullPassport();
         p.description = description;
         // Written as a draft, so that nothing is cut.
-        const QByteArray zip = package(save::BuildDataDocument(p, kTime, save::DocumentForm::Draft), jpegOf(300, 225));
+        const QByteArray zip = package(save::buildDataDocument(p, kTime, save::DocumentForm::Draft), jpegOf(300, 225));
         const save::ReadResult read = save::readPackageBytes(zip);
         if (sound) {
             QCOMPARE(texts(read), QStringList());

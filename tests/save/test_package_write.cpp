@@ -248,7 +248,7 @@ private slots:
             // folder.
             if (QFile(root + "/a/new").open(QIODevice::WriteOnly))
                 _exit(4);
-            save::ClearFolder(root + "/");
+            save::clearFolder(root + "/");
             _exit(0);
         }
         int status = 0;

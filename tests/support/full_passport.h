@@ -35,7 +35,7 @@ inline void typeText(QWidget *widget, const QString &text)
 inline QString validFormattedId(int n)
 {
     const QString seven = QString::number(1000000 + n);
-    const QString nine = seven + participants::ParticipantIdCheckDigits(seven);
+    const QString nine = seven + participants::participantIdCheckDigits(seven);
     return nine.left(3) + QLatin1Char('-') + nine.mid(3, 3) + QLatin1Char('-') + nine.mid(6);
 }
 
