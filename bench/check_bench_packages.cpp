@@ -105,7 +105,8 @@ int main(int argc, char *argv[])
         else if (kind == 4)
             jpeg = QByteArray("GIF89a not a jpeg").repeated(100);
         QByteArray zip = save::zipStored({{QStringLiteral("data.xml"), save::buildDataDocument(p, 1234567890)},
-                                          {QStringLiteral("image.jpg"), jpeg}});
+                                          {QStringLiteral("image.jpg"), jpeg}})
+                             .value();
         if (kind == 0)
             zip.truncate(zip.size() / 2);
         if (kind >= 0)

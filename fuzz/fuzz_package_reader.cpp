@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // document and packed here: the archive's CRCs would otherwise stop
     // nearly every change from reaching the document's reader.
     if (!bytes.startsWith("PK"))
-        bytes = save::zipStored({{QStringLiteral("data.xml"), bytes}});
+        bytes = save::zipStored({{QStringLiteral("data.xml"), bytes}}).value();
     const save::ReadResult read = save::readPackageBytes(bytes);
     if (read.contents.has_value() == !read.problems.isEmpty())
         abort();
@@ -40,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     QList<std::pair<QString, QByteArray>> entries{{QStringLiteral("data.xml"), document}};
     if (!contents.pictureJpeg.isEmpty())
         entries.append({QStringLiteral("image.jpg"), contents.pictureJpeg});
-    const save::ReadResult again = save::readPackageBytes(save::zipStored(entries));
+    const save::ReadResult again = save::readPackageBytes(save::zipStored(entries).value());
     if (!again.contents)
         abort();
     if (save::buildDataDocument(again.contents->passport, again.contents->savedAt) != document

@@ -28,10 +28,10 @@ namespace {
 const QString kUnsavedQuestion = QStringLiteral("Сохранить изменения в паспорте работы?");
 const QString kOpenErrorCaption = QStringLiteral("Ошибка открытия");
 
-QString openErrorText(const QString &path, const save::ReadProblems &problems)
+QString openErrorText(const QString &path, const Failure &failure)
 {
     QString text = QStringLiteral("Файл не открыт как паспорт работы:\n%1\n").arg(QDir::toNativeSeparators(path));
-    for (const save::ReadProblem &problem : problems)
+    for (const save::ReadProblem &problem : failure.details().problems)
         text += QStringLiteral("\n") + save::readProblemText(problem);
     return text;
 }
@@ -151,12 +151,12 @@ bool PassportWindow::openPackage(const QString &path)
 bool PassportWindow::openPackageSettled(const QString &path)
 {
     const QString fullPath = QFileInfo(path).absoluteFilePath();
-    const save::ReadResult result = save::readPackage(fullPath);
-    if (!result.contents) {
-        gui::modal::message(this, gui::modal::Icon::Error, kOpenErrorCaption, openErrorText(fullPath, result.problems));
+    const Result<save::PackageContents> read = save::openPackage(fullPath);
+    if (!read) {
+        gui::modal::message(this, gui::modal::Icon::Error, kOpenErrorCaption, openErrorText(fullPath, read.error()));
         return false;
     }
-    model_.restore(result.contents->passport);
+    model_.restore(read->passport);
     model_.markSaved(fullPath);
     return true;
 }

@@ -3,6 +3,7 @@
 #include "app/passport_window.h"
 #include "core/files.h"
 #include "core/platform.h"
+#include "core/result.h"
 #include "drafts/draft_scheduler.h"
 #include "gui/guard.h"
 #include "gui/modal.h"
@@ -133,31 +134,34 @@ bool PassportWindow::savePassport()
 
     const QByteArray dataDocument = save::buildDataDocument(passport, platform::currentSeconds());
 
-    std::optional<Failure> failure;
-    const QString workingFolder =
-        save::createWorkingFolder(platform::tempFolder(), platform::currentSeconds(), &failure);
-    if (workingFolder.isEmpty()) {
+    const Result<QString> created = save::createWorkingFolder(platform::tempFolder(), platform::currentSeconds());
+    if (!created) {
         // The box says that the save failed; the cause goes to the log.
-        qCWarning(lcSave, "no working folder: %s", failure ? failure->what() : "");
+        logFailure(lcSave(), "creating the working folder", created.error());
         gui::modal::message(this, gui::modal::Icon::Error, kWriteErrorCaption, kFolderErrorText);
         return false;
     }
+    const QString workingFolder = *created;
 
-    // A failure to write either file ends the save here; the working folder
-    // stays for the user to look at.
-    save::writeDataDocument(workingFolder + QStringLiteral("data.xml"), dataDocument);
+    // A failure to write either file ends the save here, shown by the
+    // handler's guard; the working folder stays for the user to look at.
+    save::writeDataDocument(workingFolder + QStringLiteral("data.xml"), dataDocument).value();
     if (passport.hasPicture)
-        core::writeFileReplacing(workingFolder + QStringLiteral("image.jpg"), model_.pictureFile());
+        core::writeFile(workingFolder + QStringLiteral("image.jpg"), model_.pictureFile()).value();
 
-    if (!save::writePackage(platform::archiverPath(), packagePath, workingFolder, &failure)) {
-        qCWarning(lcSave, "package not written: %s", failure ? failure->what() : "");
+    if (const Result<void> written = save::writePackage(platform::archiverPath(), packagePath, workingFolder);
+        !written) {
+        logFailure(lcSave(), "writing the package", written.error());
         gui::modal::message(this, gui::modal::Icon::Error, kWriteErrorCaption, kArchiveErrorText);
         return false;
     }
 
     model_.markSaved(QFileInfo(packagePath).absoluteFilePath());
     gui::modal::message(this, gui::modal::Icon::Information, kSavedCaption, savedText(packagePath));
+    // What cannot be removed now goes with the next save's leftovers.
     save::clearFolder(workingFolder);
-    QDir().rmdir(workingFolder);
+    if (!QDir().rmdir(workingFolder))
+        logFailure(lcSave(), "removing the working folder",
+                   Failure(FailureCode::CannotWriteFile, {.file = workingFolder, .reason = qt_error_string(errno)}));
     return true;
 }

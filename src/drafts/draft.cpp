@@ -88,7 +88,7 @@ QByteArray draftPackage(const PassportSnapshot &passport, const QByteArray &pict
     if (passport.hasPicture)
         entries.append(
             {QStringLiteral("image.jpg"), pictureJpeg.isEmpty() ? picture::encodeJpeg(passport.picture) : pictureJpeg});
-    return save::zipStored(entries);
+    return save::zipStored(entries).value();
 }
 
 struct DraftKeeper::State {
@@ -152,7 +152,7 @@ void DraftKeeper::State::takeName()
             return;
         }
     }
-    throw Failure(FailureCode::CannotLockFile, {.file = stem + kDraftSuffix, .reason = {}});
+    throw Failure(FailureCode::NoFreeFileName, {.file = stem + kDraftSuffix, .reason = {}});
 }
 
 void DraftKeeper::State::run()

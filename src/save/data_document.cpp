@@ -137,7 +137,10 @@ QByteArray buildDataDocument(const PassportSnapshot &passport, qint64 seconds, D
     return out.toUtf8();
 }
 
-void writeDataDocument(const QString &path, const QByteArray &document) { core::writeFileReplacing(path, document); }
+Result<void> writeDataDocument(const QString &path, const QByteArray &document)
+{
+    return core::writeFile(path, document);
+}
 
 QByteArray passportFingerprint(const PassportSnapshot &passport)
 {

@@ -111,7 +111,7 @@ private slots:
         for (QLineEdit *edit : session->window().findChildren<QLineEdit *>())
             if (edit->window() == &session->window())
                 QVERIFY2(edit->maxLength() == std::numeric_limits<int>::max(), qPrintable(edit->objectName()));
-        QCOMPARE(session->windows->idDialog->AddID->maxLength(), 11);
+        QCOMPARE(session->windows->idDialog->findChild<QLineEdit *>("AddID")->maxLength(), 11);
     }
 
     // What the user types into a memo reaches the passport as typed; each

@@ -41,7 +41,7 @@ inline QByteArray packageBytes(const PassportSnapshot &p, const QByteArray &pict
         entries.append({QStringLiteral("image.jpg"), pictureFile});
     else if (p.hasPicture)
         entries.append({QStringLiteral("image.jpg"), picture::encodeJpeg(p.picture)});
-    return save::zipStored(entries);
+    return save::zipStored(entries).value();
 }
 
 inline bool writeBytes(const QString &path, const QByteArray &bytes)

@@ -306,7 +306,7 @@ QByteArray package(const QByteArray &data, const QByteArray &jpeg)
     QList<std::pair<QString, QByteArray>> entries{{"data.xml", data}};
     if (!jpeg.isEmpty())
         entries.append({"image.jpg", jpeg});
-    return save::zipStored(entries);
+    return save::zipStored(entries).value();
 }
 
 // The full passport's document with one piece replaced.

@@ -323,7 +323,7 @@ private slots:
 
         QTemporaryDir dir;
         const QString path = dir.filePath("data.xml");
-        save::writeDataDocument(path, bytes);
+        QVERIFY(save::writeDataDocument(path, bytes).has_value());
         QFile written(path);
         QVERIFY(written.open(QIODevice::ReadOnly));
         QCOMPARE(written.readAll(), bytes);
@@ -339,14 +339,11 @@ private slots:
         QFile plain(dir.filePath("plain"));
         QVERIFY(plain.open(QIODevice::WriteOnly));
         plain.close();
-        try {
-            save::writeDataDocument(dir.filePath("plain/data.xml"), "x");
-            QFAIL("no failure");
-        } catch (const Failure &failure) {
-            QCOMPARE(failure.code(), FailureCode::CannotCreateFile);
-            QCOMPARE(failure.details().file, dir.filePath("plain/data.xml"));
-            QVERIFY(!failure.details().reason.isEmpty());
-        }
+        const Result<void> written = save::writeDataDocument(dir.filePath("plain/data.xml"), "x");
+        QVERIFY(!written);
+        QCOMPARE(written.error().code(), FailureCode::CannotCreateFile);
+        QCOMPARE(written.error().details().file, dir.filePath("plain/data.xml"));
+        QVERIFY(!written.error().details().reason.isEmpty());
     }
 };
 

@@ -54,8 +54,8 @@ inline void addParticipantByHand(Session &session, bool author, int n, const QSt
         auto *form = static_cast<ParticipantIdDialog *>(dialog);
         QString digits = validFormattedId(n);
         digits.remove(QLatin1Char('-'));
-        typeText(form->AddID, digits);
-        QTest::keyClick(form->AddID, Qt::Key_Return);
+        typeText(form->findChild<QLineEdit *>("AddID"), digits);
+        QTest::keyClick(form->findChild<QLineEdit *>("AddID"), Qt::Key_Return);
     });
     QTest::mouseClick(session.control<QPushButton>(author ? "AuthorAdd" : "TeacherAdd"), Qt::LeftButton);
     const char *const edits[2][3] = {{"AuthorsLastname", "AuthorsName", "AuthorsPatronymic"},
