@@ -66,7 +66,9 @@ QString failureText(const Failure &failure)
     case FailureCode::PackageEntryCompressed:
         return QStringLiteral("The package \"%1\" does not hold the files written").arg(file);
     }
-    return QString::fromUtf8(failure.what());
+    // Every code has its sentence above; the code's name stands in for one
+    // that is missing, never the log's summary.
+    return QString::fromLatin1(failureCodeName(failure.code()));
 }
 
 QString reportFailureText(const Failure &failure, const ReportWording &wording)
