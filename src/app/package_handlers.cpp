@@ -95,6 +95,7 @@ bool PassportWindow::settleUnsavedInput()
     // about.
     bool settled = false;
     gui::runGuarded(this, [&] {
+        model_.settleModified();
         if (!model_.isModified()) {
             settled = true;
             return;

@@ -15,7 +15,7 @@
 
 namespace drafts {
 
-DraftScheduler::DraftScheduler(const PassportModel &model, const QString &folder, QObject *parent)
+DraftScheduler::DraftScheduler(PassportModel &model, const QString &folder, QObject *parent)
     : QObject(parent), model_(model), keeper_(std::make_unique<DraftKeeper>(folder))
 {
     timer_ = new QTimer(this);
@@ -61,6 +61,8 @@ void DraftScheduler::write()
     if (now == drafted_)
         return;
     drafted_ = now;
+    // Weighed here, at most once a draft, rather than at every keystroke.
+    model_.settleModified();
     if (!model_.isModified()) {
         // Back to what was saved: nothing to keep.
         keeper_->discard();

@@ -29,7 +29,7 @@ class DraftScheduler : public QObject {
     Q_OBJECT
 public:
     // Drafts of the model's passport go to folder.
-    DraftScheduler(const PassportModel &model, const QString &folder, QObject *parent = nullptr);
+    DraftScheduler(PassportModel &model, const QString &folder, QObject *parent = nullptr);
     ~DraftScheduler() override;
 
     // Hands the passport to the writer now, if it changed since.
@@ -68,7 +68,7 @@ private:
     void report(const std::optional<Failure> &failure);
     DraftOrigin origin() const;
 
-    const PassportModel &model_;
+    PassportModel &model_;
     std::unique_ptr<DraftKeeper> keeper_;
     QTimer *timer_ = nullptr;
     QElapsedTimer firstPendingChange_; // the oldest change not yet in the draft

@@ -52,7 +52,10 @@ void PassportModel::markRestored(const QString &path, const QByteArray &savedFin
         filePath_ = path;
         emit filePathChanged();
     }
-    updateModified();
+    if (saved_)
+        updateModified();
+    else
+        settleModified();
 }
 
 QByteArray PassportModel::savedFingerprint() const
@@ -68,13 +71,46 @@ void PassportModel::touched()
     updateModified();
 }
 
+bool PassportModel::differsFromFingerprint() const { return save::passportFingerprint(passport_) != savedFingerprint_; }
+
 void PassportModel::updateModified()
 {
-    const bool modified = saved_ ? passport_ != *saved_ : save::passportFingerprint(passport_) != savedFingerprint_;
+    if (saved_) {
+        setModified(passport_ != *saved_);
+        return;
+    }
+    // Only the fingerprint is known: a change counts at once, and "back to
+    // the saved passport" is weighed when the changes pause.
+    if (!fingerprintCheck_) {
+        fingerprintCheck_ = new QTimer(this);
+        fingerprintCheck_->setSingleShot(true);
+        fingerprintCheck_->setInterval(300);
+        connect(fingerprintCheck_, &QTimer::timeout, this, &PassportModel::settleModified);
+    }
+    fingerprintCheck_->start();
+    setModified(true);
+}
+
+void PassportModel::setModified(bool modified)
+{
     if (modified == modified_)
         return;
     modified_ = modified;
     emit modifiedChanged(modified_);
+}
+
+void PassportModel::settleModified()
+{
+    if (fingerprintCheck_)
+        fingerprintCheck_->stop();
+    if (saved_)
+        return;
+    const bool modified = differsFromFingerprint();
+    if (!modified) {
+        // Back to the saved passport: from now on it is known whole.
+        saved_ = passport_;
+    }
+    setModified(modified);
 }
 
 // ---- Texts ----

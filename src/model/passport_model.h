@@ -15,6 +15,7 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <array>
 #include <optional>
 
@@ -45,8 +46,13 @@ public:
     // empty for none.
     QString filePath() const { return filePath_; }
     // Whether the passport differs from what was opened or saved (from an
-    // empty passport when neither).
+    // empty passport when neither). Where only the fingerprint of the saved
+    // passport is known (a restored draft), a change counts as a change at
+    // once, and whether the passport came back to the saved one is weighed a
+    // moment after the typing pauses, so that a keystroke never pays for a
+    // fingerprint of the whole passport; settleModified() weighs it now.
     bool isModified() const { return modified_; }
+    void settleModified();
     // The passport as it stands is now what the package at path holds
     // (opened or saved); path empty for a passport of no file.
     void markSaved(const QString &path);
@@ -140,6 +146,8 @@ private:
     // Emits changed(), then modifiedChanged() when that turned.
     void touched();
     void updateModified();
+    bool differsFromFingerprint() const;
+    void setModified(bool modified);
 
     PassportSnapshot passport_;
     QString filePath_;
@@ -148,4 +156,7 @@ private:
     std::optional<PassportSnapshot> saved_;
     mutable QByteArray savedFingerprint_; // of saved_, once asked for
     bool modified_ = false;
+    // Weighs a restored draft's passport against its fingerprint once the
+    // changes pause.
+    QTimer *fingerprintCheck_ = nullptr;
 };
