@@ -91,6 +91,15 @@ private slots:
             << save::zipStored({{QStringLiteral("data.xml"), dataDocument(sound)},
                                 {QStringLiteral("../evil.txt"), QByteArray("x")}})
             << QStringList{QStringLiteral("work.kwp: В пакете есть файл с недопустимым именем «../evil.txt»")};
+        // An archive whose end record declares more entries than a package
+        // holds is refused by that count, before its directory is read.
+        QByteArray crowded = packageBytes(sound);
+        for (const int at : {8, 10}) {
+            crowded[crowded.size() - 22 + at] = char(60000 & 0xFF);
+            crowded[crowded.size() - 22 + at + 1] = char(60000 >> 8);
+        }
+        QTest::newRow("60,000 entries declared")
+            << crowded << QStringList{QStringLiteral("work.kwp: В пакете слишком много файлов: 60000")};
         QTest::newRow("no data document")
             << save::zipStored({{QStringLiteral("image.jpg"), jpegOfSize(10, 10)}})
             << QStringList{QStringLiteral("work.kwp: В пакете нет файла data.xml с данными паспорта")};
