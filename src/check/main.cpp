@@ -18,6 +18,10 @@
 
 #include <unistd.h>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 #ifndef TIRLADA_VERSION
 #define TIRLADA_VERSION "0"
 #endif
@@ -215,10 +219,12 @@ Result<QByteArray> readAll(const QByteArray &name)
     const bool opened = name == "-" ? file.open(stdin, QIODevice::ReadOnly)
                                     : (file.setFileName(QFile::decodeName(name)), file.open(QIODevice::ReadOnly));
     if (!opened)
-        return Unexpected(Failure(FailureCode::CannotReadFile, {.file = file.fileName(), .reason = file.errorString()}));
+        return Unexpected(
+            Failure(FailureCode::CannotReadFile, {.file = file.fileName(), .reason = file.errorString()}));
     QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
-        return Unexpected(Failure(FailureCode::CannotReadFile, {.file = file.fileName(), .reason = file.errorString()}));
+        return Unexpected(
+            Failure(FailureCode::CannotReadFile, {.file = file.fileName(), .reason = file.errorString()}));
     return bytes;
 }
 
@@ -229,6 +235,16 @@ int main(int argc, char *argv[])
     // A reader that goes away ("| head -1") must not end the run before the
     // list and the pages are written: the write fails with EPIPE instead.
     std::signal(SIGPIPE, SIG_IGN);
+#ifdef __GLIBC__
+    // A package's bytes and its document go back to the system when freed.
+    // Left to itself, glibc raises the size it maps on its own to the largest
+    // block freed, and then each reading thread's arena keeps the largest
+    // package it has read: memory grows with threads times package size.
+    mallopt(M_MMAP_THRESHOLD, 256 * 1024);
+    // What a thread frees below that stays with it for its next package
+    // rather than going back to the system and being asked for again.
+    mallopt(M_TRIM_THRESHOLD, 1024 * 1024);
+#endif
 
     Arguments args;
     if (const QString error = parseArguments(argc, argv, &args); !error.isEmpty())

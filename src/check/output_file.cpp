@@ -94,18 +94,22 @@ int syncDescriptor(int handle)
 unsigned processUmask()
 {
     // The status file tells it without the race of setting and restoring it
-    // while other threads create files.
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (status.open(QIODevice::ReadOnly)) {
-        for (const QByteArray &line : status.readAll().split('\n'))
-            if (line.startsWith("Umask:")) {
-                bool ok = false;
-                const unsigned mask = line.mid(6).trimmed().toUInt(&ok, 8);
-                if (ok)
-                    return mask & 0777;
-            }
-    }
-    return 022;
+    // while other threads create files. The umask does not change during a
+    // run, so it is read once.
+    static const unsigned mask = [] {
+        QFile status(QStringLiteral("/proc/self/status"));
+        if (status.open(QIODevice::ReadOnly)) {
+            for (const QByteArray &line : status.readAll().split('\n'))
+                if (line.startsWith("Umask:")) {
+                    bool ok = false;
+                    const unsigned value = line.mid(6).trimmed().toUInt(&ok, 8);
+                    if (ok)
+                        return value & 0777;
+                }
+        }
+        return 022u;
+    }();
+    return mask;
 }
 
 QString linkTarget(const QString &path)
@@ -227,9 +231,8 @@ Result<void> OutputFile::commit(bool syncTheFolder)
     // private; a new file gets what the user's umask gives.
     struct stat old;
     const int found = follow_ ? ::stat(final.constData(), &old) : ::lstat(final.constData(), &old);
-    const mode_t mode = found == 0 && S_ISREG(old.st_mode)
-                            ? mode_t(old.st_mode & 07777)
-                            : mode_t(0666 & ~processUmask());
+    const mode_t mode =
+        found == 0 && S_ISREG(old.st_mode) ? mode_t(old.st_mode & 07777) : mode_t(0666 & ~processUmask());
     int error = ::fchmod(handle_, mode) != 0 ? errno : 0;
     if (error == 0)
         error = syncDescriptor(handle_);

@@ -1,11 +1,11 @@
 #include "check/package_check.h"
 
 #include "check/html_pages.h"
+#include "check/memory_budget.h"
+#include "check/output_file.h"
 #include "check/participants_csv.h"
 #include "check/registrations.h"
 #include "core/failure.h"
-#include "check/memory_budget.h"
-#include "check/output_file.h"
 #include "save/completeness.h"
 
 #include <QFile>

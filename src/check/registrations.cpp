@@ -227,7 +227,9 @@ QString rowProblemText(const RowProblem &problem)
             .arg(formattedId(problem.text))
             .arg(problem.firstRow);
     case RowProblem::LatinInCyrillic:
-        return QStringLiteral("строка %1: латинская буква «%2» в «%3»").arg(problem.row).arg(problem.text, problem.word);
+        return QStringLiteral("строка %1: латинская буква «%2» в «%3»")
+            .arg(problem.row)
+            .arg(problem.text, problem.word);
     }
     return QString();
 }
@@ -254,10 +256,10 @@ Result<Registrations> Registrations::parse(const QByteArray &bytes)
     // one in every other byte).
     const bool encodingWrong = text.contains(QChar(0)) || (!unicode && notWindows1251(bytes));
     if (delimiter.isNull() || encodingWrong)
-        return Unexpected(Failure(FailureCode::CannotReadFile,
-                                  {.name = encodingWrong || (!unicode && !readsAsRussian(text))
-                                               ? QStringLiteral("encoding")
-                                                                     : QStringLiteral("columns")}));
+        return Unexpected(
+            Failure(FailureCode::CannotReadFile,
+                    {.name = encodingWrong || (!unicode && !readsAsRussian(text)) ? QStringLiteral("encoding")
+                                                                                  : QStringLiteral("columns")}));
     Registrations registrations;
     const QList<Record> rows = records(text, delimiter);
     for (qsizetype r = 1; r < rows.size(); ++r) {
@@ -269,7 +271,8 @@ Result<Registrations> Registrations::parse(const QByteArray &bytes)
         Registered person{number, idDigits(field(columns.id)), field(columns.surname), field(columns.name),
                           field(columns.patronymic)};
         if (person.id.isEmpty()) {
-            registrations.rowProblems_.append({.kind = RowProblem::MalformedId, .row = number, .text = field(columns.id)});
+            registrations.rowProblems_.append(
+                {.kind = RowProblem::MalformedId, .row = number, .text = field(columns.id)});
             continue;
         }
         for (const QString &part : {person.surname, person.name, person.patronymic})

@@ -37,8 +37,8 @@ struct Registered {
 // A row of the registrations file that the committee should look at.
 struct RowProblem {
     enum Kind {
-        MalformedId,   // text: the ID as written
-        DuplicateId,   // text: the ID; firstRow: the row that has it first, under other names
+        MalformedId,     // text: the ID as written
+        DuplicateId,     // text: the ID; firstRow: the row that has it first, under other names
         LatinInCyrillic, // text: the letter, word: the word it stands in
     };
     Kind kind = MalformedId;
@@ -78,8 +78,8 @@ public:
     qsizetype size() const { return people_.size(); }
 
 private:
-    QList<Registered> people_;           // in the file's order
-    QHash<QString, QList<int>> byId_;    // the ID's nine digits: indexes into people_
+    QList<Registered> people_;        // in the file's order
+    QHash<QString, QList<int>> byId_; // the ID's nine digits: indexes into people_
     QList<RowProblem> rowProblems_;
 };
 

@@ -110,7 +110,8 @@ int run(const RunOptions &options, QIODevice &out, QIODevice &err)
     if (wanted.participants) {
         csvPath = linkTarget(options.participantsCsv);
         if (const QString problem = inputs.outputProblem(csvPath); !problem.isEmpty())
-            return usageError(QStringLiteral("список участников %1 %2.").arg(shownPath(options.participantsCsv), problem));
+            return usageError(
+                QStringLiteral("список участников %1 %2.").arg(shownPath(options.participantsCsv), problem));
     }
     QString reportPath;
     if (!options.registrationsReport.isEmpty()) {
@@ -118,7 +119,8 @@ int run(const RunOptions &options, QIODevice &out, QIODevice &err)
             return usageError(QStringLiteral("--registrations-report действует только вместе с --registrations."));
         reportPath = linkTarget(options.registrationsReport);
         if (const QString problem = inputs.outputProblem(reportPath); !problem.isEmpty())
-            return usageError(QStringLiteral("отчёт о регистрации %1 %2.").arg(shownPath(options.registrationsReport), problem));
+            return usageError(
+                QStringLiteral("отчёт о регистрации %1 %2.").arg(shownPath(options.registrationsReport), problem));
         if (reportPath == csvPath)
             return usageError(QStringLiteral("отчёт о регистрации и список участников — один файл %1.")
                                   .arg(shownPath(options.registrationsReport)));
@@ -134,9 +136,8 @@ int run(const RunOptions &options, QIODevice &out, QIODevice &err)
         if (!opened)
             return usageError(pagesFolderText(opened.error(), options.htmlFolder));
         pages.emplace(std::move(*opened));
-        const PagesFolder::Manifest manifest = pages->readManifest([&](const QString &path) {
-            return inputs.inputName(path).isEmpty() && !outputs.contains(path);
-        });
+        const PagesFolder::Manifest manifest = pages->readManifest(
+            [&](const QString &path) { return inputs.inputName(path).isEmpty() && !outputs.contains(path); });
         ourFiles = manifest.names;
         for (const QString &line : manifest.ignored)
             streams.message(QStringLiteral("в списке страниц %1 пропущена строка %2: это не страница этой программы.")
@@ -168,12 +169,16 @@ int run(const RunOptions &options, QIODevice &out, QIODevice &err)
                 plannedFiles.insert(names[i] + QStringLiteral(".html"));
                 plannedFiles.insert(names[i] + QStringLiteral(".jpg"));
             }
+        // Only a file that is there can be an input.
+        const QSet<QString> presentNames(present.cbegin(), present.cend());
         for (const QString &name : std::as_const(plannedFiles) + QSet<QString>{kManifestName}) {
             const QString path = pages->filePath(name);
-            if (const QString input = inputs.inputName(path); !input.isEmpty())
-                return usageError(QStringLiteral("страница %1 записалась бы поверх %2.").arg(shownPath(path), input));
             if (outputs.contains(path))
                 return usageError(QStringLiteral("%1 — это и файл страниц, и список или отчёт.").arg(shownPath(path)));
+            if (!presentNames.contains(name))
+                continue;
+            if (const QString input = inputs.inputName(path); !input.isEmpty())
+                return usageError(QStringLiteral("страница %1 записалась бы поверх %2.").arg(shownPath(path), input));
         }
     }
 
@@ -235,7 +240,8 @@ int run(const RunOptions &options, QIODevice &out, QIODevice &err)
         if (options.quiet && (outcome.verdict == Verdict::Sound || outcome.verdict == Verdict::Skipped))
             return;
         if (options.format == Format::Jsonl)
-            streams.report(jsonLine(outcome.file, outcome.verdict == Verdict::Sound || outcome.verdict == Verdict::Skipped,
+            streams.report(jsonLine(outcome.file,
+                                    outcome.verdict == Verdict::Sound || outcome.verdict == Verdict::Skipped,
                                     outcome.problems, outcome.note));
         else
             streams.report(outcome.line.toUtf8());

@@ -25,14 +25,14 @@ enum class Format {
 };
 
 struct RunOptions {
-    QList<QByteArray> inputs; // package files and folders, by their bytes
-    QString participantsCsv;  // empty: no participants' list
-    QString htmlFolder;       // empty: no pages
-    QString registrations;    // empty: no matching against registration records
+    QList<QByteArray> inputs;    // package files and folders, by their bytes
+    QString participantsCsv;     // empty: no participants' list
+    QString htmlFolder;          // empty: no pages
+    QString registrations;       // empty: no matching against registration records
     QString registrationsReport; // empty: no list of the registered who are in no package
-    QByteArray pathList;      // the file --files-from read, when not the standard input
-    int threads = 0;          // 0: one per core
-    bool quiet = false;       // report only the packages that are not sound
+    QByteArray pathList;         // the file --files-from read, when not the standard input
+    int threads = 0;             // 0: one per core
+    bool quiet = false;          // report only the packages that are not sound
     Format format = Format::Text;
 };
 

@@ -112,7 +112,8 @@ QString Inputs::inputName(const QString &path) const
         const FileIdentity id = identityOf(bytes, own);
         if (!id.isValid())
             continue;
-        const auto found = std::lower_bound(ids_.cbegin(), ids_.cend(), std::pair{std::pair{id.device, id.inode}, Package});
+        const auto found =
+            std::lower_bound(ids_.cbegin(), ids_.cend(), std::pair{std::pair{id.device, id.inode}, Package});
         if (found == ids_.cend() || found->first != std::pair{id.device, id.inode})
             continue;
         switch (found->second) {
@@ -175,11 +176,10 @@ void reportMissing(Streams &streams, const QList<Registered> &missing, Format fo
     for (const Registered &person : missing) {
         const QString name = QStringList{person.surname, person.name, person.patronymic}.join(QLatin1Char(' '));
         if (format == Format::Jsonl) {
-            streams.report("{\"registration\": {\"row\": " + QByteArray::number(person.row)
-                           + ", \"id\": " + jsonString(formattedId(person.id)) + ", \"surname\": "
-                           + jsonString(person.surname) + ", \"name\": " + jsonString(person.name)
-                           + ", \"patronymic\": " + jsonString(person.patronymic)
-                           + "}, \"problems\": [\"нет ни в одном пакете\"]}");
+            streams.report("{\"registration\": {\"row\": " + QByteArray::number(person.row) + ", \"id\": "
+                           + jsonString(formattedId(person.id)) + ", \"surname\": " + jsonString(person.surname)
+                           + ", \"name\": " + jsonString(person.name) + ", \"patronymic\": "
+                           + jsonString(person.patronymic) + "}, \"problems\": [\"нет ни в одном пакете\"]}");
         } else {
             streams.report(QStringLiteral("регистрация, строка %1: %2 (ID %3) нет ни в одном пакете")
                                .arg(person.row)

@@ -21,13 +21,13 @@ struct Entry {
         Unreadable, // problem: why it could not be looked into
         FolderLink, // a link to a folder, which is not followed
     };
-    QByteArray path;      // as the system names it, to open it by
-    QString problem;      // Unreadable: why
+    QByteArray path;       // as the system names it, to open it by
+    QString problem;       // Unreadable: why
     qint32 relativeAt = 0; // where the name shown in the index starts in path
     qint32 sameAs = -1;    // a second name of a file named before: that entry's index
     Kind kind = Package;
-    bool link = false;     // the path is a link (its own identity differs from its file's)
-    quint64 device = 0;    // Package: the file's identity, when it exists
+    bool link = false;  // the path is a link (its own identity differs from its file's)
+    quint64 device = 0; // Package: the file's identity, when it exists
     quint64 inode = 0;
 
     // As the report shows it (see shownName).

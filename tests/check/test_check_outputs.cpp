@@ -241,9 +241,9 @@ private slots:
         QVERIFY(writeBytes(file, cp1251.encode(records)));
         const QString csv = temp.filePath(QStringLiteral("list.csv"));
         const QString missingList = temp.filePath(QStringLiteral("missing.csv"));
-        const Ran ran = runTool({sound + QStringLiteral("/Лето.kwp"), QStringLiteral("--registrations"), file,
-                                 QStringLiteral("--participants"), csv, QStringLiteral("--registrations-report"),
-                                 missingList});
+        const Ran ran =
+            runTool({sound + QStringLiteral("/Лето.kwp"), QStringLiteral("--registrations"), file,
+                     QStringLiteral("--participants"), csv, QStringLiteral("--registrations-report"), missingList});
         QCOMPARE(ran.status, 1);
         QCOMPARE(ran.out, sound
                               + QStringLiteral("/Лето.kwp: руководитель 1 (ID %1): отчество в пакете «Ивановна», "

@@ -98,10 +98,9 @@ private slots:
                                          << "Пет рович" << QStringList{} << "да";
         // Й and ё typed as a letter and a combining mark, as some keyboards
         // and a Mac's file names give them.
-        QTest::newRow("decomposed й and ё") << "100-000-217"
-                                            << "Петров"
-                                            << QStringLiteral("Пе\u0308тр")
-                                            << QStringLiteral("Петрович") << QStringList{} << "да";
+        QTest::newRow("decomposed й and ё")
+            << "100-000-217"
+            << "Петров" << QStringLiteral("Пе\u0308тр") << QStringLiteral("Петрович") << QStringList{} << "да";
         QTest::newRow("not registered") << "100-000-316"
                                         << "Петров"
                                         << "Пётр"
@@ -113,30 +112,28 @@ private slots:
             << "Петровв"
             << "Пётр"
             << "Петрович"
-            << QStringList{
-                   QStringLiteral("автор 2 (ID 100-000-217): фамилия в пакете «Петровв», а при регистрации «Петров»")}
+            << QStringList{QStringLiteral(
+                   "автор 2 (ID 100-000-217): фамилия в пакете «Петровв», а при регистрации «Петров»")}
             << "имя отличается";
         QTest::newRow("other name and patronymic")
             << "100000217"
             << "Петров"
             << "Павел"
             << ""
-            << QStringList{
-                   QStringLiteral("автор 2 (ID 100-000-217): имя в пакете «Павел», а при регистрации «Пётр»"),
-                   QStringLiteral("автор 2 (ID 100-000-217): отчество в пакете «», а при регистрации «Петрович»")}
+            << QStringList{QStringLiteral("автор 2 (ID 100-000-217): имя в пакете «Павел», а при регистрации «Пётр»"),
+                           QStringLiteral(
+                               "автор 2 (ID 100-000-217): отчество в пакете «», а при регистрации «Петрович»")}
             << "имя отличается";
         QTest::newRow("Latin look-alike")
-            << "100-000-217"
-            << QStringLiteral("Пeтров") // a Latin "e"
+            << "100-000-217" << QStringLiteral("Пeтров") // a Latin "e"
             << "Пётр"
             << "Петрович"
             << QStringList{QStringLiteral("автор 2 (ID 100-000-217): фамилия в пакете «Пeтров», а при регистрации "
                                           "«Петров» (латинская буква «e» в «Пeтров»)")}
             << "имя отличается";
-        QTest::newRow("second registration of the ID") << "100-000-217"
-                                                       << "Иванов"
-                                                       << QStringLiteral("Йосиф")
-                                                       << "" << QStringList{} << "да";
+        QTest::newRow("second registration of the ID")
+            << "100-000-217"
+            << "Иванов" << QStringLiteral("Йосиф") << "" << QStringList{} << "да";
     }
     void registrationMatching()
     {

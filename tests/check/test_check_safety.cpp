@@ -108,8 +108,7 @@ private slots:
         const QString season = temp.filePath(QStringLiteral("season"));
         QVERIFY(writeBytes(season + QStringLiteral("/a.kwp"), readBytes(sound + QStringLiteral("/Лето.kwp"))));
         writeManyBroken(season);
-        const auto run =
-            startHeldRun({season, QStringLiteral("--participants"), csv, QStringLiteral("--html"), pages});
+        const auto run = startHeldRun({season, QStringLiteral("--participants"), csv, QStringLiteral("--html"), pages});
         QVERIFY(run);
         QMap<QString, int> modes = modesBelow(out);
         const QStringList fresh = freshFiles(modes);
@@ -137,10 +136,9 @@ private slots:
         QTest::addColumn<QString>("option");
         QTest::addColumn<QString>("target"); // the output, named as an input
         QTest::addColumn<QString>("input");  // what the message names
-        QTest::newRow("list over registrations")
-            << "--participants"
-            << "reg.csv"
-            << "файла регистрации";
+        QTest::newRow("list over registrations") << "--participants"
+                                                 << "reg.csv"
+                                                 << "файла регистрации";
         QTest::newRow("list over the list of paths") << "--participants"
                                                      << "paths.txt"
                                                      << "списка путей";
@@ -166,10 +164,10 @@ private slots:
         QVERIFY(writeBytes(registrations, "ID;Фамилия;Имя;Отчество\n"));
         const QString paths = temp.filePath(QStringLiteral("paths.txt"));
         QVERIFY(writeBytes(paths, QFile::encodeName(season) + '\n'));
-        const QMap<QString, QByteArray> before{{registrations, readBytes(registrations)},
-                                               {paths, readBytes(paths)},
-                                               {season + QStringLiteral("/a.kwp"),
-                                                readBytes(season + QStringLiteral("/a.kwp"))}};
+        const QMap<QString, QByteArray> before{
+            {registrations, readBytes(registrations)},
+            {paths, readBytes(paths)},
+            {season + QStringLiteral("/a.kwp"), readBytes(season + QStringLiteral("/a.kwp"))}};
         const Ran ran = runTool({QStringLiteral("--files-from"), paths, QStringLiteral("--registrations"),
                                  registrations, option, temp.filePath(target)});
         QCOMPARE(ran.status, 2);
@@ -195,9 +193,9 @@ private slots:
         QVERIFY(writeBytes(season + QStringLiteral("/old.html"), "a page of an earlier run"));
         QVERIFY(writeBytes(season + QStringLiteral("/.tirlada-check-pages"),
                            "b.kwp\nlist.csv\nnotes.txt\n../outside.html\nold.html\n"));
-        const Ran ran = runTool({season + QStringLiteral("/a.kwp"), season + QStringLiteral("/b.kwp"),
-                                 QStringLiteral("--html"), season, QStringLiteral("--participants"),
-                                 season + QStringLiteral("/list.csv")});
+        const Ran ran =
+            runTool({season + QStringLiteral("/a.kwp"), season + QStringLiteral("/b.kwp"), QStringLiteral("--html"),
+                     season, QStringLiteral("--participants"), season + QStringLiteral("/list.csv")});
         QCOMPARE(ran.status, 1);
         QCOMPARE(readBytes(season + QStringLiteral("/b.kwp")), QByteArray("not a package, but the user's file"));
         QCOMPARE(readBytes(season + QStringLiteral("/notes.txt")), QByteArray("the user's notes"));
@@ -310,10 +308,10 @@ private slots:
         const QString pages = temp.filePath(QStringLiteral("pages"));
         const QString log = temp.filePath(QStringLiteral("strace.log"));
         QProcess process;
-        process.start(strace, {QStringLiteral("-f"), QStringLiteral("-y"), QStringLiteral("-o"), log,
-                               QStringLiteral("-e"), QStringLiteral("trace=fsync,fdatasync,rename,renameat,renameat2"),
-                               QStringLiteral(TIRLADA_CHECK), sound, QStringLiteral("--participants"), csv,
-                               QStringLiteral("--html"), pages});
+        process.start(strace,
+                      {QStringLiteral("-f"), QStringLiteral("-y"), QStringLiteral("-o"), log, QStringLiteral("-e"),
+                       QStringLiteral("trace=fsync,fdatasync,rename,renameat,renameat2"), QStringLiteral(TIRLADA_CHECK),
+                       sound, QStringLiteral("--participants"), csv, QStringLiteral("--html"), pages});
         QVERIFY(process.waitForFinished(120000));
         QCOMPARE(process.exitCode(), 0);
         const QStringList calls = QString::fromUtf8(readBytes(log)).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
