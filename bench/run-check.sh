@@ -36,13 +36,19 @@ packages = os.path.join(work, "packages")
 cores = os.cpu_count()
 
 def run_tool(args, lines_expected=None):
-    """Runs the tool; returns its CPU seconds and peak memory in MB."""
-    child = subprocess.Popen([tool] + args, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+    """Runs the tool; returns its CPU seconds and peak memory in MB. The
+    memory is what GNU time reports: the peak a child forked from this large
+    process would report includes this process's memory."""
+    memory_file = os.path.join(work, "memory")
+    child = subprocess.Popen(["/usr/bin/time", "-f", "%M", "-o", memory_file, tool] + args,
+                             stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
     lines = sum(1 for _ in child.stdout)
     _, status, usage = os.wait4(child.pid, 0)
     if lines_expected is not None and lines != lines_expected:
         sys.exit(f"{args}: {lines} lines, expected {lines_expected}")
-    return usage.ru_utime + usage.ru_stime, usage.ru_maxrss / 1024
+    with open(memory_file) as figures:
+        memory = int(figures.read().split()[-1]) / 1024
+    return usage.ru_utime + usage.ru_stime, memory
 
 def children_cpu():
     usage = resource.getrusage(resource.RUSAGE_CHILDREN)

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 #include <cerrno>
 
 #include <fcntl.h>
@@ -78,19 +79,16 @@ PagesFolder::Manifest PagesFolder::readManifest(const std::function<bool(const Q
             manifest.ignored.append(name);
             continue;
         }
-        manifest.names.insert(name);
+        manifest.names.append(name);
     }
+    std::sort(manifest.names.begin(), manifest.names.end());
+    manifest.names.erase(std::unique(manifest.names.begin(), manifest.names.end()), manifest.names.end());
     return manifest;
 }
 
-Result<void> PagesFolder::writeManifest(const QSet<QString> &names) const
+Result<void> PagesFolder::writeManifest(const QByteArray &lines) const
 {
-    QStringList sorted(names.cbegin(), names.cend());
-    sorted.sort();
-    QByteArray bytes = kManifestHeader;
-    for (const QString &name : sorted)
-        bytes += name.toUtf8() + '\n';
-    return writeOutput(filePath(kManifestName), bytes);
+    return writeOutput(filePath(kManifestName), kManifestHeader + lines);
 }
 
 } // namespace check

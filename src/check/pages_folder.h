@@ -38,11 +38,12 @@ public:
     // mayRemove(path) holds (neither an input nor an output of this run);
     // ignored holds every other line, for a warning.
     struct Manifest {
-        QSet<QString> names;
+        QStringList names; // sorted, each once
         QStringList ignored;
     };
     Manifest readManifest(const std::function<bool(const QString &path)> &mayRemove) const;
-    [[nodiscard]] Result<void> writeManifest(const QSet<QString> &names) const;
+    // Writes the list: lines holds one name a line.
+    [[nodiscard]] Result<void> writeManifest(const QByteArray &lines) const;
 
 private:
     PagesFolder() = default;

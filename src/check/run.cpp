@@ -19,6 +19,7 @@
 #include <QSet>
 #include <QThread>
 #include <QThreadPool>
+#include <algorithm>
 #include <cerrno>
 #include <deque>
 #include <memory>
@@ -75,6 +76,33 @@ QByteArray missingRegisteredCsv(const QList<Registered> &missing)
     return bytes;
 }
 
+// What run() remembers of each package's page files.
+constexpr quint8 kHtmlWritten = 1;
+constexpr quint8 kJpgWritten = 2;
+
+// The lines of a pages folder's list: the names kept from an earlier run, the
+// index, and each package's page and picture; all that may be written
+// (written null), or what was.
+QByteArray manifestLines(const QStringList &kept, const QStringList &names, const QList<quint8> *written,
+                         bool indexWritten = true)
+{
+    QByteArray lines;
+    for (const QString &name : kept)
+        lines += name.toUtf8() + '\n';
+    if (indexWritten)
+        lines += kIndexPageName.toUtf8() + '\n';
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        if (names[i].isEmpty())
+            continue;
+        const QByteArray base = names[i].toUtf8();
+        if (!written || ((*written)[i] & kHtmlWritten))
+            lines += base + ".html\n";
+        if (!written || ((*written)[i] & kJpgWritten))
+            lines += base + ".jpg\n";
+    }
+    return lines;
+}
+
 } // namespace
 
 int run(const RunOptions &options, QIODevice &out, QIODevice &err)
@@ -127,10 +155,13 @@ int run(const RunOptions &options, QIODevice &out, QIODevice &err)
     }
     const QSet<QString> outputs{csvPath, reportPath};
 
+    // Per package only its page's name is kept, and whether its files were
+    // written: the names of a season's pages are made at the start, so that
+    // they are unique, and the files are known at the end for the list.
     QStringList names;
     std::optional<PagesFolder> pages;
-    QSet<QString> ourFiles;     // what the list of an earlier run names and this run may replace or remove
-    QSet<QString> plannedFiles; // what this run may write
+    QStringList ourFiles; // sorted: what the list of an earlier run names and this run may replace or remove
+    auto ours = [&](const QString &name) { return std::binary_search(ourFiles.cbegin(), ourFiles.cend(), name); };
     if (wanted.pages) {
         Result<PagesFolder> opened = PagesFolder::open(options.htmlFolder);
         if (!opened)
@@ -145,10 +176,12 @@ int run(const RunOptions &options, QIODevice &out, QIODevice &err)
         // Files that the tool did not write are never written over: a page
         // whose name is taken gets another.
         QSet<QString> reserved;
-        const QStringList present =
-            QDir(pages->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-        for (const QString &name : present) {
-            if (ourFiles.contains(name))
+        QStringList present =
+            QDir(pages->path())
+                .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
+        std::sort(present.begin(), present.end());
+        for (const QString &name : std::as_const(present)) {
+            if (ours(name))
                 continue;
             if (name.compare(kIndexPageName, Qt::CaseInsensitive) == 0)
                 return usageError(QStringLiteral("в папке %1 уже есть файл %2, записанный не этой программой; "
@@ -163,23 +196,27 @@ int run(const RunOptions &options, QIODevice &out, QIODevice &err)
         for (const Entry &entry : entries)
             shown.append(entry.kind == Entry::Package && entry.sameAs < 0 ? entry.shown() : QString());
         names = pageNames(shown, reserved);
-        plannedFiles.insert(kIndexPageName);
-        for (qsizetype i = 0; i < entries.size(); ++i)
-            if (entries[i].kind == Entry::Package && entries[i].sameAs < 0) {
-                plannedFiles.insert(names[i] + QStringLiteral(".html"));
-                plannedFiles.insert(names[i] + QStringLiteral(".jpg"));
-            }
+        shown.clear();
+        shown.squeeze();
         // Only a file that is there can be an input.
-        const QSet<QString> presentNames(present.cbegin(), present.cend());
-        for (const QString &name : std::as_const(plannedFiles) + QSet<QString>{kManifestName}) {
+        auto refusal = [&](const QString &name) {
             const QString path = pages->filePath(name);
             if (outputs.contains(path))
-                return usageError(QStringLiteral("%1 — это и файл страниц, и список или отчёт.").arg(shownPath(path)));
-            if (!presentNames.contains(name))
-                continue;
+                return QStringLiteral("%1 — это и файл страниц, и список или отчёт.").arg(shownPath(path));
+            if (!std::binary_search(present.cbegin(), present.cend(), name))
+                return QString();
             if (const QString input = inputs.inputName(path); !input.isEmpty())
-                return usageError(QStringLiteral("страница %1 записалась бы поверх %2.").arg(shownPath(path), input));
-        }
+                return QStringLiteral("страница %1 записалась бы поверх %2.").arg(shownPath(path), input);
+            return QString();
+        };
+        for (const QString &name : {kIndexPageName, kManifestName})
+            if (const QString refused = refusal(name); !refused.isEmpty())
+                return usageError(refused);
+        for (const QString &base : std::as_const(names))
+            for (const QLatin1String suffix : {QLatin1String(".html"), QLatin1String(".jpg")})
+                if (!base.isEmpty())
+                    if (const QString refused = refusal(base + suffix); !refused.isEmpty())
+                        return usageError(refused);
     }
 
     bool incomplete = false;
@@ -208,7 +245,7 @@ int run(const RunOptions &options, QIODevice &out, QIODevice &err)
     if (wanted.pages) {
         // Listed before they are written: a run that is cut short leaves no
         // page that a later run would take for the user's.
-        if (Result<void> listed = pages->writeManifest(ourFiles + plannedFiles); !listed)
+        if (Result<void> listed = pages->writeManifest(manifestLines(ourFiles, names, nullptr)); !listed)
             return usageError(writeFailureText(listed.error()) + QLatin1Char('.'));
         Result<OutputFile> created = OutputFile::create(pages->filePath(kIndexPageName));
         if (!created)
@@ -227,7 +264,7 @@ int run(const RunOptions &options, QIODevice &out, QIODevice &err)
     qsizetype soundCount = 0;
     qsizetype problemCount = 0;
     qsizetype unreadCount = 0;
-    QSet<QString> writtenFiles;
+    QList<quint8> written(wanted.pages ? entries.size() : 0, 0); // kHtmlWritten, kJpgWritten
     QSet<QString> seenIds;
     // The outcomes of the files that have a second name, for that name's line.
     QSet<qint32> named;
@@ -289,7 +326,7 @@ int run(const RunOptions &options, QIODevice &out, QIODevice &err)
         for (const QString &id : outcome.ids)
             seenIds.insert(id);
         for (const QString &name : outcome.written)
-            writtenFiles.insert(name);
+            written[i] |= name.endsWith(QLatin1String(".jpg")) ? kJpgWritten : kHtmlWritten;
         for (const QString &error : outcome.writeErrors) {
             streams.message(error);
             incomplete = true;
@@ -341,24 +378,38 @@ int run(const RunOptions &options, QIODevice &out, QIODevice &err)
     if (csv)
         check(csv->commit());
     if (pages) {
-        if (index && check(index->write(indexEnd()), &index) && check(index->commit(false), &index))
-            writtenFiles.insert(kIndexPageName);
+        const bool indexWritten =
+            index && check(index->write(indexEnd()), &index) && check(index->commit(false), &index);
         // The pages of earlier runs that this run did not write again belong
         // to packages that are gone or no longer sound.
-        QSet<QString> kept = writtenFiles;
+        QHash<QString, qint32> byName;
+        for (qsizetype i = 0; i < names.size(); ++i)
+            if (!names[i].isEmpty())
+                byName.insert(names[i], qint32(i));
+        auto writtenNow = [&](const QString &name) {
+            if (name == kIndexPageName)
+                return indexWritten;
+            for (const auto &[suffix, bit] :
+                 {std::pair{QLatin1String(".html"), kHtmlWritten}, std::pair{QLatin1String(".jpg"), kJpgWritten}})
+                if (name.endsWith(suffix))
+                    if (const qint32 at = byName.value(name.chopped(suffix.size()), -1); at >= 0)
+                        return (written[at] & bit) != 0;
+            return false;
+        };
+        QStringList kept;
         for (const QString &name : std::as_const(ourFiles)) {
-            if (writtenFiles.contains(name))
+            if (writtenNow(name))
                 continue;
             const QByteArray path = QFile::encodeName(pages->filePath(name));
             if (::unlink(path.constData()) != 0 && errno != ENOENT) {
                 streams.message(QStringLiteral("не удалось удалить устаревшую страницу %1: %2")
                                     .arg(quoted(shownName(path)), systemReason(errno)));
-                kept.insert(name);
+                kept.append(name);
                 incomplete = true;
             }
         }
         // The pages' renames reach the disk with the list's.
-        check(pages->writeManifest(kept));
+        check(pages->writeManifest(manifestLines(kept, names, &written, indexWritten)));
     }
 
     const qsizetype total = soundCount + problemCount + unreadCount;
