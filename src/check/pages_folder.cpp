@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -84,6 +85,23 @@ PagesFolder::Manifest PagesFolder::readManifest(const std::function<bool(const Q
     std::sort(manifest.names.begin(), manifest.names.end());
     manifest.names.erase(std::unique(manifest.names.begin(), manifest.names.end()), manifest.names.end());
     return manifest;
+}
+
+QStringList PagesFolder::entryNames() const
+{
+    QStringList names;
+    DIR *dir = ::opendir(QFile::encodeName(path_).constData());
+    if (!dir)
+        return names;
+    while (const dirent *entry = ::readdir(dir)) {
+        const char *name = entry->d_name;
+        if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))
+            continue;
+        names.append(QFile::decodeName(name));
+    }
+    ::closedir(dir);
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 Result<void> PagesFolder::writeManifest(const QByteArray &lines) const

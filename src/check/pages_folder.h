@@ -42,6 +42,10 @@ public:
         QStringList ignored;
     };
     Manifest readManifest(const std::function<bool(const QString &path)> &mayRemove) const;
+    // The names of everything in the folder, hidden entries included,
+    // sorted; read by the system's own listing, without looking into each.
+    QStringList entryNames() const;
+
     // Writes the list: lines holds one name a line.
     [[nodiscard]] Result<void> writeManifest(const QByteArray &lines) const;
 

@@ -176,10 +176,7 @@ int run(const RunOptions &options, QIODevice &out, QIODevice &err)
         // Files that the tool did not write are never written over: a page
         // whose name is taken gets another.
         QSet<QString> reserved;
-        QStringList present =
-            QDir(pages->path())
-                .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
-        std::sort(present.begin(), present.end());
+        const QStringList present = pages->entryNames();
         for (const QString &name : std::as_const(present)) {
             if (ours(name))
                 continue;

@@ -108,8 +108,13 @@ void Inputs::add(quint64 device, quint64 inode, Kind kind) { ids_.push_back({{de
 QString Inputs::inputName(const QString &path) const
 {
     const QByteArray bytes = QFile::encodeName(path);
-    for (const bool own : {false, true}) {
-        const FileIdentity id = identityOf(bytes, own);
+    // The entry itself, and for a link also the file it leads to.
+    struct stat own;
+    if (::lstat(bytes.constData(), &own) != 0)
+        return QString();
+    const FileIdentity ids[] = {{quint64(own.st_dev), quint64(own.st_ino)},
+                                S_ISLNK(own.st_mode) ? identityOf(bytes) : FileIdentity{}};
+    for (const FileIdentity &id : ids) {
         if (!id.isValid())
             continue;
         const auto found =
