@@ -48,7 +48,8 @@ Result<PagesFolder> PagesFolder::open(const QString &folder)
     // its pages with the first's. The lock goes with the process, however it
     // ends.
     if (::flock(pages.handle_, LOCK_EX | LOCK_NB) != 0)
-        return Unexpected(Failure(FailureCode::CannotLockFile, {.file = folder, .number = errno}));
+        return Unexpected(
+            Failure(FailureCode::CannotOpenFile, {.file = folder, .number = errno, .name = QStringLiteral("locked")}));
     return pages;
 }
 

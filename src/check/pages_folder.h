@@ -20,8 +20,8 @@ class PagesFolder {
 public:
     // Makes the folder when missing and locks it for as long as the object
     // lives. Fails with CannotCreateFolder (file, number: errno; name
-    // "dangling" for a link to nothing) or CannotLockFile (file: the folder,
-    // while another run holds it).
+    // "dangling" for a link to nothing) or CannotOpenFile (file: the folder,
+    // name "locked": another run holds it).
     [[nodiscard]] static Result<PagesFolder> open(const QString &folder);
 
     PagesFolder(PagesFolder &&other) noexcept;

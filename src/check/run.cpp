@@ -48,7 +48,7 @@ QString shownPath(const QString &path) { return quoted(QDir::toNativeSeparators(
 QString pagesFolderText(const Failure &failure, const QString &folder)
 {
     const FailureDetails &details = failure.details();
-    if (failure.code() == FailureCode::CannotLockFile)
+    if (details.name == QLatin1String("locked"))
         return QStringLiteral("папка страниц %1 занята: в неё сейчас пишет другой запуск tirlada-check.")
             .arg(shownPath(folder));
     if (details.name == QLatin1String("dangling"))
