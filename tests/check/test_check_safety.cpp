@@ -321,6 +321,10 @@ private slots:
         QMap<QString, qsizetype> renamedAt;
         for (qsizetype i = 0; i < calls.size(); ++i) {
             const QString &call = calls[i];
+            // A call cut by another thread's shows its arguments on its first
+            // line ("<unfinished ...>"); the line that ends it has none.
+            if (call.contains(QStringLiteral("resumed>")))
+                continue;
             const qsizetype open = call.indexOf(QLatin1Char('<'));
             if (call.contains(QStringLiteral("fsync(")) && open >= 0)
                 synced.insert(call.mid(open + 1, call.indexOf(QLatin1Char('>'), open) - open - 1));
