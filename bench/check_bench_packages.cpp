@@ -3,7 +3,11 @@
 // supervisors, long texts; every 25th package is broken in one of five ways
 // (cut short, a wrong check digit, no title, a picture over 300 x 300, a
 // picture that is not a JPEG).
-// Usage: check_bench_packages FOLDER COUNT
+// Usage: check_bench_packages FOLDER COUNT [KIND]
+// KIND, for the memory figures, instead of a season: "large" (sound packages
+// of about 15 MB, their notes a long text), "attribute" (a data.xml whose
+// root holds a 15 MB attribute), "entries" (archives of 360,000 empty
+// entries).
 
 #include "core/passport.h"
 #include "participants/participant_id.h"
@@ -73,17 +77,59 @@ PassportSnapshot passport(int n)
     return p;
 }
 
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size())
+        return true;
+    std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+    return false;
+}
+
+// Packages that take the most memory to read, sound or hostile.
+int writeHeavy(const QString &folder, int count, const QString &kind)
+{
+    QDir().mkpath(folder);
+    QByteArray zip;
+    if (kind == QLatin1String("large")) {
+        PassportSnapshot p = passport(1);
+        const QString line = QStringLiteral("Примечание для оргкомитета, строка подробная и длинная. ");
+        p.notes = line.repeated(int(14'500'000 / line.toUtf8().size()));
+        zip = save::zipStored({{QStringLiteral("data.xml"), save::BuildDataDocument(p, 1234567890)},
+                               {QStringLiteral("image.jpg"), pictureJpeg(300, 225, 1)}});
+    } else if (kind == QLatin1String("attribute")) {
+        const QByteArray document =
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<work a=\"" + QByteArray(15 * 1024 * 1024, 'a') + "\"/>\n";
+        zip = save::zipStored({{QStringLiteral("data.xml"), document}});
+    } else if (kind == QLatin1String("entries")) {
+        QList<std::pair<QString, QByteArray>> entries;
+        for (int i = 0; i < 360000; ++i)
+            entries.append({QString::number(i, 36), QByteArray()});
+        zip = save::zipStored(entries);
+    } else {
+        std::fprintf(stderr, "unknown kind %s\n", qPrintable(kind));
+        return 2;
+    }
+    for (int n = 0; n < count; ++n)
+        if (!writeFile(QStringLiteral("%1/%2%3.kwp").arg(folder, kind).arg(n), zip))
+            return 1;
+    std::printf("%d %s packages of %lld bytes written\n", count, qPrintable(kind), qlonglong(zip.size()));
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: check_bench_packages FOLDER COUNT\n");
+    if (argc != 3 && argc != 4) {
+        std::fprintf(stderr, "usage: check_bench_packages FOLDER COUNT [large|attribute|entries]\n");
         return 2;
     }
     const QString folder = QString::fromLocal8Bit(argv[1]);
     const int count = QString::fromLatin1(argv[2]).toInt();
+    if (argc == 4)
+        return writeHeavy(folder, count, QString::fromLatin1(argv[3]));
     // A few pictures, shared round the packages: encoding one for each
     // package would time the generator, not the check.
     QList<QByteArray> pictures;

@@ -73,6 +73,8 @@ test=(
   lintian
   # the format of the sources
   clang-format
+  # the system calls of the committee's tool (its writes reaching the disk)
+  strace
   # sanitizer build and fuzzing
   clang
   libclang-rt-14-dev

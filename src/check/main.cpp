@@ -2,8 +2,10 @@
 // lists their participants and writes their published pages, without a
 // window or a display.
 
+#include "check/output_file.h"
 #include "check/run.h"
 #include "check/walk.h"
+#include "core/result.h"
 
 #include <QByteArray>
 #include <QCoreApplication>
@@ -15,6 +17,10 @@
 #include <optional>
 
 #include <unistd.h>
+
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 #ifndef TIRLADA_VERSION
 #define TIRLADA_VERSION "0"
@@ -29,7 +35,10 @@ const char *const kHelp = "Использование: tirlada-check [ПАРАМ
                           "повторы ID, рисунок (JPEG не больше 300 × 300). В папках проверяется всё, чьё\n"
                           "имя оканчивается на .kwp (в любом регистре), во всех вложенных папках, включая\n"
                           "скрытые. Для каждого пакета печатается одна строка: «файл: OK» или\n"
-                          "«файл: замечание; замечание»; байты имени не в UTF-8 показываются как \\xNN.\n"
+                          "«файл: замечание; замечание»; байты имени не в UTF-8 показываются как \\xNN,\n"
+                          "обратная косая черта имени — как \\\\. Ссылки на папки внутри папок не\n"
+                          "просматриваются (о каждой — строка отчёта); у второго имени того же файла\n"
+                          "своя строка, в итоге он считается один раз.\n"
                           "Последняя строка в стандартном потоке ошибок — итог:\n"
                           "«Проверено N пакетов: без замечаний A, с замечаниями B, не прочитано C.»\n"
                           "\n"
@@ -39,12 +48,18 @@ const char *const kHelp = "Использование: tirlada-check [ПАРАМ
                           "  --html ПАПКА          записать в папку страницу и рисунок каждого исправного\n"
                           "                        пакета и общую страницу index.html; чужие файлы в папке\n"
                           "                        не перезаписываются, страницы прежних запусков для\n"
-                          "                        исчезнувших и неисправных пакетов удаляются\n"
+                          "                        исчезнувших и неисправных пакетов удаляются. Папка\n"
+                          "                        занята на время запуска: второй запуск в неё получает\n"
+                          "                        отказ\n"
                           "  --registrations ФАЙЛ  сверить авторов и руководителей с регистрацией: CSV со\n"
                           "                        столбцами ID (или Номер), Фамилия, Имя, Отчество;\n"
                           "                        разделитель «;», «,» или табуляция, кодировка UTF-8\n"
                           "                        или Windows-1251. В списке участников появляется\n"
-                          "                        столбец «Совпадает с регистрацией»\n"
+                          "                        столбец «Совпадает с регистрацией» (да, не\n"
+                          "                        зарегистрирован, имя отличается); в конце отчёта —\n"
+                          "                        зарегистрированные, которых нет ни в одном пакете\n"
+                          "  --registrations-report ФАЙЛ\n"
+                          "                        записать их же в CSV\n"
                           "  --format ВИД          вид отчёта: text (по умолчанию) или jsonl — по объекту\n"
                           "                        JSON на пакет: {\"path\": …, \"ok\": …, \"problems\": […]}\n"
                           "  -q, --quiet           печатать только пакеты с замечаниями\n"
@@ -85,7 +100,7 @@ struct Arguments {
     bool version = false;
     bool nullSeparated = false;
     bool quiet = false;
-    std::optional<QByteArray> participants, html, registrations, jobs, format, filesFrom;
+    std::optional<QByteArray> participants, html, registrations, registrationsReport, jobs, format, filesFrom;
     QList<QByteArray> positional;
 };
 
@@ -101,6 +116,7 @@ QString parseArguments(int argc, char *argv[], Arguments *args)
         {"participants", 0, &Arguments::participants},
         {"html", 0, &Arguments::html},
         {"registrations", 0, &Arguments::registrations},
+        {"registrations-report", 0, &Arguments::registrationsReport},
         {"jobs", 'j', &Arguments::jobs},
         {"format", 0, &Arguments::format},
         {"files-from", 0, &Arguments::filesFrom},
@@ -169,7 +185,7 @@ QString parseArguments(int argc, char *argv[], Arguments *args)
                             return QStringLiteral("для параметра -j нужно значение.");
                         value = argv[++i];
                     }
-                    if (const QString error = set(valued[3], value); !error.isEmpty())
+                    if (const QString error = set(valued[4], value); !error.isEmpty())
                         return error;
                     break;
                 } else {
@@ -195,21 +211,21 @@ QList<QByteArray> pathsIn(const QByteArray &list, bool nullSeparated)
     return paths;
 }
 
-bool readAll(const QByteArray &name, QByteArray *bytes, QString *reason)
+// The list of paths, from a file or the standard input. Fails with
+// CannotReadFile (file, reason).
+Result<QByteArray> readAll(const QByteArray &name)
 {
     QFile file;
     const bool opened = name == "-" ? file.open(stdin, QIODevice::ReadOnly)
                                     : (file.setFileName(QFile::decodeName(name)), file.open(QIODevice::ReadOnly));
-    if (!opened) {
-        *reason = file.errorString();
-        return false;
-    }
-    *bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        *reason = file.errorString();
-        return false;
-    }
-    return true;
+    if (!opened)
+        return Unexpected(
+            Failure(FailureCode::CannotReadFile, {.file = file.fileName(), .reason = file.errorString()}));
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return Unexpected(
+            Failure(FailureCode::CannotReadFile, {.file = file.fileName(), .reason = file.errorString()}));
+    return bytes;
 }
 
 } // namespace
@@ -219,6 +235,16 @@ int main(int argc, char *argv[])
     // A reader that goes away ("| head -1") must not end the run before the
     // list and the pages are written: the write fails with EPIPE instead.
     std::signal(SIGPIPE, SIG_IGN);
+#ifdef __GLIBC__
+    // A package's bytes and its document go back to the system when freed.
+    // Left to itself, glibc raises the size it maps on its own to the largest
+    // block freed, and then each reading thread's arena keeps the largest
+    // package it has read: memory grows with threads times package size.
+    mallopt(M_MMAP_THRESHOLD, 256 * 1024);
+    // What a thread frees below that stays with it for its next package
+    // rather than going back to the system and being asked for again.
+    mallopt(M_TRIM_THRESHOLD, 1024 * 1024);
+#endif
 
     Arguments args;
     if (const QString error = parseArguments(argc, argv, &args); !error.isEmpty())
@@ -251,6 +277,11 @@ int main(int argc, char *argv[])
             return usageError(QStringLiteral("для --registrations нужно имя файла."));
         options.registrations = QFile::decodeName(*args.registrations);
     }
+    if (args.registrationsReport) {
+        if (args.registrationsReport->isEmpty())
+            return usageError(QStringLiteral("для --registrations-report нужно имя файла."));
+        options.registrationsReport = QFile::decodeName(*args.registrationsReport);
+    }
     if (args.jobs) {
         bool ok = false;
         options.threads = args.jobs->toInt(&ok);
@@ -267,12 +298,13 @@ int main(int argc, char *argv[])
     if (args.nullSeparated && !args.filesFrom)
         return usageError(QStringLiteral("-0 действует только вместе с --files-from."));
     if (args.filesFrom) {
-        QByteArray list;
-        QString reason;
-        if (!readAll(*args.filesFrom, &list, &reason))
-            return usageError(
-                QStringLiteral("список путей «%1» не читается: %2").arg(check::shownName(*args.filesFrom), reason));
-        options.inputs += pathsIn(list, args.nullSeparated);
+        const Result<QByteArray> list = readAll(*args.filesFrom);
+        if (!list)
+            return usageError(QStringLiteral("список путей «%1» не читается: %2")
+                                  .arg(check::shownName(*args.filesFrom), list.error().details().reason));
+        if (*args.filesFrom != "-")
+            options.pathList = *args.filesFrom;
+        options.inputs += pathsIn(*list, args.nullSeparated);
         if (options.inputs.isEmpty())
             return usageError(
                 QStringLiteral("в списке путей «%1» нет ни одного пути.").arg(check::shownName(*args.filesFrom)));
@@ -280,6 +312,8 @@ int main(int argc, char *argv[])
     if (options.inputs.isEmpty())
         return usageError(QStringLiteral("не указаны пакеты или папки."));
 
+    // Ctrl+C, a closed terminal or a kill leave no fresh file behind.
+    check::removeFreshFilesOnSignals();
     check::DescriptorDevice out(STDOUT_FILENO);
     check::DescriptorDevice err(STDERR_FILENO);
     return check::run(options, out, err);

@@ -1,11 +1,12 @@
 #include "check/package_check.h"
 
 #include "check/html_pages.h"
+#include "check/memory_budget.h"
+#include "check/output_file.h"
 #include "check/participants_csv.h"
 #include "check/registrations.h"
 #include "core/failure.h"
 #include "core/failure_text.h"
-#include "core/files.h"
 #include "save/completeness.h"
 
 #include <QFile>
@@ -117,6 +118,9 @@ Outcome evaluate(const save::ReadResult &read, const QString &file, const QStrin
         outcome.sound = outcome.problems.isEmpty();
         if (read.contents && wanted.registrations) {
             const PassportSnapshot &passport = read.contents->passport;
+            for (const TPersonRecord &person : passport.authors + passport.teachers)
+                if (const QString digits = idDigits(person.Id); !digits.isEmpty())
+                    outcome.ids.append(digits);
             for (qsizetype i = 0; i < passport.authors.size(); ++i)
                 outcome.problems +=
                     wanted.registrations->problems(QStringLiteral("автор"), int(i + 1), passport.authors[i]);
@@ -156,6 +160,16 @@ Outcome evaluate(const save::ReadResult &read, const QString &file, const QStrin
     return outcome;
 }
 
+Outcome folderLink(const QString &file)
+{
+    Outcome outcome;
+    outcome.file = file;
+    outcome.verdict = Verdict::Skipped;
+    outcome.note = QStringLiteral("ссылка на папку не просматривается");
+    outcome.line = oneLine(file) + QStringLiteral(": ") + outcome.note;
+    return outcome;
+}
+
 Outcome unread(const QString &file, const QString &reason)
 {
     Outcome outcome;
@@ -166,9 +180,13 @@ Outcome unread(const QString &file, const QString &reason)
     return outcome;
 }
 
-std::optional<save::ReadResult> readPackageFile(const QByteArray &path, const save::ReadOptions &options,
-                                                QString *reason)
+Result<save::ReadResult> readPackageFile(const QByteArray &path, const save::ReadOptions &options,
+                                         const std::function<void(qint64 cost)> &beforeReading)
 {
+    const QString file = QFile::decodeName(path);
+    auto refused = [&](FailureCode code, int error, const char *kind = "") {
+        return Unexpected(Failure(code, {.file = file, .number = error, .name = QString::fromLatin1(kind)}));
+    };
     // Opened without waiting: a pipe with no writer would otherwise block
     // here. Only a regular file is then read.
     int handle;
@@ -176,21 +194,22 @@ std::optional<save::ReadResult> readPackageFile(const QByteArray &path, const sa
         handle = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     while (handle < 0 && errno == EINTR);
     if (handle < 0) {
-        *reason = QStringLiteral("не открывается: ") + systemReason(errno);
-        return std::nullopt;
+        const int error = errno;
+        struct stat info;
+        if (error == ENXIO && ::stat(path.constData(), &info) == 0 && S_ISSOCK(info.st_mode))
+            return refused(FailureCode::CannotOpenFile, 0, "socket");
+        return refused(FailureCode::CannotOpenFile, error);
     }
     const auto closer = qScopeGuard([handle] { ::close(handle); });
     struct stat info;
-    if (::fstat(handle, &info) != 0) {
-        *reason = QStringLiteral("не открывается: ") + systemReason(errno);
-        return std::nullopt;
-    }
-    if (!S_ISREG(info.st_mode)) {
-        *reason = S_ISDIR(info.st_mode)    ? QStringLiteral("это папка, а не файл пакета")
-                  : S_ISFIFO(info.st_mode) ? QStringLiteral("это канал, а не файл пакета")
-                                           : QStringLiteral("это устройство или сокет, а не файл пакета");
-        return std::nullopt;
-    }
+    if (::fstat(handle, &info) != 0)
+        return refused(FailureCode::CannotOpenFile, errno);
+    if (!S_ISREG(info.st_mode))
+        return refused(FailureCode::CannotOpenFile, 0,
+                       S_ISDIR(info.st_mode)    ? "folder"
+                       : S_ISFIFO(info.st_mode) ? "pipe"
+                       : S_ISSOCK(info.st_mode) ? "socket"
+                                                : "device");
     if (info.st_size > save::kMaxPackageSize) {
         // Refused by its size, as the reader refuses it, without reading.
         save::ReadResult result;
@@ -198,6 +217,15 @@ std::optional<save::ReadResult> readPackageFile(const QByteArray &path, const sa
                                 .number = qint64(info.st_size),
                                 .limit = save::kMaxPackageSize});
         return result;
+    }
+    // A large file says what reading it takes before it is read; a small
+    // one is read first, since its last bytes are all of it.
+    const bool large = info.st_size > kPackageTailSize;
+    if (large && beforeReading) {
+        QByteArray tail(kPackageTailSize, Qt::Uninitialized);
+        const auto n = ::pread(handle, tail.data(), size_t(tail.size()), info.st_size - tail.size());
+        tail.truncate(std::max<qint64>(n, 0));
+        beforeReading(packageReadingCost(info.st_size, tail));
     }
     // One byte beyond the size, in case the file has grown; never beyond one
     // byte over the limit, which the reader then refuses.
@@ -208,16 +236,32 @@ std::optional<save::ReadResult> readPackageFile(const QByteArray &path, const sa
         const auto n = ::read(handle, bytes.data() + got, size_t(wanted - got));
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0) {
-            *reason = QStringLiteral("не читается: ") + systemReason(errno);
-            return std::nullopt;
-        }
+        if (n < 0)
+            return refused(FailureCode::CannotReadFile, errno);
         if (n == 0)
             break;
         got += n;
     }
     bytes.truncate(got);
+    if (!large && beforeReading)
+        beforeReading(packageReadingCost(got, bytes));
     return save::readPackageBytes(bytes, options);
+}
+
+QString readFailureText(const Failure &failure)
+{
+    const FailureDetails &details = failure.details();
+    if (details.name == QLatin1String("folder"))
+        return QStringLiteral("это папка, а не файл пакета");
+    if (details.name == QLatin1String("pipe"))
+        return QStringLiteral("это канал, а не файл пакета");
+    if (details.name == QLatin1String("socket"))
+        return QStringLiteral("это сокет, а не файл пакета");
+    if (details.name == QLatin1String("device"))
+        return QStringLiteral("это устройство, а не файл пакета");
+    return (failure.code() == FailureCode::CannotReadFile ? QStringLiteral("не читается: ")
+                                                          : QStringLiteral("не открывается: "))
+           + systemReason(details.number);
 }
 
 QString writeFailureText(const Failure &failure)
@@ -226,49 +270,63 @@ QString writeFailureText(const Failure &failure)
                                              [](int error) { return systemReason(error); }});
 }
 
-Outcome processPackage(const Entry &entry, const QString &pageName, Wanted wanted, const QString &htmlFolder)
+Outcome processPackage(const Entry &entry, const QString &pageName, Wanted wanted, const QString &htmlFolder,
+                       MemoryBudget *budget)
 {
-    if (!entry.problem.isEmpty())
-        return unread(entry.shown, entry.problem);
+    // Held until the package's pages are written.
+    MemoryBudget::Hold hold;
+    const auto reserve = [&](qint64 cost) {
+        if (budget)
+            hold = budget->reserve(cost);
+    };
+    const QString shown = entry.shown();
+    if (entry.kind == Entry::Unreadable)
+        return unread(shown, entry.problem);
+    if (entry.kind == Entry::FolderLink)
+        return folderLink(shown);
     Outcome outcome;
     try {
         // Nothing here needs the picture's pixels: the page takes the stored
         // JPEG as it is. Verifying it refuses exactly what decoding refuses.
         save::ReadOptions options;
         options.decodePicture = false;
-        QString reason;
-        const std::optional<save::ReadResult> read = readPackageFile(entry.path, options, &reason);
+        const Result<save::ReadResult> read = readPackageFile(entry.path, options, reserve);
         if (!read)
-            return unread(entry.shown, reason);
-        outcome = evaluate(*read, entry.shown, pageName, wanted, entry.relative);
+            return unread(shown, readFailureText(read.error()));
+        outcome = evaluate(*read, shown, pageName, wanted, entry.relative());
     } catch (const std::exception &e) {
         outcome = Outcome();
         outcome.verdict = Verdict::Problems;
         outcome.problems = {QStringLiteral("Сбой чтения: ") + asItem(QString::fromUtf8(e.what()))};
-        outcome.line = reportLine(entry.shown, outcome.problems);
-        outcome.file = entry.shown;
+        outcome.line = reportLine(shown, outcome.problems);
+        outcome.file = shown;
         return outcome;
     } catch (...) {
         outcome = Outcome();
         outcome.verdict = Verdict::Problems;
         outcome.problems = {QStringLiteral("Сбой чтения")};
-        outcome.line = reportLine(entry.shown, outcome.problems);
-        outcome.file = entry.shown;
+        outcome.line = reportLine(shown, outcome.problems);
+        outcome.file = shown;
         return outcome;
     }
     if (outcome.sound && wanted.pages) {
         const QString folder = htmlFolder.endsWith(QLatin1Char('/')) ? htmlFolder : htmlFolder + QLatin1Char('/');
-        try {
-            // The picture first: a page is never left pointing at a picture
-            // that was not written.
-            if (!outcome.picture.isEmpty()) {
-                core::writeFileReplacing(folder + pageName + QStringLiteral(".jpg"), outcome.picture);
+        // The picture first: a page is never left pointing at a picture
+        // that was not written. The folder reaches the disk once, at the end
+        // of the run.
+        Result<void> written;
+        if (!outcome.picture.isEmpty()) {
+            written = writeOutput(folder + pageName + QStringLiteral(".jpg"), outcome.picture, false);
+            if (written)
                 outcome.written.append(pageName + QStringLiteral(".jpg"));
-            }
-            core::writeFileReplacing(folder + pageName + QStringLiteral(".html"), outcome.page);
-            outcome.written.append(pageName + QStringLiteral(".html"));
-        } catch (const Failure &failure) {
-            outcome.writeErrors.append(writeFailureText(failure));
+        }
+        if (written) {
+            written = writeOutput(folder + pageName + QStringLiteral(".html"), outcome.page, false);
+            if (written)
+                outcome.written.append(pageName + QStringLiteral(".html"));
+        }
+        if (!written) {
+            outcome.writeErrors.append(writeFailureText(written.error()));
             outcome.indexRow.clear();
         }
         outcome.page.clear();

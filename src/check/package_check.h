@@ -5,6 +5,7 @@
 // the published pages.
 
 #include "check/walk.h"
+#include "core/result.h"
 #include "save/completeness.h"
 #include "save/package_reader.h"
 
@@ -12,6 +13,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 
 class Failure;
@@ -50,6 +52,7 @@ QStringList problemTexts(const PackageProblems &problems);
 QString reportLine(const QString &file, const QStringList &problems);
 
 class Registrations;
+class MemoryBudget;
 
 // What a run asks of each sound package.
 struct Wanted {
@@ -64,6 +67,7 @@ enum class Verdict {
     Sound,    // no problem at all
     Problems, // read, with problems
     Unread,   // could not be read: the check is incomplete
+    Skipped,  // not a package: a link to a folder, not followed (note says so)
 };
 
 // Everything one package gives, ready to be written in input order.
@@ -72,6 +76,8 @@ struct Outcome {
     QString line; // the report line
     Verdict verdict = Verdict::Unread;
     QStringList problems; // as in the line; for an unread package, why
+    QString note;         // Skipped: why
+    QStringList ids;      // with registrations: the nine digits of every person's ID
     // The package itself is sound: it goes into the list and gets its page,
     // even when its people do not match the registrations.
     bool sound = false;
@@ -93,19 +99,30 @@ Outcome evaluate(const save::ReadResult &read, const QString &file, const QStrin
 // An outcome for what could not be read: its line says why.
 Outcome unread(const QString &file, const QString &reason);
 
+// The line of a link to a folder, which is not followed.
+Outcome folderLink(const QString &file);
+
 // Reads the package at the path's bytes as the reader's limits allow: only a
 // regular file is read (a pipe or a device is never opened for reading in a
-// way that could block), and nothing beyond the largest package. Unset when
-// the file could not be read; reason then says why.
-std::optional<save::ReadResult> readPackageFile(const QByteArray &path, const save::ReadOptions &options,
-                                                QString *reason);
+// way that could block), and nothing beyond the largest package. Fails with
+// CannotOpenFile or CannotReadFile (file, number: errno; or name: "folder",
+// "pipe", "socket" or "device" for what is not a file).
+// beforeReading, when set, is told what reading the package may take (see
+// packageReadingCost) before the reading that takes it.
+[[nodiscard]] Result<save::ReadResult> readPackageFile(const QByteArray &path, const save::ReadOptions &options,
+                                                       const std::function<void(qint64 cost)> &beforeReading = {});
+
+// Why a package file could not be read, for its report line.
+QString readFailureText(const Failure &failure);
 
 // Reads the entry's package and evaluates it; with pages wanted, writes
 // "<pageName>.html" and, with a picture, "<pageName>.jpg" into htmlFolder
 // and then drops their bytes from the outcome. A page that cannot be written
-// is reported in writeErrors and left out of the index. Never throws: an
-// unexpected failure becomes a problem of this package alone.
-Outcome processPackage(const Entry &entry, const QString &pageName, Wanted wanted, const QString &htmlFolder);
+// is reported in writeErrors and left out of the index. With a budget, the
+// package reserves what reading it may take before it reads. Never throws:
+// an unexpected failure becomes a problem of this package alone.
+Outcome processPackage(const Entry &entry, const QString &pageName, Wanted wanted, const QString &htmlFolder,
+                       MemoryBudget *budget = nullptr);
 
 // The text of a failure to write a file, for the committee's report.
 QString writeFailureText(const Failure &failure);

@@ -3,6 +3,7 @@
 #include "check/registrations.h"
 
 #include <QStringList>
+#include <algorithm>
 
 namespace check {
 namespace {
@@ -17,6 +18,21 @@ QByteArray csvLine(const QStringList &fields)
 }
 
 } // namespace
+
+QString matchText(Match match)
+{
+    switch (match) {
+    case Match::Registered:
+        return QStringLiteral("да");
+    case Match::NotRegistered:
+        return QStringLiteral("не зарегистрирован");
+    case Match::NameDiffers:
+        return QStringLiteral("имя отличается");
+    case Match::NoId:
+        break;
+    }
+    return QStringLiteral("нет ID");
+}
 
 QByteArray csvHeader(bool withRegistrations)
 {
@@ -46,8 +62,10 @@ QString csvField(const QString &value)
         if (first == u'=' || first == u'+' || first == u'-' || first == u'@' || field[0] == u'\t' || field[0] == u'\r')
             field.prepend(QLatin1Char('\''));
     }
-    if (field.contains(QLatin1Char(',')) || field.contains(QLatin1Char('"')) || field.contains(QLatin1Char('\r'))
-        || field.contains(QLatin1Char('\n'))) {
+    // Quoted wherever a spreadsheet could split the field: at a comma, at
+    // a semicolon (the list separator of a Russian Excel), at a TAB.
+    static const QString kSplitting = QStringLiteral(",;\"\t\r\n");
+    if (std::any_of(field.cbegin(), field.cend(), [](QChar c) { return kSplitting.contains(c); })) {
         field.replace(QLatin1String("\""), QLatin1String("\"\""));
         field = QLatin1Char('"') + field + QLatin1Char('"');
     }
@@ -72,7 +90,7 @@ QByteArray csvRows(const QString &packageFile, const PassportSnapshot &passport,
                            person.Id,   person.Surname, person.Name, person.Patronymic,
                            recipient,   sections};
         if (registrations)
-            fields.append(registrations->matches(person) ? QStringLiteral("да") : QStringLiteral("нет"));
+            fields.append(matchText(registrations->match(person)));
         rows += csvLine(fields);
     };
     for (qsizetype i = 0; i < passport.authors.size(); ++i)

@@ -1,21 +1,25 @@
 #include "check/run.h"
 
 #include "check/html_pages.h"
+#include "check/memory_budget.h"
+#include "check/output_file.h"
 #include "check/package_check.h"
+#include "check/pages_folder.h"
 #include "check/participants_csv.h"
 #include "check/registrations.h"
+#include "check/run_inputs.h"
 #include "check/walk.h"
 #include "core/failure.h"
-#include "core/files.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QFuture>
+#include <QHash>
 #include <QPromise>
 #include <QSet>
 #include <QThread>
 #include <QThreadPool>
+#include <algorithm>
 #include <cerrno>
 #include <deque>
 #include <memory>
@@ -31,209 +35,75 @@ namespace {
 // does not grow with the number of packages.
 constexpr int kAheadPerThread = 4;
 
-// The list of the files that the tool wrote into a pages folder: only these
-// are ever replaced or removed there.
-const QString kManifestName = QStringLiteral(".tirlada-check-pages");
-const QByteArray kManifestHeader = "# tirlada-check: pages written into this folder\n";
-
-// The largest registrations file read: far above a season's records.
-constexpr qint64 kMaxRegistrationsSize = 64 * 1024 * 1024;
+// The memory that the packages being read may take together: a fixed part
+// and a part per thread. Sound packages of the usual size take a small
+// fraction of it each; a large or hostile one waits for its share.
+constexpr qint64 kBudgetBase = 24 * 1024 * 1024;
+constexpr qint64 kBudgetPerThread = 6 * 1024 * 1024;
 
 QString quoted(const QString &text) { return QStringLiteral("«") + text + QStringLiteral("»"); }
+QString shownPath(const QString &path) { return quoted(QDir::toNativeSeparators(path)); }
 
-// "пакет", "пакета" or "пакетов" after the number.
-QString packagesWord(qsizetype n)
+// A pages folder that could not be made or locked, as the message says it.
+QString pagesFolderText(const Failure &failure, const QString &folder)
 {
-    const qsizetype lastTwo = n % 100;
-    const qsizetype last = n % 10;
-    if (lastTwo >= 11 && lastTwo <= 14)
-        return QStringLiteral("пакетов");
-    if (last == 1)
-        return QStringLiteral("пакет");
-    if (last >= 2 && last <= 4)
-        return QStringLiteral("пакета");
-    return QStringLiteral("пакетов");
+    const FailureDetails &details = failure.details();
+    if (details.name == QLatin1String("locked"))
+        return QStringLiteral("папка страниц %1 занята: в неё сейчас пишет другой запуск tirlada-check.")
+            .arg(shownPath(folder));
+    if (details.name == QLatin1String("dangling"))
+        return QStringLiteral("папка страниц %1 — ссылка на то, чего нет: %2.")
+            .arg(shownPath(folder), systemReason(details.number));
+    return QStringLiteral("не удалось создать папку %1: %2.").arg(shownPath(folder), systemReason(details.number));
 }
 
-QByteArray jsonString(const QString &text)
+// The registered participants who are in no package read, for the
+// registrations report: a CSV like the participants' list.
+QByteArray missingRegisteredCsv(const QList<Registered> &missing)
 {
-    QByteArray json = "\"";
-    for (const char c : text.toUtf8()) {
-        const auto u = uchar(c);
-        if (c == '"' || c == '\\') {
-            json += '\\';
-            json += c;
-        } else if (c == '\n') {
-            json += "\\n";
-        } else if (c == '\r') {
-            json += "\\r";
-        } else if (c == '\t') {
-            json += "\\t";
-        } else if (u < 0x20 || u == 0x7F) {
-            json += QStringLiteral("\\u%1").arg(uint(u), 4, 16, QLatin1Char('0')).toLatin1();
-        } else {
-            json += c;
-        }
-    }
-    return json + '"';
+    QByteArray bytes = "\xEF\xBB\xBF";
+    auto line = [&](const QStringList &fields) {
+        QStringList quotedFields;
+        for (const QString &field : fields)
+            quotedFields.append(csvField(field));
+        bytes += (quotedFields.join(QLatin1Char(',')) + QStringLiteral("\r\n")).toUtf8();
+    };
+    line({QStringLiteral("Строка регистрации"), QStringLiteral("ID участника"), QStringLiteral("Фамилия"),
+          QStringLiteral("Имя"), QStringLiteral("Отчество"), QStringLiteral("Замечание")});
+    for (const Registered &person : missing)
+        line({QString::number(person.row), formattedId(person.id), person.surname, person.name, person.patronymic,
+              QStringLiteral("нет ни в одном пакете")});
+    return bytes;
 }
 
-// Where the report and the messages go. A report that cannot be written is
-// given up, and the run goes on to write its other outputs.
-class Streams {
-public:
-    Streams(QIODevice &out, QIODevice &err) : out_(out), err_(err) {}
+// What run() remembers of each package's page files.
+constexpr quint8 kHtmlWritten = 1;
+constexpr quint8 kJpgWritten = 2;
 
-    void report(const QByteArray &line)
-    {
-        if (!reportOpen_)
-            return;
-        const QByteArray bytes = line + '\n';
-        if (out_.write(bytes) == bytes.size())
-            return;
-        reportOpen_ = false;
-        // A reader that has gone (the end of "| head -1") takes what it
-        // wanted; nothing is wrong with the run.
-        const auto *device = dynamic_cast<const DescriptorDevice *>(&out_);
-        const int error = device ? device->lastError() : 0;
-        if (error == EPIPE)
-            return;
-        reportFailed_ = true;
-        message(QStringLiteral("не удалось записать отчёт в стандартный вывод: ")
-                + (error != 0 ? systemReason(error) : out_.errorString()));
-    }
-
-    void message(const QString &text) { line(QStringLiteral("tirlada-check: ") + text); }
-    void line(const QString &text) { err_.write((text + QLatin1Char('\n')).toUtf8()); }
-
-    bool reportFailed() const { return reportFailed_; }
-
-private:
-    QIODevice &out_;
-    QIODevice &err_;
-    bool reportOpen_ = true;
-    bool reportFailed_ = false;
-};
-
-bool readWhole(const QString &path, qint64 limit, QByteArray *bytes, QString *reason)
+// The lines of a pages folder's list: the names kept from an earlier run, the
+// index, and each package's page and picture; all that may be written
+// (written null), or what was.
+QByteArray manifestLines(const QStringList &kept, const QStringList &names, const QList<quint8> *written,
+                         bool indexWritten = true)
 {
-    QFile file(path);
-    const QFileInfo info(path);
-    if (!info.exists()) {
-        *reason = systemReason(ENOENT);
-        return false;
-    }
-    if (!info.isFile()) {
-        *reason = QStringLiteral("это не файл");
-        return false;
-    }
-    if (info.size() > limit) {
-        *reason = QStringLiteral("файл больше %1 байт").arg(limit);
-        return false;
-    }
-    if (!file.open(QIODevice::ReadOnly)) {
-        *reason = file.errorString();
-        return false;
-    }
-    *bytes = file.read(limit + 1);
-    if (file.error() != QFileDevice::NoError) {
-        *reason = file.errorString();
-        return false;
-    }
-    return true;
-}
-
-// The names of the files in the manifest of a pages folder; plain names
-// only, so that a planted list reaches nothing outside the folder.
-QSet<QString> readManifest(const QString &folder)
-{
-    QSet<QString> names;
-    QFile file(QDir(folder).filePath(kManifestName));
-    if (!file.open(QIODevice::ReadOnly))
-        return names;
-    const QList<QByteArray> lines = file.read(16 * 1024 * 1024).split('\n');
-    for (const QByteArray &line : lines) {
-        const QString name = QString::fromUtf8(line);
-        if (name.isEmpty() || name.startsWith(QLatin1Char('#')) || name.contains(QLatin1Char('/'))
-            || name == QLatin1String(".") || name == QLatin1String("..") || name == kManifestName)
+    QByteArray lines;
+    for (const QString &name : kept)
+        lines += name.toUtf8() + '\n';
+    if (indexWritten)
+        lines += kIndexPageName.toUtf8() + '\n';
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        if (names[i].isEmpty())
             continue;
-        names.insert(name);
+        const QByteArray base = names[i].toUtf8();
+        if (!written || ((*written)[i] & kHtmlWritten))
+            lines += base + ".html\n";
+        if (!written || ((*written)[i] & kJpgWritten))
+            lines += base + ".jpg\n";
     }
-    return names;
+    return lines;
 }
-
-void writeManifest(const QString &folder, const QSet<QString> &names)
-{
-    QStringList sorted(names.cbegin(), names.cend());
-    sorted.sort();
-    QByteArray bytes = kManifestHeader;
-    for (const QString &name : sorted)
-        bytes += name.toUtf8() + '\n';
-    core::writeFileReplacing(QDir(folder).filePath(kManifestName), bytes);
-}
-
-// Whether the path names one of the inputs: the same file, or the same
-// directory entry, so that writing there would replace a package.
-class Inputs {
-public:
-    explicit Inputs(const QList<Entry> &entries)
-    {
-        for (const Entry &entry : entries) {
-            if (!entry.problem.isEmpty())
-                continue;
-            add(identityOf(entry.path));
-            add(identityOf(entry.path, true));
-        }
-    }
-    bool named(const QString &path) const
-    {
-        const QByteArray bytes = QFile::encodeName(path);
-        return has(identityOf(bytes)) || has(identityOf(bytes, true));
-    }
-
-private:
-    void add(FileIdentity id)
-    {
-        if (id.isValid())
-            ids_.insert({id.device, id.inode});
-    }
-    bool has(FileIdentity id) const { return id.isValid() && ids_.contains({id.device, id.inode}); }
-    QSet<std::pair<quint64, quint64>> ids_;
-};
 
 } // namespace
-
-DescriptorDevice::DescriptorDevice(int handle) : handle_(handle) { open(QIODevice::WriteOnly | QIODevice::Unbuffered); }
-
-qint64 DescriptorDevice::writeData(const char *data, qint64 size)
-{
-    if (lastError_ != 0)
-        return -1;
-    qint64 done = 0;
-    while (done < size) {
-        const auto n = ::write(handle_, data + done, size_t(size - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            lastError_ = n < 0 ? errno : EIO;
-            setErrorString(systemReason(lastError_));
-            return -1;
-        }
-        done += n;
-    }
-    return done;
-}
-
-QByteArray jsonLine(const QString &path, bool ok, const QStringList &problems)
-{
-    QByteArray line = "{\"path\": " + jsonString(path) + ", \"ok\": " + (ok ? "true" : "false") + ", \"problems\": [";
-    for (qsizetype i = 0; i < problems.size(); ++i) {
-        if (i > 0)
-            line += ", ";
-        line += jsonString(problems[i]);
-    }
-    return line + "]}";
-}
 
 int run(const RunOptions &options, QIODevice &out, QIODevice &err)
 {
@@ -247,50 +117,73 @@ int run(const RunOptions &options, QIODevice &out, QIODevice &err)
     // written.
     std::optional<Registrations> registrations;
     if (!options.registrations.isEmpty()) {
-        QByteArray bytes;
-        QString reason;
-        if (!readWhole(options.registrations, kMaxRegistrationsSize, &bytes, &reason))
-            return usageError(QStringLiteral("файл регистрации %1 не читается: %2")
-                                  .arg(quoted(QDir::toNativeSeparators(options.registrations)), reason));
-        registrations = Registrations::parse(bytes, &reason);
-        if (!registrations)
-            return usageError(QStringLiteral("файл регистрации %1 не подходит: %2")
-                                  .arg(quoted(QDir::toNativeSeparators(options.registrations)), reason));
+        Result<Registrations> read = readRegistrations(options.registrations);
+        if (!read)
+            return usageError(registrationsFailureText(read.error(), options.registrations));
+        registrations = std::move(*read);
+        for (const RowProblem &problem : registrations->rowProblems())
+            streams.message(QStringLiteral("файл регистрации %1, %2")
+                                .arg(shownPath(options.registrations), rowProblemText(problem)));
     }
 
     const QList<Entry> entries = findPackages(options.inputs);
     if (entries.isEmpty())
         return usageError(QStringLiteral("пакеты (*.kwp) не найдены."));
 
-    const Inputs inputs(entries);
+    // No output may be written over an input, nor over another output.
+    const Inputs inputs(entries, options);
     const Wanted wanted{!options.participantsCsv.isEmpty(), !options.htmlFolder.isEmpty(),
                         registrations ? &*registrations : nullptr};
-    if (wanted.participants && inputs.named(options.participantsCsv))
-        return usageError(QStringLiteral("список участников %1 записался бы поверх проверяемого пакета.")
-                              .arg(quoted(QDir::toNativeSeparators(options.participantsCsv))));
+    QString csvPath;
+    if (wanted.participants) {
+        csvPath = linkTarget(options.participantsCsv);
+        if (const QString problem = inputs.outputProblem(csvPath); !problem.isEmpty())
+            return usageError(
+                QStringLiteral("список участников %1 %2.").arg(shownPath(options.participantsCsv), problem));
+    }
+    QString reportPath;
+    if (!options.registrationsReport.isEmpty()) {
+        if (!registrations)
+            return usageError(QStringLiteral("--registrations-report действует только вместе с --registrations."));
+        reportPath = linkTarget(options.registrationsReport);
+        if (const QString problem = inputs.outputProblem(reportPath); !problem.isEmpty())
+            return usageError(
+                QStringLiteral("отчёт о регистрации %1 %2.").arg(shownPath(options.registrationsReport), problem));
+        if (reportPath == csvPath)
+            return usageError(QStringLiteral("отчёт о регистрации и список участников — один файл %1.")
+                                  .arg(shownPath(options.registrationsReport)));
+    }
+    const QSet<QString> outputs{csvPath, reportPath};
 
+    // Per package only its page's name is kept, and whether its files were
+    // written: the names of a season's pages are made at the start, so that
+    // they are unique, and the files are known at the end for the list.
     QStringList names;
-    QSet<QString> ourFiles;     // what the manifest lists from earlier runs
-    QSet<QString> plannedFiles; // what this run may write
-    QString pagesFolder;
+    std::optional<PagesFolder> pages;
+    QStringList ourFiles; // sorted: what the list of an earlier run names and this run may replace or remove
+    auto ours = [&](const QString &name) { return std::binary_search(ourFiles.cbegin(), ourFiles.cend(), name); };
     if (wanted.pages) {
-        pagesFolder = QDir::cleanPath(QDir().absoluteFilePath(options.htmlFolder));
-        if (!QDir().mkpath(pagesFolder) || !QFileInfo(pagesFolder).isDir())
-            return usageError(QStringLiteral("не удалось создать папку %1.")
-                                  .arg(quoted(QDir::toNativeSeparators(options.htmlFolder))));
-        ourFiles = readManifest(pagesFolder);
+        Result<PagesFolder> opened = PagesFolder::open(options.htmlFolder);
+        if (!opened)
+            return usageError(pagesFolderText(opened.error(), options.htmlFolder));
+        pages.emplace(std::move(*opened));
+        const PagesFolder::Manifest manifest = pages->readManifest(
+            [&](const QString &path) { return inputs.inputName(path).isEmpty() && !outputs.contains(path); });
+        ourFiles = manifest.names;
+        for (const QString &line : manifest.ignored)
+            streams.message(QStringLiteral("в списке страниц %1 пропущена строка %2: это не страница этой программы.")
+                                .arg(shownPath(pages->filePath(kManifestName)), quoted(line)));
         // Files that the tool did not write are never written over: a page
         // whose name is taken gets another.
         QSet<QString> reserved;
-        const QStringList present =
-            QDir(pagesFolder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-        for (const QString &name : present) {
-            if (ourFiles.contains(name))
+        const QStringList present = pages->entryNames();
+        for (const QString &name : std::as_const(present)) {
+            if (ours(name))
                 continue;
             if (name.compare(kIndexPageName, Qt::CaseInsensitive) == 0)
                 return usageError(QStringLiteral("в папке %1 уже есть файл %2, записанный не этой программой; "
                                                  "укажите для страниц другую папку.")
-                                      .arg(quoted(QDir::toNativeSeparators(options.htmlFolder)), kIndexPageName));
+                                      .arg(shownPath(options.htmlFolder), kIndexPageName));
             for (const QLatin1String suffix : {QLatin1String(".html"), QLatin1String(".jpg")})
                 if (name.endsWith(suffix, Qt::CaseInsensitive))
                     reserved.insert(name.chopped(suffix.size()).toCaseFolded());
@@ -298,67 +191,117 @@ int run(const RunOptions &options, QIODevice &out, QIODevice &err)
         QStringList shown;
         shown.reserve(entries.size());
         for (const Entry &entry : entries)
-            shown.append(entry.shown);
+            shown.append(entry.kind == Entry::Package && entry.sameAs < 0 ? entry.shown() : QString());
         names = pageNames(shown, reserved);
-        plannedFiles.insert(kIndexPageName);
-        for (qsizetype i = 0; i < entries.size(); ++i)
-            if (entries[i].problem.isEmpty()) {
-                plannedFiles.insert(names[i] + QStringLiteral(".html"));
-                plannedFiles.insert(names[i] + QStringLiteral(".jpg"));
-            }
-        const QString csvPath =
-            wanted.participants ? QDir::cleanPath(QDir().absoluteFilePath(options.participantsCsv)) : QString();
-        for (const QString &name : std::as_const(plannedFiles) + QSet<QString>{kManifestName}) {
-            const QString path = pagesFolder + QLatin1Char('/') + name;
-            if (inputs.named(path))
-                return usageError(QStringLiteral("страница %1 записалась бы поверх проверяемого пакета.")
-                                      .arg(quoted(QDir::toNativeSeparators(path))));
-            if (path == csvPath)
-                return usageError(QStringLiteral("список участников %1 совпадает с файлом страниц.")
-                                      .arg(quoted(QDir::toNativeSeparators(csvPath))));
-        }
+        shown.clear();
+        shown.squeeze();
+        // Only a file that is there can be an input.
+        auto refusal = [&](const QString &name) {
+            const QString path = pages->filePath(name);
+            if (outputs.contains(path))
+                return QStringLiteral("%1 — это и файл страниц, и список или отчёт.").arg(shownPath(path));
+            if (!std::binary_search(present.cbegin(), present.cend(), name))
+                return QString();
+            if (const QString input = inputs.inputName(path); !input.isEmpty())
+                return QStringLiteral("страница %1 записалась бы поверх %2.").arg(shownPath(path), input);
+            return QString();
+        };
+        for (const QString &name : {kIndexPageName, kManifestName})
+            if (const QString refused = refusal(name); !refused.isEmpty())
+                return usageError(refused);
+        for (const QString &base : std::as_const(names))
+            for (const QLatin1String suffix : {QLatin1String(".html"), QLatin1String(".jpg")})
+                if (!base.isEmpty())
+                    if (const QString refused = refusal(base + suffix); !refused.isEmpty())
+                        return usageError(refused);
     }
 
     bool incomplete = false;
-    std::optional<core::ReplacingFile> csv;
-    std::optional<core::ReplacingFile> index;
-    try {
-        if (wanted.participants) {
-            const QString folder = QFileInfo(options.participantsCsv).absolutePath();
-            if (!QDir().mkpath(folder) || !QFileInfo(folder).isDir())
-                return usageError(
-                    QStringLiteral("не удалось создать папку %1.").arg(quoted(QDir::toNativeSeparators(folder))));
-            csv.emplace(options.participantsCsv);
-            csv->write(csvHeader(registrations.has_value()));
-        }
-        if (wanted.pages) {
-            // Listed before they are written: a run that is cut short leaves
-            // no page that a later run would take for the user's.
-            writeManifest(pagesFolder, ourFiles + plannedFiles);
-            index.emplace(pagesFolder + QLatin1Char('/') + kIndexPageName);
-            index->write(indexStart());
-        }
-    } catch (const Failure &failure) {
-        return usageError(writeFailureText(failure) + QLatin1Char('.'));
+    std::optional<OutputFile> csv;
+    std::optional<OutputFile> index;
+    auto check = [&](Result<void> done, std::optional<OutputFile> *file = nullptr) {
+        if (done)
+            return true;
+        streams.message(writeFailureText(done.error()));
+        if (file)
+            file->reset();
+        incomplete = true;
+        return false;
+    };
+    if (wanted.participants) {
+        const QString folder = QFileInfo(csvPath).absolutePath();
+        if (!QDir().mkpath(folder) || !QFileInfo(folder).isDir())
+            return usageError(QStringLiteral("не удалось создать папку %1.").arg(shownPath(folder)));
+        Result<OutputFile> created = OutputFile::create(options.participantsCsv, LinkAtPath::Follow);
+        if (!created)
+            return usageError(writeFailureText(created.error()) + QLatin1Char('.'));
+        csv.emplace(std::move(*created));
+        if (Result<void> written = csv->write(csvHeader(registrations.has_value())); !written)
+            return usageError(writeFailureText(written.error()) + QLatin1Char('.'));
+    }
+    if (wanted.pages) {
+        // Listed before they are written: a run that is cut short leaves no
+        // page that a later run would take for the user's.
+        if (Result<void> listed = pages->writeManifest(manifestLines(ourFiles, names, nullptr)); !listed)
+            return usageError(writeFailureText(listed.error()) + QLatin1Char('.'));
+        Result<OutputFile> created = OutputFile::create(pages->filePath(kIndexPageName));
+        if (!created)
+            return usageError(writeFailureText(created.error()) + QLatin1Char('.'));
+        index.emplace(std::move(*created));
+        if (!check(index->write(indexStart()), &index))
+            return kUsageError;
     }
 
     QThreadPool pool;
     const int threads = options.threads > 0 ? options.threads : QThread::idealThreadCount();
     pool.setMaxThreadCount(threads);
     const qsizetype window = qsizetype(threads) * kAheadPerThread;
+    MemoryBudget budget(kBudgetBase + kBudgetPerThread * threads);
 
     qsizetype soundCount = 0;
     qsizetype problemCount = 0;
     qsizetype unreadCount = 0;
-    QSet<QString> writtenFiles;
+    QList<quint8> written(wanted.pages ? entries.size() : 0, 0); // kHtmlWritten, kJpgWritten
+    QSet<QString> seenIds;
+    // The outcomes of the files that have a second name, for that name's line.
+    QSet<qint32> named;
+    for (const Entry &entry : entries)
+        if (entry.sameAs >= 0)
+            named.insert(entry.sameAs);
+    QHash<qint32, std::pair<Verdict, QStringList>> firstOutcomes;
+
+    auto report = [&](const Outcome &outcome) {
+        if (options.quiet && (outcome.verdict == Verdict::Sound || outcome.verdict == Verdict::Skipped))
+            return;
+        if (options.format == Format::Jsonl)
+            streams.report(jsonLine(outcome.file,
+                                    outcome.verdict == Verdict::Sound || outcome.verdict == Verdict::Skipped,
+                                    outcome.problems, outcome.note));
+        else
+            streams.report(outcome.line.toUtf8());
+    };
+    // A second name of a file: its line tells what the first name's did,
+    // and it counts once.
+    auto reportSecondName = [&](const Entry &entry) {
+        const auto &[verdict, problems] = firstOutcomes.value(entry.sameAs);
+        Outcome outcome;
+        outcome.file = entry.shown();
+        outcome.verdict = verdict;
+        outcome.problems = problems;
+        outcome.note = QStringLiteral("тот же файл, что %1").arg(quoted(entries[entry.sameAs].shown()));
+        outcome.line = reportLine(outcome.file, problems) + QStringLiteral(" (") + outcome.note + QLatin1Char(')');
+        report(outcome);
+    };
 
     // The packages are read on the pool; the results are taken from the front
     // of the queue in input order, so the report reads the same however the
     // threads were scheduled.
-    std::deque<QFuture<Outcome>> inFlight;
+    std::deque<std::pair<qsizetype, QFuture<Outcome>>> inFlight;
     auto writeOldest = [&] {
-        QFuture<Outcome> future = std::move(inFlight.front());
+        auto [i, future] = std::move(inFlight.front());
         inFlight.pop_front();
+        if (entries[i].sameAs >= 0)
+            return reportSecondName(entries[i]);
         future.waitForFinished();
         const Outcome outcome = future.takeResult();
         switch (outcome.verdict) {
@@ -371,57 +314,50 @@ int run(const RunOptions &options, QIODevice &out, QIODevice &err)
         case Verdict::Unread:
             ++unreadCount;
             break;
+        case Verdict::Skipped:
+            break;
         }
-        if (!options.quiet || outcome.verdict != Verdict::Sound) {
-            if (options.format == Format::Jsonl) {
-                streams.report(jsonLine(outcome.file, outcome.verdict == Verdict::Sound, outcome.problems));
-            } else {
-                streams.report(outcome.line.toUtf8());
-            }
-        }
+        if (named.contains(qint32(i)))
+            firstOutcomes.insert(qint32(i), {outcome.verdict, outcome.problems});
+        report(outcome);
+        for (const QString &id : outcome.ids)
+            seenIds.insert(id);
         for (const QString &name : outcome.written)
-            writtenFiles.insert(name);
+            written[i] |= name.endsWith(QLatin1String(".jpg")) ? kJpgWritten : kHtmlWritten;
         for (const QString &error : outcome.writeErrors) {
             streams.message(error);
             incomplete = true;
         }
-        try {
-            if (csv && !outcome.csvRows.isEmpty())
-                csv->write(outcome.csvRows);
-        } catch (const Failure &failure) {
-            streams.message(writeFailureText(failure));
-            csv.reset();
-            incomplete = true;
-        }
-        try {
-            if (index && !outcome.indexRow.isEmpty())
-                index->write(outcome.indexRow);
-        } catch (const Failure &failure) {
-            streams.message(writeFailureText(failure));
-            index.reset();
-            incomplete = true;
-        }
+        if (csv && !outcome.csvRows.isEmpty())
+            check(csv->write(outcome.csvRows), &csv);
+        if (index && !outcome.indexRow.isEmpty())
+            check(index->write(outcome.indexRow), &index);
     };
 
     for (qsizetype i = 0; i < entries.size(); ++i) {
         if (qsizetype(inFlight.size()) >= window)
             writeOldest();
+        const Entry &entry = entries[i];
+        if (entry.sameAs >= 0) {
+            inFlight.push_back({i, QFuture<Outcome>()});
+            continue;
+        }
         auto promise = std::make_shared<QPromise<Outcome>>();
-        inFlight.push_back(promise->future());
+        inFlight.push_back({i, promise->future()});
         promise->start();
-        const Entry entry = entries[i];
         const QString pageName = wanted.pages ? names[i] : QString();
-        pool.start([promise, entry, pageName, wanted, pagesFolder] {
+        const QString folder = pages ? pages->path() : QString();
+        pool.start([promise, &entry, pageName, wanted, folder, &budget] {
             // Nothing may escape into the pool: the package gets a line
             // whatever happened to it.
             try {
-                promise->addResult(processPackage(entry, pageName, wanted, pagesFolder));
+                promise->addResult(processPackage(entry, pageName, wanted, folder, &budget));
             } catch (...) {
                 Outcome failed;
                 failed.verdict = Verdict::Problems;
                 failed.problems = {QStringLiteral("Сбой проверки")};
-                failed.file = entry.shown;
-                failed.line = reportLine(entry.shown, failed.problems);
+                failed.file = entry.shown();
+                failed.line = reportLine(failed.file, failed.problems);
                 promise->addResult(std::move(failed));
             }
             promise->finish();
@@ -430,44 +366,47 @@ int run(const RunOptions &options, QIODevice &out, QIODevice &err)
     while (!inFlight.empty())
         writeOldest();
 
-    try {
-        if (csv)
-            csv->commit();
-    } catch (const Failure &failure) {
-        streams.message(writeFailureText(failure));
-        incomplete = true;
+    if (registrations) {
+        const QList<Registered> missing = registrations->missingFrom(seenIds);
+        reportMissing(streams, missing, options.format);
+        if (!reportPath.isEmpty())
+            check(writeOutput(reportPath, missingRegisteredCsv(missing)));
     }
-    if (wanted.pages) {
-        try {
-            if (index) {
-                index->write(indexEnd());
-                index->commit();
-                writtenFiles.insert(kIndexPageName);
-            }
-        } catch (const Failure &failure) {
-            streams.message(writeFailureText(failure));
-            incomplete = true;
-        }
+    if (csv)
+        check(csv->commit());
+    if (pages) {
+        const bool indexWritten =
+            index && check(index->write(indexEnd()), &index) && check(index->commit(false), &index);
         // The pages of earlier runs that this run did not write again belong
         // to packages that are gone or no longer sound.
-        QSet<QString> kept = writtenFiles;
+        QHash<QString, qint32> byName;
+        for (qsizetype i = 0; i < names.size(); ++i)
+            if (!names[i].isEmpty())
+                byName.insert(names[i], qint32(i));
+        auto writtenNow = [&](const QString &name) {
+            if (name == kIndexPageName)
+                return indexWritten;
+            for (const auto &[suffix, bit] :
+                 {std::pair{QLatin1String(".html"), kHtmlWritten}, std::pair{QLatin1String(".jpg"), kJpgWritten}})
+                if (name.endsWith(suffix))
+                    if (const qint32 at = byName.value(name.chopped(suffix.size()), -1); at >= 0)
+                        return (written[at] & bit) != 0;
+            return false;
+        };
+        QStringList kept;
         for (const QString &name : std::as_const(ourFiles)) {
-            if (writtenFiles.contains(name))
+            if (writtenNow(name))
                 continue;
-            const QByteArray path = QFile::encodeName(pagesFolder + QLatin1Char('/') + name);
+            const QByteArray path = QFile::encodeName(pages->filePath(name));
             if (::unlink(path.constData()) != 0 && errno != ENOENT) {
                 streams.message(QStringLiteral("не удалось удалить устаревшую страницу %1: %2")
                                     .arg(quoted(shownName(path)), systemReason(errno)));
-                kept.insert(name);
+                kept.append(name);
                 incomplete = true;
             }
         }
-        try {
-            writeManifest(pagesFolder, kept);
-        } catch (const Failure &failure) {
-            streams.message(writeFailureText(failure));
-            incomplete = true;
-        }
+        // The pages' renames reach the disk with the list's.
+        check(pages->writeManifest(manifestLines(kept, names, &written, indexWritten)));
     }
 
     const qsizetype total = soundCount + problemCount + unreadCount;

@@ -3,6 +3,7 @@
 #include <QSet>
 #include <algorithm>
 #include <cerrno>
+#include <map>
 #include <set>
 #include <utility>
 
@@ -51,12 +52,18 @@ QByteArray joined(const QByteArray &folder, const QByteArray &name)
     return folder.endsWith('/') ? folder + name : folder + '/' + name;
 }
 
+struct Found {
+    QByteArray path;
+    QString problem; // not empty: it could not be read, and why
+    Entry::Kind kind = Entry::Package;
+};
+
 struct Walker {
     std::set<std::pair<quint64, quint64>> foldersSeen;
-    QList<std::pair<QByteArray, QString>> found; // path, and its problem if it could not be read
+    QList<Found> found;
 
-    // Every "*.kwp" below folder; folders by their identity, so that a link
-    // back up, or a folder reached by two links, is searched once.
+    // Every "*.kwp" below folder; a folder reached twice (a bind mount) is
+    // searched once.
     void search(const QByteArray &folder)
     {
         struct stat info;
@@ -64,7 +71,7 @@ struct Walker {
             return;
         DIR *dir = ::opendir(folder.constData());
         if (!dir) {
-            found.append({folder, QStringLiteral("папка не читается: ") + systemReason(errno)});
+            found.append({folder, QStringLiteral("папка не читается: ") + systemReason(errno), Entry::Unreadable});
             return;
         }
         QList<QByteArray> folders;
@@ -73,31 +80,46 @@ struct Walker {
             const dirent *entry = ::readdir(dir);
             if (!entry) {
                 if (errno != 0)
-                    found.append({folder, QStringLiteral("папка прочитана не до конца: ") + systemReason(errno)});
+                    found.append({folder, QStringLiteral("папка прочитана не до конца: ") + systemReason(errno),
+                                  Entry::Unreadable});
                 break;
             }
             const char *name = entry->d_name;
             if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))
                 continue;
             const QByteArray path = joined(folder, QByteArray(name));
-            bool isFolder = entry->d_type == DT_DIR;
-            if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {
-                // A link counts as what it leads to; a broken one is no
-                // folder, and when it is named "*.kwp" its line says why it
+            unsigned char type = entry->d_type;
+            if (type == DT_UNKNOWN) {
+                struct stat own;
+                type = ::lstat(path.constData(), &own) != 0 ? DT_UNKNOWN
+                       : S_ISDIR(own.st_mode)               ? DT_DIR
+                       : S_ISLNK(own.st_mode)               ? DT_LNK
+                                                            : DT_REG;
+            }
+            if (type == DT_DIR) {
+                folders.append(path);
+            } else if (type == DT_LNK) {
+                // A link to a folder is not followed, so that a link to "/"
+                // or out of the season's folder checks nothing foreign; it
+                // gets a line saying so. A link to a file counts as that
+                // file; a broken one named "*.kwp" gets a line saying why it
                 // cannot be read.
                 struct stat target;
-                isFolder = ::stat(path.constData(), &target) == 0 && S_ISDIR(target.st_mode);
+                if (::stat(path.constData(), &target) == 0 && S_ISDIR(target.st_mode))
+                    found.append({path, QString(), Entry::FolderLink});
+                else if (endsWithKwp(name))
+                    found.append({path, QString(), Entry::Package});
+            } else if (endsWithKwp(name)) {
+                found.append({path, QString(), Entry::Package});
             }
-            if (isFolder)
-                folders.append(path);
-            else if (endsWithKwp(name))
-                found.append({path, QString()});
         }
         ::closedir(dir);
         for (const QByteArray &path : folders)
             search(path);
     }
 };
+
+qint32 fileNameAt(const QByteArray &path) { return qint32(path.lastIndexOf('/') + 1); }
 
 } // namespace
 
@@ -109,12 +131,15 @@ QString shownName(const QByteArray &bytes)
     qsizetype i = 0;
     while (i < bytes.size()) {
         const int length = utf8Length(bytes, i);
-        if (length > 0) {
+        if (length > 0 && bytes[i] != '\\') {
             i += length;
             continue;
         }
         shown += QString::fromUtf8(bytes.constData() + start, i - start);
-        shown += QStringLiteral("\\x%1").arg(uint(uchar(bytes[i])), 2, 16, QLatin1Char('0'));
+        if (bytes[i] == '\\')
+            shown += QLatin1String("\\\\");
+        else
+            shown += QStringLiteral("\\x%1").arg(uint(uchar(bytes[i])), 2, 16, QLatin1Char('0'));
         start = ++i;
     }
     shown += QString::fromUtf8(bytes.constData() + start, i - start);
@@ -169,54 +194,71 @@ FileIdentity identityOf(const QByteArray &path, bool noFollow)
     return {quint64(info.st_dev), quint64(info.st_ino)};
 }
 
+QString Entry::shown() const { return shownName(path); }
+
+QString Entry::relative() const { return shownName(path.mid(relativeAt)); }
+
 QList<Entry> findPackages(const QList<QByteArray> &inputs)
 {
     QList<Entry> entries;
     QSet<QByteArray> pathsSeen;
-    std::set<std::pair<quint64, quint64>> filesSeen;
+    std::map<std::pair<quint64, quint64>, qint32> filesSeen;
     Walker walker;
-    // A package reached twice, by the same path or by the same file, is
-    // taken once.
+    // A path reached twice is taken once; a file reached by a second name
+    // has a line of its own that names the first.
     auto take = [&](Entry entry) {
-        if (entry.problem.isEmpty()) {
-            const FileIdentity id = identityOf(entry.path);
-            if (id.isValid() && !filesSeen.insert({id.device, id.inode}).second)
-                return;
-        }
         if (pathsSeen.contains(entry.path))
             return;
         pathsSeen.insert(entry.path);
+        if (entry.kind == Entry::Package) {
+            struct stat own;
+            const bool found = ::lstat(entry.path.constData(), &own) == 0;
+            entry.link = found && S_ISLNK(own.st_mode);
+            const FileIdentity id = !found       ? FileIdentity{}
+                                    : entry.link ? identityOf(entry.path)
+                                                 : FileIdentity{quint64(own.st_dev), quint64(own.st_ino)};
+            entry.device = id.device;
+            entry.inode = id.inode;
+            if (id.isValid()) {
+                const auto [at, fresh] = filesSeen.try_emplace({id.device, id.inode}, qint32(entries.size()));
+                if (!fresh)
+                    entry.sameAs = at->second;
+            }
+        }
         entries.append(std::move(entry));
     };
     for (const QByteArray &input : inputs) {
         struct stat info;
-        const QString shownInput = shownName(input);
         if (::stat(input.constData(), &info) != 0) {
             const int error = errno;
             struct stat link;
             if (::lstat(input.constData(), &link) == 0) {
                 // A broken link given by name: its line says why it cannot
                 // be read.
-                take({input, shownInput, shownName(input.mid(input.lastIndexOf('/') + 1)), QString()});
+                take({.path = input, .relativeAt = fileNameAt(input)});
             } else {
-                take({input, shownInput, shownInput, systemReason(error)});
+                take({.path = input, .problem = systemReason(error), .kind = Entry::Unreadable});
             }
             continue;
         }
         if (!S_ISDIR(info.st_mode)) {
-            take({input, shownInput, shownName(input.mid(input.lastIndexOf('/') + 1)), QString()});
+            take({.path = input, .relativeAt = fileNameAt(input)});
             continue;
         }
         walker.found.clear();
         walker.search(input);
         std::sort(walker.found.begin(), walker.found.end(),
-                  [](const auto &a, const auto &b) { return a.first < b.first; });
+                  [](const Found &a, const Found &b) { return a.path < b.path; });
         const qsizetype prefix = input.endsWith('/') ? input.size() : input.size() + 1;
-        for (const auto &[path, problem] : walker.found) {
-            const QString shown = shownName(path);
-            const QString relative = path.size() > prefix ? shownName(path.mid(prefix)) : shown;
-            take({path, shown, relative, problem});
+        for (Found &found : walker.found) {
+            const auto relativeAt = qint32(found.path.size() > prefix ? prefix : 0);
+            take({.path = std::move(found.path),
+                  .problem = std::move(found.problem),
+                  .relativeAt = relativeAt,
+                  .kind = found.kind});
         }
+        walker.found.clear();
+        walker.found.squeeze();
     }
     return entries;
 }

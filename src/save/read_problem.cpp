@@ -9,6 +9,20 @@ namespace {
 
 QString quoted(const QString &text) { return QStringLiteral("«") + text + QStringLiteral("»"); }
 
+// "знак", "знака" or "знаков" after the number.
+QString charactersWord(qint64 n)
+{
+    const qint64 lastTwo = n % 100;
+    const qint64 last = n % 10;
+    if (lastTwo >= 11 && lastTwo <= 14)
+        return QStringLiteral("знаков");
+    if (last == 1)
+        return QStringLiteral("знак");
+    if (last >= 2 && last <= 4)
+        return QStringLiteral("знака");
+    return QStringLiteral("знаков");
+}
+
 QString shapeText(const QString &detail)
 {
     return QStringLiteral("Файл data.xml устроен не так, как паспорт работы: %1.").arg(detail);
@@ -168,9 +182,10 @@ QString readProblemText(const ReadProblem &p)
     case ReadProblemCode::CaptionWithoutPicture:
         return QStringLiteral("В паспорте есть подпись к рисунку, а самого рисунка image.jpg в пакете нет.");
     case ReadProblemCode::DescriptionTooLong:
-        return QStringLiteral("Описание работы слишком длинное: %1 знаков, а допускается не больше %2; на странице "
+        return QStringLiteral("Описание работы слишком длинное: %1 %2, а допускается не больше %3; на странице "
                               "работы было бы опубликовано только его начало.")
             .arg(p.number)
+            .arg(charactersWord(p.number))
             .arg(p.limit);
     case ReadProblemCode::PictureTooComplex:
         return QStringLiteral("Рисунок image.jpg в пакете устроен слишком сложно: в нем больше %1 проходов "

@@ -1,6 +1,7 @@
 #include "save/zip_archive.h"
 
 #include <QSet>
+#include <algorithm>
 #include <memory>
 
 #include <zip.h>
@@ -55,6 +56,28 @@ ReadProblem readFailure(const QString &name, int code)
     }
 }
 
+// The number of entries that the archive's end record declares, read before
+// libzip reads the central directory (which takes memory for every entry it
+// lists): the largest that any end record whose comment reaches the end of
+// the archive declares, so that a record planted in another's comment hides
+// nothing; -1 when there is none, which libzip then judges. A ZIP64 count
+// shows here as 0xFFFF, above any limit of ours.
+qint64 declaredEntryCount(const QByteArray &zip)
+{
+    const qsizetype size = zip.size();
+    qint64 declared = -1;
+    for (qsizetype end = size - 22; end >= 0 && end >= size - 22 - 65535; --end) {
+        const auto *at = reinterpret_cast<const uchar *>(zip.constData() + end);
+        if (at[0] != 'P' || at[1] != 'K' || at[2] != 5 || at[3] != 6)
+            continue;
+        const qsizetype commentLength = at[20] | (at[21] << 8);
+        if (end + 22 + commentLength != size)
+            continue;
+        declared = std::max<qint64>({declared, at[8] | (at[9] << 8), at[10] | (at[11] << 8)});
+    }
+    return declared;
+}
+
 } // namespace
 
 ZipReadResult readZipEntries(const QByteArray &zip, qint64 maxEntrySize, int maxEntries)
@@ -67,6 +90,8 @@ ZipReadResult readZipEntries(const QByteArray &zip, qint64 maxEntrySize, int max
     };
     if (zip.isEmpty())
         return refuse({ReadProblemCode::NotZip});
+    if (const qint64 declared = declaredEntryCount(zip); declared > maxEntries)
+        return refuse({.code = ReadProblemCode::TooManyEntries, .number = declared});
 
     zip_error_t error;
     zip_error_init(&error);

@@ -92,6 +92,15 @@ private slots:
                                 {QStringLiteral("../evil.txt"), QByteArray("x")}})
                    .value()
             << QStringList{QStringLiteral("work.kwp: В пакете есть файл с недопустимым именем «../evil.txt»")};
+        // An archive whose end record declares more entries than a package
+        // holds is refused by that count, before its directory is read.
+        QByteArray crowded = packageBytes(sound);
+        for (const int at : {8, 10}) {
+            crowded[crowded.size() - 22 + at] = char(60000 & 0xFF);
+            crowded[crowded.size() - 22 + at + 1] = char(60000 >> 8);
+        }
+        QTest::newRow("60,000 entries declared")
+            << crowded << QStringList{QStringLiteral("work.kwp: В пакете слишком много файлов: 60000")};
         QTest::newRow("no data document")
             << save::zipStored({{QStringLiteral("image.jpg"), jpegOfSize(10, 10)}}).value()
             << QStringList{QStringLiteral("work.kwp: В пакете нет файла data.xml с данными паспорта")};
@@ -308,7 +317,10 @@ private slots:
         QTest::newRow("blank, formula") << QStringLiteral(" =1+1") << QStringLiteral("' =1+1");
         QTest::newRow("blank, at") << QStringLiteral(" @x") << QStringLiteral("' @x");
         QTest::newRow("no-break space, formula") << QStringLiteral("\u00a0=1+1") << QStringLiteral("'\u00a0=1+1");
-        QTest::newRow("tab, plus") << QStringLiteral("\t+7") << QStringLiteral("'\t+7");
+        QTest::newRow("tab, plus") << QStringLiteral("\t+7") << QStringLiteral("\"'\t+7\"");
+        // A Russian Excel splits at ";": the title stays one cell.
+        QTest::newRow("semicolon") << QStringLiteral("Работа;=1+1") << QStringLiteral("\"Работа;=1+1\"");
+        QTest::newRow("tab inside") << QStringLiteral("a\tb") << QStringLiteral("\"a\tb\"");
         QTest::newRow("minus") << QStringLiteral("-5") << QStringLiteral("'-5");
         QTest::newRow("only blanks") << QStringLiteral("  ") << QStringLiteral("  ");
         QTest::newRow("equals later") << QStringLiteral("a=1") << QStringLiteral("a=1");
@@ -334,110 +346,16 @@ private slots:
         QTest::newRow("overlong") << QByteArray("\xc0\xaf") << QStringLiteral("\\xc0\\xaf");
         QTest::newRow("surrogate") << QByteArray("\xed\xa0\x80") << QStringLiteral("\\xed\\xa0\\x80");
         QTest::newRow("four bytes") << QByteArray("\xf0\x9f\x98\x80") << QStringLiteral("\U0001F600");
+        // A backslash of the name is doubled, so that "\xff" typed in a name
+        // does not read as the byte 0xff.
+        QTest::newRow("backslash and x") << QByteArray("a\\xff.kwp") << QStringLiteral("a\\\\xff.kwp");
+        QTest::newRow("backslash, then a byte") << QByteArray("\\\xff") << QStringLiteral("\\\\\\xff");
     }
     void shownNames()
     {
         QFETCH(QByteArray, bytes);
         QFETCH(QString, shown);
         QCOMPARE(check::shownName(bytes), shown);
-    }
-
-    // Registration records as spreadsheets export them: the encoding and the
-    // delimiter are found, the columns by their headers in any order.
-    void registrationFiles_data()
-    {
-        QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<bool>("valid");
-        const QString rows = QStringLiteral("Фамилия;номер;Имя;Отчество;Школа\r\n"
-                                            "Петров;%1;Пётр;Петрович;\"Школа; №1\"\r\n");
-        const QString text = rows.arg(tt::fullPassport().authors[0].Id);
-        QStringEncoder cp1251("windows-1251");
-        QTest::newRow("Windows-1251, semicolons (Excel)") << QByteArray(cp1251.encode(text)) << true;
-        QTest::newRow("UTF-8 with BOM, semicolons") << QByteArray("\xEF\xBB\xBF" + text.toUtf8()) << true;
-        QString commas = text;
-        commas.replace(QStringLiteral("\"Школа; №1\""), QStringLiteral("\"Школа, №1\"")).replace(u';', u',');
-        QTest::newRow("UTF-8, commas (LibreOffice)") << commas.toUtf8() << true;
-        QString tabs = text;
-        tabs.replace(QStringLiteral("\"Школа; №1\""), QStringLiteral("Школа")).replace(u';', u'\t');
-        QTest::newRow("UTF-8, tabs") << tabs.toUtf8() << true;
-        QStringEncoder utf16(QStringConverter::Utf16LE);
-        QTest::newRow("UTF-16 (Unicode text)") << QByteArray("\xFF\xFE" + QByteArray(utf16.encode(tabs))) << true;
-        QTest::newRow("ID header") << QStringLiteral("ID,Фамилия,Имя,Отчество\n%1,Петров,Пётр,Петрович\n")
-                                          .arg(tt::fullPassport().authors[0].Id)
-                                          .toUtf8()
-                                   << true;
-        QTest::newRow("no patronymic column") << QStringLiteral("ID;Фамилия;Имя\n1;2;3\n").toUtf8() << false;
-        QTest::newRow("empty") << QByteArray() << false;
-    }
-    void registrationFiles()
-    {
-        QFETCH(QByteArray, bytes);
-        QFETCH(bool, valid);
-        QString error;
-        const std::optional<check::Registrations> registrations = check::Registrations::parse(bytes, &error);
-        QCOMPARE(registrations.has_value(), valid);
-        if (!valid) {
-            QVERIFY2(error.contains(QStringLiteral("Отчество")), qPrintable(error));
-            return;
-        }
-        QCOMPARE(registrations->size(), qsizetype(1));
-        const TPersonRecord author = tt::fullPassport().authors[0];
-        QVERIFY(registrations->problems(QStringLiteral("автор"), 1, author).isEmpty());
-        QVERIFY(registrations->matches(author));
-    }
-
-    // A person against the records: the ID by its nine digits, the names
-    // after trimming, case folding and ё as е.
-    void registrationMatching_data()
-    {
-        QTest::addColumn<QString>("id");
-        QTest::addColumn<QString>("surname");
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("patronymic");
-        QTest::addColumn<QStringList>("problems");
-        QTest::newRow("same") << "100-000-217"
-                              << "Петров"
-                              << "Пётр"
-                              << "Петрович" << QStringList{};
-        QTest::newRow("case, ё, blanks") << "100 000 217"
-                                         << " ПЕТРОВ "
-                                         << "петр"
-                                         << "Пет рович" << QStringList{};
-        QTest::newRow("not registered") << "100-000-316"
-                                        << "Петров"
-                                        << "Пётр"
-                                        << "Петрович"
-                                        << QStringList{QStringLiteral("автор 2 (ID 100-000-316) не зарегистрирован")};
-        QTest::newRow("other surname")
-            << "100-000-217"
-            << "Петровв"
-            << "Пётр"
-            << "Петрович"
-            << QStringList{
-                   QStringLiteral("автор 2 (ID 100-000-217): фамилия в пакете «Петровв», а при регистрации «Петров»")};
-        QTest::newRow("other name and patronymic")
-            << "100000217"
-            << "Петров"
-            << "Павел"
-            << ""
-            << QStringList{
-                   QStringLiteral("автор 2 (ID 100-000-217): имя в пакете «Павел», а при регистрации «Пётр»"),
-                   QStringLiteral("автор 2 (ID 100-000-217): отчество в пакете «», а при регистрации «Петрович»")};
-    }
-    void registrationMatching()
-    {
-        QFETCH(QString, id);
-        QFETCH(QString, surname);
-        QFETCH(QString, name);
-        QFETCH(QString, patronymic);
-        QFETCH(QStringList, problems);
-        QString error;
-        const auto registrations = check::Registrations::parse(
-            QStringLiteral("ID;Фамилия;Имя;Отчество\n100-000-217;Петров;Пётр;Петрович\n").toUtf8(), &error);
-        QVERIFY(registrations);
-        const TPersonRecord person{id, surname, name, patronymic};
-        QCOMPARE(registrations->problems(QStringLiteral("автор"), 2, person), problems);
-        QCOMPARE(registrations->matches(person), problems.isEmpty());
     }
 };
 

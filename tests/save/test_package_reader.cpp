@@ -89,18 +89,22 @@ private slots:
     {
         QTest::addColumn<QString>("description");
         QTest::addColumn<bool>("sound");
-        QTest::newRow("500") << QString(500, QChar(0x0416)) << true;
+        QTest::addColumn<QString>("characters"); // the word after the count
+        QTest::newRow("500") << QString(500, QChar(0x0416)) << true << QString();
         QTest::newRow("500 with astral characters")
-            << QString(250, QLatin1Char('x')) + QStringLiteral("😀").repeated(250) << true;
-        QTest::newRow("501") << QString(501, QLatin1Char('x')) << false;
+            << QString(250, QLatin1Char('x')) + QStringLiteral("😀").repeated(250) << true << QString();
+        QTest::newRow("501") << QString(501, QLatin1Char('x')) << false << QStringLiteral("знак");
+        QTest::newRow("503") << QString(503, QLatin1Char('x')) << false << QStringLiteral("знака");
+        QTest::newRow("511") << QString(511, QLatin1Char('x')) << false << QStringLiteral("знаков");
         QTest::newRow("650 over lines") << QString(450, QLatin1Char('x')) + QStringLiteral("\r\n")
                                                + QString(198, QLatin1Char('y'))
-                                        << false;
+                                        << false << QStringLiteral("знаков");
     }
     void longDescription()
     {
         QFETCH(QString, description);
         QFETCH(bool, sound);
+        QFETCH(QString, characters);
         PassportSnapshot p = fullPassport();
         p.description = description;
         // Written as a draft, so that nothing is cut.
@@ -114,10 +118,11 @@ private slots:
             QCOMPARE(read.problems.size(), 1);
             QCOMPARE(read.problems[0].code, save::ReadProblemCode::DescriptionTooLong);
             QCOMPARE(read.problems[0].number, core::characterCount(description));
-            QCOMPARE(texts(read)[0], QStringLiteral("Описание работы слишком длинное: %1 знаков, а допускается не "
+            QCOMPARE(texts(read)[0], QStringLiteral("Описание работы слишком длинное: %1 %2, а допускается не "
                                                     "больше 500; на странице работы было бы опубликовано только его "
                                                     "начало.")
-                                         .arg(core::characterCount(description)));
+                                         .arg(core::characterCount(description))
+                                         .arg(characters));
         }
         const save::ReadResult draft = save::readPackageBytes(zip, {.form = save::DocumentForm::Draft});
         QCOMPARE(texts(draft), QStringList());
