@@ -259,9 +259,19 @@ bool writePackage(const QString &archiver, const QString &packagePath, const QSt
         cause = verifyPackage(output, contents);
     if (cause)
         return false;
+    // On the disk before it takes the chosen name, and the name on the disk
+    // before the save is reported: a power cut after "saved" loses nothing.
+    if (auto synced = core::syncFile(output); !synced) {
+        cause = synced.error();
+        return false;
+    }
     QString reason;
     if (!core::renameReplacing(output, packagePath, &reason)) {
         cause = Failure(FailureCode::CannotCreateFile, {.file = packagePath, .reason = reason});
+        return false;
+    }
+    if (auto synced = core::syncFolder(target.absolutePath()); !synced) {
+        cause = synced.error();
         return false;
     }
     return true;
