@@ -152,10 +152,17 @@ std::vector<OrphanDraft> claimOrphanDrafts(const QString &folder)
     return orphans;
 }
 
-void removeOrphanDraft(OrphanDraft &draft)
+Result<void> removeOrphanDraft(OrphanDraft &draft)
 {
-    QFile::remove(draft.path);
-    QFile::remove(originPath(draft.path));
+    std::optional<Failure> failure;
+    for (const QString &path : {draft.path, originPath(draft.path)}) {
+        QFile file(path);
+        if (!file.remove() && (QFileInfo(path).isFile() || QFileInfo(path).isSymLink()) && !failure)
+            failure = Failure(FailureCode::CannotWriteFile, {.file = path, .reason = file.errorString()});
+    }
     draft.lock.reset(); // unlocking removes the lock file
+    if (failure)
+        return Unexpected(*failure);
+    return {};
 }
 } // namespace drafts
