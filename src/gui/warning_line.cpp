@@ -39,6 +39,20 @@ QAccessibleInterface *warningLineFactory(const QString &className, QObject *obje
     return nullptr;
 }
 
+std::function<void(QLabel *, QAccessible::Event)> &announcementObserver()
+{
+    static std::function<void(QLabel *, QAccessible::Event)> observer;
+    return observer;
+}
+
+void announce(QLabel *line, QAccessible::Event type)
+{
+    QAccessibleEvent event(line, type);
+    QAccessible::updateAccessibility(&event);
+    if (announcementObserver())
+        announcementObserver()(line, type);
+}
+
 } // namespace
 
 QString systemReason(const Failure &failure)
@@ -119,10 +133,15 @@ void showWarning(QLabel *line, const QString &text, const QString &details)
         return;
     // Announced by a screen reader: an alert that appears, and the alert
     // event itself.
-    QAccessibleEvent shown(line, QAccessible::ObjectShow);
-    QAccessible::updateAccessibility(&shown);
-    QAccessibleEvent alert(line, QAccessible::Alert);
-    QAccessible::updateAccessibility(&alert);
+    announce(line, QAccessible::ObjectShow);
+    announce(line, QAccessible::Alert);
 }
+
+namespace testing {
+void setAnnouncementObserver(std::function<void(QLabel *line, QAccessible::Event event)> observer)
+{
+    announcementObserver() = std::move(observer);
+}
+} // namespace testing
 
 } // namespace gui

@@ -7,7 +7,10 @@
 
 #include "core/failure.h"
 
+#include <QAccessible>
 #include <QString>
+
+#include <functional>
 
 class QLabel;
 
@@ -27,5 +30,12 @@ void makeWarningLine(QLabel *line);
 // is empty. The line keeps its width and bottom edge and grows upwards
 // when the text needs more lines than it has room for.
 void showWarning(QLabel *line, const QString &text, const QString &details);
+
+namespace testing {
+// Called with every accessibility event a warning line sends, as a screen
+// reader's bridge gets it. (Without a platform bridge, as on the offscreen
+// platform, Qt hands such events to no one.)
+void setAnnouncementObserver(std::function<void(QLabel *line, QAccessible::Event event)> observer);
+} // namespace testing
 
 } // namespace gui
