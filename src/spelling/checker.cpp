@@ -471,20 +471,6 @@ Checker *sharedChecker()
     return checker;
 }
 
-QStringList supplementaryWords()
-{
-    QFile file(QStringLiteral(":/spelling/school_words.txt"));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    QStringList words;
-    for (const QString &line : QString::fromUtf8(file.readAll()).split(u'\n')) {
-        const QString entry = line.trimmed();
-        if (!entry.isEmpty() && !entry.startsWith(u'#'))
-            words.append(entry);
-    }
-    return words;
-}
-
 namespace testing {
 
 void restartSharedChecker()

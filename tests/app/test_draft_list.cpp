@@ -9,6 +9,9 @@
 #include <QPushButton>
 #include <QTreeWidget>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 QString text(QTreeWidgetItem *item, int column) { return item ? item->text(column) : QString(); }
@@ -236,6 +239,41 @@ private slots:
                      QStringLiteral("Картинку из черновика восстановить не удалось")),
                  qPrintable(gui::modal::testing::lastMessage().text));
         QCOMPARE(window().draftPath(), brokenPicture);
+    }
+
+    // A draft that cannot be deleted stays in the list, and the list says
+    // why; it is offered again at the next start.
+    void draftThatCannotBeDeletedStays()
+    {
+        const QDateTime now = QDateTime::currentDateTime();
+        QStringList drafts;
+        for (int i = 0; i < 2; ++i)
+            drafts << plantOrphan(QStringLiteral("draft-700000%1.kwp").arg(i), passportTitled(QString::number(i)),
+                                  now.addSecs(-100 * i));
+        QVERIFY(chmod(qPrintable(temp->path()), 0755) == 0);
+        int left = -1;
+        gui::modal::testing::queueAnswer(gui::modal::Answer::Yes);
+        gui::modal::testing::queueDialog([&](QDialog *dialog) {
+            auto *list = dialog->findChild<QTreeWidget *>(QStringLiteral("DraftListView"));
+            list->clearSelection();
+            list->topLevelItem(0)->setSelected(true);
+            // The drafts folder stops taking changes, as an ordinary user
+            // finds a read-only folder.
+            QVERIFY(chmod(qPrintable(drafts::draftFolder()), 0555) == 0);
+            const bool root = geteuid() == 0;
+            if (root)
+                QVERIFY(seteuid(65534) == 0);
+            QTest::mouseClick(dialog->findChild<QPushButton *>(QStringLiteral("DeleteDrafts")), Qt::LeftButton);
+            if (root)
+                QVERIFY(seteuid(0) == 0);
+            QVERIFY(chmod(qPrintable(drafts::draftFolder()), 0700) == 0);
+            left = list->topLevelItemCount();
+        });
+        window().offerDraftRecovery();
+        QCOMPARE(left, 2);
+        QVERIFY(QFile::exists(drafts[0]));
+        const QString said = gui::modal::testing::lastMessage().text;
+        QVERIFY2(said.contains(QStringLiteral("нет прав на запись в эту папку")), qPrintable(said));
     }
 
     // One damaged draft is no question: it is named in the list.
