@@ -17,6 +17,7 @@
 #include <algorithm>
 
 #ifndef Q_OS_WIN
+#include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -156,9 +157,15 @@ Result<void> removeOrphanDraft(OrphanDraft &draft)
 {
     std::optional<Failure> failure;
     for (const QString &path : {draft.path, originPath(draft.path)}) {
+#ifdef Q_OS_WIN
         QFile file(path);
-        if (!file.remove() && (QFileInfo(path).isFile() || QFileInfo(path).isSymLink()) && !failure)
+        if (!file.remove() && QFileInfo::exists(path) && !failure)
             failure = Failure(FailureCode::CannotWriteFile, {.file = path, .reason = file.errorString()});
+#else
+        if (::unlink(QFile::encodeName(path).constData()) != 0 && errno != ENOENT && !failure)
+            failure = Failure(FailureCode::CannotWriteFile,
+                              {.file = path, .reason = qt_error_string(errno), .number = errno});
+#endif
     }
     draft.lock.reset(); // unlocking removes the lock file
     if (failure)

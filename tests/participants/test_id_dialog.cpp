@@ -63,7 +63,9 @@ private slots:
         QCOMPARE(form->AddID->geometry(), QRect(8, 27, 233, 21));
         QCOMPARE(form->AddID->maxLength(), 11);
         QCOMPARE(form->Button1->objectName(), QStringLiteral("Button1"));
-        QCOMPARE(form->Button1->geometry(), QRect(166, 54, 75, 25));
+        // Right-aligned with the field, and wide enough for its text.
+        QCOMPARE(form->Button1->geometry(), QRect(156, 54, 85, 25));
+        QVERIFY(form->Button1->width() >= form->Button1->sizeHint().width());
         QCOMPARE(form->Button1->text(), QStringLiteral("Добавить"));
         QVERIFY(form->Button1->isDefault());
         QVERIFY(!form->Button1->isEnabled());
