@@ -40,7 +40,7 @@ QString draftFailureText(const Failure &failure)
     case FailureCode::CannotWriteFile:
         reason = QStringLiteral("файл черновика нельзя записать") + because;
         break;
-    case FailureCode::CannotLockFile:
+    case FailureCode::NoFreeFileName:
         reason = QStringLiteral("в папке черновиков не нашлось свободного имени");
         break;
     case FailureCode::OutOfMemory:
@@ -68,8 +68,7 @@ QString draftFailureDetails(const Failure &failure)
 
 void PassportWindow::connectDrafts()
 {
-    draftScheduler = new drafts::DraftScheduler([this] { return snapshot(); }, [this] { return model_.pictureJpeg(); },
-                                                drafts::draftFolder(), this);
+    draftScheduler = new drafts::DraftScheduler(model_, drafts::draftFolder(), this);
     connect(draftScheduler, &drafts::DraftScheduler::failureChanged, this,
             [this] { gui::runGuarded(this, [this] { showDraftFailure(); }); });
     gui::makeWarningLine(ui->DraftWarning);
@@ -78,10 +77,6 @@ void PassportWindow::connectDrafts()
     // dictionary.
     connect(spelling::sharedChecker(), &spelling::Checker::dictionaryFailureChanged, this,
             [this] { gui::runGuarded(this, [this] { showDraftFailure(); }); });
-
-    // Every change of the passport goes through the model; each change only
-    // restarts the timer, the comparison waits for the timer.
-    connect(&model_, &PassportModel::changed, draftScheduler, [this] { draftScheduler->noteChange(); });
 }
 
 void PassportWindow::showDraftFailure()
@@ -122,11 +117,12 @@ void PassportWindow::restoreDraft(drafts::OrphanDraft &orphan)
     // The restored passport is unsaved input: its draft stays, as this
     // window's own, until it is saved or given up. It names the package it
     // came from, which the caption shows and the save offers.
-    model_.restore(result.contents->passport, result.contents->pictureJpeg);
-    const QString package = orphan.origin ? orphan.origin->package : QString();
-    draftScheduler->setRestored(std::move(orphan), snapshot());
-    if (!package.isEmpty())
-        takePackagePath(package);
+    model_.restore(result.contents->passport);
+    const QString package =
+        orphan.origin && !orphan.origin->package.isEmpty() ? orphan.origin->package : model_.filePath();
+    const QByteArray saved = orphan.origin ? orphan.origin->savedPassport : QByteArray();
+    draftScheduler->setRestored(std::move(orphan));
+    model_.markRestored(package, saved);
     if (result.pictureLost)
         gui::modal::message(this, gui::modal::Icon::Warning, kRestoreErrorCaption,
                             QStringLiteral("Картинку из черновика восстановить не удалось: она повреждена. "

@@ -26,12 +26,16 @@ enum class FileAccess {
 // nothing at path has changed and the fresh file is removed. The fresh name
 // is short, so that a final name as long as the system allows can still be
 // written.
-// Throws Failure(CannotCreateFile, {file, reason, number: the system's errno}).
+// Fails with CannotCreateFile {file, reason, number: the system's errno}.
+[[nodiscard]] Result<void> writeFile(const QString &path, const QByteArray &bytes,
+                                     FileAccess access = FileAccess::Ordinary);
+// writeFile for callers that end in a handler's guard: throws its Failure.
 void writeFileReplacing(const QString &path, const QByteArray &bytes, FileAccess access = FileAccess::Ordinary);
 
 // Renames from over to in one step, replacing whatever entry to names (a
-// link is replaced, not followed). On failure reason tells why.
-bool renameReplacing(const QString &from, const QString &to, QString *reason);
+// link is replaced, not followed). Fails with CannotWriteFile {file: to,
+// reason}.
+[[nodiscard]] Result<void> renameReplacing(const QString &from, const QString &to);
 
 // Flushes the file at path to the disk (fsync), so that it is whole after a
 // power cut before it is renamed into place.

@@ -118,16 +118,15 @@ QString draftFolder()
 Result<QByteArray> draftPackage(const PassportSnapshot &passport, const QByteArray &pictureJpeg, qint64 seconds)
 {
     QList<std::pair<QString, QByteArray>> entries;
-    entries.append({QStringLiteral("data.xml"), save::BuildDataDocument(passport, seconds, save::DocumentForm::Draft)});
+    entries.append({QStringLiteral("data.xml"), save::buildDataDocument(passport, seconds, save::DocumentForm::Draft)});
     if (passport.hasPicture)
         entries.append(
             {QStringLiteral("image.jpg"), pictureJpeg.isEmpty() ? picture::encodeJpeg(passport.picture) : pictureJpeg});
-    QByteArray zip = save::zipStored(entries);
-    // An archive has at least its end record: empty is the archiver's
-    // failure, never a draft to write.
-    if (zip.isEmpty())
-        return Unexpected(Failure(FailureCode::CannotWriteFile, {.reason = QStringLiteral("zip archive not built")}));
-    return zip;
+    // A failed archive is a failed draft write, never an empty draft.
+    Result<QByteArray> zip = save::zipStored(entries);
+    if (!zip)
+        return Unexpected(zip.error());
+    return std::move(*zip);
 }
 
 struct DraftKeeper::State {
@@ -204,7 +203,7 @@ Result<void> DraftKeeper::State::takeName()
         }
 #endif
     }
-    return Unexpected(Failure(FailureCode::CannotLockFile, {.file = stem + kDraftSuffix, .reason = {}}));
+    return Unexpected(Failure(FailureCode::NoFreeFileName, {.file = stem + kDraftSuffix, .reason = {}}));
 }
 
 bool DraftKeeper::State::removeFiles()

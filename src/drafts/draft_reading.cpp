@@ -105,7 +105,10 @@ DraftReading readDraft(const QString &path, bool decodePicture)
     }
     if (document.isEmpty())
         return reading;
-    const save::ReadResult texts = save::readPackageBytes(save::zipStored({{kDocumentName, document}}), options);
+    const Result<QByteArray> alone = save::zipStored({{kDocumentName, document}});
+    if (!alone)
+        return reading;
+    const save::ReadResult texts = save::readPackageBytes(*alone, options);
     if (!texts.contents)
         return reading;
     reading.contents = texts.contents;

@@ -174,8 +174,19 @@ void checkPicture(const QByteArray &jpeg, bool decode, PassportSnapshot &passpor
         }
         passport.hasPicture = true;
         passport.picture = std::move(image);
-    } catch (const Failure &) {
-        problems.push_back({ReadProblemCode::PictureNotJpeg});
+    } catch (const Failure &failure) {
+        // What the decoder refuses is the picture's fault; anything else
+        // (no memory, a cancelled read) is no verdict on the package and
+        // goes on to the caller.
+        switch (failure.code()) {
+        case FailureCode::JpegError:
+        case FailureCode::PictureTooLarge:
+        case FailureCode::FloatingPointDivision:
+            problems.push_back({ReadProblemCode::PictureNotJpeg});
+            return;
+        default:
+            throw;
+        }
     }
 }
 
