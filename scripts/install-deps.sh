@@ -55,6 +55,10 @@ test=(
   python3
   # Pillow, the reference decoder of PNG files
   python3-pil
+  # what a screen reader hears: the AT-SPI bus and a listener on it
+  at-spi2-core
+  dbus
+  python3-pyatspi
   # headless display, screenshots, the window's properties, a real browser
   xvfb
   xauth

@@ -3,5 +3,6 @@
 set -euo pipefail
 build=${1:-build}
 cmake --build "$build" --target screenshots -j "$(nproc)"
-QT_QPA_PLATFORM=offscreen "$build/screenshots" docs/screenshots
+# A laptop's screen, so that the dialogs open as they would there.
+QT_QPA_PLATFORM="offscreen:configfile=tools/screenshots_screen.json" "$build/screenshots" docs/screenshots
 ls docs/screenshots

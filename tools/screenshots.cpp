@@ -9,11 +9,15 @@
 #include "spelling/checker.h"
 #include "spelling/spell_check.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QHash>
 #include <QImage>
+#include <QLabel>
 #include <QLibraryInfo>
 #include <QLineEdit>
 #include <QMenu>
@@ -142,13 +146,39 @@ int main(int argc, char **argv)
     photo.save(pictures.filePath(QStringLiteral("DSC0001.JPG")), "JPG");
     photo.save(pictures.filePath(QStringLiteral("весна.jpg")), "JPG");
     photo.save(pictures.filePath(QStringLiteral("снимок экрана.png")), "PNG");
+    // A fixed time, so that the dialog's date column is the same in every
+    // run.
+    for (const QString &name : pictures.entryList(QDir::Files)) {
+        QFile file(pictures.filePath(name));
+        if (file.open(QIODevice::ReadWrite))
+            file.setFileTime(QDateTime(QDate(2026, 3, 14), QTime(10, 30)), QFileDevice::FileModificationTime);
+    }
     gui::modal::testing::uninstall();
-    QTimer::singleShot(700, [&] {
-        if (QWidget *dialog = QApplication::activeModalWidget()) {
-            dialog->grab().save(out.filePath(QStringLiteral("dialog-open-picture.png")));
-            static_cast<QDialog *>(dialog)->reject();
-        }
+    // The shot waits for what the dialog reads on other threads: the
+    // folder's files listed and the preview drawn, however long the machine
+    // takes (a minute at most).
+    QTimer poll;
+    QElapsedTimer waited;
+    waited.start();
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        auto *preview = dialog->findChild<QLabel *>(QStringLiteral("PicturePreview"));
+        auto *files = dialog->findChild<QAbstractItemView *>(QStringLiteral("treeView"));
+        const bool listed = files && files->model()->rowCount(files->rootIndex()) >= 3;
+        const bool previewed = preview && !preview->pixmap().isNull();
+        if (!(listed && previewed) && waited.elapsed() < 60000)
+            return;
+        if (!(listed && previewed))
+            qWarning("the picture dialog was shot before its preview was ready");
+        poll.stop();
+        // Whatever the reading left queued (a repaint, a layout) first.
+        QApplication::processEvents();
+        dialog->grab().save(out.filePath(QStringLiteral("dialog-open-picture.png")));
+        dialog->reject();
     });
+    poll.start(50);
     gui::modal::openFile(&window, {QString(),
                                    pictures.path(),
                                    pictures.filePath(QStringLiteral("DSC0001.JPG")),

@@ -9,8 +9,11 @@
 #include "drafts/draft_scheduler.h"
 #include "gui/guard.h"
 #include "gui/modal.h"
+#include "gui/warning_line.h"
 #include "save/leftovers.h"
 #include "save/package_reader.h"
+#include "spelling/checker.h"
+#include "spelling/spell_check.h"
 #include "ui_passport_window.h"
 
 #include <QAccessible>
@@ -26,8 +29,8 @@ const QString kRestoreErrorCaption = QStringLiteral("Ошибка восстан
 // The line near the buttons: what is wrong, and what to do.
 QString draftFailureText(const Failure &failure)
 {
-    const FailureDetails &d = failure.details();
-    const QString because = d.reason.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(d.reason);
+    const QString why = gui::systemReason(failure);
+    const QString because = why.isEmpty() ? QString() : QStringLiteral(": %1").arg(why);
     QString reason;
     switch (failure.code()) {
     case FailureCode::CannotCreateFolder:
@@ -44,10 +47,10 @@ QString draftFailureText(const Failure &failure)
         reason = QStringLiteral("не хватает памяти");
         break;
     default:
-        reason = d.reason.isEmpty() ? QString::fromLatin1(failureCodeName(failure.code())) : d.reason;
+        reason = why.isEmpty() ? QString::fromLatin1(failureCodeName(failure.code())) : why;
         break;
     }
-    return QStringLiteral("Черновик не сохраняется: %1. Сохраните паспорт работы, иначе при сбое введенное "
+    return QStringLiteral("Черновик не сохраняется (%1). Сохраните паспорт работы, иначе при сбое введенное "
                           "пропадет.")
         .arg(reason);
 }
@@ -68,36 +71,27 @@ void PassportWindow::connectDrafts()
     draftScheduler = new drafts::DraftScheduler(model_, drafts::draftFolder(), this);
     connect(draftScheduler, &drafts::DraftScheduler::failureChanged, this,
             [this] { gui::runGuarded(this, [this] { showDraftFailure(); }); });
+    gui::makeWarningLine(ui->DraftWarning);
     ui->DraftWarning->setVisible(false);
-    ui->DraftWarning->setFocusPolicy(Qt::NoFocus);
-    {
-        QPalette palette = ui->DraftWarning->palette();
-        palette.setColor(QPalette::WindowText, QColor(0xA0, 0x00, 0x00));
-        ui->DraftWarning->setPalette(palette);
-    }
+    // The same line says when a word cannot be added to the user's
+    // dictionary.
+    connect(spelling::sharedChecker(), &spelling::Checker::dictionaryFailureChanged, this,
+            [this] { gui::runGuarded(this, [this] { showDraftFailure(); }); });
 }
 
 void PassportWindow::showDraftFailure()
 {
-    QLabel *line = ui->DraftWarning;
+    // A draft that cannot be written matters more than a word the
+    // dictionary did not take.
     const std::optional<Failure> failure = draftScheduler->failure();
-    if (!failure) {
-        line->setVisible(false);
-        line->clear();
-        line->setToolTip(QString());
-        line->setAccessibleName(QString());
-        line->setAccessibleDescription(QString());
-        return;
-    }
-    const QString text = draftFailureText(*failure);
-    line->setText(text);
-    line->setToolTip(draftFailureDetails(*failure));
-    line->setAccessibleName(text);
-    line->setAccessibleDescription(draftFailureDetails(*failure));
-    line->setVisible(true);
-    // Said by a screen reader without taking the focus from the typing.
-    QAccessibleEvent alert(line, QAccessible::Alert);
-    QAccessible::updateAccessibility(&alert);
+    const std::optional<Failure> &dictionaryFailure = spelling::sharedChecker()->dictionaryFailure();
+    if (failure)
+        gui::showWarning(ui->DraftWarning, draftFailureText(*failure), draftFailureDetails(*failure));
+    else if (dictionaryFailure)
+        gui::showWarning(ui->DraftWarning, spelling::dictionaryFailureText(*dictionaryFailure),
+                         spelling::dictionaryFailureDetails(*dictionaryFailure));
+    else
+        gui::showWarning(ui->DraftWarning, QString(), QString());
 }
 
 void PassportWindow::writeDraftNow() { draftScheduler->writeNow(); }
@@ -112,23 +106,27 @@ drafts::DraftKeeper &PassportWindow::draftKeeper() { return draftScheduler->keep
 
 void PassportWindow::restoreDraft(drafts::OrphanDraft &orphan)
 {
-    const Result<save::PackageContents> read = save::openPackage(orphan.path, {.form = save::DocumentForm::Draft});
-    if (!read) {
+    const drafts::DraftReading result = drafts::readDraft(orphan.path, /*decodePicture=*/true);
+    if (!result.contents) {
         gui::modal::message(this, gui::modal::Icon::Error, kRestoreErrorCaption,
                             QStringLiteral("Черновик не удалось прочитать, паспорт не восстановлен.\n%1\n\n%2")
                                 .arg(QDir::toNativeSeparators(orphan.path),
-                                     save::readProblemTexts(read.error().details().problems).join(QLatin1Char('\n'))));
+                                     save::readProblemTexts(result.problems).join(QLatin1Char('\n'))));
         return;
     }
     // The restored passport is unsaved input: its draft stays, as this
     // window's own, until it is saved or given up. It names the package it
     // came from, which the caption shows and the save offers.
-    model_.restore(read->passport);
+    model_.restore(result.contents->passport);
     const QString package =
         orphan.origin && !orphan.origin->package.isEmpty() ? orphan.origin->package : model_.filePath();
     const QByteArray saved = orphan.origin ? orphan.origin->savedPassport : QByteArray();
     draftScheduler->setRestored(std::move(orphan));
     model_.markRestored(package, saved);
+    if (result.pictureLost)
+        gui::modal::message(this, gui::modal::Icon::Warning, kRestoreErrorCaption,
+                            QStringLiteral("Картинку из черновика восстановить не удалось: она повреждена. "
+                                           "Тексты паспорта работы восстановлены, картинку добавьте заново."));
 }
 
 void PassportWindow::offerDraftRecovery()
@@ -139,38 +137,52 @@ void PassportWindow::offerDraftRecovery()
     if (orphans.empty())
         return;
 
-    // One draft that can be read: the question of old.
-    if (orphans.size() == 1) {
-        drafts::OrphanDraft &orphan = orphans.front();
-        if (save::openPackage(orphan.path, {.decodePicture = false, .form = save::DocumentForm::Draft})) {
-            if (gui::modal::message(this, gui::modal::Icon::Question, gui::kAppTitle, kRestoreQuestion,
-                                    gui::modal::Buttons::YesNo)
-                == gui::modal::Answer::Yes)
-                restoreDraft(orphan);
-            else
-                drafts::removeOrphanDraft(orphan);
-            return;
-        }
-    }
-
-    // Several, or a damaged one: one list. The picture is checked, not
-    // decoded, so that a long list comes up at once.
+    // The picture is checked, not decoded, so that a long list comes up at
+    // once.
     QList<DraftListDialog::Entry> entries;
     for (const drafts::OrphanDraft &orphan : orphans) {
-        const Result<save::PackageContents> read =
-            save::openPackage(orphan.path, {.decodePicture = false, .form = save::DocumentForm::Draft});
+        const drafts::DraftReading read = drafts::readDraft(orphan.path, /*decodePicture=*/false);
         DraftListDialog::Entry entry;
-        entry.damaged = !read;
-        if (read)
-            entry.title = read->passport.title;
+        entry.damaged = !read.contents.has_value();
+        entry.pictureLost = read.pictureLost;
+        if (read.contents)
+            entry.title = read.contents->passport.title;
         entry.changed = QDateTime::fromMSecsSinceEpoch(orphan.modifiedMs);
         entries.append(entry);
     }
+
+    // One whole draft: the question of old. Only "Нет" gives it up; Escape
+    // and the close box keep it for the next start.
+    if (orphans.size() == 1 && !entries.front().damaged && !entries.front().pictureLost) {
+        drafts::OrphanDraft &orphan = orphans.front();
+        switch (gui::modal::message(this, gui::modal::Icon::Question, gui::kAppTitle, kRestoreQuestion,
+                                    gui::modal::Buttons::YesNo)) {
+        case gui::modal::Answer::Yes:
+            restoreDraft(orphan);
+            break;
+        case gui::modal::Answer::No:
+            if (auto removed = drafts::removeOrphanDraft(orphan); !removed)
+                gui::modal::message(this, gui::modal::Icon::Warning, gui::kAppTitle,
+                                    QStringLiteral("Черновик не удалось удалить (%1). Он будет предложен при "
+                                                   "следующем запуске.\n%2")
+                                        .arg(gui::systemReason(removed.error()),
+                                             QDir::toNativeSeparators(removed.error().details().file)));
+            break;
+        default:
+            break; // kept: its lock goes with the list
+        }
+        return;
+    }
+
+    // Several, or a damaged one: one list.
     DraftListDialog dialog(
         entries,
         [&orphans](const QList<int> &positions) {
+            QList<std::pair<int, Failure>> failed;
             for (int position : positions)
-                drafts::removeOrphanDraft(orphans[size_t(position)]);
+                if (auto removed = drafts::removeOrphanDraft(orphans[size_t(position)]); !removed)
+                    failed.append({position, removed.error()});
+            return failed;
         },
         this);
     if (gui::modal::exec(&dialog) != QDialog::Accepted || dialog.chosen() < 0)

@@ -1,7 +1,9 @@
 #include "app/draft_list_dialog.h"
 
 #include "gui/modal.h"
+#include "gui/warning_line.h"
 
+#include <QDir>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -20,6 +22,7 @@ const QString kIntro = QStringLiteral("Тирлада была закрыта, �
 const QString kUntitled = QStringLiteral("(без названия)");
 const QString kDamaged = QStringLiteral("поврежден, восстановить нельзя");
 const QString kReadable = QStringLiteral("можно восстановить");
+const QString kPictureLost = QStringLiteral("можно восстановить без картинки");
 
 QString deleteQuestion(int count)
 {
@@ -31,8 +34,7 @@ constexpr int kPositionRole = Qt::UserRole;
 
 } // namespace
 
-DraftListDialog::DraftListDialog(const QList<Entry> &entries, std::function<void(const QList<int> &)> remove,
-                                 QWidget *parent)
+DraftListDialog::DraftListDialog(const QList<Entry> &entries, Remover remove, QWidget *parent)
     : QDialog(parent), remove_(std::move(remove)), entries_(entries)
 {
     setObjectName(QStringLiteral("DraftList"));
@@ -59,9 +61,10 @@ DraftListDialog::DraftListDialog(const QList<Entry> &entries, std::function<void
     const QLocale russian(QLocale::Russian, QLocale::Russia);
     for (int i = 0; i < entries_.size(); ++i) {
         const Entry &entry = entries_[i];
-        const QString title = entry.damaged || entry.title.trimmed().isEmpty() ? kUntitled : entry.title.simplified();
+        const QString title = entry.title.trimmed().isEmpty() ? kUntitled : entry.title.simplified();
         const QString changed = russian.toString(entry.changed, QStringLiteral("dd.MM.yyyy HH:mm:ss"));
-        auto *item = new QTreeWidgetItem(list_, {title, changed, entry.damaged ? kDamaged : kReadable});
+        const QString state = entry.damaged ? kDamaged : entry.pictureLost ? kPictureLost : kReadable;
+        auto *item = new QTreeWidgetItem(list_, {title, changed, state});
         item->setData(0, kPositionRole, i);
         item->setToolTip(0, title);
     }
@@ -109,14 +112,29 @@ DraftListDialog::DraftListDialog(const QList<Entry> &entries, std::function<void
     deleteKey->setContext(Qt::WidgetShortcut);
     connect(deleteKey, &QShortcut::activated, this, &DraftListDialog::deleteSelected);
 
-    // The newest draft comes first and is selected, with the focus on the list.
-    if (list_->topLevelItemCount() > 0) {
-        list_->setCurrentItem(list_->topLevelItem(0));
-        list_->topLevelItem(0)->setSelected(true);
-    }
+    // The newest draft comes first; the newest that can be restored is
+    // selected, with the focus on the list, so that Enter restores it.
+    selectNewestRestorable();
     list_->setFocus(Qt::OtherFocusReason);
     selectionChanged();
     resize(620, 320);
+}
+
+void DraftListDialog::selectNewestRestorable()
+{
+    QTreeWidgetItem *chosen = list_->topLevelItem(0);
+    for (int i = 0; i < list_->topLevelItemCount(); ++i) {
+        QTreeWidgetItem *item = list_->topLevelItem(i);
+        if (!entries_[item->data(0, kPositionRole).toInt()].damaged) {
+            chosen = item;
+            break;
+        }
+    }
+    list_->clearSelection();
+    if (!chosen)
+        return;
+    list_->setCurrentItem(chosen);
+    chosen->setSelected(true);
 }
 
 QList<int> DraftListDialog::selectedPositions() const
@@ -153,16 +171,28 @@ void DraftListDialog::deleteSelected()
                             gui::modal::Buttons::YesNo)
         != gui::modal::Answer::Yes)
         return;
-    remove_(selected);
+    const QList<std::pair<int, Failure>> failed = remove_(selected);
+    QList<int> kept;
+    for (const auto &[position, failure] : failed)
+        kept.append(position);
     for (QTreeWidgetItem *item : list_->selectedItems())
-        delete item;
+        if (!kept.contains(item->data(0, kPositionRole).toInt()))
+            delete item;
+    if (!failed.isEmpty()) {
+        const Failure &failure = failed.constFirst().second;
+        const QString why = gui::systemReason(failure);
+        gui::modal::message(this, gui::modal::Icon::Warning, kCaption,
+                            QStringLiteral("Не удалось удалить черновики (%1)%2. Они остались в списке.\n%3")
+                                .arg(failed.size())
+                                .arg(why.isEmpty() ? QString() : QStringLiteral(": ") + why,
+                                     QDir::toNativeSeparators(failure.details().file)));
+    }
     if (list_->topLevelItemCount() == 0) {
         // Nothing left to choose from.
         reject();
         return;
     }
-    list_->setCurrentItem(list_->topLevelItem(0));
-    list_->topLevelItem(0)->setSelected(true);
+    selectNewestRestorable();
     list_->setFocus(Qt::OtherFocusReason);
     selectionChanged();
 }

@@ -4,6 +4,8 @@
 // shown at start-up when there are several (or a damaged one): restore the
 // selected one, delete the selected ones, or keep them all for later.
 
+#include "core/failure.h"
+
 #include <QDateTime>
 #include <QDialog>
 #include <QList>
@@ -16,15 +18,18 @@ class DraftListDialog : public QDialog {
     Q_OBJECT
 public:
     struct Entry {
-        QString title;     // the work's title; empty when it has none
-        QDateTime changed; // the draft's last change
-        bool damaged = false;
+        QString title;            // the work's title; empty when it has none
+        QDateTime changed;        // the draft's last change
+        bool damaged = false;     // nothing of it can be restored
+        bool pictureLost = false; // its texts can be restored, its picture not
     };
 
-    // remove deletes the drafts at the given positions of entries (the
-    // positions as given here, whatever was deleted before).
-    DraftListDialog(const QList<Entry> &entries, std::function<void(const QList<int> &)> remove,
-                    QWidget *parent = nullptr);
+    // Deletes the drafts at the given positions of entries (the positions as
+    // given here, whatever was deleted before); gives those it could not
+    // delete, each with its failure.
+    using Remover = std::function<QList<std::pair<int, Failure>>(const QList<int> &)>;
+
+    DraftListDialog(const QList<Entry> &entries, Remover remove, QWidget *parent = nullptr);
 
     // The position of the draft to restore once the dialog is accepted; -1
     // when none is to be restored.
@@ -32,11 +37,12 @@ public:
 
 private:
     void selectionChanged();
+    void selectNewestRestorable();
     void restoreSelected();
     void deleteSelected();
     QList<int> selectedPositions() const;
 
-    std::function<void(const QList<int> &)> remove_;
+    Remover remove_;
     QList<Entry> entries_;
     QTreeWidget *list_ = nullptr;
     QPushButton *restore_ = nullptr;

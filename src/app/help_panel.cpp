@@ -34,7 +34,9 @@ void PassportWindow::showDescriptionCount()
     }
     ui->DescriptionCount->setText(text);
     ui->DescriptionCount->setPalette(palette);
-    ui->description->setAccessibleDescription(text);
+    // Read with the field: the count, then the field's help.
+    ui->description->setAccessibleDescription(text + QLatin1Char('\n')
+                                              + core::passportTextToMemo(help::descriptionHelp()));
 }
 
 void PassportWindow::connectHelp()
@@ -44,6 +46,22 @@ void PassportWindow::connectHelp()
             gui::runGuarded(this, [this] { showDescriptionCount(); });
     });
     showDescriptionCount();
+
+    // Each field's help is its accessible description, read with the field
+    // (the help panel is reached only after every field).
+    ui->title->setAccessibleDescription(core::passportTextToMemo(help::titleHelp()));
+    ui->tech_request->setAccessibleDescription(core::passportTextToMemo(help::requirementsHelp()));
+    ui->manual->setAccessibleDescription(core::passportTextToMemo(help::manualHelp()));
+    for (QWidget *contact :
+         {static_cast<QWidget *>(ui->public_post_index), static_cast<QWidget *>(ui->public_post_address),
+          static_cast<QWidget *>(ui->public_phone), static_cast<QWidget *>(ui->public_email)})
+        contact->setAccessibleDescription(core::passportTextToMemo(help::contactsHelp()));
+    for (QWidget *field : {static_cast<QWidget *>(ui->AddImg), static_cast<QWidget *>(ui->WorkImgSign)})
+        field->setAccessibleDescription(core::passportTextToMemo(help::pictureHelp()));
+    for (QWidget *field : {static_cast<QWidget *>(ui->AuthorsListBox), static_cast<QWidget *>(ui->TeachersListBox),
+                           static_cast<QWidget *>(ui->AuthorAdd), static_cast<QWidget *>(ui->TeacherAdd)})
+        field->setAccessibleDescription(core::passportTextToMemo(help::participantsHelp()));
+    ui->Notes->setAccessibleDescription(core::passportTextToMemo(help::commentsHelp()));
 
     // A memo receives its mouse presses on its viewport.
     for (QObject *field :

@@ -7,6 +7,9 @@
 #include "ui_passport_window.h"
 
 #include <QAbstractItemView>
+#include <QEvent>
+#include <QLabel>
+#include <QLineEdit>
 #include <QStyledItemDelegate>
 #include <QTabBar>
 #include <limits>
@@ -27,6 +30,34 @@ private:
 };
 
 constexpr int kRowHeight = 13;
+
+// Keeps a name field out of the Tab chain while it is empty and read-only
+// (no participant selected): there is nothing to read or type there.
+class TabStopWhileUseful : public QObject {
+public:
+    explicit TabStopWhileUseful(QLineEdit *edit) : QObject(edit), edit_(edit)
+    {
+        edit->installEventFilter(this);
+        connect(edit, &QLineEdit::textChanged, this, &TabStopWhileUseful::update);
+        update();
+    }
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::ReadOnlyChange)
+            update();
+        return false;
+    }
+
+private:
+    void update()
+    {
+        edit_->setFocusPolicy(edit_->isReadOnly() && edit_->text().isEmpty() ? Qt::NoFocus : Qt::StrongFocus);
+    }
+
+    QLineEdit *edit_;
+};
 
 } // namespace
 
@@ -104,4 +135,19 @@ void PassportWindow::connectKeyboard()
         list->setUniformItemSizes(true);
     }
     ui->LeaderID->setItemDelegate(new FixedRowHeight(kRowHeight, ui->LeaderID));
+
+    for (QLineEdit *edit : {ui->AuthorsLastname, ui->AuthorsName, ui->AuthorsPatronymic, ui->TeachersLastname,
+                            ui->TeachersName, ui->TeachersPatronymic})
+        new TabStopWhileUseful(edit);
+
+    // The sections chosen are read with the button that chooses them.
+    auto describeSections = [this] {
+        QStringList lines;
+        for (const QLabel *line : {ui->subj1, ui->subj2, ui->subj3, ui->subj4})
+            if (!line->text().trimmed().isEmpty())
+                lines << line->text().trimmed();
+        ui->Button3->setAccessibleDescription(lines.join(QLatin1Char('\n')));
+    };
+    connect(&model_, &PassportModel::subjectSlotsChanged, this, describeSections);
+    describeSections();
 }

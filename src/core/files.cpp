@@ -42,6 +42,58 @@ Result<void> renameReplacing(const QString &from, const QString &to)
 
 namespace {
 
+Failure syncFailure(const QString &path, int error)
+{
+    return Failure(FailureCode::CannotWriteFile, {.file = path, .reason = qt_error_string(error), .number = error});
+}
+
+#ifndef Q_OS_WIN
+int syncHandle(int handle)
+{
+    int result;
+    do
+        result = ::fsync(handle);
+    while (result != 0 && errno == EINTR);
+    return result == 0 ? 0 : errno;
+}
+#endif
+
+} // namespace
+
+Result<void> syncFile(const QString &path)
+{
+#ifndef Q_OS_WIN
+    const int handle = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    if (handle < 0)
+        return Unexpected(syncFailure(path, errno));
+    const int error = syncHandle(handle);
+    ::close(handle);
+    if (error != 0)
+        return Unexpected(syncFailure(path, error));
+#else
+    Q_UNUSED(path);
+#endif
+    return {};
+}
+
+Result<void> syncFolder(const QString &folder)
+{
+#ifndef Q_OS_WIN
+    const int handle = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (handle < 0)
+        return Unexpected(syncFailure(folder, errno));
+    const int error = syncHandle(handle);
+    ::close(handle);
+    if (error != 0 && error != EINVAL)
+        return Unexpected(syncFailure(folder, error));
+#else
+    Q_UNUSED(folder);
+#endif
+    return {};
+}
+
+namespace {
+
 std::function<void(int)> &freshFileHook()
 {
     static std::function<void(int)> hook;
@@ -177,6 +229,12 @@ void ReplacingFile::commit()
             fail(errno);
     }
 #endif
+#ifndef Q_OS_WIN
+    // On the disk before it takes the final name: after a power cut the
+    // name stands for the whole file, never for an empty one.
+    if (const int error = syncHandle(handle_); error != 0)
+        fail(error);
+#endif
     // A disk that fills up, or a network folder, may report it only here.
     const int handle = handle_;
     handle_ = -1;
@@ -192,6 +250,9 @@ void ReplacingFile::commit()
 #endif
     // The fresh name is gone; nothing is left to remove.
     freshPath_.clear();
+    // The rename itself on the disk.
+    if (auto synced = syncFolder(fullPath_.left(fullPath_.lastIndexOf(QLatin1Char('/')) + 1)); !synced)
+        throw synced.error();
 }
 
 namespace testing {

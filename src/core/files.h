@@ -19,7 +19,8 @@ enum class FileAccess {
 };
 
 // Writes bytes to a fresh file, created under a short random name in the
-// same folder, and then renames it over path. Whatever stood at path (an
+// same folder, flushes it to the disk, and then renames it over path and
+// flushes the folder: once it returns, the file survives a power cut. Whatever stood at path (an
 // earlier file, a link planted in a shared folder, another user's file) is
 // replaced as a directory entry and never written through; on failure
 // nothing at path has changed and the fresh file is removed. The fresh name
@@ -36,8 +37,19 @@ void writeFileReplacing(const QString &path, const QByteArray &bytes, FileAccess
 // reason}.
 [[nodiscard]] Result<void> renameReplacing(const QString &from, const QString &to);
 
+// Flushes the file at path to the disk (fsync), so that it is whole after a
+// power cut before it is renamed into place.
+// Fails with CannotWriteFile {file, reason, number: errno}.
+[[nodiscard]] Result<void> syncFile(const QString &path);
+// Flushes a folder's entries to the disk after a rename in it, as QSaveFile
+// and SQLite do. A file system that cannot flush a folder (it says EINVAL)
+// counts as done.
+// Fails with CannotWriteFile {file: the folder, reason, number: errno}.
+[[nodiscard]] Result<void> syncFolder(const QString &folder);
+
 // The same write-then-rename for a file written in pieces: the pieces go to a
-// fresh file beside path, and commit() renames it over path. Without a
+// fresh file beside path, and commit() flushes it, renames it over path and
+// flushes the folder. Without a
 // successful commit() nothing at path changes and the fresh file is removed
 // when the object goes. Every failure throws the Failure of
 // writeFileReplacing.

@@ -2,6 +2,7 @@
 
 #include "core/failure.h"
 #include "core/files.h"
+#include "core/result.h"
 #include "drafts/draft_files.h"
 #include "picture/jpeg_codec.h"
 #include "save/data_document.h"
@@ -23,7 +24,9 @@
 
 #ifndef Q_OS_WIN
 #include <cerrno>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace drafts {
@@ -44,13 +47,19 @@ qint64 threadCpuNs()
 #endif
 }
 
+Failure folderFailure(const QString &folder, int error)
+{
+    return Failure(FailureCode::CannotCreateFolder,
+                   {.file = folder, .reason = qt_error_string(error), .number = error});
+}
+
 // Creates the folder and those above it, private to the user; on failure
-// throws with the system's reason.
-void makeFolder(const QString &folder)
+// gives the system's reason.
+Result<void> makeFolder(const QString &folder)
 {
 #ifdef Q_OS_WIN
     if (!QDir().mkpath(folder))
-        throw Failure(FailureCode::CannotCreateFolder, {.file = folder, .reason = {}});
+        return Unexpected(Failure(FailureCode::CannotCreateFolder, {.file = folder, .reason = {}}));
 #else
     const QString clean = QDir::cleanPath(folder);
     QString prefix;
@@ -64,15 +73,40 @@ void makeFolder(const QString &folder)
         if (::stat(name.constData(), &info) == 0) {
             if (S_ISDIR(info.st_mode))
                 continue;
-            throw Failure(FailureCode::CannotCreateFolder, {.file = clean, .reason = qt_error_string(ENOTDIR)});
+            return Unexpected(folderFailure(clean, ENOTDIR));
         }
         if (::mkdir(name.constData(), 0700) != 0 && errno != EEXIST)
-            throw Failure(FailureCode::CannotCreateFolder, {.file = clean, .reason = qt_error_string(errno)});
+            return Unexpected(folderFailure(clean, errno));
     }
-    // The drafts folder itself is the user's alone.
-    ::chmod(QFile::encodeName(clean).constData(), 0700);
+    // The drafts folder itself is the user's alone. A folder that cannot be
+    // narrowed (another user's, a read-only disk) still takes drafts if it
+    // lets us write: each draft is made 0600 on its own.
+    if (::chmod(QFile::encodeName(clean).constData(), 0700) != 0)
+        logFailure(lcDrafts(), "narrowing the drafts folder to its owner", folderFailure(clean, errno));
 #endif
+    return {};
 }
+
+#ifndef Q_OS_WIN
+// Why a lock file cannot be made at path: the system's own reason, found by
+// making a file there as the lock would (and removing it again). 0 when a
+// file can be made and written after all.
+int whyNoFileAt(const QString &path)
+{
+    const QByteArray name = QFile::encodeName(path);
+    const int handle = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (handle < 0)
+        return errno == EEXIST ? 0 : errno;
+    int error = 0;
+    if (::write(handle, "0\n", 2) != 2)
+        error = errno == 0 ? ENOSPC : errno;
+    else if (::fsync(handle) != 0)
+        error = errno;
+    ::close(handle);
+    ::unlink(name.constData());
+    return error;
+}
+#endif
 
 } // namespace
 
@@ -81,14 +115,18 @@ QString draftFolder()
     return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + QStringLiteral("/drafts");
 }
 
-QByteArray draftPackage(const PassportSnapshot &passport, const QByteArray &pictureJpeg, qint64 seconds)
+Result<QByteArray> draftPackage(const PassportSnapshot &passport, const QByteArray &pictureJpeg, qint64 seconds)
 {
     QList<std::pair<QString, QByteArray>> entries;
     entries.append({QStringLiteral("data.xml"), save::buildDataDocument(passport, seconds, save::DocumentForm::Draft)});
     if (passport.hasPicture)
         entries.append(
             {QStringLiteral("image.jpg"), pictureJpeg.isEmpty() ? picture::encodeJpeg(passport.picture) : pictureJpeg});
-    return save::zipStored(entries).value();
+    // A failed archive is a failed draft write, never an empty draft.
+    Result<QByteArray> zip = save::zipStored(entries);
+    if (!zip)
+        return Unexpected(zip.error());
+    return std::move(*zip);
 }
 
 struct DraftKeeper::State {
@@ -111,7 +149,6 @@ struct DraftKeeper::State {
     quint64 generation = 0; // a discard makes every older job void
     QString path;
     bool onDisk = false;
-    std::optional<Failure> lastError;
     std::function<void(const std::optional<Failure> &)> reporter;
     QList<qint64> times;
     QList<qint64> cpuTimes;
@@ -128,15 +165,18 @@ struct DraftKeeper::State {
 
     void run();
     // Takes a lock for a draft name of this process; under fileMutex.
-    // Throws when there is none.
-    void takeName();
+    Result<void> takeName();
+    // Removes this program's draft and its origin; under fileMutex and
+    // mutex. True when neither stands any more.
+    bool removeFiles();
 };
 
-void DraftKeeper::State::takeName()
+Result<void> DraftKeeper::State::takeName()
 {
     if (lock)
-        return;
-    makeFolder(folder);
+        return {};
+    if (auto made = makeFolder(folder); !made)
+        return made;
     const QString stem = folder + QLatin1Char('/') + kDraftPrefix + QString::number(QCoreApplication::applicationPid());
     // Another window of this process, or a draft of an earlier process with
     // the same number that waits to be offered, keeps its name.
@@ -149,10 +189,37 @@ void DraftKeeper::State::takeName()
             lock = std::move(candidateLock);
             std::lock_guard guard(mutex);
             path = candidate;
-            return;
+            return {};
+        }
+        // Taken by another program, or no lock can be made here at all (a
+        // read-only disk, a folder the user may not write, a full disk):
+        // then no other name helps, and the system's reason is given.
+#ifndef Q_OS_WIN
+        if (candidateLock->error() != QLockFile::LockFailedError) {
+            if (const int error = whyNoFileAt(candidate + kLockSuffix); error != 0)
+                return Unexpected(
+                    Failure(FailureCode::CannotCreateFile,
+                            {.file = candidate + kLockSuffix, .reason = qt_error_string(error), .number = error}));
+        }
+#endif
+    }
+    return Unexpected(Failure(FailureCode::NoFreeFileName, {.file = stem + kDraftSuffix, .reason = {}}));
+}
+
+bool DraftKeeper::State::removeFiles()
+{
+    if (path.isEmpty())
+        return true;
+    bool gone = true;
+    for (const QString &file : {path, originPath(path)}) {
+        QFile entry(file);
+        if (!entry.remove() && QFileInfo(file).isFile()) {
+            gone = false;
+            logFailure(lcDrafts(), "removing the draft",
+                       Failure(FailureCode::CannotWriteFile, {.file = file, .reason = entry.errorString()}));
         }
     }
-    throw Failure(FailureCode::NoFreeFileName, {.file = stem + kDraftSuffix, .reason = {}});
+    return gone;
 }
 
 void DraftKeeper::State::run()
@@ -186,7 +253,7 @@ void DraftKeeper::State::run()
                 }
                 jpeg = encodedJpeg;
             }
-            const QByteArray bytes = draftPackage(job.passport, jpeg, job.seconds);
+            const Result<QByteArray> bytes = draftPackage(job.passport, jpeg, job.seconds);
 
             std::lock_guard fileGuard(fileMutex);
             bool current;
@@ -196,7 +263,10 @@ void DraftKeeper::State::run()
             }
             if (current) {
                 tried = true;
-                takeName();
+                if (!bytes)
+                    throw bytes.error();
+                if (auto named = takeName(); !named)
+                    throw named.error();
                 QString target;
                 {
                     std::lock_guard guard(mutex);
@@ -206,8 +276,9 @@ void DraftKeeper::State::run()
                 // of its own time beside it.
                 // A draft is the user's alone from its first byte, whatever
                 // the umask or the folder allows.
-                writeOrigin(target, job.origin);
-                core::writeFileReplacing(target, bytes, core::FileAccess::Private);
+                if (auto origin = writeOrigin(target, job.origin); !origin)
+                    throw origin.error();
+                core::writeFileReplacing(target, *bytes, core::FileAccess::Private);
                 written = true;
             }
         } catch (const Failure &failure) {
@@ -221,7 +292,7 @@ void DraftKeeper::State::run()
             error = Failure(FailureCode::Unspecified, {.file = {}, .reason = QString::fromLocal8Bit(e.what())});
         }
         if (error)
-            qCWarning(lcDrafts) << "the draft was not written:" << error->what();
+            logFailure(lcDrafts(), "writing the draft", *error);
         const qint64 elapsed = clock.nsecsElapsed();
         const qint64 cpu = threadCpuNs() - cpuStart;
 
@@ -232,9 +303,6 @@ void DraftKeeper::State::run()
                 onDisk = true;
                 times.append(elapsed);
                 cpuTimes.append(cpu);
-                lastError.reset();
-            } else if (error) {
-                lastError = error;
             }
             report = reporter;
         }
@@ -290,11 +358,11 @@ void DraftKeeper::discard()
     }
     std::lock_guard fileGuard(d->fileMutex);
     std::lock_guard guard(d->mutex);
-    if (!d->path.isEmpty()) {
-        QFile::remove(d->path);
-        QFile::remove(originPath(d->path));
-    }
-    d->onDisk = false;
+    // A draft that could not be removed still stands, and is still this
+    // program's: it goes with the next discard or is offered at the next
+    // start.
+    if (d->removeFiles())
+        d->onDisk = false;
     d->idle.notify_all();
 }
 
@@ -307,10 +375,8 @@ void DraftKeeper::adopt(const QString &path, std::unique_ptr<QLockFile> lock)
     }
     std::lock_guard fileGuard(d->fileMutex);
     std::lock_guard guard(d->mutex);
-    if (!d->path.isEmpty() && d->path != path) {
-        QFile::remove(d->path);
-        QFile::remove(originPath(d->path));
-    }
+    if (!d->path.isEmpty() && d->path != path)
+        d->removeFiles();
     d->lock = std::move(lock); // the old lock, if any, is released here
     d->path = path;
     d->onDisk = QFileInfo::exists(path);
@@ -332,12 +398,6 @@ bool DraftKeeper::exists() const
 {
     std::lock_guard guard(d->mutex);
     return d->onDisk;
-}
-
-std::optional<Failure> DraftKeeper::lastError() const
-{
-    std::lock_guard guard(d->mutex);
-    return d->lastError;
 }
 
 QList<qint64> DraftKeeper::writeTimes() const

@@ -9,6 +9,7 @@
 #include "core/failure.h"
 #include "core/passport.h"
 #include "core/result.h"
+#include "save/package_reader.h"
 
 #include <QByteArray>
 #include <QList>
@@ -28,7 +29,9 @@ QString draftFolder();
 // The draft's bytes: a package with data.xml and, with a picture, image.jpg.
 // pictureJpeg is the picture's file as it stands; when it is empty and the
 // passport has a picture, the picture is encoded here.
-QByteArray draftPackage(const PassportSnapshot &passport, const QByteArray &pictureJpeg, qint64 seconds);
+// Fails with CannotWriteFile when the archive cannot be built.
+[[nodiscard]] Result<QByteArray> draftPackage(const PassportSnapshot &passport, const QByteArray &pictureJpeg,
+                                              qint64 seconds);
 
 // Where a draft's passport came from, written beside the draft as
 // "draft-<process>.json": the package it was opened from or saved as, and
@@ -72,8 +75,10 @@ public:
                 const DraftOrigin &origin = {});
 
     // Called on the writer thread after every write it tried: with nothing
-    // after a good write, else with the failure. Set before the first
-    // submit().
+    // after a good write, else with the failure (also logged, category
+    // "tirlada.drafts"). A write is good once the draft, flushed to the
+    // disk, has its name and the folder is flushed too. Set before the
+    // first submit().
     void setReporter(std::function<void(const std::optional<Failure> &)> reporter);
 
     // Removes the draft and its origin. A write that is queued is dropped, one in flight is
@@ -91,9 +96,6 @@ public:
     QString path() const;
     // True while a draft file of this program stands on disk.
     bool exists() const;
-    // Why the last write failed; nothing after a good write. The failure is
-    // also logged (category "tirlada.drafts").
-    std::optional<Failure> lastError() const;
     // Nanoseconds each finished write took on the writer thread, oldest
     // first (for the benchmark): as wall time, and as the thread's own CPU
     // time (which leaves out the time other programs had the processor).
@@ -127,7 +129,25 @@ struct OrphanDraft {
 // longer running left are removed.
 std::vector<OrphanDraft> claimOrphanDrafts(const QString &folder);
 
-// Deletes the draft, its origin and its lock.
-void removeOrphanDraft(OrphanDraft &draft);
+// A draft read back for restoring.
+struct DraftReading {
+    // What the draft gives back; nothing when not even its texts can be read.
+    std::optional<save::PackageContents> contents;
+    // The draft held a picture that cannot be read: contents hold its
+    // texts alone, without the picture.
+    bool pictureLost = false;
+    // Why the draft could not be read whole; empty when it could.
+    save::ReadProblems problems;
+};
+
+// Reads the draft at path; a damaged picture, or a tail cut off after a
+// whole data document, still gives the texts. decodePicture as for
+// save::readPackage (a list of drafts only verifies the picture).
+DraftReading readDraft(const QString &path, bool decodePicture);
+
+// Deletes the draft, its origin and its lock. Fails with CannotWriteFile
+// {file, reason} when the draft or its origin stays; its lock is let go
+// all the same, so that it is offered again at the next start.
+[[nodiscard]] Result<void> removeOrphanDraft(OrphanDraft &draft);
 
 } // namespace drafts

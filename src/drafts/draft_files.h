@@ -32,7 +32,7 @@ std::unique_ptr<QLockFile> lockFor(const QString &draftPath);
 bool takeLock(QLockFile &lock);
 
 // Writes the origin beside the draft, the user's alone from its first byte.
-// Throws Failure(CannotCreateFile) as core::writeFileReplacing does.
-void writeOrigin(const QString &draftPath, const DraftOrigin &origin);
+// Fails with CannotCreateFile as core::writeFileReplacing does.
+[[nodiscard]] Result<void> writeOrigin(const QString &draftPath, const DraftOrigin &origin);
 
 } // namespace drafts

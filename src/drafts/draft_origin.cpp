@@ -75,9 +75,14 @@ std::optional<DraftOrigin> readOrigin(const QString &draftPath)
         origin.package.clear();
     return origin;
 }
-void writeOrigin(const QString &draftPath, const DraftOrigin &origin)
+Result<void> writeOrigin(const QString &draftPath, const DraftOrigin &origin)
 {
-    core::writeFileReplacing(originPath(draftPath), originBytes(origin), core::FileAccess::Private);
+    try {
+        core::writeFileReplacing(originPath(draftPath), originBytes(origin), core::FileAccess::Private);
+    } catch (const Failure &failure) {
+        return Unexpected(failure);
+    }
+    return {};
 }
 
 } // namespace drafts

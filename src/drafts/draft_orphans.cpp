@@ -17,6 +17,7 @@
 #include <algorithm>
 
 #ifndef Q_OS_WIN
+#include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -152,10 +153,23 @@ std::vector<OrphanDraft> claimOrphanDrafts(const QString &folder)
     return orphans;
 }
 
-void removeOrphanDraft(OrphanDraft &draft)
+Result<void> removeOrphanDraft(OrphanDraft &draft)
 {
-    QFile::remove(draft.path);
-    QFile::remove(originPath(draft.path));
+    std::optional<Failure> failure;
+    for (const QString &path : {draft.path, originPath(draft.path)}) {
+#ifdef Q_OS_WIN
+        QFile file(path);
+        if (!file.remove() && QFileInfo::exists(path) && !failure)
+            failure = Failure(FailureCode::CannotWriteFile, {.file = path, .reason = file.errorString()});
+#else
+        if (::unlink(QFile::encodeName(path).constData()) != 0 && errno != ENOENT && !failure)
+            failure = Failure(FailureCode::CannotWriteFile,
+                              {.file = path, .reason = qt_error_string(errno), .number = errno});
+#endif
+    }
     draft.lock.reset(); // unlocking removes the lock file
+    if (failure)
+        return Unexpected(*failure);
+    return {};
 }
 } // namespace drafts

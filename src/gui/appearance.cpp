@@ -107,8 +107,11 @@ void setEditBackground(QLineEdit *edit, QPalette::ColorRole role)
 
 void fitLabels(QWidget *root)
 {
+    // A wrapping label keeps the room it was given: its text comes later,
+    // and is wrapped within it. The others take their caption's size.
     for (QLabel *label : root->findChildren<QLabel *>())
-        label->adjustSize();
+        if (!label->wordWrap())
+            label->adjustSize();
 }
 
 void centreOverOwner(QWidget *dialog)

@@ -45,7 +45,8 @@ void placeOnScreen(QWidget *window, QSize designedClient, int scrollBarExtent = 
 // larger than the area keeps its top left corner (the title bar) inside.
 QRect keptInside(QRect frame, const QRect &area);
 
-// Sizes every label under root to its caption.
+// Sizes every label under root to its caption; a wrapping label keeps the
+// room it was given.
 void fitLabels(QWidget *root);
 
 } // namespace gui

@@ -1,19 +1,27 @@
 #include "gui/modal.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDialog>
 #include <QDir>
 #include <QFileDialog>
 #include <QGridLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QPointer>
+#include <QPushButton>
 #include <QQueue>
+#include <QScreen>
 #include <QThreadPool>
+#include <QTimer>
+#include <QTreeView>
 #include <QWidget>
 
+#include <algorithm>
 #include <memory>
 
 namespace gui::modal {
@@ -122,6 +130,52 @@ private:
     std::shared_ptr<std::atomic<bool>> reading; // the flag of the reading under way
 };
 
+QSize &openDialogSize()
+{
+    static QSize size;
+    return size;
+}
+
+// The open dialog in the details view, with every column wide enough for
+// what it shows ("31,5 КиБ", "Изображение JPEG", a date), at a size that
+// shows them all beside the places and the preview; or at the size the user
+// last gave it.
+void fitFileDialog(QFileDialog &dialog)
+{
+    dialog.setViewMode(QFileDialog::Detail);
+    auto *tree = dialog.findChild<QTreeView *>(QStringLiteral("treeView"));
+    int columns = 0;
+    if (tree) {
+        QHeaderView *header = tree->header();
+        const QFontMetrics metrics(tree->font());
+        const int padding = 2 * metrics.horizontalAdvance(QLatin1Char('M'));
+        const QDateTime longDate(QDate(2026, 9, 28), QTime(23, 58, 58));
+        const QString widest[] = {QStringLiteral("очень длинное имя снимка.jpeg"), QStringLiteral("1 023,9 КиБ"),
+                                  QStringLiteral("Изображение JPEG"),
+                                  QLocale().toString(longDate, QLocale::ShortFormat)};
+        for (int column = 0; column < header->count() && column < 4; ++column) {
+            const int width =
+                std::max(header->sectionSizeHint(column), metrics.horizontalAdvance(widest[column]) + padding);
+            header->resizeSection(column, width);
+            columns += width;
+        }
+    }
+    const QRect screen = dialog.screen() ? dialog.screen()->availableGeometry() : QRect(0, 0, 4096, 4096);
+    if (openDialogSize().isValid()) {
+        dialog.resize(openDialogSize().boundedTo(screen.size()));
+        return;
+    }
+    const QSize hint = dialog.sizeHint();
+    dialog.resize(QSize(std::max(hint.width(), 900), std::max(hint.height(), 480)).boundedTo(screen.size()));
+    // Once laid out: wider by what the columns still lack.
+    if (tree)
+        QTimer::singleShot(0, &dialog, [&dialog, tree, columns, screen] {
+            const int lacking = columns + 4 - tree->viewport()->width();
+            if (lacking > 0)
+                dialog.resize(std::min(dialog.width() + lacking, screen.width()), dialog.height());
+        });
+}
+
 } // namespace
 
 Answer message(QWidget *parent, Icon icon, const QString &caption, const QString &text, Buttons buttons)
@@ -131,15 +185,7 @@ Answer message(QWidget *parent, Icon icon, const QString &caption, const QString
         s.messages.append({icon, caption, text, buttons});
         if (!s.answers.isEmpty())
             return s.answers.dequeue();
-        switch (buttons) {
-        case Buttons::YesNo:
-            return Answer::No;
-        case Buttons::YesNoCancel:
-            return Answer::Cancel;
-        case Buttons::Ok:
-            break;
-        }
-        return Answer::Ok;
+        return buttons == Buttons::Ok ? Answer::Ok : Answer::Cancel;
     }
 
     QMessageBox box(parent);
@@ -150,8 +196,17 @@ Answer message(QWidget *parent, Icon icon, const QString &caption, const QString
     if (buttons == Buttons::YesNo) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         box.setDefaultButton(QMessageBox::Yes);
-        box.setEscapeButton(QMessageBox::No);
-        return box.exec() == QMessageBox::Yes ? Answer::Yes : Answer::No;
+        // Escape and the close box decide nothing: they answer through a
+        // button that is never shown, so that only a pressed "Нет" is No.
+        QAbstractButton *closed = box.addButton(QMessageBox::Cancel);
+        closed->hide();
+        box.setEscapeButton(closed);
+        box.exec();
+        if (box.clickedButton() == box.button(QMessageBox::Yes))
+            return Answer::Yes;
+        if (box.clickedButton() == box.button(QMessageBox::No))
+            return Answer::No;
+        return Answer::Cancel;
     }
     if (buttons == Buttons::YesNoCancel) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
@@ -191,7 +246,11 @@ QString openFile(QWidget *parent, const OpenFileRequest &request)
         addPicturePreview(dialog, request.selectedFile);
     if (!request.selectedFile.isEmpty())
         dialog.selectFile(request.selectedFile);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    fitFileDialog(dialog);
+    const int result = dialog.exec();
+    // The size the user gave it is the size it opens at next time.
+    openDialogSize() = dialog.size();
+    if (result != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return QString();
     return dialog.selectedFiles().constFirst();
 }

@@ -30,8 +30,8 @@ struct Message {
 };
 
 // A modal message box built explicitly: exactly the icon, caption, text and
-// buttons given. Closing a Yes/No box without choosing answers No; closing a
-// Yes/No/Cancel box (Escape, the close box) answers Cancel.
+// buttons given. Closing a Yes/No or Yes/No/Cancel box without choosing
+// (Escape, the close box) answers Cancel: only a pressed "Нет" is No.
 Answer message(QWidget *parent, Icon icon, const QString &caption, const QString &text, Buttons buttons = Buttons::Ok);
 
 struct OpenFileRequest {
@@ -76,7 +76,7 @@ namespace testing {
 
 // From now on nothing blocks: answers are taken from the queues below, and
 // what would have been shown is recorded. With an empty queue a message box
-// answers Ok (No for Yes/No, Cancel for Yes/No/Cancel), a file dialog is
+// answers Ok, or Cancel (closed) when it asks a question, a file dialog is
 // cancelled, and a dialog is closed by its close box.
 void install();
 void uninstall();

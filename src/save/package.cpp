@@ -243,10 +243,14 @@ Result<void> writePackage(const QString &archiver, const QString &packagePath, c
         return Unexpected(Failure(FailureCode::ArchiveNotWritten, {.file = output}));
     if (Result<void> verified = verifyPackage(output, *contents); !verified)
         return verified;
+    // On the disk before it takes the chosen name, and the name on the disk
+    // before the save is reported: a power cut after "saved" loses nothing.
+    if (Result<void> synced = core::syncFile(output); !synced)
+        return synced;
     if (Result<void> renamed = core::renameReplacing(output, packagePath); !renamed)
         return Unexpected(
             Failure(FailureCode::CannotCreateFile, {.file = packagePath, .reason = renamed.error().details().reason}));
-    return {};
+    return core::syncFolder(target.absolutePath());
 }
 
 namespace testing {

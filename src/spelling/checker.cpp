@@ -13,6 +13,8 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <QThread>
+#include <algorithm>
+#include <atomic>
 #include <hunspell.hxx>
 #include <vector>
 
@@ -247,10 +249,49 @@ bool Checker::isKnownWord(const QString &word) const
     return false;
 }
 
+namespace {
+std::atomic<qint64> checkedCharacterCount{0};
+
+bool isVowel(QChar c)
+{
+    static const QString vowels = QStringLiteral("аеёиоуыэюяaeiouy");
+    return vowels.contains(c);
+}
+
+// The edit distance of a and b (letters compared without regard to case),
+// weighed as people misspell: a wrong letter is likelier than one left out
+// or one too many, and a wrong vowel for another likeliest of all (an
+// unstressed "е" for "и", "а" for "о"). In half steps: a vowel for a vowel
+// 1, another letter for a letter 2, a letter left out or added 3.
+qsizetype editDistance(const QString &a, const QString &b)
+{
+    constexpr qsizetype kVowel = 1, kLetter = 2, kGap = 3;
+    const QString x = a.toLower(), y = b.toLower();
+    std::vector<qsizetype> row(size_t(y.size()) + 1);
+    for (qsizetype j = 0; j <= y.size(); ++j)
+        row[size_t(j)] = j * kGap;
+    for (qsizetype i = 1; i <= x.size(); ++i) {
+        qsizetype diagonal = row[0];
+        row[0] = i * kGap;
+        for (qsizetype j = 1; j <= y.size(); ++j) {
+            const QChar p = x[i - 1], q = y[j - 1];
+            const qsizetype change = p == q ? 0 : isVowel(p) && isVowel(q) ? kVowel : kLetter;
+            const qsizetype above = row[size_t(j)];
+            row[size_t(j)] = std::min({above + kGap, row[size_t(j - 1)] + kGap, diagonal + change});
+            diagonal = above;
+        }
+    }
+    return row[size_t(y.size())];
+}
+} // namespace
+
+qint64 checkedCharacters() { return checkedCharacterCount.load(); }
+
 bool Checker::isCorrect(const QString &word)
 {
-    if (!hasDictionaries())
+    if (!hasDictionaries() || word.size() > kMaxWordLength)
         return true;
+    checkedCharacterCount += word.size();
     const auto found = results_.constFind(word);
     if (found != results_.cend())
         return found.value();
@@ -283,7 +324,7 @@ bool Checker::isCorrect(const QString &word)
 
 QStringList Checker::suggestions(const QString &word, int max)
 {
-    if (!hasDictionaries() || max <= 0)
+    if (!hasDictionaries() || max <= 0 || word.size() > kMaxWordLength)
         return {};
     const auto found = suggestions_.constFind(word);
     if (found != suggestions_.cend())
@@ -309,30 +350,53 @@ QStringList Checker::suggestions(const QString &word, int max)
             }
         }
     }
+    // The likeliest first: Hunspell ranks by its own rules, which put a
+    // word one letter away behind others; its order stays among equals.
+    std::vector<std::pair<qsizetype, QString>> ranked;
+    for (const QString &suggestion : std::as_const(result))
+        ranked.emplace_back(editDistance(word, suggestion), suggestion);
+    std::stable_sort(ranked.begin(), ranked.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
+    result.clear();
+    for (const auto &[distance, suggestion] : ranked)
+        result.append(suggestion);
     if (suggestions_.size() >= 1000)
         suggestions_.clear();
     suggestions_.insert(word, result);
     return result.mid(0, max);
 }
 
-void Checker::addToDictionary(const QString &word)
+Result<void> Checker::addToDictionary(const QString &word)
 {
     const QString added = word.trimmed();
     if (added.isEmpty() || added.contains(u'\n'))
-        return;
+        return {};
+    auto failed = [this](Failure failure) -> Result<void> {
+        dictionaryFailure_ = failure;
+        emit dictionaryFailureChanged();
+        return Unexpected(std::move(failure));
+    };
     // The words another run may have added since this one started are kept.
     const QString &path = places_.personalDictionary;
     PersonalFile file = readPersonalFile(path);
     if (!file.readable)
-        throw Failure(FailureCode::CannotOpenFile, {.file = path, .reason = file.reason});
+        return failed(Failure(FailureCode::CannotOpenFile, {.file = path, .reason = file.reason}));
     if (!file.words.contains(added))
         file.words.append(added);
     QDir().mkpath(QFileInfo(path).absolutePath());
-    core::writeFileReplacing(path, (file.words.join(u'\n') + u'\n').toUtf8());
+    try {
+        core::writeFileReplacing(path, (file.words.join(u'\n') + u'\n').toUtf8());
+    } catch (const Failure &failure) {
+        return failed(failure);
+    }
     for (const QString &w : std::as_const(file.words))
         personal_.insert(w);
     results_.clear();
+    if (dictionaryFailure_) {
+        dictionaryFailure_.reset();
+        emit dictionaryFailureChanged();
+    }
     emit wordsChanged();
+    return {};
 }
 
 void Checker::ignore(const QString &word)
@@ -376,6 +440,20 @@ std::unique_ptr<Checker::Dictionaries> loadDictionaries(const Checker::Places &p
             loaded->missing.append(name + QStringLiteral(" (encoding ") + QString::fromLatin1(dictionary.encoding)
                                    + u')');
             continue;
+        }
+        // The words of today that the dictionary lacks, with the endings
+        // of a word it has where one is given.
+        for (const QString &line : supplementaryWords()) {
+            const QStringList parts = line.split(u' ', Qt::SkipEmptyParts);
+            if (parts.isEmpty() || scriptOf(parts[0]) != script)
+                continue;
+            std::string entry, example;
+            if (!dictionary.encode(parts[0], entry))
+                continue;
+            if (parts.size() > 1 && dictionary.encode(parts[1], example) && dictionary.hunspell->spell(example))
+                dictionary.hunspell->add_with_affix(entry, example);
+            else
+                dictionary.hunspell->add(entry);
         }
         loaded->list.push_back(std::move(dictionary));
     }

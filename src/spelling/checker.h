@@ -9,12 +9,16 @@
 // wordsChanged() tells when to check the shown texts again. Everything else
 // runs on the thread that made the checker.
 
+#include "core/failure.h"
+#include "core/result.h"
+
 #include <QHash>
 #include <QObject>
 #include <QSet>
 #include <QString>
 #include <QStringList>
 #include <memory>
+#include <optional>
 
 class QThread;
 
@@ -46,27 +50,39 @@ public:
     bool hasDictionaries() const;
 
     // False for a word that no dictionary knows. A word counts as correct
-    // while the dictionaries are loading, when none is installed, and when
-    // none of its script is (a Latin word without the English dictionary).
+    // while the dictionaries are loading, when none is installed, when none
+    // of its script is (a Latin word without the English dictionary), and
+    // when it is longer than Hunspell checks (kMaxWordLength).
     bool isCorrect(const QString &word);
 
-    // Up to max corrections of word, best first.
+    // Up to max corrections of word, best first: the closest by edit
+    // distance, and among equally close ones in Hunspell's order.
     QStringList suggestions(const QString &word, int max = 5);
 
     // Adds word to the user's dictionary file, so that it is known from now
-    // on and in later runs. Throws Failure when the file cannot be written;
-    // then nothing has changed.
-    void addToDictionary(const QString &word);
+    // on and in later runs. Fails with the Failure of core::writeFileReplacing
+    // (or CannotOpenFile for a file that cannot be read); then nothing has
+    // changed, and dictionaryFailure() holds it until a word is added.
+    [[nodiscard]] Result<void> addToDictionary(const QString &word);
+    // Why the last word could not be added to the user's dictionary; nothing
+    // once one was.
+    const std::optional<Failure> &dictionaryFailure() const { return dictionaryFailure_; }
     // Takes word as correct for the rest of the run.
     void ignore(const QString &word);
 
     // What the loading thread hands over.
     struct Dictionaries;
 
+    // Hunspell checks words up to this length; a longer run of letters is no
+    // word, and is never marked.
+    static constexpr qsizetype kMaxWordLength = 100;
+
 signals:
     // The dictionaries were loaded or a word was added or ignored: texts
     // already checked are to be checked again.
     void wordsChanged();
+    // dictionaryFailure() changed.
+    void dictionaryFailureChanged();
 
 private:
     void takeLoaded();
@@ -81,11 +97,21 @@ private:
     QSet<QString> ignored_;
     QHash<QString, bool> results_;
     QHash<QString, QStringList> suggestions_;
+    std::optional<Failure> dictionaryFailure_;
 };
 
 // The program's one checker, made on first use (and its dictionaries then
 // start loading). It lives as long as the application.
 Checker *sharedChecker();
+
+// The number of characters in texts that reached the dictionaries (cached
+// or not) since the program started: the work checking costs.
+qint64 checkedCharacters();
+
+// The words of today's school work that the dictionaries lack, shipped with
+// the program: one a line, optionally followed by a word of the dictionary
+// whose endings it takes ("нейросеть сеть").
+QStringList supplementaryWords();
 
 namespace testing {
 // Drops the program's checker, as if the program ended: the next

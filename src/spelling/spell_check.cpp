@@ -1,12 +1,16 @@
 #include "spelling/spell_check.h"
 
 #include "gui/guard.h"
+#include "gui/modal.h"
+#include "gui/warning_line.h"
 #include "spelling/checker.h"
 #include "spelling/words.h"
 
 #include <QAction>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
+#include <QDir>
+
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
@@ -19,6 +23,8 @@
 #include <QStyleOptionFrame>
 #include <QSyntaxHighlighter>
 #include <QTextBlock>
+#include <algorithm>
+#include <cmath>
 
 namespace spelling {
 namespace {
@@ -95,10 +101,23 @@ void replaceWord(QWidget *field, int start, const QString &word, const QString &
 // suggestion shows it as it is.
 QString menuText(QString text) { return text.replace(u'&', QStringLiteral("&&")); }
 
-// The red wave under the pixels from x1 to x2, below the baseline.
-void drawWave(QPainter &painter, qreal x1, qreal x2, qreal baseline)
+qint64 &waveSegmentCount()
+{
+    static qint64 count = 0;
+    return count;
+}
+
+// The red wave under the pixels from x1 to x2, below the baseline; only
+// its part between left and right (the field's text area) is drawn.
+void drawWave(QPainter &painter, qreal x1, qreal x2, qreal baseline, qreal left, qreal right)
 {
     constexpr qreal halfPeriod = 2.0, height = 2.0;
+    // Cut to whole periods, so that the wave keeps its phase.
+    if (x1 < left - 2 * halfPeriod)
+        x1 += std::floor((left - x1) / (2 * halfPeriod)) * 2 * halfPeriod - 2 * halfPeriod;
+    x2 = std::min(x2, right + 2 * halfPeriod);
+    if (x2 <= x1)
+        return;
     QPainterPath wave;
     const qreal top = baseline + 1.0;
     wave.moveTo(x1, top + height);
@@ -106,6 +125,7 @@ void drawWave(QPainter &painter, qreal x1, qreal x2, qreal baseline)
     for (qreal x = x1 + halfPeriod; x < x2 + halfPeriod; x += halfPeriod) {
         wave.lineTo(qMin(x, x2), up ? top : top + height);
         up = !up;
+        ++waveSegmentCount();
     }
     painter.drawPath(wave);
 }
@@ -214,13 +234,15 @@ private:
                                       : cursorX - metrics.horizontalAdvance(text.mid(position, cursor - position));
         };
         // Only the words in view are checked: the visible stretch, widened
-        // to whole words.
+        // to whole words, but never by more than the longest word checked:
+        // a longer run of letters is no word, however long it goes on.
         const int middle = area.center().y();
         qsizetype from = edit->cursorPositionAt(QPoint(area.left(), middle));
         qsizetype to = edit->cursorPositionAt(QPoint(area.right(), middle));
-        while (from > 0 && !text[from - 1].isSpace())
+        const qsizetype widest = Checker::kMaxWordLength + 1;
+        for (qsizetype n = 0; n < widest && from > 0 && !text[from - 1].isSpace(); ++n)
             --from;
-        while (to < text.size() && !text[to].isSpace())
+        for (qsizetype n = 0; n < widest && to < text.size() && !text[to].isSpace(); ++n)
             ++to;
         const QStringView visible = QStringView(text).sliced(from, to - from);
         const qreal baseline = cursorRect.top() + metrics.ascent();
@@ -230,9 +252,10 @@ private:
         painter.setRenderHint(QPainter::Antialiasing);
         painter.setPen(QPen(kUnderlineColour, 1.0));
         for (const WordSpan &word : wordsToCheck(visible)) {
-            if (checker_->isCorrect(visible.sliced(word.start, word.length).toString()))
+            if (word.length > Checker::kMaxWordLength
+                || checker_->isCorrect(visible.sliced(word.start, word.length).toString()))
                 continue;
-            drawWave(painter, xOf(from + word.start), xOf(from + word.end()), baseline);
+            drawWave(painter, xOf(from + word.start), xOf(from + word.end()), baseline, area.left(), area.right());
         }
     }
 
@@ -241,7 +264,28 @@ private:
     bool painting_ = false;
 };
 
+QString dictionaryFailureReason(const Failure &failure)
+{
+    const QString why = gui::systemReason(failure);
+    return why.isEmpty() ? QStringLiteral("файл словаря нельзя записать")
+                         : QStringLiteral("файл словаря нельзя записать (%1)").arg(why);
+}
+
 } // namespace
+
+QString dictionaryFailureText(const Failure &failure)
+{
+    return QStringLiteral("Словарь не сохраняется: %1. Добавленные слова будут известны до конца работы.")
+        .arg(dictionaryFailureReason(failure));
+}
+
+QString dictionaryFailureDetails(const Failure &failure)
+{
+    const QString file = failure.details().file;
+    return file.isEmpty()
+               ? dictionaryFailureText(failure)
+               : dictionaryFailureText(failure) + QStringLiteral("\nМесто: ") + QDir::toNativeSeparators(file);
+}
 
 void checkAsYouType(const QList<QWidget *> &fields)
 {
@@ -306,8 +350,14 @@ QMenu *contextMenu(QWidget *field, int position)
     auto *add = new QAction(QStringLiteral("Добавить в словарь"), menu);
     QObject::connect(add, &QAction::triggered, menu, [target, words, word] {
         gui::runGuarded(target ? target->window() : nullptr, [&] {
-            if (words)
-                words->addToDictionary(word);
+            if (!words)
+                return;
+            if (auto added = words->addToDictionary(word); !added)
+                gui::modal::message(target ? target->window() : nullptr, gui::modal::Icon::Warning,
+                                    QStringLiteral("Словарь"),
+                                    QStringLiteral("Слово «%1» не добавлено в словарь: %2.\n%3")
+                                        .arg(word, dictionaryFailureReason(added.error()),
+                                             QDir::toNativeSeparators(added.error().details().file)));
         });
     });
     menu->insertAction(first, add);
@@ -321,5 +371,9 @@ QMenu *contextMenu(QWidget *field, int position)
         menu->insertSeparator(first);
     return menu;
 }
+
+namespace testing {
+qint64 waveSegments() { return waveSegmentCount(); }
+} // namespace testing
 
 } // namespace spelling

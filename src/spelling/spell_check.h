@@ -5,7 +5,10 @@
 // Shift+F10) offers corrections, "Добавить в словарь" and "Пропустить" above
 // the field's usual menu.
 
+#include "core/failure.h"
+
 #include <QList>
+#include <QString>
 
 class QMenu;
 class QWidget;
@@ -20,5 +23,15 @@ void checkAsYouType(const QList<QWidget *> &fields);
 // position in its document): the corrections of the misspelt word there
 // first, then the field's usual menu. The caller owns the menu.
 QMenu *contextMenu(QWidget *field, int position);
+
+// The window's warning line for a user's dictionary that cannot be written
+// (Checker::dictionaryFailure()), and the same with the file concerned.
+QString dictionaryFailureText(const Failure &failure);
+QString dictionaryFailureDetails(const Failure &failure);
+
+namespace testing {
+// Pieces of red wave drawn under one-line fields since the program started.
+qint64 waveSegments();
+} // namespace testing
 
 } // namespace spelling

@@ -1,5 +1,8 @@
 #include "spelling/words.h"
 
+#include "spelling/checker.h"
+
+#include <QFile>
 #include <QRegularExpression>
 
 namespace spelling {
@@ -157,6 +160,20 @@ WordSpan wordAt(QStringView text, qsizetype position)
             return word;
     }
     return {};
+}
+
+QStringList supplementaryWords()
+{
+    QFile file(QStringLiteral(":/spelling/school_words.txt"));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QStringList words;
+    for (const QString &line : QString::fromUtf8(file.readAll()).split(u'\n')) {
+        const QString entry = line.trimmed();
+        if (!entry.isEmpty() && !entry.startsWith(u'#'))
+            words.append(entry);
+    }
+    return words;
 }
 
 } // namespace spelling

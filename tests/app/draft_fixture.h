@@ -61,7 +61,7 @@ protected:
     }
     QString plantOrphan(const QString &name, const PassportSnapshot &passport, const QDateTime &changed = {})
     {
-        return plantOrphan(name, drafts::draftPackage(passport, QByteArray(), 1233446400), changed);
+        return plantOrphan(name, drafts::draftPackage(passport, QByteArray(), 1233446400).value(), changed);
     }
 
     // The program started anew on the same folders.

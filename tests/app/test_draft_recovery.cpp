@@ -79,14 +79,20 @@ private slots:
     {
         QTest::addColumn<QString>("how");
         QTest::addColumn<QString>("reason");
+        // The system's reason, in the window's language.
         QTest::newRow("the data folder is a file") << "folder is a file"
-                                                   << "папку для черновиков нельзя создать";
-        QTest::newRow("the draft's place is taken by a folder") << "draft is a folder"
-                                                                << "файл черновика нельзя записать";
-        QTest::newRow("the data folder is read-only") << "folder is read-only"
-                                                      << "папку для черновиков нельзя создать";
+                                                   << "папку для черновиков нельзя создать: на месте папки стоит файл";
+        QTest::newRow("the draft's place is taken by a folder")
+            << "draft is a folder"
+            << "файл черновика нельзя записать: на месте файла стоит папка";
+        QTest::newRow("the data folder is read-only")
+            << "folder is read-only"
+            << "папку для черновиков нельзя создать: нет прав на запись в эту папку";
+        QTest::newRow("the drafts folder is read-only")
+            << "drafts folder is read-only"
+            << "файл черновика нельзя записать: нет прав на запись в эту папку";
         QTest::newRow("the disk is full") << "disk full"
-                                          << "файл черновика нельзя записать";
+                                          << "файл черновика нельзя записать: на диске нет места";
     }
     void unwritableDraftsAreShown()
     {
@@ -108,6 +114,13 @@ private slots:
             QVERIFY(chmod(qPrintable(blocked), 0555) == 0);
             qputenv("XDG_DATA_HOME", blocked.toLocal8Bit());
             session = std::make_unique<tt::Session>();
+        } else if (how == QLatin1String("drafts folder is read-only")) {
+            // The drafts folder stands, and takes no file: every name is
+            // refused for the same reason, which is the one to give.
+            QVERIFY(QDir().mkpath(drafts::draftFolder()));
+            QVERIFY(chmod(qPrintable(temp->path()), 0755) == 0);
+            QVERIFY(chmod(qPrintable(path(QStringLiteral("tmp"))), 01777) == 0);
+            QVERIFY(chmod(qPrintable(drafts::draftFolder()), 0555) == 0);
         }
         QVERIFY(!warning()->isVisible());
         QString draft;
@@ -125,14 +138,22 @@ private slots:
             if (how == QLatin1String("disk full"))
                 full.emplace(512);
             std::optional<AsOrdinaryUser> ordinary;
-            if (how == QLatin1String("folder is read-only"))
+            if (how == QLatin1String("folder is read-only") || how == QLatin1String("drafts folder is read-only"))
                 ordinary.emplace();
             typeTitle(QString(2000, QLatin1Char('x')));
             window().flushDraft();
         }
         QVERIFY(warning()->isVisible());
-        QVERIFY2(warning()->text().startsWith(QStringLiteral("Черновик не сохраняется: ") + reason),
+        QVERIFY2(warning()->text().startsWith(QStringLiteral("Черновик не сохраняется (") + reason + u')'),
                  qPrintable(warning()->text()));
+        // The whole sentence can be read: wrapped within the line, which is
+        // as tall as the wrapped text, within the window, clear of the
+        // buttons.
+        QVERIFY2(warning()->height() >= warning()->heightForWidth(warning()->width()),
+                 qPrintable(QStringLiteral("%1x%2").arg(warning()->width()).arg(warning()->height())));
+        QVERIFY(warning()->width() > 300);
+        QVERIFY(warning()->geometry().right() < session->control("OpenButton")->geometry().left());
+        QVERIFY(warning()->parentWidget()->rect().contains(warning()->geometry()));
         QVERIFY(warning()->text().contains(QStringLiteral("Сохраните паспорт работы")));
         // Said to a screen reader, near the buttons, never in the Tab chain.
         QCOMPARE(warning()->accessibleName(), warning()->text());
@@ -151,6 +172,8 @@ private slots:
             QVERIFY(chmod(qPrintable(blocked), 0755) == 0);
         } else if (how == QLatin1String("draft is a folder")) {
             QVERIFY(QDir(draft).removeRecursively());
+        } else if (how == QLatin1String("drafts folder is read-only")) {
+            QVERIFY(chmod(qPrintable(drafts::draftFolder()), 0700) == 0);
         }
         typeTitle(QStringLiteral("!"));
         window().flushDraft();

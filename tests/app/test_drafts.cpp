@@ -146,8 +146,8 @@ private slots:
         typed.description = QString(700, QChar(0x0436)) + QStringLiteral("\r\nконец ");
         typed.notes = QStringLiteral("\r\nзаметка\r\n");
         typed.authors[0].Surname = QStringLiteral(" Орлов ");
-        const save::ReadResult read = save::readPackageBytes(drafts::draftPackage(typed, QByteArray(), 1233446400),
-                                                             {.form = save::DocumentForm::Draft});
+        const save::ReadResult read = save::readPackageBytes(
+            drafts::draftPackage(typed, QByteArray(), 1233446400).value(), {.form = save::DocumentForm::Draft});
         QVERIFY2(read.contents, qPrintable(save::readProblemTexts(read.problems).join(' ')));
         QCOMPARE(read.contents->passport, typed);
     }

@@ -76,7 +76,10 @@ private slots:
         QCOMPARE(form->findChild<QLineEdit *>("AddID")->geometry(), QRect(8, 27, 233, 21));
         QCOMPARE(form->findChild<QLineEdit *>("AddID")->maxLength(), 11);
         QCOMPARE(form->findChild<QPushButton *>("Button1")->objectName(), QStringLiteral("Button1"));
-        QCOMPARE(form->findChild<QPushButton *>("Button1")->geometry(), QRect(166, 54, 75, 25));
+        // Right-aligned with the field, and wide enough for its text.
+        QCOMPARE(form->findChild<QPushButton *>("Button1")->geometry(), QRect(156, 54, 85, 25));
+        QVERIFY(form->findChild<QPushButton *>("Button1")->width()
+                >= form->findChild<QPushButton *>("Button1")->sizeHint().width());
         QCOMPARE(form->findChild<QPushButton *>("Button1")->text(), QStringLiteral("Добавить"));
         QVERIFY(form->findChild<QPushButton *>("Button1")->isDefault());
         QVERIFY(!form->findChild<QPushButton *>("Button1")->isEnabled());

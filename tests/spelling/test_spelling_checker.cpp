@@ -118,7 +118,7 @@ private slots:
             checker.waitUntilLoaded();
             writeFile(places().personalDictionary, "Ковирта\n");
             QSignalSpy changed(&checker, &Checker::wordsChanged);
-            checker.addToDictionary(QStringLiteral("Тирлада"));
+            QVERIFY(checker.addToDictionary(QStringLiteral("Тирлада")));
             QCOMPARE(changed.count(), 1);
             QVERIFY(checker.isCorrect(QStringLiteral("Тирлада")));
         }
@@ -135,7 +135,7 @@ private slots:
     {
         Checker checker(places());
         checker.waitUntilLoaded();
-        checker.addToDictionary(QStringLiteral("тирлада"));
+        QVERIFY(checker.addToDictionary(QStringLiteral("тирлада")));
         QCOMPARE(readFile(places().personalDictionary), QStringLiteral("тирлада\n").toUtf8());
         // A lower-case entry also covers the word at the start of a sentence.
         QVERIFY(checker.isCorrect(QStringLiteral("Тирлада")));
@@ -161,9 +161,67 @@ private slots:
         Checker checker({{kSystemFolder}, path(QStringLiteral("plain-file/словарь.txt"))});
         checker.waitUntilLoaded();
         QSignalSpy changed(&checker, &Checker::wordsChanged);
-        QVERIFY_THROWS_EXCEPTION(Failure, checker.addToDictionary(QStringLiteral("Тирлада")));
+        QVERIFY(!checker.addToDictionary(QStringLiteral("Тирлада")));
         QVERIFY(!checker.isCorrect(QStringLiteral("Тирлада")));
         QCOMPARE(changed.count(), 0);
+    }
+
+    // The likeliest correction first: the closest by edit distance, a
+    // wrong vowel closest of all, in Hunspell's order among equally close.
+    void suggestionsComeClosestFirst_data()
+    {
+        QTest::addColumn<QString>("word");
+        QTest::addColumn<QString>("first");
+        QTest::newRow("превет") << "превет"
+                                << "привет";
+        QTest::newRow("сабака") << "сабака"
+                                << "собака";
+        QTest::newRow("exampel") << "exampel"
+                                 << "example";
+    }
+    void suggestionsComeClosestFirst()
+    {
+        QFETCH(QString, word);
+        QFETCH(QString, first);
+        Checker checker(places());
+        checker.waitUntilLoaded();
+        const QStringList suggestions = checker.suggestions(word, 5);
+        QVERIFY(!suggestions.isEmpty());
+        QVERIFY2(suggestions.first() == first, qPrintable(suggestions.join(u", ")));
+    }
+
+    // Words of today's school work that the dictionaries lack are known,
+    // with their endings where they decline.
+    void schoolWordsAreKnown_data()
+    {
+        QTest::addColumn<QString>("word");
+        for (const char *word :
+             {"нейросеть", "нейросети", "Нейросетью", "экзопланета", "экзопланеты", "селфи", "Wi-Fi", "Minecraft"})
+            QTest::newRow(word) << QString::fromUtf8(word);
+    }
+    void schoolWordsAreKnown()
+    {
+        QFETCH(QString, word);
+        Checker checker(places());
+        checker.waitUntilLoaded();
+        QVERIFY(checker.hasDictionaries());
+        QVERIFY(checker.isCorrect(word));
+        // Still a checker: a misspelling next to it is marked.
+        QVERIFY(!checker.isCorrect(QStringLiteral("нейросеьт")));
+    }
+
+    // A run of letters longer than Hunspell checks is no word: never
+    // marked, and never handed to the dictionaries.
+    void overlongWordsAreNotChecked()
+    {
+        Checker checker(places());
+        checker.waitUntilLoaded();
+        const qint64 before = spelling::checkedCharacters();
+        QVERIFY(checker.isCorrect(QString(Checker::kMaxWordLength + 1, u'ы')));
+        QVERIFY(checker.isCorrect(QString(1000000, u'ы')));
+        QVERIFY(checker.suggestions(QString(1000000, u'ы')).isEmpty());
+        QCOMPARE(spelling::checkedCharacters(), before);
+        QVERIFY(!checker.isCorrect(QString(Checker::kMaxWordLength, u'ы')));
     }
 
     void oversizedDictionaryIsNeitherReadNorOverwritten()
@@ -175,7 +233,7 @@ private slots:
         checker.waitUntilLoaded();
         QVERIFY(!checker.isCorrect(QStringLiteral("Тирлада")));
         QCOMPARE(tt::log::lines().size(), 1);
-        QVERIFY_THROWS_EXCEPTION(Failure, checker.addToDictionary(QStringLiteral("Ковирта")));
+        QVERIFY(!checker.addToDictionary(QStringLiteral("Ковирта")));
         QCOMPARE(readFile(places().personalDictionary).size(), big.size());
     }
 

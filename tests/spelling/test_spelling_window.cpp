@@ -7,12 +7,14 @@
 #include "preview/preview_page.h"
 #include "save/data_document.h"
 #include "spelling/checker.h"
+#include "spelling/spell_check.h"
 
 #include <QAccessible>
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QMenu>
 #include <QSignalSpy>
 #include <QStandardPaths>
@@ -360,8 +362,52 @@ private slots:
         const auto messages = gui::modal::testing::messages();
         QCOMPARE(messages.size(), 1);
         QVERIFY2(messages[0].text.contains(QStringLiteral("словарь.txt")), qPrintable(messages[0].text));
+        // In the window's language, with the system's reason; and the
+        // warning line says so too, until a word can be added.
+        QVERIFY2(messages[0].text.startsWith(QStringLiteral("Слово «") + kMisspelt
+                                             + QStringLiteral("» не добавлено в словарь: файл словаря нельзя "
+                                                              "записать (на месте папки стоит файл)")),
+                 qPrintable(messages[0].text));
+        QCOMPARE(messages[0].icon, gui::modal::Icon::Warning);
+        auto *line = session.control<QLabel>("DraftWarning");
+        QVERIFY(line->isVisible());
+        QVERIFY2(line->text().startsWith(QStringLiteral("Словарь не сохраняется: файл словаря нельзя записать")),
+                 qPrintable(line->text()));
+        QVERIFY(line->height() >= line->heightForWidth(line->width()));
+        QVERIFY(spelling::sharedChecker()->addToDictionary(QStringLiteral("Тирлада")));
+        QVERIFY(!line->isVisible());
         QVERIFY(marked(description, kMisspelt));
         QCOMPARE(description->toPlainText(), kMisspelt);
+    }
+
+    // A million letters without a blank in a one-line field: the run is no
+    // word, so nothing is checked, and only what is in view is painted,
+    // however long the line; the same after a key.
+    void millionLettersInOneLineField()
+    {
+        tt::Session session;
+        waitForDictionaries();
+        auto *title = session.control<QLineEdit>("title");
+        title->setFocus();
+        title->setText(QString(1000000, u'ы'));
+        const qint64 checked = spelling::checkedCharacters();
+        const qint64 waves = spelling::testing::waveSegments();
+        title->grab();
+        QTest::keyClick(title, Qt::Key_Home);
+        title->grab();
+        QTest::keyClick(title, Qt::Key_Adiaeresis);
+        title->grab();
+        QCOMPARE(title->text().size(), 1000001);
+        QCOMPARE(spelling::checkedCharacters(), checked);
+        QCOMPARE(spelling::testing::waveSegments(), waves);
+
+        // A misspelt word beside the run is still marked, and its wave ends
+        // at the field's edge.
+        title->setText(kMisspelt + u' ' + QString(1000000, u'ы'));
+        title->home(false);
+        QVERIFY(underlinesOnly(title, 0, int(kMisspelt.size())));
+        QVERIFY(spelling::checkedCharacters() - checked <= 4 * spelling::Checker::kMaxWordLength);
+        QVERIFY(spelling::testing::waveSegments() - waves <= 4 * title->width());
     }
 
     void withoutDictionariesNothingIsMarked()
@@ -408,7 +454,7 @@ private slots:
         QSignalSpy titleChanged(session.control<QLineEdit>("title"), &QLineEdit::textChanged);
         const int undoSteps = session.control<QPlainTextEdit>("description")->document()->availableUndoSteps();
         spelling::sharedChecker()->ignore(kMisspelt);
-        spelling::sharedChecker()->addToDictionary(QStringLiteral("Тирлада"));
+        QVERIFY(spelling::sharedChecker()->addToDictionary(QStringLiteral("Тирлада")));
         QApplication::processEvents();
         QCOMPARE(descriptionChanged.count(), 0);
         QCOMPARE(titleChanged.count(), 0);
