@@ -59,6 +59,10 @@ const char *failureCodeName(FailureCode code) noexcept
         return "PackageEntryCompressed";
     case FailureCode::Cancelled:
         return "Cancelled";
+    case FailureCode::PictureTooBig:
+        return "PictureTooBig";
+    case FailureCode::PictureTooCostly:
+        return "PictureTooCostly";
     }
     return "?";
 }

@@ -1,6 +1,7 @@
 #include "picture/jpeg_codec.h"
 
 #include "core/failure.h"
+#include "picture/budget.h"
 #include "picture/exif_orientation.h"
 #include "picture/jpeg_input.h"
 #include "picture/sampling.h"
@@ -73,16 +74,17 @@ void setUpErrors(ErrorManager &errors)
 // A picture of several scans (progressive, or with its colours in separate
 // scans) is held whole as coefficients, and every scan goes over all its
 // blocks before the first row comes out; skipping rows saves none of that.
-// A small file can declare a huge one with next to no data: at 357
-// megapixels (the most that fits in the decoder's memory at 4:2:0) and ten
-// empty scans it keeps the window busy for a second and takes 1 GB. No
-// current camera or phone makes a photo above 2^28 pixels (268 megapixels;
-// the largest are about 200), so such a picture is refused with libjpeg's
-// error for a picture too big, as soon as its header is read; there the
-// worst case stays well under a second. A single-scan (baseline) picture
-// has no such cost: its rows between sampled ones are skipped, so it is
-// read at any size libjpeg accepts.
+// No current camera or phone makes a photo above 2^28 pixels (268
+// megapixels; the largest are about 200), so such a picture is refused as
+// too big as soon as its header is read, whatever the file's size: its
+// coefficients alone would take gigabytes. A single-scan (baseline) picture
+// has no such cost: its rows between sampled ones are skipped.
 constexpr qint64 kMultiScanPixelLimit = qint64(1) << 28;
+
+// A long run of skipped rows is skipped in pieces of about this much work,
+// so that the budget and the cancel flag are looked at every few
+// milliseconds even where one skip would cross a huge picture.
+constexpr qint64 kSkipPieceUnits = 16 * 1024 * 1024;
 
 // ---- Decoding ----
 
@@ -198,7 +200,19 @@ bool guardedDecode(jpeg_decompress_struct *codec, ErrorManager *errors, DecodePl
     int stopAt = sourceHeight;
     int wanted = 0; // the next source row to read
 
+    // Every row put out is charged for its samples. The coded data that a
+    // skip goes through are charged with their scan, as it starts
+    // (jpeg::watch); a long skip goes in pieces of whole iMCU rows (which
+    // keeps it starting on a group), with the cancel flag looked at between
+    // them.
+    const qint64 unitsPerRow = qint64(sourceWidth) * components;
+    const int rowsPerIMCU = codec->max_v_samp_factor * codec->min_DCT_scaled_size;
+    const int skipPiece = int(std::max<qint64>(1, kSkipPieceUnits / unitsPerRow / rowsPerIMCU) * rowsPerIMCU);
+    // The shortcut below holds for Huffman coding alone (jpeg::scanDataEnded).
+    const bool mayStopEarly = singleScan && !codec->arith_code;
+
     while (int(codec->output_scanline) < stopAt) {
+        jpeg::watch(codec);
         const int position = int(codec->output_scanline);
         if (wanted < position)
             wanted = position;
@@ -207,14 +221,15 @@ bool guardedDecode(jpeg_decompress_struct *codec, ErrorManager *errors, DecodePl
         const int next = std::min(wanted, stopAt - 1);
         const bool skip = next > position && position % rowsPerGroup == 0;
         if (skip) {
-            jpeg_skip_scanlines(codec, JDIMENSION(next - position));
+            jpeg_skip_scanlines(codec, JDIMENSION(std::min(next - position, skipPiece)));
         } else {
+            jpeg::spend(codec, unitsPerRow);
             jpeg_read_scanlines(codec, row, 1);
             const int line = map->lineOfRow[size_t(position)];
             if (line >= 0)
                 sampleRow(row[0], components, plan->colour, map->pick, plan->target.start(line), plan->target.step());
         }
-        if (singleScan && stopAt == sourceHeight && jpeg::scanDataEnded(codec)) {
+        if (mayStopEarly && stopAt == sourceHeight && jpeg::scanDataEnded(codec)) {
             const qint64 stop = rowsBeforeStop(codec, int(codec->input_iMCU_row));
             // At least one more row is read after a skip, for the colour.
             const qint64 least = codec->output_scanline + (skip ? 1 : 0);
@@ -268,6 +283,8 @@ bool guardedVerify(jpeg_decompress_struct *codec, ErrorManager *errors, const jp
             ERREXIT(codec, JERR_FRACT_SAMPLE_NOTIMPL);
     }
     const bool singleScan = !jpeg_has_multiple_scans(codec);
+    // The first scan is charged before any of it is read.
+    jpeg::watch(codec);
     jpeg_read_coefficients(codec);
     const int sourceHeight = int(codec->image_height);
     *rowsDecoded = sourceHeight;
@@ -288,6 +305,7 @@ struct JpegReader::State {
     ErrorManager errors;
     jpeg_decompress_struct codec;
     jpeg::Source source;
+    Budget budget;
     jpeg::ScanGuard scans;
     jpeg::ExifSegment exif;
     bool created = false;
@@ -303,8 +321,8 @@ struct JpegReader::State {
     // The failure of a guarded call that returned false.
     [[noreturn]] void fail() const
     {
-        if (scans.cancelled)
-            throw Failure(FailureCode::Cancelled);
+        if (budget.stop != Budget::Going)
+            throw budget.failure();
         throwCodecError(errors);
     }
 };
@@ -320,26 +338,28 @@ JpegReader::JpegReader(const QString &path, const ReadOptions &options) : d(std:
     if (d->file.size() == 0)
         throw Failure(FailureCode::FloatingPointDivision);
     jpeg::setUpSource(d->source, &d->file, nullptr, 0);
-    start();
+    start(d->file.size());
 }
 
-JpegReader::JpegReader(const QByteArray &bytes) : d(std::make_unique<State>())
+JpegReader::JpegReader(const QByteArray &bytes, const ReadOptions &options) : d(std::make_unique<State>())
 {
+    d->options = options;
     d->memory = bytes;
     if (bytes.isEmpty())
         throw Failure(FailureCode::FloatingPointDivision);
     jpeg::setUpSource(d->source, nullptr, d->memory.constData(), size_t(d->memory.size()));
-    start();
+    start(bytes.size());
 }
 
-void JpegReader::start()
+void JpegReader::start(qint64 fileBytes)
 {
+    d->budget.start(&d->options, fileBytes);
     setUpErrors(d->errors);
     d->codec.err = &d->errors.pub;
     jpeg_create_decompress(&d->codec);
     d->created = true;
     d->codec.mem->max_memory_to_use = d->options.decoderMemory;
-    jpeg::setUpScanGuard(d->scans, d->options);
+    jpeg::setUpScanGuard(d->scans, &d->budget);
     d->codec.progress = &d->scans.pub;
     d->codec.src = &d->source.pub;
     jpeg::keepFirstExif(&d->codec, &d->exif);
@@ -347,8 +367,11 @@ void JpegReader::start()
     bool multiScan = false;
     if (!guardedReadHeader(&d->codec, &d->errors, &multiScan))
         d->fail();
-    if (multiScan && qint64(d->codec.image_width) * d->codec.image_height > kMultiScanPixelLimit)
-        throw Failure(FailureCode::JpegError, {.number = int(JERR_IMAGE_TOO_BIG)});
+    const qint64 width = d->codec.image_width, height = d->codec.image_height;
+    if (const std::optional<Failure> tooBig = oversize(width, height, fileBytes))
+        throw *tooBig;
+    if (multiScan && width * height > kMultiScanPixelLimit)
+        throw Failure(FailureCode::PictureTooBig, {.width = width, .height = height, .limit = kMultiScanPixelLimit});
     if (d->exif.found)
         d->orientation = exifOrientation(d->exif.bytes, d->exif.size);
 }

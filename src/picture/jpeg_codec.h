@@ -18,22 +18,28 @@ namespace picture {
 // only the source rows that the reduced picture samples are decoded, each
 // into one row buffer, and the rows between them are skipped.
 //
+// Every reading is bounded by the budget of picture/budget.h.
+//
 // Every failure is thrown as Failure, with these codes:
 //   CannotOpenFile          the file cannot be opened (file, the system's reason)
 //   FloatingPointDivision   the file is empty (no size at all)
 //   JpegError               libjpeg's message code (number)
+//   PictureTooBig           the header declares more pixels than the budget
+//                           allows the file (width, height, limit)
+//   PictureTooCostly        the reading would take more work than that (limit)
+//   Cancelled               options.cancelled turned true
 class JpegReader {
 public:
     // Opens the file and reads the JPEG header, with the EXIF orientation
     // (of the first EXIF segment; the other APP1 segments are skipped). A
-    // picture of several scans (progressive) above 2^28 pixels is refused
-    // here with libjpeg's code for a picture too big (JERR_IMAGE_TOO_BIG).
+    // picture over the budget's pixels, or of several scans (progressive)
+    // above 2^28 pixels, is refused here as too big.
     // With options.cancelled turning true, any call stops soon with
     // FailureCode::Cancelled.
     explicit JpegReader(const QString &path, const ReadOptions &options = {});
-    // Reads the JPEG data held in memory; failures as for a file, except
-    // that there is nothing to open.
-    explicit JpegReader(const QByteArray &bytes);
+    // Reads the JPEG data held in memory (a package's picture); failures
+    // as for a file, except that there is nothing to open.
+    explicit JpegReader(const QByteArray &bytes, const ReadOptions &options = {});
     ~JpegReader();
     JpegReader(const JpegReader &) = delete;
     JpegReader &operator=(const JpegReader &) = delete;
@@ -77,7 +83,7 @@ public:
     bool cutShort() const;
 
 private:
-    void start();
+    void start(qint64 fileBytes);
 
     struct State;
     std::unique_ptr<State> d;

@@ -174,8 +174,18 @@ void checkPicture(const QByteArray &jpeg, bool decode, PassportSnapshot &passpor
         }
         passport.hasPicture = true;
         passport.picture = std::move(image);
-    } catch (const Failure &) {
-        problems.push_back({ReadProblemCode::PictureNotJpeg});
+    } catch (const Failure &failure) {
+        // The decoder's budget refuses a header that declares far more
+        // pixels than the file can hold before the size is looked at here;
+        // within the frame's size, no picture of a package's size reaches
+        // the budget's limit on work.
+        if (failure.code() == FailureCode::PictureTooBig)
+            problems.push_back({.code = ReadProblemCode::PictureTooLarge,
+                                .limit = kPictureFrame,
+                                .width = failure.details().width,
+                                .height = failure.details().height});
+        else
+            problems.push_back({ReadProblemCode::PictureNotJpeg});
     }
 }
 

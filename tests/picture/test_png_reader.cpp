@@ -130,15 +130,14 @@ private slots:
         QTest::newRow("PNG signature alone")
             << good.left(8) << true << QStringLiteral("PNG error: the header cannot be read");
         QTest::newRow("PNG of 100000 x 100000") << fixtures::pngDeclaring(good, 100000, 100000) << true
-                                                << QStringLiteral("PNG error: the picture is too large "
-                                                                  "(100000 x 100000 pixels; at most 64 megapixels)");
+                                                << QStringLiteral("too big: 100000 x 100000 (at most 16777216 pixels)");
         QTest::newRow("PNG over a million pixels wide") << fixtures::pngDeclaring(good, 1000001, 1) << true
                                                         << QStringLiteral("PNG error: the header cannot be read");
         const QByteArray deep =
             fixtures::png(fixtures::translucentPattern(60, 40).convertToFormat(QImage::Format_RGBA64));
-        QTest::newRow("PNG of 6000 x 6000 at 16 bits a channel")
+        QTest::newRow("PNG of 6000 x 6000 in a small file")
             << fixtures::pngDeclaring(deep, 6000, 6000) << true
-            << QStringLiteral("PNG error: the picture is too large (6000 x 6000 pixels; at most 32 megapixels)");
+            << QStringLiteral("too big: 6000 x 6000 (at most 16777216 pixels)");
         QTest::newRow("PNG cut in its data")
             << good.left(good.size() / 2) << false << QStringLiteral("PNG error: the picture data cannot be read (");
         QByteArray damaged = good;
