@@ -186,6 +186,31 @@ private slots:
         QVERIFY2(spent < 0.1 * kSlowdown, qPrintable(QString::number(spent)));
     }
 
+    // An arithmetic-coded picture cut short: past the cut, the decoder
+    // goes on making stripes from the zeros it is given, and the picture
+    // shows them exactly as djpeg does.
+    void truncatedArithmeticLikeDjpeg_data()
+    {
+        QTest::addColumn<QByteArray>("jpeg");
+        const QByteArray whole = fixtures::cjpeg(fixtures::pattern(600, 450), {"-arithmetic"});
+        const QByteArray grey = fixtures::cjpeg(fixtures::pattern(450, 600), {"-arithmetic", "-grayscale"});
+        QVERIFY(!whole.isEmpty() && !grey.isEmpty());
+        for (int tenth = 1; tenth <= 9; tenth += 2) {
+            QTest::addRow("4:2:0 cut at %d/10", tenth) << whole.left(whole.size() * tenth / 10);
+            QTest::addRow("grey cut at %d/10", tenth) << grey.left(grey.size() * tenth / 10);
+        }
+    }
+    void truncatedArithmeticLikeDjpeg()
+    {
+        QFETCH(QByteArray, jpeg);
+        const QString path = put(QStringLiteral("cut-arith.jpg"), jpeg);
+        QImage shown;
+        QCOMPARE(load(path, &shown), QString());
+        const QImage full = fixtures::djpegFull(jpeg);
+        QVERIFY(!full.isNull());
+        QCOMPARE(shown, fixtures::sample(full, shown.size()));
+    }
+
     // The package reader (the window's opening and the committee's tool)
     // reads image.jpg with the same budget: a package whose picture is the
     // 8 KB arithmetic-coded file is refused at once, decoding or verifying.
