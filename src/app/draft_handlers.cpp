@@ -128,6 +128,7 @@ void PassportWindow::restoreDraft(drafts::OrphanDraft &orphan)
     // The restored passport is unsaved input: its draft stays, as this
     // window's own, until it is saved or given up. It names the package it
     // came from, which the caption shows and the save offers.
+    cancelPictureLoad();
     model_.restore(result.contents->passport, result.contents->pictureJpeg);
     const QString package = orphan.origin ? orphan.origin->package : QString();
     draftScheduler->setRestored(std::move(orphan), snapshot());

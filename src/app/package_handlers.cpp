@@ -122,6 +122,7 @@ void PassportWindow::closeEvent(QCloseEvent *event)
     // Saved, given up or unchanged: the draft has nothing left to keep.
     draftScheduler->stop();
     draftScheduler->discard();
+    cancelPictureLoad();
     event->accept();
 }
 
@@ -156,6 +157,7 @@ bool PassportWindow::openPackageSettled(const QString &path)
         gui::modal::message(this, gui::modal::Icon::Error, kOpenErrorCaption, openErrorText(fullPath, result.problems));
         return false;
     }
+    cancelPictureLoad();
     model_.restore(result.contents->passport, result.contents->pictureJpeg);
     packageSaved(fullPath, snapshot());
     return true;
