@@ -5,6 +5,7 @@
 //   picture_bench ppm WIDTH HEIGHT      a photo-like PPM on standard output
 //   picture_bench time FILE DJPEG RUNS  best times of ours and of djpeg (ms),
 //                                       and their ratio
+//   picture_bench time8 FILE DJPEG RUNS the same against djpeg -scale 1/8
 //   picture_bench png W H BITS FILE     a uniform translucent PNG, 8 or 16 bits
 //                                       a channel, compressed hard
 //   picture_bench refuse FILE           time (ms) until the load is refused,
@@ -82,9 +83,11 @@ void loadAndReduce(const QString &path)
         std::abort();
 }
 
-double runDjpeg(const char *djpeg, const char *file)
+double runDjpeg(const char *djpeg, const char *file, bool eighth = false)
 {
-    const char *argv[] = {djpeg, "-outfile", "/dev/null", file, nullptr};
+    const char *full[] = {djpeg, "-outfile", "/dev/null", file, nullptr};
+    const char *scaled[] = {djpeg, "-scale", "1/8", "-outfile", "/dev/null", file, nullptr};
+    const char **argv = eighth ? scaled : full;
     const auto start = Clock::now();
     pid_t pid = 0;
     if (posix_spawn(&pid, djpeg, nullptr, nullptr, const_cast<char **>(argv), environ) != 0)
@@ -97,13 +100,13 @@ double runDjpeg(const char *djpeg, const char *file)
     return elapsed;
 }
 
-int timeBoth(const char *file, const char *djpeg, int runs)
+int timeBoth(const char *file, const char *djpeg, int runs, bool eighth = false)
 {
     const QString path = QString::fromLocal8Bit(file);
     double ours = 1e9, theirs = 1e9;
     loadAndReduce(path); // warm the page cache
     for (int i = 0; i < runs; ++i) {
-        theirs = std::min(theirs, runDjpeg(djpeg, file));
+        theirs = std::min(theirs, runDjpeg(djpeg, file, eighth));
         const auto start = Clock::now();
         loadAndReduce(path);
         ours = std::min(ours, seconds(start));
@@ -275,6 +278,8 @@ int main(int argc, char **argv)
         return writePpm(std::atoi(argv[2]), std::atoi(argv[3]));
     if (argc == 5 && std::strcmp(argv[1], "time") == 0)
         return timeBoth(argv[2], argv[3], std::atoi(argv[4]));
+    if (argc == 5 && std::strcmp(argv[1], "time8") == 0)
+        return timeBoth(argv[2], argv[3], std::atoi(argv[4]), true);
     if (argc == 6 && std::strcmp(argv[1], "png") == 0)
         return writePng(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]), argv[5]);
     if (argc == 3 && std::strcmp(argv[1], "refuse") == 0)

@@ -3,6 +3,7 @@
 #include "core/failure.h"
 #include "picture/budget.h"
 #include "picture/exif_orientation.h"
+#include "picture/jpeg_blocks.h"
 #include "picture/jpeg_input.h"
 #include "picture/sampling.h"
 
@@ -180,6 +181,7 @@ bool guardedDecode(jpeg_decompress_struct *codec, ErrorManager *errors, DecodePl
         return false;
 
     jpeg_start_decompress(codec);
+    jpeg::leaveOutUnsampledBlocks(codec, plan->map->pick);
     const int sourceWidth = int(codec->output_width);
     const int sourceHeight = int(codec->output_height);
     const int components = codec->output_components;
@@ -239,8 +241,9 @@ bool guardedDecode(jpeg_decompress_struct *codec, ErrorManager *errors, DecodePl
     plan->rowsDecoded = int(codec->output_scanline);
 
     if (int(codec->output_scanline) < sourceHeight) {
-        // The rest is the uniform colour of the last row decoded.
-        const QRgb fill = toRgb(row[0], plan->colour);
+        // The rest is the uniform colour of the last row decoded, taken at a
+        // sampled column (the only ones made: jpeg::leaveOutUnsampledBlocks).
+        const QRgb fill = toRgb(row[0] + size_t(map->pick.front()) * size_t(components), plan->colour);
         for (int sourceRow = int(codec->output_scanline); sourceRow < sourceHeight; ++sourceRow) {
             const int line = map->lineOfRow[size_t(sourceRow)];
             if (line < 0)

@@ -140,6 +140,11 @@ private slots:
             for (int orientation = 1; orientation <= 8; ++orientation)
                 QTest::addRow("%s %d", shape, orientation) << tagged << orientation;
         }
+        // Cut short, 4:4:4: the rows past the end are filled with the colour
+        // of the last row's first pixel, whichever columns are sampled.
+        const QByteArray full = fixtures::exifTagged(fixtures::cjpeg(fixtures::pattern(640, 480), {"-sample", "1x1"}));
+        for (int orientation = 1; orientation <= 8; ++orientation)
+            QTest::addRow("4:4:4 cut short %d", orientation) << full.left(full.size() * 6 / 10) << orientation;
     }
     void orientation()
     {

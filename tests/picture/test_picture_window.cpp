@@ -160,8 +160,8 @@ private slots:
         // A picture declaring more pixels than its file may, refused at its
         // header, in the words of the error box.
         const auto tooBig = [](qint64 width, qint64 height) {
-            return gui::failureText(
-                Failure(FailureCode::PictureTooBig, {.width = width, .height = height, .limit = picture::kPixelsAlways}));
+            return gui::failureText(Failure(FailureCode::PictureTooBig,
+                                            {.width = width, .height = height, .limit = picture::kPixelsAlways}));
         };
 
         QTest::newRow("missing") << QByteArray() << QString() << After::Unchanged << none;
