@@ -25,14 +25,17 @@ Q_LOGGING_CATEGORY(lcLoad, "tirlada.picture.load")
 PictureOutcome readPictureFile(const QString &path, const std::atomic<bool> *cancelled)
 {
     PictureOutcome outcome;
+    // Runs on a thread of its own, where nothing may escape.
     try {
         picture::ReadOptions options;
         options.cancelled = cancelled;
-        picture::PictureFile reader(path, options);
-        outcome.shown = picture::targetSize(reader.size().width(), reader.size().height());
-        outcome.picture = reader.decodeReduced(*outcome.shown);
-    } catch (const Failure &failure) {
-        outcome.picture = Unexpected(failure);
+        Result<picture::PictureFile> reader = picture::PictureFile::open(path, options);
+        if (!reader) {
+            outcome.picture = Unexpected(std::move(reader).error());
+            return outcome;
+        }
+        outcome.shown = picture::targetSize(reader->size().width(), reader->size().height());
+        outcome.picture = reader->decodeReduced(*outcome.shown);
     } catch (const std::bad_alloc &) {
         outcome.picture = Unexpected(Failure(FailureCode::OutOfMemory));
     } catch (const std::exception &error) {

@@ -67,9 +67,9 @@ void setUpErrors(ErrorManager &errors)
     errors.pub.output_message = onOutputMessage;
 }
 
-[[noreturn]] void throwCodecError(const ErrorManager &errors)
+Failure codecError(const ErrorManager &errors)
 {
-    throw Failure(FailureCode::JpegError, {.number = errors.pub.msg_code});
+    return Failure(FailureCode::JpegError, {.number = errors.pub.msg_code});
 }
 
 // A picture of several scans (progressive, or with its colours in separate
@@ -322,39 +322,60 @@ struct JpegReader::State {
     }
 
     // The failure of a guarded call that returned false.
-    [[noreturn]] void fail() const
+    Unexpected fail() const
     {
         if (budget.stop != Budget::Going)
-            throw budget.failure();
-        throwCodecError(errors);
+            return Unexpected(budget.failure());
+        return Unexpected(codecError(errors));
+    }
+
+    DecodeReport report() const
+    {
+        DecodeReport report;
+        report.warnings = QList<int>(errors.warnings, errors.warnings + errors.warningCount);
+        report.rowsDecoded = rowsDecoded;
+        report.storedHeight = int(codec.image_height);
+        return report;
     }
 };
 
-JpegReader::JpegReader(const QString &path, const ReadOptions &options) : d(std::make_unique<State>())
+JpegReader::JpegReader() : d(std::make_unique<State>()) {}
+JpegReader::JpegReader(JpegReader &&) noexcept = default;
+JpegReader &JpegReader::operator=(JpegReader &&) noexcept = default;
+
+Result<JpegReader> JpegReader::open(const QString &path, const ReadOptions &options)
 {
-    d->options = options;
-    d->file.setFileName(path);
-    if (!d->file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        throw Failure(FailureCode::CannotOpenFile,
-                      {.file = QFileInfo(path).absoluteFilePath(), .reason = d->file.errorString()});
+    JpegReader reader;
+    State &d = *reader.d;
+    d.options = options;
+    d.file.setFileName(path);
+    if (!d.file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return Unexpected(Failure(FailureCode::CannotOpenFile,
+                                  {.file = QFileInfo(path).absoluteFilePath(), .reason = d.file.errorString()}));
     // An empty file has no header and so no size to scale by.
-    if (d->file.size() == 0)
-        throw Failure(FailureCode::FloatingPointDivision);
-    jpeg::setUpSource(d->source, &d->file, nullptr, 0);
-    start(d->file.size());
+    if (d.file.size() == 0)
+        return Unexpected(Failure(FailureCode::FloatingPointDivision));
+    jpeg::setUpSource(d.source, &d.file, nullptr, 0);
+    if (Result<void> started = reader.start(d.file.size()); !started)
+        return Unexpected(std::move(started).error());
+    return reader;
 }
 
-JpegReader::JpegReader(const QByteArray &bytes, const ReadOptions &options) : d(std::make_unique<State>())
+Result<JpegReader> JpegReader::read(const QByteArray &bytes, const ReadOptions &options)
 {
-    d->options = options;
-    d->memory = bytes;
+    JpegReader reader;
+    State &d = *reader.d;
+    d.options = options;
+    d.memory = bytes;
     if (bytes.isEmpty())
-        throw Failure(FailureCode::FloatingPointDivision);
-    jpeg::setUpSource(d->source, nullptr, d->memory.constData(), size_t(d->memory.size()));
-    start(bytes.size());
+        return Unexpected(Failure(FailureCode::FloatingPointDivision));
+    jpeg::setUpSource(d.source, nullptr, d.memory.constData(), size_t(d.memory.size()));
+    if (Result<void> started = reader.start(bytes.size()); !started)
+        return Unexpected(std::move(started).error());
+    return reader;
 }
 
-void JpegReader::start(qint64 fileBytes)
+Result<void> JpegReader::start(qint64 fileBytes)
 {
     d->budget.start(&d->options, fileBytes);
     setUpErrors(d->errors);
@@ -369,14 +390,16 @@ void JpegReader::start(qint64 fileBytes)
 
     bool multiScan = false;
     if (!guardedReadHeader(&d->codec, &d->errors, &multiScan))
-        d->fail();
+        return d->fail();
     const qint64 width = d->codec.image_width, height = d->codec.image_height;
-    if (const std::optional<Failure> tooBig = oversize(width, height, fileBytes))
-        throw *tooBig;
+    if (std::optional<Failure> tooBig = oversize(width, height, fileBytes))
+        return Unexpected(std::move(*tooBig));
     if (multiScan && width * height > kMultiScanPixelLimit)
-        throw Failure(FailureCode::PictureTooBig, {.width = width, .height = height, .limit = kMultiScanPixelLimit});
+        return Unexpected(
+            Failure(FailureCode::PictureTooBig, {.width = width, .height = height, .limit = kMultiScanPixelLimit}));
     if (d->exif.found)
         d->orientation = exifOrientation(d->exif.bytes, d->exif.size);
+    return {};
 }
 
 JpegReader::~JpegReader() = default;
@@ -393,14 +416,9 @@ int JpegReader::orientation() const { return d->orientation; }
 
 int JpegReader::rowsDecoded() const { return d->rowsDecoded; }
 
-QList<int> JpegReader::warnings() const
+bool DecodeReport::damaged() const
 {
-    return QList<int>(d->errors.warnings, d->errors.warnings + d->errors.warningCount);
-}
-
-bool JpegReader::damaged() const
-{
-    for (int code : warnings()) {
+    for (int code : warnings) {
         switch (code) {
         case JWRN_BOGUS_PROGRESSION:
         case JWRN_EXTRANEOUS_DATA:
@@ -417,13 +435,13 @@ bool JpegReader::damaged() const
     return false;
 }
 
-bool JpegReader::cutShort() const { return warnings().contains(int(JWRN_JPEG_EOF)); }
+bool DecodeReport::cutShort() const { return warnings.contains(int(JWRN_JPEG_EOF)); }
 
-QImage JpegReader::decodeReduced(QSize target)
+Result<DecodedJpeg> JpegReader::decodeReduced(QSize target)
 {
     QImage picture(target, QImage::Format_RGB32);
     if (picture.isNull())
-        throw Failure(FailureCode::JpegError, {.number = int(JERR_OUT_OF_MEMORY)});
+        return Unexpected(Failure(FailureCode::JpegError, {.number = int(JERR_OUT_OF_MEMORY)}));
 
     const QSize stored = storedSize();
     const LineMap map = mapLines(stored.width(), stored.height(), d->orientation, target.width(), target.height());
@@ -457,23 +475,25 @@ QImage JpegReader::decodeReduced(QSize target)
     const bool decoded = guardedDecode(&codec, &d->errors, &plan);
     d->rowsDecoded = plan.rowsDecoded;
     if (!decoded)
-        d->fail();
+        return d->fail();
+    DecodedJpeg result{std::move(picture), d->report()};
     // The picture is shown as libjpeg filled it in; that it was damaged
     // reaches the log, for the user who asks why parts of it are grey.
-    if (damaged())
+    if (result.report.damaged())
         qCWarning(lcPicture, "picture data damaged, filled in by the decoder (libjpeg warning %d)%s%s",
-                  warnings().constFirst(), d->file.fileName().isEmpty() ? "" : ": ",
+                  result.report.warnings.constFirst(), d->file.fileName().isEmpty() ? "" : ": ",
                   qUtf8Printable(d->file.fileName()));
-    return picture;
+    return result;
 }
 
-void JpegReader::verify()
+Result<DecodeReport> JpegReader::verify()
 {
     int rows = 0;
     const bool verified = guardedVerify(&d->codec, &d->errors, &d->scans, &rows);
     d->rowsDecoded = rows;
     if (!verified)
-        d->fail();
+        return d->fail();
+    return d->report();
 }
 
 } // namespace picture

@@ -296,23 +296,30 @@ bool guardedRows(State *state, RowPlan *plan)
 
 } // namespace
 
-PngReader::PngReader(const QString &path, const ReadOptions &options) : d(std::make_unique<State>())
+PngReader::PngReader() : d(std::make_unique<State>()) {}
+PngReader::PngReader(PngReader &&) noexcept = default;
+PngReader &PngReader::operator=(PngReader &&) noexcept = default;
+
+Result<PngReader> PngReader::open(const QString &path, const ReadOptions &options)
 {
+    PngReader reader;
+    State *d = reader.d.get();
     d->options = options;
     d->file.setFileName(path);
     if (!d->file.open(QIODevice::ReadOnly))
-        throw Failure(FailureCode::CannotOpenFile,
-                      {.file = QFileInfo(path).absoluteFilePath(), .reason = d->file.errorString()});
-    d->png = png_create_read_struct(PNG_LIBPNG_VER_STRING, d.get(), onError, onWarning);
+        return Unexpected(Failure(FailureCode::CannotOpenFile,
+                                  {.file = QFileInfo(path).absoluteFilePath(), .reason = d->file.errorString()}));
+    d->png = png_create_read_struct(PNG_LIBPNG_VER_STRING, d, onError, onWarning);
     if (d->png)
         d->info = png_create_info_struct(d->png);
     if (!d->png || !d->info)
-        throw Failure(FailureCode::OutOfMemory);
+        return Unexpected(Failure(FailureCode::OutOfMemory));
     d->budget.start(&d->options, d->file.size());
-    if (!guardedHeader(d.get()) || d->width == 0 || d->height == 0)
-        throw Failure(FailureCode::PngHeaderUnreadable, {.file = path});
-    if (const std::optional<Failure> tooBig = oversize(d->width, d->height, d->file.size()))
-        throw *tooBig;
+    if (!guardedHeader(d) || d->width == 0 || d->height == 0)
+        return Unexpected(Failure(FailureCode::PngHeaderUnreadable, {.file = path}));
+    if (std::optional<Failure> tooBig = oversize(d->width, d->height, d->file.size()))
+        return Unexpected(std::move(*tooBig));
+    return reader;
 }
 
 PngReader::~PngReader() = default;
@@ -325,11 +332,11 @@ QSize PngReader::size() const
 
 int PngReader::orientation() const { return d->orientation; }
 
-QImage PngReader::decodeReduced(QSize target)
+Result<QImage> PngReader::decodeReduced(QSize target)
 {
     QImage picture(target, QImage::Format_RGB32);
     if (picture.isNull())
-        throw Failure(FailureCode::OutOfMemory);
+        return Unexpected(Failure(FailureCode::OutOfMemory));
     // Pixels that no pass reaches (none, in a sound file) stay white.
     picture.fill(Qt::white);
     const LineMap map = mapLines(int(d->width), int(d->height), d->orientation, target.width(), target.height());
@@ -340,9 +347,9 @@ QImage PngReader::decodeReduced(QSize target)
     plan.row = row.data();
     if (!guardedRows(d.get(), &plan)) {
         if (plan.stopped)
-            throw d->budget.failure();
-        throw Failure(FailureCode::PngDataUnreadable,
-                      {.file = d->file.fileName(), .reason = QString::fromLatin1(d->message)});
+            return Unexpected(d->budget.failure());
+        return Unexpected(Failure(FailureCode::PngDataUnreadable,
+                                  {.file = d->file.fileName(), .reason = QString::fromLatin1(d->message)}));
     }
     return picture;
 }

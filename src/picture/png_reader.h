@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/result.h"
 #include "picture/read_options.h"
 
 #include <QByteArray>
@@ -22,7 +23,7 @@ namespace picture {
 // are passed over without being read (an orientation in one is not
 // applied). Every reading is bounded by the budget of picture/budget.h.
 //
-// Failures are thrown as Failure, with these codes:
+// The failures, with these codes:
 //   CannotOpenFile       the file cannot be opened (file, the system's reason)
 //   PngHeaderUnreadable  the header cannot be read or gives no size (file)
 //   PictureTooBig        more pixels than the budget allows the file
@@ -34,10 +35,10 @@ namespace picture {
 class PngReader {
 public:
     // Opens the file and reads the PNG header.
-    explicit PngReader(const QString &path, const ReadOptions &options = {});
+    [[nodiscard]] static Result<PngReader> open(const QString &path, const ReadOptions &options = {});
     ~PngReader();
-    PngReader(const PngReader &) = delete;
-    PngReader &operator=(const PngReader &) = delete;
+    PngReader(PngReader &&) noexcept;
+    PngReader &operator=(PngReader &&) noexcept;
 
     // The size of the upright picture: the stored size, turned for the
     // orientations 5 to 8.
@@ -47,11 +48,12 @@ public:
 
     // Decodes the whole picture and returns it upright, reduced to target
     // (RGB32). Call once.
-    QImage decodeReduced(QSize target);
+    [[nodiscard]] Result<QImage> decodeReduced(QSize target);
 
     struct State;
 
 private:
+    PngReader();
     std::unique_ptr<State> d;
 };
 

@@ -7,6 +7,7 @@
 // crafted_jpegs.cpp, the PNG files in png_fixtures.cpp.
 
 #include "core/failure.h"
+#include "core/result.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -152,5 +153,11 @@ qsizetype firstScanDataOffset(const QByteArray &jpeg);
 QString failureWords(const Failure &failure);
 // The words of the failure that action throws; empty when it throws none.
 QString failureOf(const std::function<void()> &action);
+// The words of a result's failure; empty when it holds a value.
+template <class T>
+QString failureOf(const Result<T> &result)
+{
+    return result ? QString() : failureWords(result.error());
+}
 
 } // namespace fixtures

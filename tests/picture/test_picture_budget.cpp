@@ -66,12 +66,14 @@ private:
     // when it loads) and the picture.
     static QString load(const QString &path, QImage *shown = nullptr, const picture::ReadOptions &options = {})
     {
-        return fixtures::failureOf([&] {
-            picture::PictureFile file(path, options);
-            const QImage picture = file.decodeReduced(picture::targetSize(file.size().width(), file.size().height()));
-            if (shown)
-                *shown = picture;
-        });
+        Result<picture::PictureFile> file = picture::PictureFile::open(path, options);
+        if (!file)
+            return fixtures::failureOf(file);
+        const Result<QImage> picture =
+            file->decodeReduced(picture::targetSize(file->size().width(), file->size().height()));
+        if (picture && shown)
+            *shown = *picture;
+        return fixtures::failureOf(picture);
     }
 
 private slots:
@@ -155,10 +157,10 @@ private slots:
     {
         const QString big = dir.filePath("orient-big.png");
         QVERIFY(fixtures::writeBigChunk(big, "eXIf", 3 * 1024 * 1024));
-        QCOMPARE(picture::PictureFile(big).size(), QSize(400, 300));
+        QCOMPARE(picture::PictureFile::open(big).value().size(), QSize(400, 300));
         const QString small = dir.filePath("orient-small.png");
         QVERIFY(fixtures::writeBigChunk(small, "eXIf", 1024 * 1024));
-        QCOMPARE(picture::PictureFile(small).size(), QSize(300, 400));
+        QCOMPARE(picture::PictureFile::open(small).value().size(), QSize(300, 400));
     }
 
     // A reading whose flag is raised stops at the next row or scan: the
@@ -178,10 +180,10 @@ private slots:
         std::atomic<bool> cancelled = false;
         picture::ReadOptions options;
         options.cancelled = &cancelled;
-        picture::PictureFile file(path, options);
+        picture::PictureFile file = picture::PictureFile::open(path, options).value();
         cancelled = true;
         const double start = threadCpuSeconds();
-        QCOMPARE(fixtures::failureOf([&] { file.decodeReduced(QSize(300, 300)); }), QStringLiteral("cancelled"));
+        QCOMPARE(fixtures::failureOf(file.decodeReduced(QSize(300, 300))), QStringLiteral("cancelled"));
         const double spent = threadCpuSeconds() - start;
         QVERIFY2(spent < 0.1 * kSlowdown, qPrintable(QString::number(spent)));
     }

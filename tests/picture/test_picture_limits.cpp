@@ -66,10 +66,13 @@ private slots:
         QFETCH(QString, message);
         QVERIFY(!jpeg.isEmpty());
         const QString path = put(QStringLiteral("scans.jpg"), jpeg);
-        QCOMPARE(fixtures::failureOf([&] {
-                     picture::JpegReader reader(path);
-                     reader.decodeReduced(picture::targetSize(reader.size().width(), reader.size().height()));
-                 }),
+        Result<picture::JpegReader> reader = picture::JpegReader::open(path);
+        if (!reader) {
+            QCOMPARE(fixtures::failureOf(reader), message);
+            return;
+        }
+        QCOMPARE(fixtures::failureOf(
+                     reader->decodeReduced(picture::targetSize(reader->size().width(), reader->size().height()))),
                  message);
     }
 
@@ -79,9 +82,10 @@ private slots:
     void progressive200MegapixelsLoads()
     {
         const QByteArray jpeg = fixtures::app1Padding(fixtures::hollowProgressive(16384, 12288, 0), 32, 1, 1);
-        picture::JpegReader reader(put(QStringLiteral("200mp.jpg"), jpeg));
-        QCOMPARE(fixtures::failureOf([&] { QCOMPARE(reader.decodeReduced(QSize(300, 225)).size(), QSize(300, 225)); }),
-                 QString());
+        picture::JpegReader reader = picture::JpegReader::open(put(QStringLiteral("200mp.jpg"), jpeg)).value();
+        const Result<picture::DecodedJpeg> decoded = reader.decodeReduced(QSize(300, 225));
+        QCOMPARE(fixtures::failureOf(decoded), QString());
+        QCOMPARE(decoded->picture.size(), QSize(300, 225));
     }
 
     // A header that claims 4096 x 4096 pixels (as many as any file may
@@ -90,9 +94,9 @@ private slots:
     {
         const QByteArray jpeg = fixtures::jpegDeclaring(fixtures::cjpeg(fixtures::pattern(64, 64), {}), 4096, 4096);
         QVERIFY(!jpeg.isEmpty());
-        picture::JpegReader reader(put(QStringLiteral("huge.jpg"), jpeg));
+        picture::JpegReader reader = picture::JpegReader::open(put(QStringLiteral("huge.jpg"), jpeg)).value();
         QCOMPARE(reader.size(), QSize(4096, 4096));
-        reader.decodeReduced(QSize(300, 300));
+        QVERIFY(reader.decodeReduced(QSize(300, 300)));
         QVERIFY(reader.rowsDecoded() < 200);
     }
 
@@ -107,8 +111,8 @@ private slots:
                                     16384, 16384),
             19, 1, 1);
         QVERIFY(!jpeg.isEmpty());
-        picture::JpegReader reader(put(QStringLiteral("hugeprog.jpg"), jpeg));
-        const QString message = fixtures::failureOf([&] { reader.decodeReduced(QSize(300, 300)); });
+        picture::JpegReader reader = picture::JpegReader::open(put(QStringLiteral("hugeprog.jpg"), jpeg)).value();
+        const QString message = fixtures::failureOf(reader.decodeReduced(QSize(300, 300)));
         QCOMPARE(message, QStringLiteral("JPEG error #%1").arg(int(JERR_NO_BACKING_STORE)));
     }
 
@@ -138,13 +142,13 @@ private slots:
         QVERIFY(!jpeg.isEmpty());
         QVERIFY(jpeg.size() < 16 * 1024);
         const QString path = put(QStringLiteral("hostile.jpg"), jpeg);
-        std::unique_ptr<picture::JpegReader> reader;
-        const QString opening = fixtures::failureOf([&] { reader = std::make_unique<picture::JpegReader>(path); });
-        QCOMPARE(opening, message);
+        Result<picture::JpegReader> reader = picture::JpegReader::open(path);
+        QCOMPARE(fixtures::failureOf(reader), message);
         if (!message.isEmpty())
             return;
-        QImage shown;
-        QCOMPARE(fixtures::failureOf([&] { shown = reader->decodeReduced(QSize(300, 300)); }), QString());
+        const Result<picture::DecodedJpeg> decoded = reader->decodeReduced(QSize(300, 300));
+        QCOMPARE(fixtures::failureOf(decoded), QString());
+        const QImage &shown = decoded->picture;
         // Past the few blocks of data, libjpeg fills in mid-grey.
         QCOMPARE(shown.pixel(150, 150), qRgb(128, 128, 128));
         QCOMPARE(shown.pixel(299, 299), qRgb(128, 128, 128));
@@ -164,9 +168,9 @@ private slots:
     {
         QFETCH(QByteArray, jpeg);
         QVERIFY(!jpeg.isEmpty());
-        picture::JpegReader reader(put(QStringLiteral("hollow.jpg"), jpeg));
+        picture::JpegReader reader = picture::JpegReader::open(put(QStringLiteral("hollow.jpg"), jpeg)).value();
         const QSize shown = picture::targetSize(reader.size().width(), reader.size().height());
-        QCOMPARE(reader.decodeReduced(shown), fixtures::fullDecodeThenSample(jpeg, shown));
+        QCOMPARE(reader.decodeReduced(shown).value().picture, fixtures::fullDecodeThenSample(jpeg, shown));
     }
 
     // Once the scan's data end at a marker that libjpeg leaves in place (a
@@ -199,10 +203,13 @@ private slots:
     {
         QFETCH(QByteArray, jpeg);
         QVERIFY(!jpeg.isEmpty());
-        picture::JpegReader reader(put(QStringLiteral("marker.jpg"), jpeg));
+        picture::JpegReader reader = picture::JpegReader::open(put(QStringLiteral("marker.jpg"), jpeg)).value();
         const QSize shown = picture::targetSize(reader.size().width(), reader.size().height());
         QImage ours;
-        const QString message = fixtures::failureOf([&] { ours = reader.decodeReduced(shown); });
+        const Result<picture::DecodedJpeg> decoded = reader.decodeReduced(shown);
+        const QString message = fixtures::failureOf(decoded);
+        if (decoded)
+            ours = decoded->picture;
         QVERIFY2(reader.rowsDecoded() < 100, qPrintable(QString::number(reader.rowsDecoded())));
         const QImage full = fixtures::djpegFull(jpeg);
         if (full.isNull()) {
@@ -221,9 +228,11 @@ private slots:
         const QByteArray jpeg =
             fixtures::markerAfterData(4096, 4096, 1, QByteArray("\xFF\xFE\x00\x06note\xFF\xD9", 10));
         QVERIFY(jpeg.size() < 1024);
-        picture::JpegReader reader(put(QStringLiteral("huge-marker.jpg"), jpeg));
+        picture::JpegReader reader = picture::JpegReader::open(put(QStringLiteral("huge-marker.jpg"), jpeg)).value();
         QImage shown;
-        QCOMPARE(fixtures::failureOf([&] { shown = reader.decodeReduced(QSize(300, 300)); }), QString());
+        const Result<picture::DecodedJpeg> decoded = reader.decodeReduced(QSize(300, 300));
+        QCOMPARE(fixtures::failureOf(decoded), QString());
+        shown = decoded->picture;
         QVERIFY2(reader.rowsDecoded() < 200, qPrintable(QString::number(reader.rowsDecoded())));
         QCOMPARE(shown.pixel(150, 150), qRgb(128, 128, 128));
         QCOMPARE(shown.pixel(299, 299), qRgb(128, 128, 128));
@@ -237,12 +246,12 @@ private slots:
         QVERIFY(jpeg.size() > 20 * 1000 * 1000);
         const QString path = put(QStringLiteral("app1.jpg"), jpeg);
         const qint64 before = heapInUse();
-        picture::JpegReader reader(path);
+        picture::JpegReader reader = picture::JpegReader::open(path).value();
         const qint64 held = heapInUse() - before;
         QVERIFY2(held < 2 * 1024 * 1024, qPrintable(QString::number(held)));
         QCOMPARE(reader.orientation(), 6);
         QCOMPARE(reader.size(), QSize(48, 64));
-        QCOMPARE(reader.decodeReduced(QSize(48, 64)).size(), QSize(48, 64));
+        QCOMPARE(reader.decodeReduced(QSize(48, 64)).value().picture.size(), QSize(48, 64));
     }
 };
 

@@ -109,6 +109,9 @@ private slots:
         session->window().activateWindow();
         const QImage before = bitmap();
         const QString path = pipe(QStringLiteral("slow.jpg"));
+        const QString other = put(QStringLiteral("other.jpg"), fixtures::cjpeg(fixtures::pattern(64, 64), {}));
+        const QByteArray late = fixtures::cjpeg(fixtures::pattern(640, 480), {});
+        // From here on the test itself does nothing that takes long.
         Ticker ticker;
         gui::modal::testing::queueFileName(path);
         QTest::mouseClick(addImg(), Qt::LeftButton);
@@ -119,8 +122,7 @@ private slots:
         QTRY_VERIFY(indicator()->isVisible());
         QCOMPARE(cancelButton()->text(), QStringLiteral("Отмена"));
         // Another picture meanwhile (a drop) waits: nothing starts.
-        session->window().loadPictureFile(
-            put(QStringLiteral("other.jpg"), fixtures::cjpeg(fixtures::pattern(64, 64), {})));
+        session->window().loadPictureFile(other);
         if (escape)
             QTest::keyClick(&session->window(), Qt::Key_Escape);
         else
@@ -130,7 +132,7 @@ private slots:
         verifyNoPictureControls();
 
         // The file comes after all: its picture is not applied.
-        release(path, fixtures::cjpeg(fixtures::pattern(640, 480), {}));
+        release(path, late);
         QTest::qWait(300);
         QVERIFY2(ticker.longestGap() < 200, qPrintable(QString::number(ticker.longestGap())));
         QVERIFY(gui::modal::testing::messages().isEmpty());
