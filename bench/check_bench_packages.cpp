@@ -24,7 +24,7 @@ namespace {
 QString checkedId(int n)
 {
     const QString seven = QString::number(1000000 + n);
-    const QString nine = seven + participants::ParticipantIdCheckDigits(seven);
+    const QString nine = seven + participants::participantIdCheckDigits(seven);
     return nine.left(3) + QLatin1Char('-') + nine.mid(3, 3) + QLatin1Char('-') + nine.mid(6);
 }
 
@@ -104,8 +104,9 @@ int main(int argc, char *argv[])
             jpeg = tooLarge;
         else if (kind == 4)
             jpeg = QByteArray("GIF89a not a jpeg").repeated(100);
-        QByteArray zip = save::zipStored({{QStringLiteral("data.xml"), save::BuildDataDocument(p, 1234567890)},
-                                          {QStringLiteral("image.jpg"), jpeg}});
+        QByteArray zip = save::zipStored({{QStringLiteral("data.xml"), save::buildDataDocument(p, 1234567890)},
+                                          {QStringLiteral("image.jpg"), jpeg}})
+                             .value();
         if (kind == 0)
             zip.truncate(zip.size() / 2);
         if (kind >= 0)

@@ -89,8 +89,8 @@ int main(int argc, char **argv)
     }
     QTemporaryDir temp;
     const PassportSnapshot passport = fullPassport();
-    const QString folder = save::createWorkingFolder(temp.path() + '/', 1233446400);
-    save::WriteDataDocument(folder + "data.xml", save::BuildDataDocument(passport, 1233446400));
+    const QString folder = save::createWorkingFolder(temp.path() + '/', 1233446400).value();
+    save::writeDataDocument(folder + "data.xml", save::buildDataDocument(passport, 1233446400)).value();
     QFile jpeg(folder + "image.jpg");
     if (!jpeg.open(QIODevice::WriteOnly) || jpeg.write(picture::encodeJpeg(passport.picture)) < 0)
         return 1;
@@ -129,7 +129,7 @@ int main(int argc, char **argv)
     bool allWritten = true;
     const Figures write = time(41, [&] {
         QFile::remove(output);
-        allWritten = save::writePackage(archiver, output, folder) && allWritten;
+        allWritten = save::writePackage(archiver, output, folder).has_value() && allWritten;
     });
     const Figures archiverAlone = time(41, [&] {
         QFile::remove(output);

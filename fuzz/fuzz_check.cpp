@@ -39,10 +39,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         package = rest;
         break;
     case 1:
-        package = save::zipStored({{QStringLiteral("data.xml"), rest}});
+        package = save::zipStored({{QStringLiteral("data.xml"), rest}}).value();
         break;
     default:
-        package = save::zipStored({{QStringLiteral("data.xml"), rest}, {QStringLiteral("image.jpg"), picture}});
+        package = save::zipStored({{QStringLiteral("data.xml"), rest}, {QStringLiteral("image.jpg"), picture}}).value();
         break;
     }
 

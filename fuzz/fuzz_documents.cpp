@@ -71,7 +71,7 @@ PassportSnapshot withoutTexts(PassportSnapshot p)
 
 void checkDocument(const PassportSnapshot &p)
 {
-    const QByteArray bytes = save::BuildDataDocument(p, 1234567890);
+    const QByteArray bytes = save::buildDataDocument(p, 1234567890);
     QXmlStreamReader reader(bytes);
     int people = 0;
     while (!reader.atEnd()) {

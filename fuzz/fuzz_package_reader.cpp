@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // document and packed here: the archive's CRCs would otherwise stop
     // nearly every change from reaching the document's reader.
     if (!bytes.startsWith("PK"))
-        bytes = save::zipStored({{QStringLiteral("data.xml"), bytes}});
+        bytes = save::zipStored({{QStringLiteral("data.xml"), bytes}}).value();
     const save::ReadResult read = save::readPackageBytes(bytes);
     if (read.contents.has_value() == !read.problems.isEmpty())
         abort();
@@ -36,14 +36,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // passports themselves may differ where a package not made by the
     // program holds what the writer trims or cuts.)
     const save::PackageContents &contents = *read.contents;
-    const QByteArray document = save::BuildDataDocument(contents.passport, contents.savedAt);
+    const QByteArray document = save::buildDataDocument(contents.passport, contents.savedAt);
     QList<std::pair<QString, QByteArray>> entries{{QStringLiteral("data.xml"), document}};
     if (!contents.pictureJpeg.isEmpty())
         entries.append({QStringLiteral("image.jpg"), contents.pictureJpeg});
-    const save::ReadResult again = save::readPackageBytes(save::zipStored(entries));
+    const save::ReadResult again = save::readPackageBytes(save::zipStored(entries).value());
     if (!again.contents)
         abort();
-    if (save::BuildDataDocument(again.contents->passport, again.contents->savedAt) != document
+    if (save::buildDataDocument(again.contents->passport, again.contents->savedAt) != document
         || again.contents->pictureJpeg != contents.pictureJpeg
         || again.contents->passport.picture != contents.passport.picture)
         abort();

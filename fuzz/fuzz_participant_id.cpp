@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     QStringDecoder decode("windows-1251");
     const QString text = decode(QByteArrayView(reinterpret_cast<const char *>(data), qsizetype(size)));
 
-    const QString stripped = participants::StripParticipantId(text);
+    const QString stripped = participants::stripParticipantId(text);
     if (stripped.contains(QLatin1Char('-')) || stripped.contains(QLatin1Char(' ')))
         abort();
 

@@ -6,7 +6,9 @@
 #     Qt Widgets header and no generated form.
 #   - A generated form ui_NAME.h is included only in the folder of NAME.ui.
 # Includes are resolved as the compiler does: "x" beside the including file
-# first, then from src/; a custom widget's <header> in a .ui file counts as
+# first, then from src/, each to its real path, so that "../../src/model/x.h"
+# counts as model/x.h and a file outside src/ counts as a breach; a custom
+# widget's <header> in a .ui file counts as
 # an include of that form's folder. Which files are rule files and which are
 # widget files is read from every target_sources() of the CMake lists.
 # Usage: check-layers.sh SOURCE_DIR [QT_WIDGETS_INCLUDE_DIRS (a CMake list)]
@@ -47,7 +49,8 @@ function breach(where, what) {
 function folder(p) { sub(/\/.*/, "", p); return p }
 function dirname(p) { if (p !~ /\//) return ""; sub(/\/[^\/]*$/, "", p); return p }
 function basename(p) { sub(/.*\//, "", p); return p }
-# A path with "." and ".." taken away; "" when it leaves src/.
+# A path with "." and ".." taken away; "" when it leaves the root it is
+# taken from.
 function normal(p,    parts, n, i, out, depth, stack) {
   n = split(p, parts, "/")
   depth = 0
@@ -132,10 +135,15 @@ END {
   for (i = 1; i <= incs; i++) {
     from = inc_from[i]; name = inc_name[i]; where = "src/" from ":" inc_at[i]
     ff = folder(from)
-    # Where the compiler finds it: beside the including file, then in src/.
-    target = ""
-    if (inc_kind[i] == "\"") { p = normal(dirname(from) "/" name); if (p in present) target = p }
-    if (target == "") { p = normal(name); if (p in present) target = p }
+    # Where the compiler finds it: beside the including file, then in src/;
+    # each candidate as a real path below the source root.
+    target = ""; outside = ""
+    for (c = (inc_kind[i] == "\"" ? 1 : 2); c <= 2 && target == "" && outside == ""; c++) {
+      p = normal("src/" (c == 1 ? dirname(from) "/" : "") name)
+      if (p ~ /^src\// && (substr(p, 5) in present)) target = substr(p, 5)
+      else if (p != "" && p !~ /^src\// && system("test -f \"" root "/" p "\"") == 0) outside = p
+    }
+    if (outside != "") { breach(where, "includes " outside ", which is outside src/"); continue }
     base = basename(name)
     if (target == "" && base ~ /^ui_.*\.h$/) {
       form = substr(base, 4); sub(/\.h$/, "", form)

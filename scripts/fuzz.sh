@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds the fuzz targets with clang and libFuzzer and runs each for a bounded
-# time (FUZZ_SECONDS, 60 by default). Seeds are generated here, not committed.
-# Crashes land in fuzz-out/<target>/.
+# Builds the fuzz targets with clang and libFuzzer, and the program with the
+# same compiler (so that the code keeps building with clang as with GCC), and
+# runs each target for a bounded time (FUZZ_SECONDS, 60 by default). Seeds are
+# generated here, not committed. Crashes land in fuzz-out/<target>/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${FUZZ_SECONDS:-60}
@@ -9,7 +10,7 @@ build=${FUZZ_BUILD:-build-fuzz}
 out=fuzz-out
 
 CC=clang CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTIRLADA_FUZZ=ON >/dev/null
-cmake --build "$build" -j "$(nproc)"
+cmake --build "$build" -j "${FUZZ_JOBS:-$(nproc)}" --target fuzzers tirlada
 
 bash fuzz/make-seeds.sh "$out/seeds"
 

@@ -37,7 +37,7 @@ QString draftFailureText(const Failure &failure)
     case FailureCode::CannotWriteFile:
         reason = QStringLiteral("файл черновика нельзя записать") + because;
         break;
-    case FailureCode::CannotLockFile:
+    case FailureCode::NoFreeFileName:
         reason = QStringLiteral("в папке черновиков не нашлось свободного имени");
         break;
     case FailureCode::OutOfMemory:
@@ -65,8 +65,7 @@ QString draftFailureDetails(const Failure &failure)
 
 void PassportWindow::connectDrafts()
 {
-    draftScheduler = new drafts::DraftScheduler([this] { return snapshot(); }, [this] { return model_.pictureJpeg(); },
-                                                drafts::draftFolder(), this);
+    draftScheduler = new drafts::DraftScheduler(model_, drafts::draftFolder(), this);
     connect(draftScheduler, &drafts::DraftScheduler::failureChanged, this,
             [this] { gui::runGuarded(this, [this] { showDraftFailure(); }); });
     ui->DraftWarning->setVisible(false);
@@ -76,10 +75,6 @@ void PassportWindow::connectDrafts()
         palette.setColor(QPalette::WindowText, QColor(0xA0, 0x00, 0x00));
         ui->DraftWarning->setPalette(palette);
     }
-
-    // Every change of the passport goes through the model; each change only
-    // restarts the timer, the comparison waits for the timer.
-    connect(&model_, &PassportModel::changed, draftScheduler, [this] { draftScheduler->noteChange(); });
 }
 
 void PassportWindow::showDraftFailure()
@@ -117,23 +112,24 @@ drafts::DraftKeeper &PassportWindow::draftKeeper() { return draftScheduler->keep
 
 void PassportWindow::restoreDraft(drafts::OrphanDraft &orphan)
 {
-    const save::ReadResult result = save::readPackage(orphan.path, {.form = save::DocumentForm::Draft});
-    if (!result.contents) {
+    const Result<save::PackageContents> read = save::openPackage(orphan.path, {.form = save::DocumentForm::Draft});
+    if (!read) {
         gui::modal::message(this, gui::modal::Icon::Error, kRestoreErrorCaption,
                             QStringLiteral("Черновик не удалось прочитать, паспорт не восстановлен.\n%1\n\n%2")
                                 .arg(QDir::toNativeSeparators(orphan.path),
-                                     save::readProblemTexts(result.problems).join(QLatin1Char('\n'))));
+                                     save::readProblemTexts(read.error().details().problems).join(QLatin1Char('\n'))));
         return;
     }
     // The restored passport is unsaved input: its draft stays, as this
     // window's own, until it is saved or given up. It names the package it
     // came from, which the caption shows and the save offers.
     cancelPictureLoad();
-    model_.restore(result.contents->passport, result.contents->pictureJpeg);
-    const QString package = orphan.origin ? orphan.origin->package : QString();
-    draftScheduler->setRestored(std::move(orphan), snapshot());
-    if (!package.isEmpty())
-        takePackagePath(package);
+    model_.restore(read->passport);
+    const QString package =
+        orphan.origin && !orphan.origin->package.isEmpty() ? orphan.origin->package : model_.filePath();
+    const QByteArray saved = orphan.origin ? orphan.origin->savedPassport : QByteArray();
+    draftScheduler->setRestored(std::move(orphan));
+    model_.markRestored(package, saved);
 }
 
 void PassportWindow::offerDraftRecovery()
@@ -147,7 +143,7 @@ void PassportWindow::offerDraftRecovery()
     // One draft that can be read: the question of old.
     if (orphans.size() == 1) {
         drafts::OrphanDraft &orphan = orphans.front();
-        if (save::readPackage(orphan.path, {.decodePicture = false, .form = save::DocumentForm::Draft}).contents) {
+        if (save::openPackage(orphan.path, {.decodePicture = false, .form = save::DocumentForm::Draft})) {
             if (gui::modal::message(this, gui::modal::Icon::Question, gui::kAppTitle, kRestoreQuestion,
                                     gui::modal::Buttons::YesNo)
                 == gui::modal::Answer::Yes)
@@ -162,12 +158,12 @@ void PassportWindow::offerDraftRecovery()
     // decoded, so that a long list comes up at once.
     QList<DraftListDialog::Entry> entries;
     for (const drafts::OrphanDraft &orphan : orphans) {
-        const save::ReadResult read =
-            save::readPackage(orphan.path, {.decodePicture = false, .form = save::DocumentForm::Draft});
+        const Result<save::PackageContents> read =
+            save::openPackage(orphan.path, {.decodePicture = false, .form = save::DocumentForm::Draft});
         DraftListDialog::Entry entry;
-        entry.damaged = !read.contents.has_value();
-        if (read.contents)
-            entry.title = read.contents->passport.title;
+        entry.damaged = !read;
+        if (read)
+            entry.title = read->passport.title;
         entry.changed = QDateTime::fromMSecsSinceEpoch(orphan.modifiedMs);
         entries.append(entry);
     }

@@ -1,6 +1,6 @@
-// Opening a saved package again, the question about unsaved input on close,
-// and the draft that keeps unsaved input safe from a crash. A package read
-// goes into the model, which the controls follow.
+// Opening a saved package again (from the open dialog, the command line or
+// a drop), and the question about unsaved input before it is dropped. A
+// package read goes into the model, which the controls follow.
 
 #include "app/passport_window.h"
 #include "core/failure.h"
@@ -28,10 +28,10 @@ namespace {
 const QString kUnsavedQuestion = QStringLiteral("Сохранить изменения в паспорте работы?");
 const QString kOpenErrorCaption = QStringLiteral("Ошибка открытия");
 
-QString openErrorText(const QString &path, const save::ReadProblems &problems)
+QString openErrorText(const QString &path, const Failure &failure)
 {
     QString text = QStringLiteral("Файл не открыт как паспорт работы:\n%1\n").arg(QDir::toNativeSeparators(path));
-    for (const save::ReadProblem &problem : problems)
+    for (const save::ReadProblem &problem : failure.details().problems)
         text += QStringLiteral("\n") + save::readProblemText(problem);
     return text;
 }
@@ -95,7 +95,7 @@ bool PassportWindow::settleUnsavedInput()
     // about.
     bool settled = false;
     gui::runGuarded(this, [&] {
-        if (!draftScheduler->unsaved(snapshot())) {
+        if (!model_.isModified()) {
             settled = true;
             return;
         }
@@ -152,14 +152,14 @@ bool PassportWindow::openPackage(const QString &path)
 bool PassportWindow::openPackageSettled(const QString &path)
 {
     const QString fullPath = QFileInfo(path).absoluteFilePath();
-    const save::ReadResult result = save::readPackage(fullPath);
-    if (!result.contents) {
-        gui::modal::message(this, gui::modal::Icon::Error, kOpenErrorCaption, openErrorText(fullPath, result.problems));
+    const Result<save::PackageContents> read = save::openPackage(fullPath);
+    if (!read) {
+        gui::modal::message(this, gui::modal::Icon::Error, kOpenErrorCaption, openErrorText(fullPath, read.error()));
         return false;
     }
     cancelPictureLoad();
-    model_.restore(result.contents->passport, result.contents->pictureJpeg);
-    packageSaved(fullPath, snapshot());
+    model_.restore(read->passport);
+    model_.markSaved(fullPath);
     return true;
 }
 
@@ -167,7 +167,7 @@ bool PassportWindow::openPackageSettled(const QString &path)
 
 void PassportWindow::dragEnterEvent(QDragEnterEvent *event)
 {
-    if (welcome(droppedFiles(event->mimeData()), ui->AddImg->isEnabled()))
+    if (welcome(droppedFiles(event->mimeData()), !model_.hasPicture()))
         event->acceptProposedAction();
 }
 
@@ -181,7 +181,7 @@ bool PassportWindow::packageDragEvent(QEvent *event)
         if (dropped.kind == Dropped::NoFiles)
             return false;
         // Never the edit's: it would insert the files' names.
-        if (welcome(dropped, ui->AddImg->isEnabled()))
+        if (welcome(dropped, !model_.hasPicture()))
             drag->acceptProposedAction();
         else
             drag->ignore();
@@ -208,12 +208,12 @@ void PassportWindow::dropEvent(QDropEvent *event)
         event->acceptProposedAction();
         const QString path = dropped.path;
         QTimer::singleShot(0, this, [this, path] { gui::runGuarded(this, [&] { openPackage(path); }); });
-    } else if (welcome(dropped, ui->AddImg->isEnabled())) {
+    } else if (welcome(dropped, !model_.hasPicture())) {
         event->acceptProposedAction();
         const QString path = dropped.path;
         QTimer::singleShot(0, this, [this, path] {
             gui::runGuarded(this, [&] {
-                if (ui->AddImg->isEnabled())
+                if (!model_.hasPicture())
                     loadPictureFile(path);
             });
         });

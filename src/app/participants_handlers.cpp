@@ -7,6 +7,7 @@
 #include "gui/appearance.h"
 #include "gui/guard.h"
 #include "gui/modal.h"
+#include "participants/participant_id.h"
 #include "participants/participant_id_dialog.h"
 #include "ui_passport_window.h"
 
@@ -106,11 +107,16 @@ void PassportWindow::connectParticipants()
         connect(c.remove, &QPushButton::clicked, this,
                 [this, side] { gui::runGuarded(this, [&] { deleteParticipant(side); }); });
         // The name edits keep exactly what is typed.
-        for (auto [edit, part] :
+        for (const auto &field :
              {std::pair{c.surname, &TPersonRecord::Surname}, std::pair{c.name, &TPersonRecord::Name},
-              std::pair{c.patronymic, &TPersonRecord::Patronymic}})
+              std::pair{c.patronymic, &TPersonRecord::Patronymic}}) {
+            // Named copies: a lambda may not capture a structured binding
+            // (C++20 allows it, clang 14 does not).
+            QLineEdit *const edit = field.first;
+            QString TPersonRecord::*const part = field.second;
             connect(edit, &QLineEdit::textChanged, this,
                     [this, side, edit, part] { gui::runGuarded(this, [&] { storeName(side, part, edit); }); });
+        }
     }
     connect(ui->LeaderID, &QComboBox::currentIndexChanged, this, [this](int index) {
         if (!showingParticipants)
@@ -194,15 +200,18 @@ void PassportWindow::showSelectedParticipant(Side side)
 
 void PassportWindow::addParticipant(Side side)
 {
-    idDialog->AddID->setText(QString());
+    idDialog->clearId();
     if (gui::modal::exec(idDialog) != QDialog::Accepted)
         return;
-    const std::optional<QString> id = participants::checkEnteredId(this, idDialog->AddID->text());
-    if (!id)
-        return;
-
-    const PassportModel::Added added = model_.addParticipant(side, *id);
+    // The model takes only a checked ID, formatted.
+    const QString entered = idDialog->enteredId();
+    const PassportModel::Added added =
+        model_.addParticipant(side, participants::formatCheckedParticipantId(entered).value_or(entered));
     switch (added.outcome) {
+    case PassportModel::Added::NotChecked:
+        gui::modal::message(this, gui::modal::Icon::Error, QStringLiteral("Ошибка"),
+                            QStringLiteral("Введен ошибочный ID"));
+        break;
     case PassportModel::Added::New:
     case PassportModel::Added::InThisList:
         selectParticipant(side, added.row);

@@ -95,12 +95,18 @@ PassportWindow::PassportWindow(QWidget *parent) : QWidget(parent), ui(std::make_
     connectSave();
     connectPreview();
     connectKeyboard();
-    // Spelling is checked in the texts people read; not in the index, phone,
-    // e-mail, IDs or names.
-    spelling::checkAsYouType({ui->title, ui->description, ui->tech_request, ui->manual, ui->WorkImgSign,
-                              ui->public_post_address, ui->Notes});
-    // Last: it takes the finished window as the passport not yet changed.
+    // Spelling is checked in the texts people read (the table's
+    // spell-checked rows); not in the index, phone, e-mail, IDs or names.
+    {
+        QList<QWidget *> spellChecked;
+        for (const PassportTextRow &row : kPassportTexts)
+            if (row.spellChecked)
+                spellChecked.append(textControl(row.which));
+        spelling::checkAsYouType(spellChecked);
+    }
     connectPackage();
+    // Last: the finished window is the passport not yet changed.
+    model_.markSaved(QString());
 
     // Centred on the desktop when first shown, and wholly on it.
     gui::placeOnScreen(this, kClientSize, style()->pixelMetric(QStyle::PM_ScrollBarExtent));
@@ -135,34 +141,6 @@ void PassportWindow::setDialogs(SectionsDialog *sections, ParticipantIdDialog *d
 
 // ---- Texts ----
 
-QWidget *PassportWindow::textControl(PassportModel::Text which) const
-{
-    using Text = PassportModel::Text;
-    switch (which) {
-    case Text::Title:
-        return ui->title;
-    case Text::Description:
-        return ui->description;
-    case Text::TechRequest:
-        return ui->tech_request;
-    case Text::Manual:
-        return ui->manual;
-    case Text::PostIndex:
-        return ui->public_post_index;
-    case Text::PostAddress:
-        return ui->public_post_address;
-    case Text::Phone:
-        return ui->public_phone;
-    case Text::Email:
-        return ui->public_email;
-    case Text::Notes:
-        return ui->Notes;
-    case Text::Caption:
-        return ui->WorkImgSign;
-    }
-    return nullptr;
-}
-
 QString PassportWindow::controlText(PassportModel::Text which) const
 {
     QWidget *control = textControl(which);
@@ -195,9 +173,17 @@ void PassportWindow::showText(PassportModel::Text which)
 
 void PassportWindow::connectTexts()
 {
-    using Text = PassportModel::Text;
-    for (const Text which : {Text::Title, Text::Description, Text::TechRequest, Text::Manual, Text::PostIndex,
-                             Text::PostAddress, Text::Phone, Text::Email, Text::Notes, Text::Caption}) {
+    // Each row of the table of texts names its edit; the window keeps no
+    // list of its own.
+    for (const PassportTextRow &row : kPassportTexts) {
+        QWidget *control = findChild<QWidget *>(row.control);
+        auto *line = qobject_cast<QLineEdit *>(control);
+        auto *memo = qobject_cast<gui::MemoEdit *>(control);
+        if (!line && !memo)
+            qFatal("the text %s has no line edit or memo named %s in the window", row.element.data(),
+                   row.control.data());
+        textControls[std::size_t(row.which)] = control;
+        const PassportModel::Text which = row.which;
         // Typed text goes into the model; the edit need not be shown it back.
         const auto store = [this, which] {
             if (showingText)
@@ -205,11 +191,10 @@ void PassportWindow::connectTexts()
             const QScopedValueRollback<bool> storing(showingText, true);
             model_.setText(which, controlText(which));
         };
-        QWidget *control = textControl(which);
-        if (auto *edit = qobject_cast<QLineEdit *>(control))
-            connect(edit, &QLineEdit::textChanged, this, store);
+        if (line)
+            connect(line, &QLineEdit::textChanged, this, store);
         else
-            connect(static_cast<QPlainTextEdit *>(control), &QPlainTextEdit::textChanged, this, store);
+            connect(memo, &QPlainTextEdit::textChanged, this, store);
     }
     connect(&model_, &PassportModel::textChanged, this, &PassportWindow::showText);
 }

@@ -44,7 +44,7 @@ public:
     PassportModel &model() { return model_; }
     const PassportModel &model() const { return model_; }
     // The passport as one plain value.
-    PassportSnapshot snapshot() const { return model_.snapshot(); }
+    const PassportSnapshot &snapshot() const { return model_.snapshot(); }
 
     // ---- Field help ----
     void showTitleHelp();
@@ -54,14 +54,6 @@ public:
     void showContactsHelp();
     // Shows how many characters of the description are published.
     void showDescriptionCount();
-
-    // ---- Participants ----
-    void addAuthor() { addParticipant(PassportModel::Side::Authors); }
-    void addTeacher() { addParticipant(PassportModel::Side::Teachers); }
-    void deleteAuthor() { deleteParticipant(PassportModel::Side::Authors); }
-    void deleteTeacher() { deleteParticipant(PassportModel::Side::Teachers); }
-    void showSelectedAuthor() { showSelectedParticipant(PassportModel::Side::Authors); }
-    void showSelectedTeacher() { showSelectedParticipant(PassportModel::Side::Teachers); }
 
     // ---- Subject sections ----
     void chooseSections();
@@ -140,7 +132,9 @@ private:
     ParticipantIdDialog *idDialog = nullptr;
 
     // ---- Texts: the edits as views of the model's texts ----
-    QWidget *textControl(PassportModel::Text which) const;
+    // The edit of each row of kPassportTexts, found by its object name.
+    std::array<QWidget *, kPassportTextCount> textControls{};
+    QWidget *textControl(PassportModel::Text which) const { return textControls[std::size_t(which)]; }
     QString controlText(PassportModel::Text which) const;
     // Puts the model's text into its edit, and takes back what the edit
     // makes of it (a memo turns every line break into CR LF).
@@ -176,7 +170,7 @@ private:
     // ---- Saving ----
     // The kind of file in the open and the save dialog.
     static const QString kPackageFilter;
-    QString lastPackagePath; // proposed by the save dialog next time
+    QString lastPackagePath; // the dialogs' last choice, proposed by the next one
     // The save behind "Сохранить": true when the package was written.
     bool savePassport();
     // Runs the save, showing a failure that escapes it; true on success.
@@ -184,13 +178,10 @@ private:
     // After the warning about an incomplete passport: the sheet of the first
     // missing item, with the focus on it.
     void showFirstMissing(const PassportSnapshot &passport);
-    // The passport now stands as saved (or opened) at path.
-    void packageSaved(const QString &path, const PassportSnapshot &passport);
+    // The caption follows the model's file: its name leads the caption,
+    // and the save dialog offers it.
     void updateTitle();
-    QString plainTitle;         // the window's own caption
-    QString currentPackagePath; // the package opened or saved last; its name leads the caption
-    // The package's name in the caption; the save dialog offers it.
-    void takePackagePath(const QString &path);
+    QString plainTitle; // the window's own caption
 
     // ---- Opening ----
     // Asks about unsaved input before it would be dropped (closing the
@@ -198,13 +189,12 @@ private:
     // ("Отмена", or a save that failed). Shows whatever fails on the way.
     bool settleUnsavedInput();
     bool openPackageSettled(const QString &path);
-    void restorePassport(const PassportSnapshot &passport, const QByteArray &pictureJpeg);
     // A drag or drop of files over one of the window's edits: handled here
     // (true) rather than by the edit, which would take their names as text.
     bool packageDragEvent(QEvent *event);
 
     // ---- Draft state ----
-    // Writes the draft after changes; it tells what counts as saved.
+    // Writes the draft after changes of the model.
     drafts::DraftScheduler *draftScheduler = nullptr;
     void connectDrafts();
     // The line near the buttons while drafts cannot be written.

@@ -4,6 +4,7 @@
 #include "core/failure.h"
 #include "core/files.h"
 #include "core/platform.h"
+#include "core/result.h"
 #include "gui/guard.h"
 #include "gui/modal.h"
 #include "preview/preview_page.h"
@@ -28,15 +29,15 @@ void PassportWindow::showPreview()
     // A failure to write the picture ends the preview in the error box.
     const bool pictureWritten = passport.hasPicture;
     if (pictureWritten)
-        core::writeFileReplacing(folder + preview::kPreviewPictureName, model_.pictureFile());
+        core::writeFile(folder + preview::kPreviewPictureName, model_.pictureFile()).value();
 
     const QStringList lines = preview::previewPageLines(passport, pictureWritten);
 
-    try {
-        core::writeFileReplacing(folder + preview::kPreviewPageName, preview::encodePreviewPage(lines));
-    } catch (const Failure &failure) {
+    if (const Result<void> written =
+            core::writeFile(folder + preview::kPreviewPageName, preview::encodePreviewPage(lines));
+        !written) {
         // The box names the step that failed; the cause goes to the log.
-        qCWarning(lcPreview, "preview page not written: %s", failure.what());
+        logFailure(lcPreview(), "writing the preview page", written.error());
         gui::modal::message(this, gui::modal::Icon::None, gui::kAppTitle, QStringLiteral("Ошибка подготовки шаблона"));
     }
     // Even after a failed write: an earlier page may still be there.

@@ -3,6 +3,7 @@
 #include "app/passport_window.h"
 #include "core/files.h"
 #include "core/platform.h"
+#include "core/result.h"
 #include "drafts/draft_scheduler.h"
 #include "gui/guard.h"
 #include "gui/modal.h"
@@ -37,27 +38,18 @@ QString savedText(const QString &packagePath)
 void PassportWindow::connectSave()
 {
     plainTitle = windowTitle();
+    connect(&model_, &PassportModel::filePathChanged, this, [this] {
+        if (!model_.filePath().isEmpty())
+            lastPackagePath = model_.filePath();
+        updateTitle();
+    });
     connect(ui->SaveButton, &QPushButton::clicked, this, gui::guarded(this, &PassportWindow::saveToPackage));
 }
 
 void PassportWindow::updateTitle()
 {
-    setWindowTitle(currentPackagePath.isEmpty()
-                       ? plainTitle
-                       : QFileInfo(currentPackagePath).fileName() + QStringLiteral(" - ") + plainTitle);
-}
-
-void PassportWindow::packageSaved(const QString &path, const PassportSnapshot &passport)
-{
-    takePackagePath(path);
-    draftScheduler->setSaved(passport, currentPackagePath);
-}
-
-void PassportWindow::takePackagePath(const QString &path)
-{
-    currentPackagePath = QFileInfo(path).absoluteFilePath();
-    lastPackagePath = currentPackagePath;
-    updateTitle();
+    const QString path = model_.filePath();
+    setWindowTitle(path.isEmpty() ? plainTitle : QFileInfo(path).fileName() + QStringLiteral(" - ") + plainTitle);
 }
 
 bool PassportWindow::saveReportingFailure()
@@ -113,7 +105,7 @@ void PassportWindow::saveToPackage() { savePassport(); }
 
 bool PassportWindow::savePassport()
 {
-    const PassportSnapshot passport = snapshot();
+    const PassportSnapshot passport = snapshot(); // a copy: the model changes on the way
     const QList<save::MissingItem> missing = save::missingItems(passport);
     if (!missing.isEmpty()) {
         gui::modal::message(this, gui::modal::Icon::Warning, save::kIncompleteCaption, save::incompleteText(missing));
@@ -140,33 +132,36 @@ bool PassportWindow::savePassport()
         return false;
     lastPackagePath = packagePath;
 
-    const QByteArray dataDocument = save::BuildDataDocument(passport, platform::currentSeconds());
+    const QByteArray dataDocument = save::buildDataDocument(passport, platform::currentSeconds());
 
-    std::optional<Failure> failure;
-    const QString workingFolder =
-        save::createWorkingFolder(platform::tempFolder(), platform::currentSeconds(), &failure);
-    if (workingFolder.isEmpty()) {
+    const Result<QString> created = save::createWorkingFolder(platform::tempFolder(), platform::currentSeconds());
+    if (!created) {
         // The box says that the save failed; the cause goes to the log.
-        qCWarning(lcSave, "no working folder: %s", failure ? failure->what() : "");
+        logFailure(lcSave(), "creating the working folder", created.error());
         gui::modal::message(this, gui::modal::Icon::Error, kWriteErrorCaption, kFolderErrorText);
         return false;
     }
+    const QString workingFolder = *created;
 
-    // A failure to write either file ends the save here; the working folder
-    // stays for the user to look at.
-    save::WriteDataDocument(workingFolder + QStringLiteral("data.xml"), dataDocument);
+    // A failure to write either file ends the save here, shown by the
+    // handler's guard; the working folder stays for the user to look at.
+    save::writeDataDocument(workingFolder + QStringLiteral("data.xml"), dataDocument).value();
     if (passport.hasPicture)
-        core::writeFileReplacing(workingFolder + QStringLiteral("image.jpg"), model_.pictureFile());
+        core::writeFile(workingFolder + QStringLiteral("image.jpg"), model_.pictureFile()).value();
 
-    if (!save::writePackage(platform::archiverPath(), packagePath, workingFolder, &failure)) {
-        qCWarning(lcSave, "package not written: %s", failure ? failure->what() : "");
+    if (const Result<void> written = save::writePackage(platform::archiverPath(), packagePath, workingFolder);
+        !written) {
+        logFailure(lcSave(), "writing the package", written.error());
         gui::modal::message(this, gui::modal::Icon::Error, kWriteErrorCaption, kArchiveErrorText);
         return false;
     }
 
-    packageSaved(packagePath, passport);
+    model_.markSaved(QFileInfo(packagePath).absoluteFilePath());
     gui::modal::message(this, gui::modal::Icon::Information, kSavedCaption, savedText(packagePath));
-    save::ClearFolder(workingFolder);
-    QDir().rmdir(workingFolder);
+    // What cannot be removed now goes with the next save's leftovers.
+    save::clearFolder(workingFolder);
+    if (!QDir().rmdir(workingFolder))
+        logFailure(lcSave(), "removing the working folder",
+                   Failure(FailureCode::CannotWriteFile, {.file = workingFolder, .reason = qt_error_string(errno)}));
     return true;
 }

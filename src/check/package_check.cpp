@@ -4,6 +4,7 @@
 #include "check/participants_csv.h"
 #include "check/registrations.h"
 #include "core/failure.h"
+#include "core/failure_text.h"
 #include "core/files.h"
 #include "save/completeness.h"
 
@@ -221,9 +222,8 @@ std::optional<save::ReadResult> readPackageFile(const QByteArray &path, const sa
 
 QString writeFailureText(const Failure &failure)
 {
-    const FailureDetails &details = failure.details();
-    const QString reason = details.number != 0 ? systemReason(details.number) : details.reason;
-    return QStringLiteral("не удалось записать файл «%1»: %2").arg(shownName(QFile::encodeName(details.file)), reason);
+    return core::reportFailureText(failure, {[](const QString &file) { return shownName(QFile::encodeName(file)); },
+                                             [](int error) { return systemReason(error); }});
 }
 
 Outcome processPackage(const Entry &entry, const QString &pageName, Wanted wanted, const QString &htmlFolder)

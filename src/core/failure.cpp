@@ -17,8 +17,8 @@ const char *failureCodeName(FailureCode code) noexcept
         return "CannotCreateFolder";
     case FailureCode::NoFreeFolderName:
         return "NoFreeFolderName";
-    case FailureCode::CannotLockFile:
-        return "CannotLockFile";
+    case FailureCode::NoFreeFileName:
+        return "NoFreeFileName";
     case FailureCode::JpegError:
         return "JpegError";
     case FailureCode::PngHeaderUnreadable:
@@ -47,8 +47,8 @@ const char *failureCodeName(FailureCode code) noexcept
         return "ArchiveNotWritten";
     case FailureCode::PackageTooLarge:
         return "PackageTooLarge";
-    case FailureCode::PackageUnsound:
-        return "PackageUnsound";
+    case FailureCode::PackageUnreadable:
+        return "PackageUnreadable";
     case FailureCode::PackageEntryCount:
         return "PackageEntryCount";
     case FailureCode::PackageEntryMissing:
@@ -59,6 +59,8 @@ const char *failureCodeName(FailureCode code) noexcept
         return "PackageEntryCompressed";
     case FailureCode::Cancelled:
         return "Cancelled";
+    case FailureCode::ArchiveNotBuilt:
+        return "ArchiveNotBuilt";
     case FailureCode::PictureTooBig:
         return "PictureTooBig";
     case FailureCode::PictureTooCostly:
@@ -81,6 +83,8 @@ Failure::Failure(FailureCode code, FailureDetails details) : code_(code), detail
         summary += QStringLiteral(" size=%1x%2").arg(details_.width).arg(details_.height);
     if (details_.limit != 0)
         summary += QStringLiteral(" limit=%1").arg(details_.limit);
+    for (const core::ReadProblem &problem : details_.problems)
+        summary += QStringLiteral(" problem=%1").arg(int(problem.code));
     if (!details_.reason.isEmpty())
         summary += QStringLiteral(": ") + details_.reason;
     summary_ = summary.toUtf8();

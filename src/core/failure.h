@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/read_problem.h"
+
 #include <QString>
 #include <exception>
 
@@ -14,7 +16,7 @@ enum class FailureCode {
     CannotWriteFile,       // file, reason
     CannotCreateFolder,    // file: the folder, reason
     NoFreeFolderName,      // file: the first name tried; every numbered one is taken
-    CannotLockFile,        // file: the file a lock was wanted for
+    NoFreeFileName,        // file: the first name tried; every numbered one is taken or locked
     JpegError,             // number: libjpeg's message number (J_MESSAGE_CODE)
     PngHeaderUnreadable,   // the PNG header gives no size
     PngTooLarge,           // width, height, limit (megapixels)
@@ -29,12 +31,13 @@ enum class FailureCode {
     ArchiverFailed,         // file: the archiver, number: its exit status
     ArchiveNotWritten,      // file: where the archiver was to write
     PackageTooLarge,        // file, limit (bytes)
-    PackageUnsound,         // file, number: the reader's problem (save::ReadProblemCode), name
+    PackageUnreadable,      // file, problems: every problem the reader found
     PackageEntryCount,      // file, number: entries found, limit: entries expected
     PackageEntryMissing,    // file, name: the entry
     PackageEntryDiffers,    // file, name
     PackageEntryCompressed, // file, name
     Cancelled,              // the work was abandoned: nobody waits for its result any more
+    ArchiveNotBuilt,        // reason: libzip's reason for an archive built in memory
     PictureTooBig,          // width, height, limit (pixels a file of that size may declare)
     PictureTooCostly,       // limit: the units of work a file of that size may take
 };
@@ -47,7 +50,8 @@ struct FailureDetails {
     qint64 width = 0; // sizes, where the failure is about a size
     qint64 height = 0;
     qint64 limit = 0;
-    QString name; // a name inside the file: an archive's entry
+    QString name;                      // a name inside the file: an archive's entry
+    QList<core::ReadProblem> problems; // why a package cannot be read
 };
 
 // A failure that ends the running handler, or that a step hands back to its

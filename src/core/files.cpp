@@ -23,19 +23,20 @@ namespace core {
 // Renames from over to, replacing whatever entry to names. QFile::rename
 // refuses an existing target and QSaveFile follows a link at the target, so
 // the system's own call is used.
-bool renameReplacing(const QString &from, const QString &to, QString *reason)
+Result<void> renameReplacing(const QString &from, const QString &to)
 {
 #ifdef Q_OS_WIN
     if (MoveFileExW(reinterpret_cast<const wchar_t *>(from.utf16()), reinterpret_cast<const wchar_t *>(to.utf16()),
                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return true;
-    *reason = qt_error_string(int(GetLastError()));
-    return false;
+        return {};
+    return Unexpected(
+        Failure(FailureCode::CannotWriteFile, {.file = to, .reason = qt_error_string(int(GetLastError()))}));
 #else
     if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0)
-        return true;
-    *reason = qt_error_string(errno);
-    return false;
+        return {};
+    const int error = errno;
+    return Unexpected(
+        Failure(FailureCode::CannotWriteFile, {.file = to, .reason = qt_error_string(error), .number = error}));
 #endif
 }
 
@@ -81,11 +82,21 @@ int openFresh(const QByteArray &name, int mode)
 
 } // namespace
 
+Result<void> writeFile(const QString &path, const QByteArray &bytes, FileAccess access)
+{
+    try {
+        ReplacingFile file(path, access);
+        file.write(bytes);
+        file.commit();
+    } catch (const Failure &failure) {
+        return Unexpected(failure);
+    }
+    return {};
+}
+
 void writeFileReplacing(const QString &path, const QByteArray &bytes, FileAccess access)
 {
-    ReplacingFile file(path, access);
-    file.write(bytes);
-    file.commit();
+    writeFile(path, bytes, access).value();
 }
 
 ReplacingFile::ReplacingFile(const QString &path, FileAccess access)
@@ -173,9 +184,8 @@ void ReplacingFile::commit()
         fail(errno);
 
 #ifdef Q_OS_WIN
-    QString error;
-    if (!renameReplacing(freshPath_, fullPath_, &error))
-        throw Failure(FailureCode::CannotCreateFile, {.file = fullPath_, .reason = error});
+    if (Result<void> renamed = renameReplacing(freshPath_, fullPath_); !renamed)
+        throw Failure(FailureCode::CannotCreateFile, {.file = fullPath_, .reason = renamed.error().details().reason});
 #else
     if (std::rename(QFile::encodeName(freshPath_).constData(), QFile::encodeName(fullPath_).constData()) != 0)
         fail(errno);

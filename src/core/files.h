@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/result.h"
+
 #include <QByteArray>
 #include <QString>
 #include <functional>
@@ -23,12 +25,16 @@ enum class FileAccess {
 // nothing at path has changed and the fresh file is removed. The fresh name
 // is short, so that a final name as long as the system allows can still be
 // written.
-// Throws Failure(CannotCreateFile, {file, reason, number: the system's errno}).
+// Fails with CannotCreateFile {file, reason, number: the system's errno}.
+[[nodiscard]] Result<void> writeFile(const QString &path, const QByteArray &bytes,
+                                     FileAccess access = FileAccess::Ordinary);
+// writeFile for callers that end in a handler's guard: throws its Failure.
 void writeFileReplacing(const QString &path, const QByteArray &bytes, FileAccess access = FileAccess::Ordinary);
 
 // Renames from over to in one step, replacing whatever entry to names (a
-// link is replaced, not followed). On failure reason tells why.
-bool renameReplacing(const QString &from, const QString &to, QString *reason);
+// link is replaced, not followed). Fails with CannotWriteFile {file: to,
+// reason}.
+[[nodiscard]] Result<void> renameReplacing(const QString &from, const QString &to);
 
 // The same write-then-rename for a file written in pieces: the pieces go to a
 // fresh file beside path, and commit() renames it over path. Without a

@@ -3,6 +3,7 @@
 // The passport as plain values: what the window holds, read at one moment.
 // Saving and the preview work from this snapshot only.
 
+#include <QByteArray>
 #include <QImage>
 #include <QList>
 #include <QString>
@@ -56,6 +57,10 @@ struct PassportSnapshot {
     bool hasPicture = false;
     QImage picture;
     QString pictureCaption;
+    // The picture's file as stored in the package or draft it was read
+    // from, written again unchanged while that picture stays; empty for a
+    // picture the user loaded.
+    QByteArray pictureJpeg;
 
     bool operator==(const PassportSnapshot &) const = default;
 };

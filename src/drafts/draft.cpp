@@ -84,11 +84,11 @@ QString draftFolder()
 QByteArray draftPackage(const PassportSnapshot &passport, const QByteArray &pictureJpeg, qint64 seconds)
 {
     QList<std::pair<QString, QByteArray>> entries;
-    entries.append({QStringLiteral("data.xml"), save::BuildDataDocument(passport, seconds, save::DocumentForm::Draft)});
+    entries.append({QStringLiteral("data.xml"), save::buildDataDocument(passport, seconds, save::DocumentForm::Draft)});
     if (passport.hasPicture)
         entries.append(
             {QStringLiteral("image.jpg"), pictureJpeg.isEmpty() ? picture::encodeJpeg(passport.picture) : pictureJpeg});
-    return save::zipStored(entries);
+    return save::zipStored(entries).value();
 }
 
 struct DraftKeeper::State {
@@ -152,7 +152,7 @@ void DraftKeeper::State::takeName()
             return;
         }
     }
-    throw Failure(FailureCode::CannotLockFile, {.file = stem + kDraftSuffix, .reason = {}});
+    throw Failure(FailureCode::NoFreeFileName, {.file = stem + kDraftSuffix, .reason = {}});
 }
 
 void DraftKeeper::State::run()

@@ -8,6 +8,7 @@
 
 #include "core/failure.h"
 #include "core/passport.h"
+#include "core/result.h"
 
 #include <QByteArray>
 #include <QList>
@@ -36,17 +37,15 @@ QByteArray draftPackage(const PassportSnapshot &passport, const QByteArray &pict
 struct DraftOrigin {
     QString package;          // absolute path; empty when never opened or saved
     QByteArray packageMd5;    // the package file's MD5 (hex) when it was opened or saved
-    QByteArray savedPassport; // passportFingerprint() of the passport as opened or saved
+    QByteArray savedPassport; // save::passportFingerprint() of the passport as opened or saved
     bool unsaved = true;      // the draft differs from that passport
 
     bool operator==(const DraftOrigin &) const = default;
 };
 
-// A digest of everything a passport holds (texts as typed, sections,
-// participants, picture pixels): equal passports, equal fingerprints.
-QByteArray passportFingerprint(const PassportSnapshot &passport);
-// The file's MD5 in hex; empty when it cannot be read.
-QByteArray fileMd5(const QString &path);
+// The file's MD5 in hex, or why it cannot be read (a file larger than a
+// package is not read).
+[[nodiscard]] Result<QByteArray> fileMd5(const QString &path);
 
 // The side file that holds a draft's origin.
 QString originPath(const QString &draftPath);

@@ -2,6 +2,7 @@
 // draft so that a restored draft still knows what it was changed against.
 
 #include "core/files.h"
+#include "core/result.h"
 #include "drafts/draft.h"
 #include "drafts/draft_files.h"
 #include "save/data_document.h"
@@ -32,31 +33,16 @@ QByteArray originBytes(const DraftOrigin &origin)
 }
 } // namespace
 
-QByteArray passportFingerprint(const PassportSnapshot &passport)
-{
-    QCryptographicHash hash(QCryptographicHash::Md5);
-    hash.addData(save::BuildDataDocument(passport, 0, save::DocumentForm::Draft));
-    hash.addData(QByteArrayView("\0picture\0"));
-    if (passport.hasPicture && !passport.picture.isNull()) {
-        const QImage pixels = passport.picture.convertToFormat(QImage::Format_ARGB32);
-        hash.addData(QByteArray::number(pixels.width()) + 'x' + QByteArray::number(pixels.height()));
-        for (int row = 0; row < pixels.height(); ++row)
-            hash.addData(QByteArrayView(reinterpret_cast<const char *>(pixels.constScanLine(row)),
-                                        qsizetype(pixels.width()) * 4));
-    } else {
-        hash.addData(QByteArrayView(passport.hasPicture ? "unread" : "none"));
-    }
-    return hash.result().toHex();
-}
-
-QByteArray fileMd5(const QString &path)
+Result<QByteArray> fileMd5(const QString &path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > save::kMaxPackageSize)
-        return QByteArray();
+    if (!file.open(QIODevice::ReadOnly))
+        return Unexpected(Failure(FailureCode::CannotOpenFile, {.file = path, .reason = file.errorString()}));
+    if (file.size() > save::kMaxPackageSize)
+        return Unexpected(Failure(FailureCode::PackageTooLarge, {.file = path, .limit = save::kMaxPackageSize}));
     QCryptographicHash hash(QCryptographicHash::Md5);
     if (!hash.addData(&file))
-        return QByteArray();
+        return Unexpected(Failure(FailureCode::CannotReadFile, {.file = path, .reason = file.errorString()}));
     return hash.result().toHex();
 }
 

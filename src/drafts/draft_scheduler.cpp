@@ -1,10 +1,13 @@
 #include "drafts/draft_scheduler.h"
 
 #include "core/platform.h"
+#include "core/result.h"
+#include "drafts/draft_files.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QLockFile>
+#include <QLoggingCategory>
 #include <QPointer>
 #include <QTimer>
 
@@ -12,10 +15,8 @@
 
 namespace drafts {
 
-DraftScheduler::DraftScheduler(std::function<PassportSnapshot()> snapshot, std::function<QByteArray()> pictureJpeg,
-                               const QString &folder, QObject *parent)
-    : QObject(parent), snapshot_(std::move(snapshot)), pictureJpeg_(std::move(pictureJpeg)),
-      keeper_(std::make_unique<DraftKeeper>(folder))
+DraftScheduler::DraftScheduler(const PassportModel &model, const QString &folder, QObject *parent)
+    : QObject(parent), model_(model), keeper_(std::make_unique<DraftKeeper>(folder))
 {
     timer_ = new QTimer(this);
     timer_->setSingleShot(true);
@@ -26,8 +27,11 @@ DraftScheduler::DraftScheduler(std::function<PassportSnapshot()> snapshot, std::
         QMetaObject::invokeMethod(
             this, [this, failure] { report(failure); }, Qt::QueuedConnection);
     });
-    saved_ = snapshot_();
-    drafted_ = *saved_;
+    // Every change of the passport goes through the model; each change only
+    // restarts the timer, the comparison waits for the timer.
+    connect(&model_, &PassportModel::changed, this, &DraftScheduler::noteChange);
+    connect(&model_, &PassportModel::saved, this, &DraftScheduler::noteSaved);
+    drafted_ = model_.snapshot();
 }
 
 DraftScheduler::~DraftScheduler()
@@ -53,17 +57,17 @@ void DraftScheduler::write()
 {
     if (stopped_)
         return;
-    const PassportSnapshot now = snapshot_();
+    const PassportSnapshot &now = model_.snapshot();
     if (now == drafted_)
         return;
     drafted_ = now;
-    if (!unsaved(now)) {
+    if (!model_.isModified()) {
         // Back to what was saved: nothing to keep.
         keeper_->discard();
         report(std::nullopt);
         return;
     }
-    keeper_->submit(now, pictureJpeg_(), platform::currentSeconds(), origin());
+    keeper_->submit(now, now.pictureJpeg, platform::currentSeconds(), origin());
 }
 
 void DraftScheduler::writeNow()
@@ -84,7 +88,7 @@ void DraftScheduler::discard()
 {
     timer_->stop();
     keeper_->discard();
-    drafted_ = snapshot_();
+    drafted_ = model_.snapshot();
     report(std::nullopt);
 }
 
@@ -96,45 +100,39 @@ void DraftScheduler::stop()
 
 void DraftScheduler::resume() { stopped_ = false; }
 
-void DraftScheduler::setSaved(const PassportSnapshot &saved, const QString &package)
+void DraftScheduler::noteSaved()
 {
-    saved_ = saved;
+    const QString package = model_.filePath();
     origin_ = DraftOrigin{};
-    origin_.package = package.isEmpty() ? QString() : QFileInfo(package).absoluteFilePath();
-    origin_.packageMd5 = package.isEmpty() ? QByteArray() : fileMd5(package);
-    fingerprinted_ = false;
+    if (!package.isEmpty()) {
+        origin_.package = package;
+        // Without the package's MD5 a restored draft cannot tell whether
+        // the package changed since; it still restores.
+        if (auto md5 = fileMd5(package))
+            origin_.packageMd5 = *md5;
+        else
+            logFailure(lcDrafts(), "fingerprinting the package", md5.error());
+    }
     timer_->stop();
     keeper_->discard();
-    drafted_ = saved;
+    drafted_ = model_.snapshot();
     report(std::nullopt);
 }
 
-void DraftScheduler::setRestored(OrphanDraft &&draft, const PassportSnapshot &restored)
+void DraftScheduler::setRestored(OrphanDraft &&draft)
 {
-    if (draft.origin && !draft.origin->savedPassport.isEmpty()) {
-        saved_.reset();
+    if (draft.origin && !draft.origin->savedPassport.isEmpty())
         origin_ = *draft.origin;
-        fingerprinted_ = true;
-    }
     timer_->stop();
     keeper_->adopt(draft.path, std::move(draft.lock));
-    drafted_ = restored;
-}
-
-bool DraftScheduler::unsaved(const PassportSnapshot &now) const
-{
-    if (saved_)
-        return now != *saved_;
-    return passportFingerprint(now) != origin_.savedPassport;
+    drafted_ = model_.snapshot();
 }
 
 DraftOrigin DraftScheduler::origin() const
 {
-    if (!fingerprinted_ && saved_) {
-        origin_.savedPassport = passportFingerprint(*saved_);
-        fingerprinted_ = true;
-    }
     DraftOrigin origin = origin_;
+    origin.package = model_.filePath();
+    origin.savedPassport = model_.savedFingerprint();
     origin.unsaved = true; // only a passport that differs is ever drafted
     return origin;
 }

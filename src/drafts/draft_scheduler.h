@@ -1,17 +1,18 @@
 #pragma once
 
 // When the passport is written as its draft: soon after each change, never
-// while it equals what was opened or saved, and never after the window has
-// closed. The writes themselves run on the DraftKeeper's thread; what they
+// while the model holds nothing unsaved, and never after the window has
+// closed. The scheduler observes the model: its changes, its file and what
+// counts as saved there. The writes themselves run on the DraftKeeper's thread; what they
 // end in comes back to this object's thread as a signal.
 
 #include "core/failure.h"
 #include "core/passport.h"
 #include "drafts/draft.h"
+#include "model/passport_model.h"
 
 #include <QElapsedTimer>
 #include <QObject>
-#include <functional>
 #include <memory>
 #include <optional>
 
@@ -27,15 +28,10 @@ inline constexpr int kDraftLatestMs = 2000;
 class DraftScheduler : public QObject {
     Q_OBJECT
 public:
-    // snapshot reads the passport as it stands; pictureJpeg gives the
-    // picture's file while it still stands for the shown picture (else
-    // empty). Drafts go to folder.
-    DraftScheduler(std::function<PassportSnapshot()> snapshot, std::function<QByteArray()> pictureJpeg,
-                   const QString &folder, QObject *parent = nullptr);
+    // Drafts of the model's passport go to folder.
+    DraftScheduler(const PassportModel &model, const QString &folder, QObject *parent = nullptr);
     ~DraftScheduler() override;
 
-    // The passport changed: the draft follows once the input rests.
-    void noteChange();
     // Hands the passport to the writer now, if it changed since.
     void writeNow();
     // writeNow(), then waits until the draft is on disk.
@@ -46,20 +42,11 @@ public:
     void stop();
     void resume();
 
-    // The passport as opened from package or saved there (package empty
-    // for none): from now on it is what counts as saved. Removes the draft.
-    void setSaved(const PassportSnapshot &saved, const QString &package);
-    // The passport of a restored draft now stands in the window: the draft
-    // becomes this program's own. What counts as saved is what the draft
-    // recorded: the passport as its package was opened or saved, by its
-    // fingerprint, which holds whether or not the package has changed or
-    // gone since. A draft without a record keeps what counted before.
-    void setRestored(OrphanDraft &&draft, const PassportSnapshot &restored);
-
-    // Whether now differs from what was opened or saved.
-    bool unsaved(const PassportSnapshot &now) const;
-    // The package the passport was opened from or saved as; empty for none.
-    QString package() const { return origin_.package; }
+    // The passport of a restored draft now stands in the model: the draft
+    // becomes this program's own, with the record of the package it came
+    // from. The model is told what counts as saved (markRestored) by the
+    // caller, from the same record.
+    void setRestored(OrphanDraft &&draft);
 
     // Why drafts cannot be written, while they cannot; nothing once a
     // draft was written again (or is no longer needed).
@@ -73,21 +60,21 @@ signals:
     void failureChanged();
 
 private:
+    // The passport changed: the draft follows once the input rests.
+    void noteChange();
+    // The model now stands as saved in its file: no draft is needed.
+    void noteSaved();
     void write();
     void report(const std::optional<Failure> &failure);
     DraftOrigin origin() const;
 
-    std::function<PassportSnapshot()> snapshot_;
-    std::function<QByteArray()> pictureJpeg_;
+    const PassportModel &model_;
     std::unique_ptr<DraftKeeper> keeper_;
     QTimer *timer_ = nullptr;
     QElapsedTimer firstPendingChange_; // the oldest change not yet in the draft
     PassportSnapshot drafted_;         // the passport last handed to the writer
-    // What counts as saved: the passport itself where it is known, else
-    // only its fingerprint in origin_.
-    std::optional<PassportSnapshot> saved_;
-    mutable DraftOrigin origin_;
-    mutable bool fingerprinted_ = false;
+    // The package the passport belongs to, with its fingerprints.
+    DraftOrigin origin_;
     bool stopped_ = false;
     std::optional<Failure> failure_;
 };

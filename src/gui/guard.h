@@ -1,10 +1,11 @@
 #pragma once
 
+#include "core/failure_text.h"
+
 #include <QString>
 #include <functional>
 
 class QWidget;
-class Failure;
 
 namespace gui {
 
@@ -15,8 +16,8 @@ inline const QString kAppTitle = QStringLiteral("Тирлада");
 // message already ends in one.
 QString errorBoxText(const QString &message);
 
-// The text the window's error box shows for a failure.
-QString failureText(const Failure &failure);
+// The text the window's error box shows for a failure (core/failure_text.h).
+using core::failureText;
 
 // Shows the application's error box (error icon, caption "Тирлада", OK).
 void showFailure(QWidget *parent, const QString &message);

@@ -1,117 +1,116 @@
 #include "model/passport_model.h"
 
+#include "participants/participant_id.h"
 #include "picture/jpeg_codec.h"
+#include "save/data_document.h"
 #include "sections/section_rules.h"
-
-namespace {
-
-std::size_t at(PassportModel::Text which) { return std::size_t(which); }
-
-// Where each text stands in the plain passport.
-QString PassportSnapshot::*field(PassportModel::Text which)
-{
-    using Text = PassportModel::Text;
-    switch (which) {
-    case Text::Title:
-        return &PassportSnapshot::title;
-    case Text::Description:
-        return &PassportSnapshot::description;
-    case Text::TechRequest:
-        return &PassportSnapshot::techRequest;
-    case Text::Manual:
-        return &PassportSnapshot::manual;
-    case Text::PostIndex:
-        return &PassportSnapshot::postIndex;
-    case Text::PostAddress:
-        return &PassportSnapshot::postAddress;
-    case Text::Phone:
-        return &PassportSnapshot::phone;
-    case Text::Email:
-        return &PassportSnapshot::email;
-    case Text::Notes:
-        return &PassportSnapshot::notes;
-    case Text::Caption:
-        return &PassportSnapshot::pictureCaption;
-    }
-    return nullptr;
-}
-
-constexpr PassportModel::Text kTexts[] = {
-    PassportModel::Text::Title,   PassportModel::Text::Description, PassportModel::Text::TechRequest,
-    PassportModel::Text::Manual,  PassportModel::Text::PostIndex,   PassportModel::Text::PostAddress,
-    PassportModel::Text::Phone,   PassportModel::Text::Email,       PassportModel::Text::Notes,
-    PassportModel::Text::Caption,
-};
-
-} // namespace
 
 PassportModel::PassportModel(QObject *parent) : QObject(parent)
 {
-    static_assert(std::size(kTexts) == std::tuple_size_v<decltype(texts_)>);
+    passport_.subjectNames = core::defaultSubjectNames();
+    passport_.seasonId = kSeasonId;
+    passport_.seasonName = kSeasonName;
+    saved_ = passport_;
 }
 
-PassportSnapshot PassportModel::snapshot() const
-{
-    PassportSnapshot s;
-    for (const Text which : kTexts)
-        s.*field(which) = texts_[at(which)];
-    s.subjectSlots = slots_;
-    s.subjectNames = core::defaultSubjectNames();
-    s.seasonId = kSeasonId;
-    s.seasonName = kSeasonName;
-    s.authors = authors_;
-    s.teachers = teachers_;
-    s.leaderIndex = leader_;
-    s.hasPicture = hasPicture_;
-    if (hasPicture_)
-        s.picture = picture_;
-    return s;
-}
-
-void PassportModel::restore(const PassportSnapshot &passport, const QByteArray &pictureJpeg)
+void PassportModel::restore(const PassportSnapshot &passport)
 {
     // The picture first: removing it clears the caption, which the passport
     // then sets as read, even without a picture, so that saving again writes
     // the same document.
     if (passport.hasPicture)
-        setPicture(passport.picture, pictureJpeg);
+        setPicture(passport.picture, passport.pictureJpeg);
     else
         removePicture();
-    for (const Text which : kTexts)
-        setText(which, passport.*field(which));
+    for (const PassportTextRow &row : kPassportTexts)
+        setText(row.which, passport.*row.member);
     setSubjectSlots(sections::subjectSlotsAsChosen(passport.subjectSlots));
     setParticipants(passport.authors, passport.teachers, passport.leaderIndex);
 }
 
-QString PassportModel::text(Text which) const { return texts_[at(which)]; }
+// ---- The file and the unsaved input ----
+
+void PassportModel::markSaved(const QString &path)
+{
+    saved_ = passport_;
+    savedFingerprint_.clear();
+    if (filePath_ != path) {
+        filePath_ = path;
+        emit filePathChanged();
+    }
+    updateModified();
+    emit saved();
+}
+
+void PassportModel::markRestored(const QString &path, const QByteArray &savedFingerprint)
+{
+    if (!savedFingerprint.isEmpty()) {
+        saved_.reset();
+        savedFingerprint_ = savedFingerprint;
+    }
+    if (filePath_ != path) {
+        filePath_ = path;
+        emit filePathChanged();
+    }
+    updateModified();
+}
+
+QByteArray PassportModel::savedFingerprint() const
+{
+    if (saved_ && savedFingerprint_.isEmpty())
+        savedFingerprint_ = save::passportFingerprint(*saved_);
+    return savedFingerprint_;
+}
+
+void PassportModel::touched()
+{
+    emit changed();
+    updateModified();
+}
+
+void PassportModel::updateModified()
+{
+    const bool modified = saved_ ? passport_ != *saved_ : save::passportFingerprint(passport_) != savedFingerprint_;
+    if (modified == modified_)
+        return;
+    modified_ = modified;
+    emit modifiedChanged(modified_);
+}
+
+// ---- Texts ----
 
 void PassportModel::setText(Text which, const QString &value)
 {
-    if (texts_[at(which)] == value)
+    QString &text = textOf(passport_, which);
+    if (text == value)
         return;
-    texts_[at(which)] = value;
+    text = value;
     emit textChanged(which);
-    emit changed();
+    touched();
 }
 
 void PassportModel::setSubjectSlots(const std::array<qint32, 4> &numbers)
 {
-    if (slots_ == numbers)
+    if (passport_.subjectSlots == numbers)
         return;
-    slots_ = numbers;
+    passport_.subjectSlots = numbers;
     emit subjectSlotsChanged();
-    emit changed();
+    touched();
 }
+
+// ---- Participants ----
 
 int PassportModel::limit(Side side) { return side == Side::Authors ? kMaxAuthors : kMaxTeachers; }
 
 const QList<TPersonRecord> &PassportModel::participants(Side side) const
 {
-    return side == Side::Authors ? authors_ : teachers_;
+    return side == Side::Authors ? passport_.authors : passport_.teachers;
 }
 
 PassportModel::Added PassportModel::addParticipant(Side side, const QString &id)
 {
+    if (participants::formatCheckedParticipantId(id) != id)
+        return {Added::NotChecked, -1};
     const auto find = [&id](const QList<TPersonRecord> &people) {
         for (int i = 0; i < people.size(); ++i)
             if (people[i].Id == id)
@@ -128,9 +127,9 @@ PassportModel::Added PassportModel::addParticipant(Side side, const QString &id)
     QList<TPersonRecord> &people = list(side);
     people.append(TPersonRecord{id, {}, {}, {}});
     if (side == Side::Teachers && people.size() == 1)
-        leader_ = 0;
+        passport_.leaderIndex = 0;
     emit participantsChanged(side);
-    emit changed();
+    touched();
     return {Added::New, int(people.size()) - 1};
 }
 
@@ -142,9 +141,9 @@ int PassportModel::deleteParticipant(Side side, int row)
     people.removeAt(row);
     const int next = people.isEmpty() ? -1 : std::max(row - 1, 0);
     if (side == Side::Teachers)
-        leader_ = next;
+        passport_.leaderIndex = next;
     emit participantsChanged(side);
-    emit changed();
+    touched();
     return next;
 }
 
@@ -155,54 +154,56 @@ void PassportModel::setParticipantName(Side side, int row, QString TPersonRecord
         return;
     people[row].*part = value;
     emit participantNameChanged(side, row);
-    emit changed();
+    touched();
 }
 
 void PassportModel::setParticipants(const QList<TPersonRecord> &authors, const QList<TPersonRecord> &teachers,
                                     int leader)
 {
-    authors_ = authors.mid(0, kMaxAuthors);
-    teachers_ = teachers.mid(0, kMaxTeachers);
-    leader_ = leader >= 0 && leader < teachers_.size() ? leader : -1;
+    passport_.authors = authors.mid(0, kMaxAuthors);
+    passport_.teachers = teachers.mid(0, kMaxTeachers);
+    passport_.leaderIndex = leader >= 0 && leader < passport_.teachers.size() ? leader : -1;
     emit participantsChanged(Side::Authors);
     emit participantsChanged(Side::Teachers);
-    emit changed();
+    touched();
 }
 
 void PassportModel::setLeaderIndex(int index)
 {
-    const int leader = index >= 0 && index < teachers_.size() ? index : -1;
-    if (leader == leader_)
+    const int leader = index >= 0 && index < passport_.teachers.size() ? index : -1;
+    if (leader == passport_.leaderIndex)
         return;
-    leader_ = leader;
+    passport_.leaderIndex = leader;
     emit leaderChanged();
-    emit changed();
+    touched();
 }
+
+// ---- Picture ----
 
 void PassportModel::setPicture(const QImage &reduced, const QByteArray &storedJpeg)
 {
-    hasPicture_ = true;
-    picture_ = reduced.convertToFormat(QImage::Format_RGB32);
-    pictureJpeg_ = storedJpeg;
+    passport_.hasPicture = true;
+    passport_.picture = reduced.convertToFormat(QImage::Format_RGB32);
+    passport_.pictureJpeg = storedJpeg;
     emit pictureChanged();
-    emit changed();
+    touched();
 }
 
 void PassportModel::removePicture()
 {
-    if (!hasPicture_)
+    if (!passport_.hasPicture)
         return;
-    hasPicture_ = false;
-    picture_ = QImage();
-    pictureJpeg_.clear();
+    passport_.hasPicture = false;
+    passport_.picture = QImage();
+    passport_.pictureJpeg.clear();
     emit pictureChanged();
     setText(Text::Caption, QString());
-    emit changed();
+    touched();
 }
 
 QByteArray PassportModel::pictureFile() const
 {
-    if (!hasPicture_)
+    if (!passport_.hasPicture)
         return QByteArray();
-    return pictureJpeg_.isEmpty() ? picture::encodeJpeg(picture_) : pictureJpeg_;
+    return passport_.pictureJpeg.isEmpty() ? picture::encodeJpeg(passport_.picture) : passport_.pictureJpeg;
 }

@@ -7,7 +7,7 @@
 
 namespace participants {
 
-QString StripParticipantId(const QString &text)
+QString stripParticipantId(const QString &text)
 {
     QString s = core::trimControls(text);
     s.remove(QLatin1Char('-'));
@@ -15,18 +15,18 @@ QString StripParticipantId(const QString &text)
     return s;
 }
 
-QString Md5Hex(const QByteArray &bytes)
+QString md5Hex(const QByteArray &bytes)
 {
     return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Md5).toHex());
 }
 
-QString ParticipantIdCheckDigits(const QString &firstSeven)
+QString participantIdCheckDigits(const QString &firstSeven)
 {
     // One encoder per thread: making one costs more than the check itself,
     // and an encoder is not shared between threads.
     thread_local QStringEncoder toCp1251("windows-1251", QStringEncoder::Flag::Stateless);
     const QByteArray bytes = toCp1251.encode(firstSeven);
-    const int n = Md5Hex(bytes).left(2).toInt(nullptr, 16);
+    const int n = md5Hex(bytes).left(2).toInt(nullptr, 16);
     // n * 99 / 255 never ends in exactly one half, so adding 127 before the
     // integer division rounds to the nearest.
     const int x = (n * 99 + 127) / 255;
@@ -43,7 +43,7 @@ bool isWellFormedParticipantId(const QString &text)
 {
     if (text.isEmpty())
         return false;
-    const QString s = StripParticipantId(text);
+    const QString s = stripParticipantId(text);
     if (s.size() != 9)
         return false;
     qint64 value = 0;
@@ -57,8 +57,8 @@ bool isWellFormedParticipantId(const QString &text)
 
 std::optional<QString> formatCheckedParticipantId(const QString &entered)
 {
-    const QString s = StripParticipantId(entered);
-    if (ParticipantIdCheckDigits(s.left(7)) != s.mid(7, 2))
+    const QString s = stripParticipantId(entered);
+    if (participantIdCheckDigits(s.left(7)) != s.mid(7, 2))
         return std::nullopt;
     return s.left(3) + QLatin1Char('-') + s.mid(3, 3) + QLatin1Char('-') + s.mid(6);
 }

@@ -17,15 +17,15 @@ inline constexpr qint64 kHighestParticipantId = 999999998;
 
 // The text without surrounding blanks and control characters (codes 0 to
 // 32) and without any "-" or " ".
-QString StripParticipantId(const QString &text);
+QString stripParticipantId(const QString &text);
 
 // MD5 of the bytes as 32 lowercase hexadecimal digits.
-QString Md5Hex(const QByteArray &bytes);
+QString md5Hex(const QByteArray &bytes);
 
 // The two check digits "00" to "99" for the first seven characters of an ID,
 // taken as Windows-1251 bytes: the first digest byte n mapped to
 // n * 99 / 255 rounded to the nearest integer.
-QString ParticipantIdCheckDigits(const QString &firstSeven);
+QString participantIdCheckDigits(const QString &firstSeven);
 
 // True when a typed character may enter the ID field: a digit, ".", "-" or
 // " " (backspace is a key, not a character, and always passes).

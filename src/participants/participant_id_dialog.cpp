@@ -93,11 +93,6 @@ void ParticipantIdDialog::showEvent(QShowEvent *event)
     AddID->setFocus(Qt::OtherFocusReason);
 }
 
-std::optional<QString> participants::checkEnteredId(QWidget *parent, const QString &entered)
-{
-    std::optional<QString> id = participants::formatCheckedParticipantId(entered);
-    if (!id)
-        gui::modal::message(parent, gui::modal::Icon::Error, QStringLiteral("Ошибка"),
-                            QStringLiteral("Введен ошибочный ID"));
-    return id;
-}
+void ParticipantIdDialog::clearId() { AddID->clear(); }
+
+QString ParticipantIdDialog::enteredId() const { return AddID->text(); }

@@ -3,7 +3,6 @@
 #include <QDialog>
 #include <QString>
 #include <memory>
-#include <optional>
 
 class QLineEdit;
 class QPushButton;
@@ -12,17 +11,20 @@ namespace Ui {
 class ParticipantIdDialog;
 }
 
-// The participant-ID dialog "Добавить": one field for the ID and one button.
-// It only screens what is typed; the caller checks and formats the ID after
-// the dialog has closed with the OK result.
+// The participant-ID dialog "Добавить": one field for the ID (AddID) and
+// one button (Button1). It only screens what is typed; the caller checks and
+// formats the ID (participants::formatCheckedParticipantId) after the
+// dialog has closed with the OK result.
 class ParticipantIdDialog : public QDialog {
     Q_OBJECT
 public:
     explicit ParticipantIdDialog(QWidget *parent = nullptr);
     ~ParticipantIdDialog() override;
 
-    QLineEdit *AddID = nullptr;
-    QPushButton *Button1 = nullptr;
+    // Empties the field for the next ID.
+    void clearId();
+    // The ID as typed.
+    QString enteredId() const;
 
     // Key filter of AddID: true when the typed character may enter the field.
     bool acceptsKey(QChar key) const;
@@ -40,11 +42,6 @@ protected:
 
 private:
     std::unique_ptr<Ui::ParticipantIdDialog> ui;
+    QLineEdit *AddID = nullptr;
+    QPushButton *Button1 = nullptr;
 };
-
-// Checks a typed ID against its check digits (see formatCheckedParticipantId).
-// On a mismatch shows "Введен ошибочный ID" (caption "Ошибка", error icon, OK)
-// over parent and gives nothing.
-namespace participants {
-std::optional<QString> checkEnteredId(QWidget *parent, const QString &entered);
-} // namespace participants

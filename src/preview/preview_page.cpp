@@ -68,12 +68,12 @@ QString withCharacterReferences(const QString &text)
 
 } // namespace
 
-QString LineBreaksToHtml(const QString &text)
+QString lineBreaksToHtml(const QString &text)
 {
     return QString(text).replace(QLatin1String("\r\n"), QLatin1String("<br />"));
 }
 
-QString previewText(const QString &text) { return LineBreaksToHtml(text.toHtmlEscaped()); }
+QString previewText(const QString &text) { return lineBreaksToHtml(text.toHtmlEscaped()); }
 
 QString previewLineText(const QString &text)
 {

@@ -16,7 +16,7 @@ inline const QString kPreviewPageName = QStringLiteral("prewiev.html");
 inline const QString kPreviewPictureName = QStringLiteral("img.jpg");
 
 // Every CR LF pair becomes "<br />"; a CR or an LF standing alone stays.
-QString LineBreaksToHtml(const QString &text);
+QString lineBreaksToHtml(const QString &text);
 
 // A text from the window as the page shows it: "&", "<", ">" and "\"" turned
 // into entity references, then every CR LF into "<br />".

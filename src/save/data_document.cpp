@@ -3,6 +3,8 @@
 #include "core/files.h"
 #include "save/document_fields.h"
 
+#include <QCryptographicHash>
+
 namespace save {
 namespace {
 
@@ -93,7 +95,7 @@ QString packageForm(const QString &text, document::Form form)
 
 } // namespace
 
-QByteArray BuildDataDocument(const PassportSnapshot &passport, qint64 seconds, DocumentForm form)
+QByteArray buildDataDocument(const PassportSnapshot &passport, qint64 seconds, DocumentForm form)
 {
     const bool draft = form == DocumentForm::Draft;
     QString out;
@@ -135,6 +137,26 @@ QByteArray BuildDataDocument(const PassportSnapshot &passport, qint64 seconds, D
     return out.toUtf8();
 }
 
-void WriteDataDocument(const QString &path, const QByteArray &document) { core::writeFileReplacing(path, document); }
+Result<void> writeDataDocument(const QString &path, const QByteArray &document)
+{
+    return core::writeFile(path, document);
+}
+
+QByteArray passportFingerprint(const PassportSnapshot &passport)
+{
+    QCryptographicHash hash(QCryptographicHash::Md5);
+    hash.addData(buildDataDocument(passport, 0, DocumentForm::Draft));
+    hash.addData(QByteArrayView("\0picture\0"));
+    if (passport.hasPicture && !passport.picture.isNull()) {
+        const QImage pixels = passport.picture.convertToFormat(QImage::Format_ARGB32);
+        hash.addData(QByteArray::number(pixels.width()) + 'x' + QByteArray::number(pixels.height()));
+        for (int row = 0; row < pixels.height(); ++row)
+            hash.addData(QByteArrayView(reinterpret_cast<const char *>(pixels.constScanLine(row)),
+                                        qsizetype(pixels.width()) * 4));
+    } else {
+        hash.addData(QByteArrayView(passport.hasPicture ? "unread" : "none"));
+    }
+    return hash.result().toHex();
+}
 
 } // namespace save

@@ -4,6 +4,7 @@
 // goes into the package.
 
 #include "core/passport.h"
+#include "core/result.h"
 #include "save/read_problem.h"
 
 #include <QByteArray>
@@ -25,13 +26,16 @@ namespace save {
 // against a crash) carries every text exactly as typed, so that restoring a
 // draft gives back all of the input; the reader takes both.
 enum class DocumentForm { Package, Draft };
-QByteArray BuildDataDocument(const PassportSnapshot &passport, qint64 seconds,
+QByteArray buildDataDocument(const PassportSnapshot &passport, qint64 seconds,
                              DocumentForm form = DocumentForm::Package);
 
-// Writes the bytes as the file at path (see core::writeFileReplacing). Throws
-// Failure(CannotCreateFile) with the file and the system's reason when that
-// fails.
-void WriteDataDocument(const QString &path, const QByteArray &document);
+// A digest of everything a passport holds (texts as typed, sections,
+// participants, picture pixels): equal passports, equal fingerprints.
+QByteArray passportFingerprint(const PassportSnapshot &passport);
+
+// Writes the bytes as the file at path (see core::writeFile), or
+// gives Failure(CannotCreateFile) with the file and the system's reason.
+[[nodiscard]] Result<void> writeDataDocument(const QString &path, const QByteArray &document);
 
 // A participant as the document stores it.
 struct StoredPerson {
@@ -50,13 +54,13 @@ struct StoredDocument {
     QList<StoredPerson> people;
 };
 
-// Reads a data document in the one shape BuildDataDocument writes (either
+// Reads a data document in the one shape buildDataDocument writes (either
 // form): the elements in their order, each text element without attributes
 // or children, the participants with their four attributes, UTF-8, no DTD
 // and no entities. A text reads the same whether its characters stand as
 // they are, as character references or inside CDATA sections. The first
-// departure stops the reading; it is returned, and then document holds
-// nothing useful.
-std::optional<ReadProblem> parseDataDocument(const QByteArray &bytes, StoredDocument &document);
+// departure stops the reading: the document fails as PackageUnreadable
+// with that one problem.
+[[nodiscard]] Result<StoredDocument> parseDataDocument(const QByteArray &bytes);
 
 } // namespace save

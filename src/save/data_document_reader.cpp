@@ -1,4 +1,4 @@
-// Reading the data document back: the inverse of BuildDataDocument, field by
+// Reading the data document back: the inverse of buildDataDocument, field by
 // field from the same table.
 
 #include "save/data_document.h"
@@ -265,37 +265,41 @@ private:
         doc.people.append(person);
     }
 
-    void subjects(StoredDocument &doc, QLatin1String field)
+    // A list field: every element up to the field's end tag is one item,
+    // taken by item(), which fails the reading for an item out of place.
+    template <class Item>
+    void listItems(QLatin1String field, Item item)
     {
         for (;;) {
             const QXmlStreamReader::TokenType token = next();
-            if (failed())
+            if (failed() || token == QXmlStreamReader::EndElement)
                 return;
-            if (token == QXmlStreamReader::EndElement)
-                return;
-            if (token != QXmlStreamReader::StartElement || xml.name() != document::kSubject
-                || !xml.namespaceUri().isEmpty()) {
+            if (token != QXmlStreamReader::StartElement || !xml.namespaceUri().isEmpty()) {
                 fail(atHere(ReadProblemCode::DocumentWrongInList, field));
                 return;
             }
-            doc.subjects.append(textHere());
+            item();
             if (failed())
                 return;
         }
     }
 
+    void subjects(StoredDocument &doc, QLatin1String field)
+    {
+        listItems(field, [&] {
+            if (xml.name() != document::kSubject)
+                fail(atHere(ReadProblemCode::DocumentWrongInList, field));
+            else
+                doc.subjects.append(textHere());
+        });
+    }
+
     void people(StoredDocument &doc, QLatin1String field)
     {
         bool teachers = false;
-        for (;;) {
-            const QXmlStreamReader::TokenType token = next();
-            if (failed())
-                return;
-            if (token == QXmlStreamReader::EndElement)
-                return;
-            const bool element = token == QXmlStreamReader::StartElement && xml.namespaceUri().isEmpty();
-            const bool author = element && xml.name() == document::kAuthor;
-            const bool teacher = element && xml.name() == document::kTeacher;
+        listItems(field, [&] {
+            const bool author = xml.name() == document::kAuthor;
+            const bool teacher = xml.name() == document::kTeacher;
             if (!author && !teacher) {
                 fail(atHere(ReadProblemCode::DocumentWrongInList, field));
                 return;
@@ -306,9 +310,7 @@ private:
             }
             teachers = teacher;
             person(doc, teacher);
-            if (failed())
-                return;
-        }
+        });
     }
 
     void readAll(StoredDocument &doc)
@@ -373,10 +375,13 @@ private:
 
 } // namespace
 
-std::optional<ReadProblem> parseDataDocument(const QByteArray &bytes, StoredDocument &document)
+Result<StoredDocument> parseDataDocument(const QByteArray &bytes)
 {
     DocumentParser parser(protectLineBreaks(bytes));
-    return parser.parse(document);
+    StoredDocument document;
+    if (std::optional<ReadProblem> problem = parser.parse(document))
+        return Unexpected(Failure(FailureCode::PackageUnreadable, {.problems = {std::move(*problem)}}));
+    return document;
 }
 
 } // namespace save

@@ -5,6 +5,7 @@
 // so that what one writes the other reads back.
 
 #include "core/passport.h"
+#include "core/passport_texts.h"
 
 #include <QLatin1String>
 #include <array>
@@ -41,22 +42,42 @@ struct Field {
     bool optional = false; // written only when not empty
 };
 
-inline const std::array<Field, 14> kFields = {{
-    {QLatin1String("title"), Kind::Text, &PassportSnapshot::title, Form::Trimmed},
+// A text's field: its element and member come from the table of texts.
+constexpr Field textField(PassportText which, Form form, bool optional = false)
+{
+    return {passportText(which).element, Kind::Text, passportText(which).member, form, optional};
+}
+
+inline constexpr std::array<Field, 14> kFields = {{
+    textField(PassportText::Title, Form::Trimmed),
     {QLatin1String("sz_id"), Kind::Season},
     {QLatin1String("datetime"), Kind::Time},
-    {QLatin1String("description"), Kind::Text, &PassportSnapshot::description, Form::Description},
-    {QLatin1String("img_sign"), Kind::Text, &PassportSnapshot::pictureCaption, Form::AsTyped, true},
-    {QLatin1String("manual"), Kind::Text, &PassportSnapshot::manual, Form::AsTyped},
-    {QLatin1String("tech_request"), Kind::Text, &PassportSnapshot::techRequest, Form::Trimmed},
-    {QLatin1String("public_post_index"), Kind::Text, &PassportSnapshot::postIndex, Form::Trimmed},
-    {QLatin1String("public_post_address"), Kind::Text, &PassportSnapshot::postAddress, Form::Trimmed},
-    {QLatin1String("public_phone"), Kind::Text, &PassportSnapshot::phone, Form::Trimmed},
-    {QLatin1String("public_email"), Kind::Text, &PassportSnapshot::email, Form::Trimmed},
+    textField(PassportText::Description, Form::Description),
+    textField(PassportText::Caption, Form::AsTyped, true),
+    textField(PassportText::Manual, Form::AsTyped),
+    textField(PassportText::TechRequest, Form::Trimmed),
+    textField(PassportText::PostIndex, Form::Trimmed),
+    textField(PassportText::PostAddress, Form::Trimmed),
+    textField(PassportText::Phone, Form::Trimmed),
+    textField(PassportText::Email, Form::Trimmed),
     {QLatin1String("subjects"), Kind::Subjects},
     {QLatin1String("people"), Kind::People},
-    {QLatin1String("notes"), Kind::Text, &PassportSnapshot::notes, Form::Trimmed},
+    textField(PassportText::Notes, Form::Trimmed),
 }};
+
+// Every text of the passport is one field of the document, once.
+constexpr bool everyTextOnce()
+{
+    for (const PassportTextRow &row : kPassportTexts) {
+        int found = 0;
+        for (const Field &field : kFields)
+            found += field.kind == Kind::Text && field.text == row.member ? 1 : 0;
+        if (found != 1)
+            return false;
+    }
+    return true;
+}
+static_assert(everyTextOnce(), "kFields: every row of kPassportTexts is one text field");
 
 // A participant's attributes, in their order; "is_leader" follows for the
 // invoice recipient.

@@ -25,7 +25,7 @@ namespace {
 // Removes the folder and everything in it; links are removed, never followed.
 void removeFolder(const QString &path)
 {
-    ClearFolder(path);
+    clearFolder(path);
     if (!QDir().rmdir(path))
         qCWarning(lcLeftovers) << "cannot remove the left-over folder" << path;
     else

@@ -54,10 +54,9 @@ QStringList folderFiles(const QString &workingFolder)
 }
 
 // Runs the archiver on the working folder's files, writing the archive at
-// output. Nothing when it exited normally with status 0 in time; otherwise
-// the failure.
-std::optional<Failure> runArchiver(const QString &archiver, const QString &output, const QString &workingFolder,
-                                   const QStringList &files)
+// output: it must exit normally with status 0 in time.
+Result<void> runArchiver(const QString &archiver, const QString &output, const QString &workingFolder,
+                         const QStringList &files)
 {
     QProcess process;
     process.setProgram(archiver);
@@ -74,87 +73,85 @@ std::optional<Failure> runArchiver(const QString &archiver, const QString &outpu
 
     const QDeadlineTimer deadline(archiverTimeout());
     process.start();
-    if (!process.waitForStarted(int(deadline.remainingTime()))) {
-        return Failure(FailureCode::ArchiverNotStarted, {.file = archiver, .reason = process.errorString()});
-    }
+    if (!process.waitForStarted(int(deadline.remainingTime())))
+        return Unexpected(
+            Failure(FailureCode::ArchiverNotStarted, {.file = archiver, .reason = process.errorString()}));
     if (!process.waitForFinished(int(deadline.remainingTime()))) {
         process.kill();
         process.waitForFinished(kArchiverTimeoutMs);
-        return Failure(FailureCode::ArchiverTimedOut, {.file = archiver, .limit = archiverTimeout()});
+        return Unexpected(Failure(FailureCode::ArchiverTimedOut, {.file = archiver, .limit = archiverTimeout()}));
     }
     if (process.exitStatus() != QProcess::NormalExit) {
-        return Failure(FailureCode::ArchiverCrashed, {.file = archiver});
+        return Unexpected(Failure(FailureCode::ArchiverCrashed, {.file = archiver}));
     }
     if (process.exitCode() != 0) {
-        return Failure(FailureCode::ArchiverFailed, {.file = archiver, .number = process.exitCode()});
+        return Unexpected(Failure(FailureCode::ArchiverFailed, {.file = archiver, .number = process.exitCode()}));
     }
-    return std::nullopt;
+    return {};
 }
 
 using Files = QList<std::pair<QString, QByteArray>>;
 
 // The working folder's files with their bytes, read before the archiver
 // runs: what the package must hold.
-std::optional<Failure> readFolderFiles(const QString &workingFolder, const QStringList &names, Files *files)
+Result<Files> readFolderFiles(const QString &workingFolder, const QStringList &names)
 {
+    Files files;
     for (const QString &name : names) {
         QFile file(QDir(workingFolder).filePath(name));
         if (!file.open(QIODevice::ReadOnly))
-            return Failure(FailureCode::CannotReadFile, {.file = file.fileName(), .reason = file.errorString()});
+            return Unexpected(
+                Failure(FailureCode::CannotReadFile, {.file = file.fileName(), .reason = file.errorString()}));
         if (file.size() > kMaxPackageSize)
-            return Failure(FailureCode::PackageTooLarge, {.file = file.fileName(), .limit = kMaxPackageSize});
-        files->append({name, file.readAll()});
+            return Unexpected(
+                Failure(FailureCode::PackageTooLarge, {.file = file.fileName(), .limit = kMaxPackageSize}));
+        files.append({name, file.readAll()});
     }
-    return std::nullopt;
+    return files;
 }
 
 // Reads the archive that was written back and compares it with the files
 // that were packed: the same names, no others, each stored with the same
 // bytes and the same CRC. An archiver that exits 0 after writing a broken or
 // partial file is caught here.
-std::optional<Failure> verifyPackage(const QString &output, const Files &expected)
+Result<void> verifyPackage(const QString &output, const Files &expected)
 {
     QFile package(output);
     if (!package.open(QIODevice::ReadOnly))
-        return Failure(FailureCode::CannotReadFile, {.file = output, .reason = package.errorString()});
+        return Unexpected(Failure(FailureCode::CannotReadFile, {.file = output, .reason = package.errorString()}));
     const QByteArray zip = package.read(kMaxPackageSize + 1);
     if (zip.size() > kMaxPackageSize)
-        return Failure(FailureCode::PackageTooLarge, {.file = output, .limit = kMaxPackageSize});
+        return Unexpected(Failure(FailureCode::PackageTooLarge, {.file = output, .limit = kMaxPackageSize}));
     qint64 largest = 0;
     for (const auto &file : expected)
         largest = std::max<qint64>(largest, file.second.size());
 
     const ZipReadResult read = readZipEntries(zip, largest, int(expected.size()));
-    if (!read.problems.isEmpty()) {
-        const ReadProblem &problem = read.problems.constFirst();
-        return Failure(FailureCode::PackageUnsound,
-                       {.file = output, .number = int(problem.code), .name = problem.name});
-    }
+    if (!read.problems.isEmpty())
+        return Unexpected(Failure(FailureCode::PackageUnreadable, {.file = output, .problems = read.problems}));
     if (read.entries.size() != expected.size())
-        return Failure(FailureCode::PackageEntryCount,
-                       {.file = output, .number = int(read.entries.size()), .limit = expected.size()});
+        return Unexpected(Failure(FailureCode::PackageEntryCount,
+                                  {.file = output, .number = int(read.entries.size()), .limit = expected.size()}));
     for (const auto &file : expected) {
         const QString &name = file.first;
         const QByteArray &bytes = file.second;
         const auto found = std::find_if(read.entries.cbegin(), read.entries.cend(),
                                         [&wanted = name](const ZipEntry &entry) { return entry.name == wanted; });
         if (found == read.entries.cend())
-            return Failure(FailureCode::PackageEntryMissing, {.file = output, .name = name});
+            return Unexpected(Failure(FailureCode::PackageEntryMissing, {.file = output, .name = name}));
         // libzip has checked the entry's data against its CRC.
         if (found->data != bytes)
-            return Failure(FailureCode::PackageEntryDiffers, {.file = output, .name = name});
+            return Unexpected(Failure(FailureCode::PackageEntryDiffers, {.file = output, .name = name}));
         if (!found->stored)
-            return Failure(FailureCode::PackageEntryCompressed, {.file = output, .name = name});
+            return Unexpected(Failure(FailureCode::PackageEntryCompressed, {.file = output, .name = name}));
     }
-    return std::nullopt;
+    return {};
 }
 
 } // namespace
 
-QString createWorkingFolder(const QString &tempFolder, qint64 seconds, std::optional<Failure> *failure)
+Result<QString> createWorkingFolder(const QString &tempFolder, qint64 seconds)
 {
-    std::optional<Failure> ignored;
-    std::optional<Failure> &cause = failure ? *failure : ignored;
     // What a killed save left here goes first.
     removeLeftoverWorkingFolders(tempFolder);
     const QString base = tempFolder + QStringLiteral("Passport_") + QString::number(seconds);
@@ -178,15 +175,13 @@ QString createWorkingFolder(const QString &tempFolder, qint64 seconds, std::opti
 #endif
         if (!taken(path)) {
             // The temporary folder itself cannot be used.
-            cause = Failure(FailureCode::CannotCreateFolder, {.file = path, .reason = error});
-            return QString();
+            return Unexpected(Failure(FailureCode::CannotCreateFolder, {.file = path, .reason = error}));
         }
     }
-    cause = Failure(FailureCode::NoFreeFolderName, {.file = base});
-    return QString();
+    return Unexpected(Failure(FailureCode::NoFreeFolderName, {.file = base}));
 }
 
-void ClearFolder(const QString &folder)
+void clearFolder(const QString &folder)
 {
     if (folder.isEmpty())
         return;
@@ -204,7 +199,7 @@ void ClearFolder(const QString &folder)
             // up first, at every depth, then empty it and remove it. A link
             // is never followed.
             QFile::setPermissions(path, ownerAll);
-            ClearFolder(path);
+            clearFolder(path);
             QDir().rmdir(path);
         } else if (!QFile::remove(path) && !info.isSymLink()) {
             QFile::setPermissions(path, info.permissions() | QFile::WriteOwner);
@@ -213,25 +208,16 @@ void ClearFolder(const QString &folder)
     }
 }
 
-bool writePackage(const QString &archiver, const QString &packagePath, const QString &workingFolder,
-                  std::optional<Failure> *failure)
+Result<void> writePackage(const QString &archiver, const QString &packagePath, const QString &workingFolder)
 {
-    std::optional<Failure> ignored;
-    std::optional<Failure> &cause = failure ? *failure : ignored;
-    cause.reset();
-    if (archiver.isEmpty()) {
-        cause = Failure(FailureCode::ArchiverNotFound);
-        return false;
-    }
-    if (packagePath.isEmpty()) {
-        cause = Failure(FailureCode::CannotCreateFile);
-        return false;
-    }
+    if (archiver.isEmpty())
+        return Unexpected(Failure(FailureCode::ArchiverNotFound));
+    if (packagePath.isEmpty())
+        return Unexpected(Failure(FailureCode::CannotCreateFile));
     const QStringList files = folderFiles(workingFolder);
-    Files contents;
-    cause = readFolderFiles(workingFolder, files, &contents);
-    if (cause)
-        return false;
+    const Result<Files> contents = readFolderFiles(workingFolder, files);
+    if (!contents)
+        return Unexpected(contents.error());
 
     // The archive is written into a private folder beside the package and
     // renamed over the chosen path only once it is complete and verified:
@@ -246,25 +232,21 @@ bool writePackage(const QString &archiver, const QString &packagePath, const QSt
     // The staging folder carries this process's number, so that a later save
     // can tell whether it was left by a killed one.
     QTemporaryDir staging(target.absolutePath() + QLatin1Char('/') + stagingTemplate());
-    if (!staging.isValid()) {
-        cause = Failure(FailureCode::CannotCreateFolder, {.file = staging.path(), .reason = staging.errorString()});
-        return false;
-    }
+    if (!staging.isValid())
+        return Unexpected(
+            Failure(FailureCode::CannotCreateFolder, {.file = staging.path(), .reason = staging.errorString()}));
     const QString output = staging.filePath(QStringLiteral("package.kwp"));
 
-    cause = runArchiver(archiver, output, workingFolder, files);
-    if (!cause && !QFileInfo(output).isFile())
-        cause = Failure(FailureCode::ArchiveNotWritten, {.file = output});
-    if (!cause)
-        cause = verifyPackage(output, contents);
-    if (cause)
-        return false;
-    QString reason;
-    if (!core::renameReplacing(output, packagePath, &reason)) {
-        cause = Failure(FailureCode::CannotCreateFile, {.file = packagePath, .reason = reason});
-        return false;
-    }
-    return true;
+    if (Result<void> ran = runArchiver(archiver, output, workingFolder, files); !ran)
+        return ran;
+    if (!QFileInfo(output).isFile())
+        return Unexpected(Failure(FailureCode::ArchiveNotWritten, {.file = output}));
+    if (Result<void> verified = verifyPackage(output, *contents); !verified)
+        return verified;
+    if (Result<void> renamed = core::renameReplacing(output, packagePath); !renamed)
+        return Unexpected(
+            Failure(FailureCode::CannotCreateFile, {.file = packagePath, .reason = renamed.error().details().reason}));
+    return {};
 }
 
 namespace testing {

@@ -50,9 +50,12 @@ ReadResult readPackageBytes(const QByteArray &zip, const ReadOptions &options)
         return refused(
             {.code = ReadProblemCode::PictureFileTooLarge, .number = jpeg->data.size(), .limit = kMaxPictureFileSize});
 
-    StoredDocument stored;
-    if (std::optional<ReadProblem> problem = parseDataDocument(document->data, stored))
-        return refused(std::move(*problem));
+    Result<StoredDocument> parsed = parseDataDocument(document->data);
+    if (!parsed) {
+        result.problems = parsed.error().details().problems;
+        return result;
+    }
+    const StoredDocument &stored = *parsed;
 
     PackageContents contents;
     PassportSnapshot &p = contents.passport;
@@ -61,6 +64,7 @@ ReadResult readPackageBytes(const QByteArray &zip, const ReadOptions &options)
     if (jpeg) {
         checkPicture(jpeg->data, options.decodePicture, p, problems);
         contents.pictureJpeg = jpeg->data;
+        p.pictureJpeg = jpeg->data;
     } else {
         if (!p.pictureCaption.isEmpty())
             problems.push_back({ReadProblemCode::CaptionWithoutPicture});
@@ -70,6 +74,15 @@ ReadResult readPackageBytes(const QByteArray &zip, const ReadOptions &options)
     if (problems.isEmpty())
         result.contents = std::move(contents);
     return result;
+}
+
+Result<PackageContents> openPackage(const QString &path, const ReadOptions &options)
+{
+    ReadResult read = readPackage(path, options);
+    if (!read.contents)
+        return Unexpected(
+            Failure(FailureCode::PackageUnreadable, {.file = path, .problems = std::move(read.problems)}));
+    return std::move(*read.contents);
 }
 
 ReadResult readPackage(const QString &path, const ReadOptions &options)

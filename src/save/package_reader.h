@@ -7,6 +7,7 @@
 // reading.
 
 #include "core/passport.h"
+#include "core/result.h"
 #include "save/data_document.h"
 #include "save/read_problem.h"
 #include "save/zip_archive.h"
@@ -56,5 +57,10 @@ struct ReadOptions {
 ReadResult readPackage(const QString &path, const ReadOptions &options = {});
 // Reads a package held in memory.
 ReadResult readPackageBytes(const QByteArray &zip, const ReadOptions &options = {});
+
+// readPackage as one Result: the contents, or Failure(PackageUnreadable)
+// with the file and every problem found. The window reads packages and
+// drafts through this.
+[[nodiscard]] Result<PackageContents> openPackage(const QString &path, const ReadOptions &options = {});
 
 } // namespace save

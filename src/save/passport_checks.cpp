@@ -142,18 +142,29 @@ void checkPicture(const QByteArray &jpeg, bool decode, PassportSnapshot &passpor
         problems.push_back({.code = ReadProblemCode::PictureTooComplex, .limit = kMaxPictureScans});
         return;
     }
-    // The decoder's budget refuses a header that declares far more pixels
-    // than the file can hold before the size is looked at here; within the
-    // frame's size, no picture of a package's size reaches the budget's
-    // limit on work.
+    // What the decoder refuses is the picture's fault; anything else (no
+    // memory, a cancelled read) is no verdict on the package and goes on to
+    // the caller. The decoder's budget refuses a header that declares far
+    // more pixels than the file can hold before the size is looked at here;
+    // within the frame's size, no picture of a package's size reaches the
+    // budget's limit on work.
     const auto refused = [&](const Failure &failure) {
-        if (failure.code() == FailureCode::PictureTooBig)
+        switch (failure.code()) {
+        case FailureCode::PictureTooBig:
             problems.push_back({.code = ReadProblemCode::PictureTooLarge,
                                 .limit = kPictureFrame,
                                 .width = failure.details().width,
                                 .height = failure.details().height});
-        else
+            return;
+        case FailureCode::JpegError:
+        case FailureCode::PictureTooLarge:
+        case FailureCode::PictureTooCostly:
+        case FailureCode::FloatingPointDivision:
             problems.push_back({ReadProblemCode::PictureNotJpeg});
+            return;
+        default:
+            throw failure;
+        }
     };
     Result<picture::JpegReader> reader = picture::JpegReader::read(jpeg);
     if (!reader) {

@@ -176,21 +176,35 @@ ZipReadResult readZipEntries(const QByteArray &zip, qint64 maxEntrySize, int max
     return result;
 }
 
-QByteArray zipStored(const QList<std::pair<QString, QByteArray>> &entries)
+namespace {
+// An archive built in memory that libzip gave up on, with libzip's reason.
+Unexpected notBuilt(zip_error_t *error)
+{
+    const QString reason = QString::fromUtf8(zip_error_strerror(error));
+    return Unexpected(Failure(FailureCode::ArchiveNotBuilt, {.reason = reason}));
+}
+} // namespace
+
+Result<QByteArray> zipStored(const QList<std::pair<QString, QByteArray>> &entries)
 {
     zip_error_t error;
     zip_error_init(&error);
     zip_source_t *target = zip_source_buffer_create(nullptr, 0, 0, &error);
+    if (!target) {
+        const Unexpected failure = notBuilt(&error);
+        zip_error_fini(&error);
+        return failure;
+    }
     zip_error_fini(&error);
-    if (!target)
-        return QByteArray();
     zip_error_init(&error);
     zip_t *archive = zip_open_from_source(target, ZIP_TRUNCATE, &error);
-    zip_error_fini(&error);
     if (!archive) {
         zip_source_free(target);
-        return QByteArray();
+        const Unexpected failure = notBuilt(&error);
+        zip_error_fini(&error);
+        return failure;
     }
+    zip_error_fini(&error);
     // The buffer must outlive the archive's closing, which writes into it.
     zip_source_keep(target);
 
@@ -211,23 +225,28 @@ QByteArray zipStored(const QList<std::pair<QString, QByteArray>> &entries)
         }
     }
     if (!ok || zip_close(archive) != 0) {
+        zip_error_t *cause = zip_get_error(archive);
+        const Unexpected failure = notBuilt(cause);
         zip_discard(archive);
         zip_source_free(target);
-        return QByteArray();
+        return failure;
     }
 
     QByteArray bytes;
+    bool read = false;
     if (zip_source_open(target) == 0) {
         zip_stat_t stat;
         zip_stat_init(&stat);
         if (zip_source_stat(target, &stat) == 0 && (stat.valid & ZIP_STAT_SIZE)) {
             bytes.resize(qsizetype(stat.size));
-            if (zip_source_read(target, bytes.data(), stat.size) != zip_int64_t(stat.size))
-                bytes.clear();
+            read = zip_source_read(target, bytes.data(), stat.size) == zip_int64_t(stat.size);
         }
         zip_source_close(target);
     }
+    const Unexpected failure = notBuilt(zip_source_error(target));
     zip_source_free(target);
+    if (!read)
+        return failure;
     return bytes;
 }
 

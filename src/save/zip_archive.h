@@ -3,6 +3,7 @@
 // The package's container: a ZIP archive held in memory, read and written
 // through libzip.
 
+#include "core/result.h"
 #include "save/read_problem.h"
 
 #include <QByteArray>
@@ -41,7 +42,8 @@ ZipReadResult readZipEntries(const QByteArray &zip, qint64 maxEntrySize = kMaxDo
                              int maxEntries = kMaxPackageEntries);
 
 // A ZIP archive of stored (uncompressed) entries in the order given, built in
-// memory: the package format, for writing a package without the archiver.
-QByteArray zipStored(const QList<std::pair<QString, QByteArray>> &entries);
+// memory: the package format, for writing a package without the archiver;
+// or why libzip could not build it.
+[[nodiscard]] Result<QByteArray> zipStored(const QList<std::pair<QString, QByteArray>> &entries);
 
 } // namespace save

@@ -356,7 +356,7 @@ private slots:
         window().model().setText(memoName == QLatin1String("Notes") ? PassportModel::Text::Notes
                                                                     : PassportModel::Text::Description,
                                  QStringLiteral("x"));
-        window().model().restore(read.contents->passport, read.contents->pictureJpeg);
+        window().model().restore(read.contents->passport);
         QCOMPARE(memo->rawText(), huge + QStringLiteral("a"));
         QVERIFY(memo->document()->blockCount() > 100);
     }

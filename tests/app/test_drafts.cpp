@@ -131,6 +131,9 @@ private slots:
         QCOMPARE(read.contents->pictureJpeg, picture::encodeJpeg(typed.picture));
         QCOMPARE(restored.picture.size(), typed.picture.size());
         restored.picture = typed.picture;
+        // The draft's stored file stands for a picture the user loaded.
+        QCOMPARE(restored.pictureJpeg, read.contents->pictureJpeg);
+        restored.pictureJpeg.clear();
         QCOMPARE(restored, typed);
     }
 

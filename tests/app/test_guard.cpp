@@ -70,6 +70,13 @@ private slots:
                                                     "data)");
         QTest::newRow("empty picture") << int(FailureCode::FloatingPointDivision) << FailureDetails{}
                                        << QStringLiteral("Floating point division by zero");
+        QTest::newRow("no free name") << int(FailureCode::NoFreeFileName)
+                                      << FailureDetails{.file = QStringLiteral("/d/draft-7.kwp")}
+                                      << QStringLiteral("Cannot create file \"/d/draft-7.kwp\": every name is taken");
+        QTest::newRow("unreadable package")
+            << int(FailureCode::PackageUnreadable)
+            << FailureDetails{.file = QStringLiteral("/x/p.kwp"), .problems = {{core::ReadProblemCode::NotZip}}}
+            << QStringLiteral("The package \"/x/p.kwp\" does not hold the files written");
         QTest::newRow("memory") << int(FailureCode::OutOfMemory) << FailureDetails{} << QStringLiteral("Out of memory");
         QTest::newRow("outside") << int(FailureCode::Unspecified) << FailureDetails{.reason = QStringLiteral("boom")}
                                  << QStringLiteral("boom");

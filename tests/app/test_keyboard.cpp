@@ -174,7 +174,7 @@ private slots:
             // The button is disabled until an ID is typed: Tab stays.
             pressTab(true);
             QCOMPARE(nameOf(focused()), QStringLiteral("AddID"));
-            QTest::keyClicks(form->AddID, QStringLiteral("123456789"));
+            QTest::keyClicks(form->findChild<QLineEdit *>("AddID"), QStringLiteral("123456789"));
             walk({"AddID", "Button1"});
             walked = true;
         });
@@ -242,9 +242,9 @@ private slots:
     {
         gui::modal::testing::queueDialog([&](QDialog *d) {
             auto *form = static_cast<ParticipantIdDialog *>(d);
-            QTest::keyClicks(form->AddID, QStringLiteral("123-456-798"));
-            form->Button1->setFocus(Qt::TabFocusReason);
-            QTest::keyClick(form->Button1, Qt::Key_Return);
+            QTest::keyClicks(form->findChild<QLineEdit *>("AddID"), QStringLiteral("123-456-798"));
+            form->findChild<QPushButton *>("Button1")->setFocus(Qt::TabFocusReason);
+            QTest::keyClick(form->findChild<QPushButton *>("Button1"), Qt::Key_Return);
         });
         QTest::mouseClick(session->control<QPushButton>("AuthorAdd"), Qt::LeftButton);
         QCOMPARE(session->control<QListWidget>("AuthorsListBox")->count(), 1);

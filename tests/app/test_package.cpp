@@ -154,7 +154,8 @@ private slots:
         const QString withPicture = path(QStringLiteral("foreign.kwp"));
         writeBytes(withPicture,
                    save::zipStored({{QStringLiteral("data.xml"), entryContent(made, QStringLiteral("data.xml"))},
-                                    {QStringLiteral("image.jpg"), foreign}}));
+                                    {QStringLiteral("image.jpg"), foreign}})
+                       .value());
 
         newSession();
         QVERIFY(session->window().openPackage(withPicture));
@@ -182,8 +183,9 @@ private slots:
     {
         QTest::addColumn<QByteArray>("bytes");
         QTest::newRow("not a ZIP") << QByteArray("this is no package");
-        QTest::newRow("no data.xml") << save::zipStored({{QStringLiteral("other.txt"), QByteArray("x")}});
-        QTest::newRow("malformed XML") << save::zipStored({{QStringLiteral("data.xml"), QByteArray("<work><title>")}});
+        QTest::newRow("no data.xml") << save::zipStored({{QStringLiteral("other.txt"), QByteArray("x")}}).value();
+        QTest::newRow("malformed XML")
+            << save::zipStored({{QStringLiteral("data.xml"), QByteArray("<work><title>")}}).value();
         QTest::newRow("nothing there") << QByteArray();
     }
     void unreadablePackageLeavesTheWindowAsItWas()

@@ -2,10 +2,14 @@
 // user gave them: one-line fields of any length, memos with no-break spaces
 // and every kind of line break.
 
+#include "core/passport_texts.h"
+#include "fixtures.h"
+#include "gui/memo_edit.h"
 #include "participants/participant_id_dialog.h"
 #include "scripted_session.h"
 
 #include <QClipboard>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QStringDecoder>
@@ -108,7 +112,7 @@ private slots:
         for (QLineEdit *edit : session->window().findChildren<QLineEdit *>())
             if (edit->window() == &session->window())
                 QVERIFY2(edit->maxLength() == std::numeric_limits<int>::max(), qPrintable(edit->objectName()));
-        QCOMPARE(session->windows->idDialog->AddID->maxLength(), 11);
+        QCOMPARE(session->windows->idDialog->findChild<QLineEdit *>("AddID")->maxLength(), 11);
     }
 
     // What the user types into a memo reaches the passport as typed; each
@@ -162,6 +166,61 @@ private:
     std::unique_ptr<QTemporaryDir> temp;
     QString folder;
     std::unique_ptr<tt::Session> session;
+
+    // Every row of the table of texts has its edit in the window, bound both
+    // ways: what is typed reaches the model's text, and the model's text
+    // shows in the edit.
+    void everyTextRowHasItsEdit_data()
+    {
+        QTest::addColumn<int>("row");
+        for (const PassportTextRow &row : kPassportTexts)
+            QTest::newRow(row.control.data()) << int(row.which);
+    }
+    void everyTextRowHasItsEdit()
+    {
+        QFETCH(int, row);
+        const PassportTextRow &text = kPassportTexts[std::size_t(row)];
+        QWidget *control = session->window().findChild<QWidget *>(text.control);
+        auto *line = qobject_cast<QLineEdit *>(control);
+        auto *memo = qobject_cast<gui::MemoEdit *>(control);
+        QVERIFY2(line || memo, text.control.data());
+
+        if (line)
+            line->setText(QStringLiteral("набрано"));
+        else
+            memo->setPlainText(QStringLiteral("набрано\nдальше"));
+        QCOMPARE(session->window().model().text(text.which),
+                 line ? QStringLiteral("набрано") : QStringLiteral("набрано\r\nдальше"));
+
+        session->window().model().setText(text.which, QStringLiteral("из модели"));
+        QCOMPARE(line ? line->text() : memo->toPlainText(), QStringLiteral("из модели"));
+    }
+
+    // Every edit of the window that takes input is bound to the passport:
+    // a text edit without its row in the table would change nothing.
+    void everyEditFeedsThePassport()
+    {
+        // With a participant in each list, their name edits take input.
+        session->setParticipants({{tt::checkedId(1), {}, {}, {}}}, {{tt::checkedId(2), {}, {}, {}}});
+        QStringList unbound;
+        for (QWidget *control : session->window().findChildren<QWidget *>()) {
+            auto *line = qobject_cast<QLineEdit *>(control);
+            auto *memo = qobject_cast<QPlainTextEdit *>(control);
+            if ((!line || line->isReadOnly()) && (!memo || memo->isReadOnly()))
+                continue;
+            // A combo box's own edit belongs to the combo box.
+            if (qobject_cast<QComboBox *>(control->parentWidget()))
+                continue;
+            const PassportSnapshot before = session->window().snapshot();
+            if (line)
+                line->setText(line->text() + QStringLiteral("Ж"));
+            else
+                memo->setPlainText(memo->toPlainText() + QStringLiteral("Ж"));
+            if (session->window().snapshot() == before)
+                unbound.append(control->objectName());
+        }
+        QVERIFY2(unbound.isEmpty(), qPrintable(unbound.join(QStringLiteral(", "))));
+    }
 };
 
 QTEST_MAIN(TestTexts)

@@ -30,7 +30,7 @@ inline PassportSnapshot soundPassport(const QString &title = QStringLiteral("Ð’Ð
     return p;
 }
 
-inline QByteArray dataDocument(const PassportSnapshot &p) { return save::BuildDataDocument(p, 1234567890); }
+inline QByteArray dataDocument(const PassportSnapshot &p) { return save::buildDataDocument(p, 1234567890); }
 
 // The package's bytes: data.xml, and image.jpg when the passport has a
 // picture (or the picture bytes given).
@@ -41,7 +41,7 @@ inline QByteArray packageBytes(const PassportSnapshot &p, const QByteArray &pict
         entries.append({QStringLiteral("image.jpg"), pictureFile});
     else if (p.hasPicture)
         entries.append({QStringLiteral("image.jpg"), picture::encodeJpeg(p.picture)});
-    return save::zipStored(entries);
+    return save::zipStored(entries).value();
 }
 
 inline bool writeBytes(const QString &path, const QByteArray &bytes)

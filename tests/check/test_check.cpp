@@ -90,12 +90,14 @@ private slots:
         QTest::newRow("entry outside the package")
             << save::zipStored({{QStringLiteral("data.xml"), dataDocument(sound)},
                                 {QStringLiteral("../evil.txt"), QByteArray("x")}})
+                   .value()
             << QStringList{QStringLiteral("work.kwp: В пакете есть файл с недопустимым именем «../evil.txt»")};
         QTest::newRow("no data document")
-            << save::zipStored({{QStringLiteral("image.jpg"), jpegOfSize(10, 10)}})
+            << save::zipStored({{QStringLiteral("image.jpg"), jpegOfSize(10, 10)}}).value()
             << QStringList{QStringLiteral("work.kwp: В пакете нет файла data.xml с данными паспорта")};
         QTest::newRow("malformed document")
             << save::zipStored({{QStringLiteral("data.xml"), QByteArray("<?xml version=\"1.0\"?><work><title>")}})
+                   .value()
             << QStringList{QStringLiteral("work.kwp: Файл data.xml")};
 
         PassportSnapshot wrongDigits = sound;
@@ -111,7 +113,7 @@ private slots:
             << QStringList{QStringLiteral("записан неверно: ID имеет вид XXX-XXX-XXX из цифр")};
         PassportSnapshot low = sound;
         const QString lowId =
-            QStringLiteral("000-000-1") + participants::ParticipantIdCheckDigits(QStringLiteral("0000001"));
+            QStringLiteral("000-000-1") + participants::participantIdCheckDigits(QStringLiteral("0000001"));
         low.authors[0].Id = lowId;
         QTest::newRow("ID below the lowest number")
             << packageBytes(low) << QStringList{QStringLiteral("ID участника «%1» вне допустимых номеров").arg(lowId)};
@@ -199,7 +201,7 @@ private slots:
         QVERIFY(writeBytes(folder + QStringLiteral("data.xml"), dataDocument(p)));
         QVERIFY(writeBytes(folder + QStringLiteral("image.jpg"), picture::encodeJpeg(p.picture)));
         const QString package = dir.filePath(QStringLiteral("Весна.kwp"));
-        QVERIFY(save::writePackage(archiver, package, folder));
+        QVERIFY(save::writePackage(archiver, package, folder).has_value());
 
         const RunResult result = runCheck(optionsFor({package}, {}, {}, 1));
         QCOMPARE(result.lines, QStringList{package + QStringLiteral(": OK")});

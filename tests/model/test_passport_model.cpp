@@ -6,6 +6,7 @@
 #include "model/passport_model.h"
 #include "picture/jpeg_codec.h"
 #include "save/completeness.h"
+#include "save/data_document.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -263,6 +264,102 @@ private slots:
     }
 
     // The sections of a passport read back are what the dialog makes of them.
+    // Each row of the table of texts reaches its own member of the plain
+    // passport, and no other.
+    void everyTextHasItsOwnMember_data()
+    {
+        QTest::addColumn<int>("row");
+        for (const PassportTextRow &row : kPassportTexts)
+            QTest::newRow(row.element.data()) << int(row.which);
+    }
+    void everyTextHasItsOwnMember()
+    {
+        QFETCH(int, row);
+        const PassportTextRow &text = kPassportTexts[std::size_t(row)];
+        PassportModel model;
+        const PassportSnapshot before = model.snapshot();
+        model.setText(text.which, QStringLiteral("typed"));
+        PassportSnapshot expected = before;
+        expected.*text.member = QStringLiteral("typed");
+        QCOMPARE(model.snapshot(), expected);
+        QCOMPARE(model.text(text.which), QStringLiteral("typed"));
+    }
+
+    // Only an ID whose check digits match, formatted as the dialog formats
+    // it, joins a list.
+    void uncheckedIdsAreRefused_data()
+    {
+        QTest::addColumn<QString>("id");
+        const QString good = tt::checkedId(5);
+        QString wrongDigit = good;
+        wrongDigit[10] = wrongDigit[10] == QLatin1Char('0') ? QLatin1Char('1') : QLatin1Char('0');
+        QTest::newRow("wrong check digit") << wrongDigit;
+        QTest::newRow("not formatted") << QString(good).remove(QLatin1Char('-'));
+        QTest::newRow("empty") << QString();
+    }
+    void uncheckedIdsAreRefused()
+    {
+        QFETCH(QString, id);
+        PassportModel model;
+        QSignalSpy changed(&model, &PassportModel::changed);
+        QCOMPARE(model.addParticipant(Side::Authors, id).outcome, Added::NotChecked);
+        QVERIFY(model.participants(Side::Authors).isEmpty());
+        QCOMPARE(changed.count(), 0);
+    }
+
+    // The passport is modified exactly while it differs from what was
+    // opened or saved, and says so when that turns.
+    void modifiedFollowsTheSavedPassport()
+    {
+        PassportModel model;
+        QSignalSpy modified(&model, &PassportModel::modifiedChanged);
+        QSignalSpy path(&model, &PassportModel::filePathChanged);
+        QSignalSpy saved(&model, &PassportModel::saved);
+        QVERIFY(!model.isModified());
+        QVERIFY(model.filePath().isEmpty());
+
+        model.setText(Text::Title, QStringLiteral("Работа"));
+        QVERIFY(model.isModified());
+        model.setText(Text::Manual, QStringLiteral("Запустить"));
+        model.setText(Text::Manual, QString());
+        model.setText(Text::Title, QString());
+        QVERIFY(!model.isModified());
+        QCOMPARE(modified.count(), 2);
+
+        model.setText(Text::Title, QStringLiteral("Работа"));
+        model.markSaved(QStringLiteral("/home/user/Passport.kwp"));
+        QVERIFY(!model.isModified());
+        QCOMPARE(model.filePath(), QStringLiteral("/home/user/Passport.kwp"));
+        QCOMPARE(path.count(), 1);
+        QCOMPARE(saved.count(), 1);
+        QCOMPARE(modified.count(), 4);
+
+        // Back to the empty passport is a change against the saved one.
+        model.setText(Text::Title, QString());
+        QVERIFY(model.isModified());
+        QCOMPARE(model.filePath(), QStringLiteral("/home/user/Passport.kwp"));
+    }
+
+    // A restored draft knows what was saved only by its fingerprint: the
+    // passport is modified until it equals that passport again.
+    void restoredDraftComparesByFingerprint()
+    {
+        PassportModel saved;
+        saved.setText(Text::Title, QStringLiteral("Сохранено"));
+        const QByteArray fingerprint = save::passportFingerprint(saved.snapshot());
+
+        PassportModel model;
+        PassportSnapshot draft = saved.snapshot();
+        draft.title = QStringLiteral("Черновик");
+        model.restore(draft);
+        model.markRestored(QStringLiteral("/p/work.kwp"), fingerprint);
+        QVERIFY(model.isModified());
+        QCOMPARE(model.filePath(), QStringLiteral("/p/work.kwp"));
+        QCOMPARE(model.savedFingerprint(), fingerprint);
+        model.setText(Text::Title, QStringLiteral("Сохранено"));
+        QVERIFY(!model.isModified());
+    }
+
     void restoredSectionsAsChosen_data()
     {
         QTest::addColumn<Slots>("read");
@@ -280,7 +377,7 @@ private slots:
         PassportSnapshot passport;
         passport.subjectSlots = read;
         PassportModel model;
-        model.restore(passport, QByteArray());
+        model.restore(passport);
         QCOMPARE(model.subjectSlots(), kept);
     }
 
@@ -291,7 +388,8 @@ private slots:
         passport.picture = plainPicture(40, 30, Qt::red);
         PassportModel model;
         model.addParticipant(Side::Authors, tt::checkedId(99));
-        model.restore(passport, QByteArray("stored jpeg"));
+        passport.pictureJpeg = QByteArray("stored jpeg");
+        model.restore(passport);
         QCOMPARE(model.snapshot(), passport);
         QCOMPARE(model.pictureJpeg(), QByteArray("stored jpeg"));
         QCOMPARE(model.pictureFile(), QByteArray("stored jpeg"));
@@ -306,7 +404,7 @@ private slots:
         PassportSnapshot passport;
         passport.pictureCaption = QStringLiteral("Подпись");
         QSignalSpy pictures(&model, &PassportModel::pictureChanged);
-        model.restore(passport, QByteArray());
+        model.restore(passport);
         QVERIFY(!model.hasPicture());
         QCOMPARE(pictures.size(), 1);
         QCOMPARE(model.text(Text::Caption), QStringLiteral("Подпись"));

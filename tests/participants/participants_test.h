@@ -24,7 +24,7 @@ inline void typeText(QWidget *widget, const QString &text)
 inline QString validId(int n)
 {
     const QString seven = QString::number(1000000 + n);
-    return seven + participants::ParticipantIdCheckDigits(seven);
+    return seven + participants::participantIdCheckDigits(seven);
 }
 
 // The same nine digits as the lists show them.

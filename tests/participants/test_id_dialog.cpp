@@ -20,7 +20,7 @@ class TestIdDialog : public QObject {
 
     void showDialog()
     {
-        form->AddID->setText(QString());
+        form->findChild<QLineEdit *>("AddID")->setText(QString());
         form->show();
         QApplication::setActiveWindow(form);
     }
@@ -37,18 +37,31 @@ private slots:
         session.reset();
     }
 
+    // An ID whose check digits do not match is refused with an error box
+    // once the dialog has closed; a matching one joins the list formatted.
     void wrongIdShowsErrorBox()
     {
-        QVERIFY(!participants::checkEnteredId(nullptr, QStringLiteral("123-456-789")));
+        const auto addTyped = [this](const QString &typed) {
+            gui::modal::testing::queueDialog([typed](QDialog *d) {
+                auto *edit = d->findChild<QLineEdit *>("AddID");
+                edit->setText(typed);
+                QTest::keyClick(edit, Qt::Key_Return);
+            });
+            QTest::mouseClick(session->control<QPushButton>("AuthorAdd"), Qt::LeftButton);
+        };
+        addTyped(QStringLiteral("123-456-789"));
         QCOMPARE(gui::modal::testing::messages().size(), 1);
         const gui::modal::Message shown = gui::modal::testing::lastMessage();
         QCOMPARE(shown.text, QStringLiteral("Введен ошибочный ID"));
         QCOMPARE(shown.caption, QStringLiteral("Ошибка"));
         QCOMPARE(shown.icon, gui::modal::Icon::Error);
         QCOMPARE(shown.buttons, gui::modal::Buttons::Ok);
+        QVERIFY(session->window().model().participants(PassportModel::Side::Authors).isEmpty());
 
-        QCOMPARE(participants::checkEnteredId(nullptr, QStringLiteral("123 456 798")), QStringLiteral("123-456-798"));
+        addTyped(QStringLiteral("123 456 798"));
         QCOMPARE(gui::modal::testing::messages().size(), 1);
+        QCOMPARE(session->window().model().participants(PassportModel::Side::Authors).value(0).Id,
+                 QStringLiteral("123-456-798"));
     }
 
     void layout()
@@ -59,19 +72,19 @@ private slots:
         QCOMPARE(form->minimumSize(), form->maximumSize());
         QVERIFY(!(form->windowFlags() & Qt::WindowMaximizeButtonHint));
         QCOMPARE(form->parentWidget(), &session->window());
-        QCOMPARE(form->AddID->objectName(), QStringLiteral("AddID"));
-        QCOMPARE(form->AddID->geometry(), QRect(8, 27, 233, 21));
-        QCOMPARE(form->AddID->maxLength(), 11);
-        QCOMPARE(form->Button1->objectName(), QStringLiteral("Button1"));
-        QCOMPARE(form->Button1->geometry(), QRect(166, 54, 75, 25));
-        QCOMPARE(form->Button1->text(), QStringLiteral("Добавить"));
-        QVERIFY(form->Button1->isDefault());
-        QVERIFY(!form->Button1->isEnabled());
+        QCOMPARE(form->findChild<QLineEdit *>("AddID")->objectName(), QStringLiteral("AddID"));
+        QCOMPARE(form->findChild<QLineEdit *>("AddID")->geometry(), QRect(8, 27, 233, 21));
+        QCOMPARE(form->findChild<QLineEdit *>("AddID")->maxLength(), 11);
+        QCOMPARE(form->findChild<QPushButton *>("Button1")->objectName(), QStringLiteral("Button1"));
+        QCOMPARE(form->findChild<QPushButton *>("Button1")->geometry(), QRect(166, 54, 75, 25));
+        QCOMPARE(form->findChild<QPushButton *>("Button1")->text(), QStringLiteral("Добавить"));
+        QVERIFY(form->findChild<QPushButton *>("Button1")->isDefault());
+        QVERIFY(!form->findChild<QPushButton *>("Button1")->isEnabled());
         auto *label = form->findChild<QLabel *>();
         QVERIFY(label);
         QCOMPARE(label->text(), QStringLiteral("Идентификатор (в формате XXX-XXX-XXX):"));
-        QCOMPARE(label->buddy(), form->AddID);
-        QVERIFY(label->geometry().bottom() < form->AddID->geometry().top());
+        QCOMPARE(label->buddy(), form->findChild<QLineEdit *>("AddID"));
+        QVERIFY(label->geometry().bottom() < form->findChild<QLineEdit *>("AddID")->geometry().top());
     }
 
     // The change rule, fed by typing through the key filter or by pasting.
@@ -122,38 +135,38 @@ private slots:
         showDialog();
         if (pasted) {
             QGuiApplication::clipboard()->setText(input);
-            QTest::keyClick(form->AddID, Qt::Key_V, Qt::ControlModifier);
+            QTest::keyClick(form->findChild<QLineEdit *>("AddID"), Qt::Key_V, Qt::ControlModifier);
         } else {
-            pt::typeText(form->AddID, input);
+            pt::typeText(form->findChild<QLineEdit *>("AddID"), input);
         }
-        QCOMPARE(form->AddID->text(), field);
-        QCOMPARE(form->Button1->isEnabled(), enabled);
+        QCOMPARE(form->findChild<QLineEdit *>("AddID")->text(), field);
+        QCOMPARE(form->findChild<QPushButton *>("Button1")->isEnabled(), enabled);
         QVERIFY(form->isVisible());
     }
 
     void buttonFollowsEachKeystroke()
     {
         showDialog();
-        pt::typeText(form->AddID, QStringLiteral("123-456-78"));
-        QVERIFY(!form->Button1->isEnabled());
-        QTest::keyClick(form->AddID, Qt::Key_9);
-        QVERIFY(form->Button1->isEnabled());
-        QTest::keyClick(form->AddID, Qt::Key_Backspace);
-        QVERIFY(!form->Button1->isEnabled());
-        QTest::keyClick(form->AddID, Qt::Key_9);
-        QVERIFY(form->Button1->isEnabled());
-        QTest::keyClick(form->AddID, Qt::Key_Home);
-        QTest::keyClick(form->AddID, Qt::Key_Delete);
-        QCOMPARE(form->AddID->text(), QStringLiteral("23-456-789"));
-        QVERIFY(!form->Button1->isEnabled());
-        form->AddID->selectAll();
-        QTest::keyClick(form->AddID, Qt::Key_Backspace);
-        QCOMPARE(form->AddID->text(), QString());
-        QVERIFY(!form->Button1->isEnabled());
+        pt::typeText(form->findChild<QLineEdit *>("AddID"), QStringLiteral("123-456-78"));
+        QVERIFY(!form->findChild<QPushButton *>("Button1")->isEnabled());
+        QTest::keyClick(form->findChild<QLineEdit *>("AddID"), Qt::Key_9);
+        QVERIFY(form->findChild<QPushButton *>("Button1")->isEnabled());
+        QTest::keyClick(form->findChild<QLineEdit *>("AddID"), Qt::Key_Backspace);
+        QVERIFY(!form->findChild<QPushButton *>("Button1")->isEnabled());
+        QTest::keyClick(form->findChild<QLineEdit *>("AddID"), Qt::Key_9);
+        QVERIFY(form->findChild<QPushButton *>("Button1")->isEnabled());
+        QTest::keyClick(form->findChild<QLineEdit *>("AddID"), Qt::Key_Home);
+        QTest::keyClick(form->findChild<QLineEdit *>("AddID"), Qt::Key_Delete);
+        QCOMPARE(form->findChild<QLineEdit *>("AddID")->text(), QStringLiteral("23-456-789"));
+        QVERIFY(!form->findChild<QPushButton *>("Button1")->isEnabled());
+        form->findChild<QLineEdit *>("AddID")->selectAll();
+        QTest::keyClick(form->findChild<QLineEdit *>("AddID"), Qt::Key_Backspace);
+        QCOMPARE(form->findChild<QLineEdit *>("AddID")->text(), QString());
+        QVERIFY(!form->findChild<QPushButton *>("Button1")->isEnabled());
         // The rule never rewrites the text: no dash appears, the caret stays.
-        pt::typeText(form->AddID, QStringLiteral("123456789"));
-        QCOMPARE(form->AddID->text(), QStringLiteral("123456789"));
-        QCOMPARE(form->AddID->cursorPosition(), 9);
+        pt::typeText(form->findChild<QLineEdit *>("AddID"), QStringLiteral("123456789"));
+        QCOMPARE(form->findChild<QLineEdit *>("AddID")->text(), QStringLiteral("123456789"));
+        QCOMPARE(form->findChild<QLineEdit *>("AddID")->cursorPosition(), 9);
     }
 
     void enterAndEscape_data()
@@ -175,22 +188,22 @@ private slots:
         QFETCH(bool, closes);
         showDialog();
         form->setResult(-1);
-        pt::typeText(form->AddID, typed);
-        QSignalSpy clicked(form->Button1, &QPushButton::clicked);
-        QTest::keyClick(form->AddID, Qt::Key(key));
+        pt::typeText(form->findChild<QLineEdit *>("AddID"), typed);
+        QSignalSpy clicked(form->findChild<QPushButton *>("Button1"), &QPushButton::clicked);
+        QTest::keyClick(form->findChild<QLineEdit *>("AddID"), Qt::Key(key));
         QCOMPARE(form->isVisible(), !closes);
         QCOMPARE(clicked.count(), closes ? 1 : 0);
         if (closes)
             QCOMPARE(form->result(), int(QDialog::Accepted));
-        QCOMPARE(form->AddID->text(), typed);
+        QCOMPARE(form->findChild<QLineEdit *>("AddID")->text(), typed);
     }
 
     void escapeOnTheButtonPressesIt()
     {
         showDialog();
-        pt::typeText(form->AddID, QStringLiteral("123456789"));
-        form->Button1->setFocus();
-        QTest::keyClick(form->Button1, Qt::Key_Escape);
+        pt::typeText(form->findChild<QLineEdit *>("AddID"), QStringLiteral("123456789"));
+        form->findChild<QPushButton *>("Button1")->setFocus();
+        QTest::keyClick(form->findChild<QPushButton *>("Button1"), Qt::Key_Escape);
         QVERIFY(!form->isVisible());
         QCOMPARE(form->result(), int(QDialog::Accepted));
     }
@@ -198,8 +211,8 @@ private slots:
     void clickGivesOk()
     {
         showDialog();
-        pt::typeText(form->AddID, QStringLiteral("123456789"));
-        QTest::mouseClick(form->Button1, Qt::LeftButton);
+        pt::typeText(form->findChild<QLineEdit *>("AddID"), QStringLiteral("123456789"));
+        QTest::mouseClick(form->findChild<QPushButton *>("Button1"), Qt::LeftButton);
         QVERIFY(!form->isVisible());
         QCOMPARE(form->result(), int(QDialog::Accepted));
     }
@@ -207,7 +220,7 @@ private slots:
     void closeBoxGivesCancel()
     {
         showDialog();
-        pt::typeText(form->AddID, QStringLiteral("123456789"));
+        pt::typeText(form->findChild<QLineEdit *>("AddID"), QStringLiteral("123456789"));
         form->setResult(-1);
         QVERIFY(form->close());
         QVERIFY(!form->isVisible());
@@ -217,17 +230,17 @@ private slots:
     void focusDoesNotSelectTheText()
     {
         showDialog();
-        QCOMPARE(form->focusWidget(), form->AddID);
-        pt::typeText(form->AddID, QStringLiteral("123456789"));
-        form->AddID->setCursorPosition(4);
-        QTest::keyClick(form->AddID, Qt::Key_Tab);
-        QCOMPARE(form->focusWidget(), form->Button1);
-        QTest::keyClick(form->Button1, Qt::Key_Tab);
-        QCOMPARE(form->focusWidget(), form->AddID);
-        QVERIFY(!form->AddID->hasSelectedText());
+        QCOMPARE(form->focusWidget(), form->findChild<QLineEdit *>("AddID"));
+        pt::typeText(form->findChild<QLineEdit *>("AddID"), QStringLiteral("123456789"));
+        form->findChild<QLineEdit *>("AddID")->setCursorPosition(4);
+        QTest::keyClick(form->findChild<QLineEdit *>("AddID"), Qt::Key_Tab);
+        QCOMPARE(form->focusWidget(), form->findChild<QPushButton *>("Button1"));
+        QTest::keyClick(form->findChild<QPushButton *>("Button1"), Qt::Key_Tab);
+        QCOMPARE(form->focusWidget(), form->findChild<QLineEdit *>("AddID"));
+        QVERIFY(!form->findChild<QLineEdit *>("AddID")->hasSelectedText());
         // Typing now inserts at the caret instead of replacing everything.
-        QTest::keyClick(form->AddID, Qt::Key_Minus);
-        QCOMPARE(form->AddID->text(), QStringLiteral("1234-56789"));
+        QTest::keyClick(form->findChild<QLineEdit *>("AddID"), Qt::Key_Minus);
+        QCOMPARE(form->findChild<QLineEdit *>("AddID")->text(), QStringLiteral("1234-56789"));
     }
 
     // Through the add button: each showing is centred over the main window
@@ -240,11 +253,11 @@ private slots:
         QList<QPoint> offsets;
         const auto script = [&](QDialog *d) {
             auto *f = static_cast<ParticipantIdDialog *>(d);
-            QCOMPARE(f->AddID->text(), QString());
-            QVERIFY(!f->Button1->isEnabled());
-            QCOMPARE(f->focusWidget(), f->AddID);
+            QCOMPARE(f->findChild<QLineEdit *>("AddID")->text(), QString());
+            QVERIFY(!f->findChild<QPushButton *>("Button1")->isEnabled());
+            QCOMPARE(f->focusWidget(), f->findChild<QLineEdit *>("AddID"));
             offsets.append(f->frameGeometry().center() - window->frameGeometry().center());
-            pt::typeText(f->AddID, QStringLiteral("123-456-7"));
+            pt::typeText(f->findChild<QLineEdit *>("AddID"), QStringLiteral("123-456-7"));
             // Left open: the close box.
         };
         gui::modal::testing::queueDialog(script);

@@ -22,7 +22,7 @@ private slots:
     {
         QFETCH(QByteArray, bytes);
         QFETCH(QString, hex);
-        const QString digest = participants::Md5Hex(bytes);
+        const QString digest = participants::md5Hex(bytes);
         QCOMPARE(digest.size(), 32);
         QVERIFY2(digest.startsWith(hex), qPrintable(digest));
         QCOMPARE(digest, digest.toLower());
@@ -54,16 +54,16 @@ private slots:
         QFETCH(QString, seven);
         QFETCH(int, firstByte);
         QFETCH(QString, check);
-        QCOMPARE(participants::Md5Hex(seven.toLatin1()).left(2).toInt(nullptr, 16), firstByte);
-        QCOMPARE(participants::ParticipantIdCheckDigits(seven), check);
+        QCOMPARE(participants::md5Hex(seven.toLatin1()).left(2).toInt(nullptr, 16), firstByte);
+        QCOMPARE(participants::participantIdCheckDigits(seven), check);
     }
 
     // Characters beyond ASCII are hashed as their Windows-1251 bytes.
     void checkDigitsUseWindows1251()
     {
         const QByteArray cp1251("\xc6\xe0\xe1\xe0", 4); // "Жаба"
-        const int n = participants::Md5Hex(cp1251).left(2).toInt(nullptr, 16);
-        QCOMPARE(participants::ParticipantIdCheckDigits(QStringLiteral("Жаба")),
+        const int n = participants::md5Hex(cp1251).left(2).toInt(nullptr, 16);
+        QCOMPARE(participants::participantIdCheckDigits(QStringLiteral("Жаба")),
                  QStringLiteral("%1").arg((n * 99 + 127) / 255, 2, 10, QLatin1Char('0')));
     }
 
@@ -86,7 +86,7 @@ private slots:
     {
         QFETCH(QString, text);
         QFETCH(QString, stripped);
-        QCOMPARE(participants::StripParticipantId(text), stripped);
+        QCOMPARE(participants::stripParticipantId(text), stripped);
     }
 
     void checkAndFormat_data()

@@ -63,8 +63,8 @@ class TestParticipantLists : public QObject {
     {
         gui::modal::testing::queueDialog([typed](QDialog *d) {
             auto *form = static_cast<ParticipantIdDialog *>(d);
-            pt::typeText(form->AddID, typed);
-            QTest::keyClick(form->AddID, Qt::Key_Return);
+            pt::typeText(form->findChild<QLineEdit *>("AddID"), typed);
+            QTest::keyClick(form->findChild<QLineEdit *>("AddID"), Qt::Key_Return);
         });
         QTest::mouseClick(side.add, Qt::LeftButton);
         QCOMPARE(gui::modal::testing::unusedCount(), 0);

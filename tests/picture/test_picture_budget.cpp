@@ -228,8 +228,9 @@ private slots:
         PassportSnapshot passport;
         passport.title = QStringLiteral("Работа");
         const QByteArray zip =
-            save::zipStored({{QStringLiteral("data.xml"), save::BuildDataDocument(passport, 1234567890)},
-                             {QStringLiteral("image.jpg"), fixtures::arithmeticHollow(65500, false, 8000)}});
+            save::zipStored({{QStringLiteral("data.xml"), save::buildDataDocument(passport, 1234567890)},
+                             {QStringLiteral("image.jpg"), fixtures::arithmeticHollow(65500, false, 8000)}})
+                .value();
         save::ReadOptions options;
         options.decodePicture = decode;
         const double start = threadCpuSeconds();

@@ -354,7 +354,7 @@ private slots:
     {
         QFETCH(QString, text);
         QFETCH(QString, html);
-        QCOMPARE(preview::LineBreaksToHtml(text), html);
+        QCOMPARE(preview::lineBreaksToHtml(text), html);
     }
 
     // The bytes decoded back from Windows-1251 are the page's lines, each

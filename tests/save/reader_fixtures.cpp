@@ -16,7 +16,7 @@ namespace rf {
 // A participant ID with correct check digits, from its first seven digits.
 QString validId(const QString &seven)
 {
-    const QString digits = seven + participants::ParticipantIdCheckDigits(seven);
+    const QString digits = seven + participants::participantIdCheckDigits(seven);
     return digits.left(3) + '-' + digits.mid(3, 3) + '-' + digits.mid(6);
 }
 
@@ -202,7 +202,7 @@ QByteArray withEncryptionFlag(QByteArray zip)
     return zip;
 }
 
-QByteArray document(const PassportSnapshot &p) { return save::BuildDataDocument(p, kTime); }
+QByteArray document(const PassportSnapshot &p) { return save::buildDataDocument(p, kTime); }
 
 QByteArray jpegOf(int width, int height) { return picture::encodeJpeg(testPicture(width, height)); }
 
@@ -306,7 +306,7 @@ QByteArray package(const QByteArray &data, const QByteArray &jpeg)
     QList<std::pair<QString, QByteArray>> entries{{"data.xml", data}};
     if (!jpeg.isEmpty())
         entries.append({"image.jpg", jpeg});
-    return save::zipStored(entries);
+    return save::zipStored(entries).value();
 }
 
 // The full passport's document with one piece replaced.

@@ -172,7 +172,7 @@ protected:
         QVERIFY(workingFolders().contains(name));
         const QString folder = tempPath(name);
         QCOMPARE(QDir(folder).entryList(QDir::Files, QDir::Name), files);
-        QCOMPARE(readFile(folder + "/data.xml"), save::BuildDataDocument(session->window().snapshot(), kTime));
+        QCOMPARE(readFile(folder + "/data.xml"), save::buildDataDocument(session->window().snapshot(), kTime));
         QCOMPARE(QFile::permissions(folder) & ~(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser),
                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
@@ -184,7 +184,7 @@ protected:
             QCOMPARE(e.method, QStringLiteral("Stored"));
             QCOMPARE(e.packed, e.size);
         }
-        QCOMPARE(entryContent(packagePath, "data.xml"), save::BuildDataDocument(session->window().snapshot(), kTime));
+        QCOMPARE(entryContent(packagePath, "data.xml"), save::buildDataDocument(session->window().snapshot(), kTime));
     }
 
     // An earlier package with a picture, made by the archiver itself.

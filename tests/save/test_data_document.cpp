@@ -31,7 +31,7 @@ PassportSnapshot workedExample()
     return s;
 }
 
-QByteArray build(const PassportSnapshot &s) { return save::BuildDataDocument(s, kTime); }
+QByteArray build(const PassportSnapshot &s) { return save::buildDataDocument(s, kTime); }
 
 QByteArray utf8(const QString &text) { return text.toUtf8(); }
 
@@ -270,7 +270,7 @@ private slots:
                      person("111-111-111", "Д'Артаньян", "<Шарль>", "&")};
         s.teachers = {person("444-555-666", "Кузнецов", "Иван", "Павлович")};
         s.leaderIndex = 0;
-        const QByteArray bytes = save::BuildDataDocument(s, kTime);
+        const QByteArray bytes = save::buildDataDocument(s, kTime);
 
         QMap<QString, QString> texts;
         QStringList subjects;
@@ -323,7 +323,7 @@ private slots:
 
         QTemporaryDir dir;
         const QString path = dir.filePath("data.xml");
-        save::WriteDataDocument(path, bytes);
+        QVERIFY(save::writeDataDocument(path, bytes).has_value());
         QFile written(path);
         QVERIFY(written.open(QIODevice::ReadOnly));
         QCOMPARE(written.readAll(), bytes);
@@ -339,14 +339,11 @@ private slots:
         QFile plain(dir.filePath("plain"));
         QVERIFY(plain.open(QIODevice::WriteOnly));
         plain.close();
-        try {
-            save::WriteDataDocument(dir.filePath("plain/data.xml"), "x");
-            QFAIL("no failure");
-        } catch (const Failure &failure) {
-            QCOMPARE(failure.code(), FailureCode::CannotCreateFile);
-            QCOMPARE(failure.details().file, dir.filePath("plain/data.xml"));
-            QVERIFY(!failure.details().reason.isEmpty());
-        }
+        const Result<void> written = save::writeDataDocument(dir.filePath("plain/data.xml"), "x");
+        QVERIFY(!written);
+        QCOMPARE(written.error().code(), FailureCode::CannotCreateFile);
+        QCOMPARE(written.error().details().file, dir.filePath("plain/data.xml"));
+        QVERIFY(!written.error().details().reason.isEmpty());
     }
 };
 

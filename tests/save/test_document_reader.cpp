@@ -98,12 +98,11 @@ private slots:
         QFETCH(QString, description);
         const QByteArray data =
             edited("<description>Стихи\r\r\r\nо весне</description>", "<description>" + stored + "</description>");
-        save::StoredDocument parsed;
-        const std::optional<save::ReadProblem> problem = save::parseDataDocument(data, parsed);
-        QVERIFY2(!problem, problem ? qPrintable(save::readProblemText(*problem)) : "");
-        QCOMPARE(parsed.texts.description, description);
+        const Result<save::StoredDocument> parsed = save::parseDataDocument(data);
+        QVERIFY2(parsed, parsed ? "" : qPrintable(save::readProblemTexts(parsed.error().details().problems).join(' ')));
+        QCOMPARE(parsed->texts.description, description);
         // The rest of the document reads as before.
-        QCOMPARE(parsed.texts.manual, fullPassport().manual);
+        QCOMPARE(parsed->texts.manual, fullPassport().manual);
         const save::ReadResult read = save::readPackageBytes(package(data, jpegOf(300, 225)));
         QCOMPARE(texts(read), QStringList());
         QCOMPARE(read.contents->passport.description, description);
@@ -119,7 +118,7 @@ private slots:
             save::readPackageBytes(makeZip({{"image.jpg", jpegOf(300, 225), true}, {"data.xml", doc, true}}));
         QCOMPARE(texts(deflated), QStringList());
         QVERIFY(deflated.contents);
-        QCOMPARE(save::BuildDataDocument(deflated.contents->passport, kTime), doc);
+        QCOMPARE(save::buildDataDocument(deflated.contents->passport, kTime), doc);
 
         doc.replace("<manual>", "\r\n  <!-- comment -->\t<manual>");
         const save::ReadResult spaced = save::readPackageBytes(package(doc, jpegOf(300, 225)));

@@ -70,7 +70,7 @@ private slots:
     void init()
     {
         temp = std::make_unique<QTemporaryDir>();
-        folder = save::createWorkingFolder(temp->path() + "/", kTime);
+        folder = save::createWorkingFolder(temp->path() + "/", kTime).value();
         QVERIFY(!folder.isEmpty());
         // Text that deflates well, so that a compressing archiver does
         // compress it.
@@ -108,8 +108,8 @@ private slots:
         const QString oldStyle = staging(".Passport-Xy56Zw");
         // The staged write: the package is there already.
         writeFile(target + "/work.kwp", "old");
-        std::optional<Failure> failure;
-        QVERIFY2(save::writePackage(archiver, target + "/work.kwp", folder, &failure), failure ? failure->what() : "");
+        const Result<void> written = save::writePackage(archiver, target + "/work.kwp", folder);
+        QVERIFY2(written, written ? "" : written.error().what());
         QVERIFY(!QFileInfo::exists(killed));
         QVERIFY(QFileInfo::exists(running));
         QVERIFY(QFileInfo::exists(foreign));
@@ -132,8 +132,8 @@ private slots:
         if (archiver.isEmpty())
             QSKIP("7za is not installed");
         const QString packagePath = temp->filePath("work.kwp");
-        std::optional<Failure> failure;
-        QVERIFY2(save::writePackage(archiver, packagePath, folder, &failure), failure ? failure->what() : "");
+        const Result<void> written = save::writePackage(archiver, packagePath, folder);
+        QVERIFY2(written, written ? "" : written.error().what());
         const save::ZipReadResult read = save::readZipEntries(readFile(packagePath));
         QCOMPARE(read.problems, save::ReadProblems());
         QCOMPARE(read.entries.size(), 2);
@@ -158,7 +158,7 @@ private slots:
         QTest::newRow("too slow") << "exec sleep 60\n" << FailureCode::ArchiverTimedOut << "300";
         QTest::newRow("writes nothing") << "exit 0\n" << FailureCode::ArchiveNotWritten << "";
         QTest::newRow("100 bytes") << "head -c 100 /dev/zero > \"$6\"\nexit 0\n"
-                                   << FailureCode::PackageUnsound
+                                   << FailureCode::PackageUnreadable
                                    << QString::number(int(save::ReadProblemCode::NotZip));
         QTest::newRow("an entry left out") << "exec 7za a -tzip -y -mx=0 -mm=Copy \"$6\" data.xml\n"
                                            << FailureCode::PackageEntryCount << "1";
@@ -171,7 +171,7 @@ private slots:
         // The folder, its two files and the file naming its owner.
         QTest::newRow("under a folder path")
             << "exec 7za a -tzip -y -mx=0 -mm=Copy \"$6\" \"$PWD\"\n"
-            << FailureCode::PackageUnsound << QString::number(int(save::ReadProblemCode::TooManyEntries));
+            << FailureCode::PackageUnreadable << QString::number(int(save::ReadProblemCode::TooManyEntries));
     }
     void failures()
     {
@@ -185,12 +185,14 @@ private slots:
         save::testing::setArchiverTimeout(code == FailureCode::ArchiverTimedOut ? 300 : 0);
         const QString program = archiver.isEmpty() || archiver.startsWith('/') ? archiver : script(archiver.toUtf8());
         const QString packagePath = temp->filePath("work.kwp");
-        std::optional<Failure> failure;
-        QVERIFY(!save::writePackage(program, packagePath, folder, &failure));
-        QVERIFY(failure);
+        const Result<void> written = save::writePackage(program, packagePath, folder);
+        QVERIFY(!written);
+        const Failure *failure = &written.error();
         QVERIFY2(failure->code() == code, failure->what());
         const FailureDetails &d = failure->details();
-        const QStringList details{d.file, d.name, QString::number(d.number), QString::number(d.limit)};
+        QStringList details{d.file, d.name, QString::number(d.number), QString::number(d.limit)};
+        for (const save::ReadProblem &problem : d.problems)
+            details.append(QString::number(int(problem.code)));
         QVERIFY2(detail.isEmpty() || details.contains(detail), failure->what());
         QVERIFY(!QFile::exists(packagePath));
     }
@@ -200,11 +202,11 @@ private slots:
     void failedVerificationKeepsOldPackage()
     {
         const QString packagePath = temp->filePath("old.kwp");
-        const QByteArray old = save::zipStored({{"data.xml", "<old/>"}});
+        const QByteArray old = save::zipStored({{"data.xml", "<old/>"}}).value();
         writeFile(packagePath, old);
-        std::optional<Failure> failure;
-        QVERIFY(!save::writePackage(script("head -c 100 /dev/zero > \"$6\"\n"), packagePath, folder, &failure));
-        QVERIFY(failure && failure->code() == FailureCode::PackageUnsound);
+        const Result<void> written =
+            save::writePackage(script("head -c 100 /dev/zero > \"$6\"\n"), packagePath, folder);
+        QVERIFY(!written && written.error().code() == FailureCode::PackageUnreadable);
         QCOMPARE(readFile(packagePath), old);
         QCOMPARE(QDir(temp->path()).entryList({".Passport-*"}, QDir::AllEntries | QDir::Hidden), QStringList());
     }
@@ -213,9 +215,9 @@ private slots:
     {
         const QString plain = temp->filePath("plain");
         writeFile(plain, "a file, not a folder");
-        std::optional<Failure> failure;
-        QCOMPARE(save::createWorkingFolder(plain + "/", kTime, &failure), QString());
-        QVERIFY(failure);
+        const Result<QString> created = save::createWorkingFolder(plain + "/", kTime);
+        QVERIFY(!created);
+        const Failure *failure = &created.error();
         QCOMPARE(failure->code(), FailureCode::CannotCreateFolder);
         QCOMPARE(failure->details().file, plain + "/Passport_1233446400");
         QCOMPARE(failure->details().reason, qt_error_string(ENOTDIR));
@@ -248,7 +250,7 @@ private slots:
             // folder.
             if (QFile(root + "/a/new").open(QIODevice::WriteOnly))
                 _exit(4);
-            save::ClearFolder(root + "/");
+            save::clearFolder(root + "/");
             _exit(0);
         }
         int status = 0;

@@ -208,7 +208,7 @@ private slots:
         QVERIFY(QFile::link(outside.path(), folder + "/link"));
         QVERIFY(QFile::link(outside.path(), folder + "/sub/link"));
 
-        save::ClearFolder(folder + "/");
+        save::clearFolder(folder + "/");
 
         QVERIFY(QDir(folder).exists());
         QVERIFY(QDir(folder).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot));
@@ -217,7 +217,7 @@ private slots:
         // A link given as the folder itself is left alone.
         const QString link = tempPath("link-to-outside");
         QVERIFY(QFile::link(outside.path(), link));
-        save::ClearFolder(link);
+        save::clearFolder(link);
         QCOMPARE(readFile(outside.filePath("keep.txt")), QByteArray("keep"));
     }
 };

@@ -401,7 +401,7 @@ private slots:
         const QString stored = QString(memoText).replace(u'\n', QStringLiteral("\r\n"));
         QCOMPARE(expected.description, stored);
         QCOMPARE(expected.title, lineText);
-        const QByteArray document = save::BuildDataDocument(expected, 1234567890);
+        const QByteArray document = save::buildDataDocument(expected, 1234567890);
         const QByteArray page = preview::encodePreviewPage(preview::previewPageLines(expected, false));
 
         QSignalSpy descriptionChanged(session.control<QPlainTextEdit>("description"), &QPlainTextEdit::textChanged);
@@ -415,7 +415,7 @@ private slots:
         QCOMPARE(session.control<QPlainTextEdit>("description")->document()->availableUndoSteps(), undoSteps);
 
         const PassportSnapshot after = session.window().snapshot();
-        QCOMPARE(save::BuildDataDocument(after, 1234567890), document);
+        QCOMPARE(save::buildDataDocument(after, 1234567890), document);
         QCOMPARE(preview::encodePreviewPage(preview::previewPageLines(after, false)), page);
     }
 };

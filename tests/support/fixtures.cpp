@@ -12,7 +12,7 @@ TPersonRecord person(const QString &id, const QString &surname, const QString &n
 QString checkedId(int n)
 {
     const QString seven = QString::number(1000000 + n);
-    const QString nine = seven + participants::ParticipantIdCheckDigits(seven);
+    const QString nine = seven + participants::participantIdCheckDigits(seven);
     return nine.left(3) + QLatin1Char('-') + nine.mid(3, 3) + QLatin1Char('-') + nine.mid(6);
 }
 

@@ -35,7 +35,7 @@ inline void typeText(QWidget *widget, const QString &text)
 inline QString validFormattedId(int n)
 {
     const QString seven = QString::number(1000000 + n);
-    const QString nine = seven + participants::ParticipantIdCheckDigits(seven);
+    const QString nine = seven + participants::participantIdCheckDigits(seven);
     return nine.left(3) + QLatin1Char('-') + nine.mid(3, 3) + QLatin1Char('-') + nine.mid(6);
 }
 
@@ -54,8 +54,8 @@ inline void addParticipantByHand(Session &session, bool author, int n, const QSt
         auto *form = static_cast<ParticipantIdDialog *>(dialog);
         QString digits = validFormattedId(n);
         digits.remove(QLatin1Char('-'));
-        typeText(form->AddID, digits);
-        QTest::keyClick(form->AddID, Qt::Key_Return);
+        typeText(form->findChild<QLineEdit *>("AddID"), digits);
+        QTest::keyClick(form->findChild<QLineEdit *>("AddID"), Qt::Key_Return);
     });
     QTest::mouseClick(session.control<QPushButton>(author ? "AuthorAdd" : "TeacherAdd"), Qt::LeftButton);
     const char *const edits[2][3] = {{"AuthorsLastname", "AuthorsName", "AuthorsPatronymic"},
