@@ -5,6 +5,7 @@
 //   picture_bench ppm WIDTH HEIGHT      a photo-like PPM on standard output
 //   picture_bench time FILE DJPEG RUNS  best times of ours and of djpeg (ms),
 //                                       and their ratio
+//   picture_bench time8 FILE DJPEG RUNS the same against djpeg -scale 1/8
 //   picture_bench png W H BITS FILE     a uniform translucent PNG, 8 or 16 bits
 //                                       a channel, compressed hard
 //   picture_bench refuse FILE           time (ms) until the load is refused,
@@ -22,6 +23,7 @@
 //   picture_bench idle FILE             no load (for memory)
 
 #include "core/failure.h"
+#include "core/result.h"
 #include "picture/picture_file.h"
 #include "picture/picture_size.h"
 
@@ -40,6 +42,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <spawn.h>
 #include <string>
 #include <sys/wait.h>
@@ -73,18 +76,33 @@ int writePpm(int width, int height)
     return std::fflush(stdout) == 0 ? 0 : 1;
 }
 
+// One load as the window does it; the failure that ends it, if any (a
+// file meant to load aborts on one: see loadAndReduce).
+std::optional<Failure> tryLoad(const QString &path)
+{
+    Result<picture::PictureFile> reader = picture::PictureFile::open(path);
+    if (!reader)
+        return reader.error();
+    const QSize shown = picture::targetSize(reader->size().width(), reader->size().height());
+    const Result<QImage> picture = reader->decodeReduced(shown);
+    if (!picture)
+        return picture.error();
+    if (picture->size() != shown)
+        std::abort();
+    return std::nullopt;
+}
+
 void loadAndReduce(const QString &path)
 {
-    picture::PictureFile reader(path);
-    const QSize shown = picture::targetSize(reader.size().width(), reader.size().height());
-    const QImage picture = reader.decodeReduced(shown);
-    if (picture.size() != shown)
+    if (tryLoad(path))
         std::abort();
 }
 
-double runDjpeg(const char *djpeg, const char *file)
+double runDjpeg(const char *djpeg, const char *file, bool eighth = false)
 {
-    const char *argv[] = {djpeg, "-outfile", "/dev/null", file, nullptr};
+    const char *full[] = {djpeg, "-outfile", "/dev/null", file, nullptr};
+    const char *scaled[] = {djpeg, "-scale", "1/8", "-outfile", "/dev/null", file, nullptr};
+    const char **argv = eighth ? scaled : full;
     const auto start = Clock::now();
     pid_t pid = 0;
     if (posix_spawn(&pid, djpeg, nullptr, nullptr, const_cast<char **>(argv), environ) != 0)
@@ -97,13 +115,13 @@ double runDjpeg(const char *djpeg, const char *file)
     return elapsed;
 }
 
-int timeBoth(const char *file, const char *djpeg, int runs)
+int timeBoth(const char *file, const char *djpeg, int runs, bool eighth = false)
 {
     const QString path = QString::fromLocal8Bit(file);
     double ours = 1e9, theirs = 1e9;
     loadAndReduce(path); // warm the page cache
     for (int i = 0; i < runs; ++i) {
-        theirs = std::min(theirs, runDjpeg(djpeg, file));
+        theirs = std::min(theirs, runDjpeg(djpeg, file, eighth));
         const auto start = Clock::now();
         loadAndReduce(path);
         ours = std::min(ours, seconds(start));
@@ -257,10 +275,8 @@ int timePreview(const char *file)
 int timeRefusal(const char *file)
 {
     const auto start = Clock::now();
-    try {
-        loadAndReduce(QString::fromLocal8Bit(file));
-    } catch (const Failure &failure) {
-        std::printf("%.2f %s\n", seconds(start) * 1000, failure.what());
+    if (const std::optional<Failure> failure = tryLoad(QString::fromLocal8Bit(file))) {
+        std::printf("%.2f %s\n", seconds(start) * 1000, failure->what());
         return 0;
     }
     std::printf("%.2f loaded\n", seconds(start) * 1000);
@@ -275,6 +291,8 @@ int main(int argc, char **argv)
         return writePpm(std::atoi(argv[2]), std::atoi(argv[3]));
     if (argc == 5 && std::strcmp(argv[1], "time") == 0)
         return timeBoth(argv[2], argv[3], std::atoi(argv[4]));
+    if (argc == 5 && std::strcmp(argv[1], "time8") == 0)
+        return timeBoth(argv[2], argv[3], std::atoi(argv[4]), true);
     if (argc == 6 && std::strcmp(argv[1], "png") == 0)
         return writePng(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]), argv[5]);
     if (argc == 3 && std::strcmp(argv[1], "refuse") == 0)

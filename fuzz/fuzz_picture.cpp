@@ -3,6 +3,7 @@
 // the expected outcome for most inputs; anything else is a finding.
 
 #include "core/failure.h"
+#include "core/result.h"
 #include "picture/jpeg_codec.h"
 #include "picture/picture_file.h"
 #include "picture/picture_size.h"
@@ -33,16 +34,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     file.write(reinterpret_cast<const char *>(data), qint64(size));
     file.close();
 
+    Result<picture::PictureFile> reader = picture::PictureFile::open(scratchFile());
+    if (!reader)
+        return 0;
+    const QSize source = reader->size();
+    const QSize target = picture::targetSize(source.width(), source.height());
+    if (target.width() < 1 || target.height() < 1 || target.width() > 300 || target.height() > 300)
+        abort();
+    const Result<QImage> shown = reader->decodeReduced(target);
+    if (!shown)
+        return 0;
+    if (shown->size() != target)
+        abort();
     try {
-        picture::PictureFile reader(scratchFile());
-        const QSize source = reader.size();
-        const QSize target = picture::targetSize(source.width(), source.height());
-        if (target.width() < 1 || target.height() < 1 || target.width() > 300 || target.height() > 300)
-            abort();
-        const QImage shown = reader.decodeReduced(target);
-        if (shown.size() != target)
-            abort();
-        const QByteArray exported = picture::encodeJpeg(shown);
+        const QByteArray exported = picture::encodeJpeg(*shown);
         if (!exported.startsWith("\xFF\xD8"))
             abort();
     } catch (const Failure &) {

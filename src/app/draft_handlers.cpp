@@ -117,6 +117,7 @@ void PassportWindow::restoreDraft(drafts::OrphanDraft &orphan)
     // The restored passport is unsaved input: its draft stays, as this
     // window's own, until it is saved or given up. It names the package it
     // came from, which the caption shows and the save offers.
+    cancelPictureLoad();
     model_.restore(result.contents->passport);
     const QString package =
         orphan.origin && !orphan.origin->package.isEmpty() ? orphan.origin->package : model_.filePath();

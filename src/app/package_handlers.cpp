@@ -123,6 +123,7 @@ void PassportWindow::closeEvent(QCloseEvent *event)
     // Saved, given up or unchanged: the draft has nothing left to keep.
     draftScheduler->stop();
     draftScheduler->discard();
+    cancelPictureLoad();
     event->accept();
 }
 
@@ -157,6 +158,7 @@ bool PassportWindow::openPackageSettled(const QString &path)
         gui::modal::message(this, gui::modal::Icon::Error, kOpenErrorCaption, openErrorText(fullPath, read.error()));
         return false;
     }
+    cancelPictureLoad();
     model_.restore(read->passport);
     model_.markSaved(fullPath);
     return true;

@@ -7,6 +7,8 @@
 #include <QWidget>
 #include <memory>
 
+class PictureLoader;
+struct PictureOutcome;
 class QLineEdit;
 class QListWidget;
 class QTimer;
@@ -59,8 +61,12 @@ public:
     // ---- Work picture ----
     void loadPicture();
     void removePicture();
+    // Whether a picture file is being read (its buttons and drops wait).
+    bool pictureLoading() const;
     // Loads the picture file as "Добавить" does after its dialog (also for a
-    // dropped file); a failure throws and changes what it always changed.
+    // dropped file), off the window's thread: the result comes back later
+    // (takePicture), and a failure is shown then. Nothing happens while
+    // another picture is loading.
     void loadPictureFile(const QString &path);
     // Writes the picture as a JPEG file; false (and nothing written)
     // without a picture. A failure to write throws.
@@ -154,7 +160,12 @@ private:
 
     // ---- Picture ----
     void showPicture();
-    QString lastPictureFile; // offered by the open dialog next time
+    // Takes what reading a picture file gave.
+    void takePicture(const QString &path, PictureOutcome outcome);
+    // Abandons a picture load under way (a passport replaced, the window closed).
+    void cancelPictureLoad();
+    QString lastPictureFile;                // offered by the open dialog next time
+    PictureLoader *pictureLoader = nullptr; // reads picture files off the window's thread
 
     // ---- Saving ----
     // The kind of file in the open and the save dialog.

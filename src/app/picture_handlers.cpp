@@ -1,6 +1,7 @@
 // The work picture on the passport window: load, remove, export.
 
 #include "app/passport_window.h"
+#include "app/picture_load.h"
 #include "core/files.h"
 #include "gui/appearance.h"
 #include "gui/guard.h"
@@ -9,7 +10,6 @@
 #include "picture/picture_size.h"
 #include "ui_passport_window.h"
 
-#include <QApplication>
 #include <QFileInfo>
 
 namespace {
@@ -18,19 +18,11 @@ namespace {
 // shows both kinds of picture; the second, JPEG files alone.
 const QString kPictureFilter = QStringLiteral("Изображения (*.jpg *.jpeg *.png)");
 const QString kJpegFilter = QStringLiteral("JPEG Image File (*.jpg *.jpeg)");
-
-// The busy cursor while a picture loads; restored however the load ends.
-class BusyCursor {
-public:
-    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-    BusyCursor(const BusyCursor &) = delete;
-    BusyCursor &operator=(const BusyCursor &) = delete;
-};
 } // namespace
 
 void PassportWindow::connectPicture()
 {
+    pictureLoader = new PictureLoader(this, ui->WorkImg);
     connect(ui->AddImg, &QPushButton::clicked, this, gui::guarded(this, &PassportWindow::loadPicture));
     connect(ui->DelImg, &QPushButton::clicked, this, gui::guarded(this, &PassportWindow::removePicture));
     connect(&model_, &PassportModel::pictureChanged, this, &PassportWindow::showPicture);
@@ -51,22 +43,44 @@ void PassportWindow::loadPicture()
     loadPictureFile(path);
 }
 
+bool PassportWindow::pictureLoading() const { return pictureLoader->busy(); }
+
 void PassportWindow::loadPictureFile(const QString &path)
 {
-    const BusyCursor busy;
-    // Opening the file and reading its header change nothing when they fail.
-    picture::PictureFile reader(path);
-    const QSize shown = picture::targetSize(reader.size().width(), reader.size().height());
+    if (pictureLoader->busy())
+        return;
+    // The picture's buttons (and so drops of pictures) wait for the load.
+    ui->AddImg->setEnabled(false);
+    ui->DelImg->setEnabled(false);
+    pictureLoader->start(
+        path,
+        [this] {
+            // As they stood: the tab is left as it was until a result comes.
+            ui->AddImg->setEnabled(!model_.hasPicture());
+            ui->DelImg->setEnabled(model_.hasPicture());
+        },
+        [this, path](PictureOutcome outcome) {
+            gui::runGuarded(this, [&] { takePicture(path, std::move(outcome)); });
+        });
+}
 
-    // The box takes the picture's size before decoding: if the data then
-    // fail, it keeps that size with nothing drawn and no picture loaded.
-    ui->WorkImg->resizeBitmap(shown.width(), shown.height());
+void PassportWindow::takePicture(const QString &path, PictureOutcome outcome)
+{
+    // A file whose header failed changes nothing. Otherwise the box takes
+    // the picture's size: if the data then failed, it keeps that size with
+    // nothing drawn and no picture loaded.
+    if (outcome.shown)
+        ui->WorkImg->resizeBitmap(outcome.shown->width(), outcome.shown->height());
+    // Shown in the error box.
+    QImage shown = std::move(outcome.picture).value();
     // A new picture is exported afresh.
-    model_.setPicture(reader.decodeReduced(shown));
+    model_.setPicture(std::move(shown));
     // Offered by the dialog next time; a file that failed is not (its
     // preview would be read again each time).
     lastPictureFile = path;
 }
+
+void PassportWindow::cancelPictureLoad() { pictureLoader->cancel(); }
 
 void PassportWindow::removePicture() { model_.removePicture(); }
 

@@ -61,6 +61,10 @@ const char *failureCodeName(FailureCode code) noexcept
         return "Cancelled";
     case FailureCode::ArchiveNotBuilt:
         return "ArchiveNotBuilt";
+    case FailureCode::PictureTooBig:
+        return "PictureTooBig";
+    case FailureCode::PictureTooCostly:
+        return "PictureTooCostly";
     }
     return "?";
 }

@@ -38,6 +38,8 @@ enum class FailureCode {
     PackageEntryCompressed, // file, name
     Cancelled,              // the work was abandoned: nobody waits for its result any more
     ArchiveNotBuilt,        // reason: libzip's reason for an archive built in memory
+    PictureTooBig,          // width, height, limit (pixels a file of that size may declare)
+    PictureTooCostly,       // limit: the units of work a file of that size may take
 };
 
 // The details a failure carries; each code documents which fields it uses.

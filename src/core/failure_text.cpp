@@ -65,6 +65,16 @@ QString failureText(const Failure &failure)
     case FailureCode::PackageEntryDiffers:
     case FailureCode::PackageEntryCompressed:
         return QStringLiteral("The package \"%1\" does not hold the files written").arg(file);
+    // A picture refused by the reading budget (picture/budget.h).
+    case FailureCode::PictureTooBig:
+        return QStringLiteral("Картинка слишком велика: %1 × %2 пикселей, а в файле такого размера "
+                              "их может быть не больше %3 млн")
+            .arg(d.width)
+            .arg(d.height)
+            .arg(QString::number(double(d.limit) / 1e6, 'f', 1));
+    case FailureCode::PictureTooCostly:
+        return QStringLiteral("Картинка слишком сложна: на её разбор ушло бы больше работы, чем на любую "
+                              "фотографию в файле такого размера");
     }
     // Every code has its sentence above; the code's name stands in for one
     // that is missing, never the log's summary.

@@ -16,13 +16,13 @@
 #include <QPushButton>
 #include <QQueue>
 #include <QScreen>
-#include <QThreadPool>
 #include <QTimer>
 #include <QTreeView>
 #include <QWidget>
 
 #include <algorithm>
 #include <memory>
+#include <thread>
 
 namespace gui::modal {
 namespace {
@@ -76,10 +76,13 @@ PicturePreviewer &installedPreviewer()
 constexpr int kPreviewSide = 160;
 
 // The preview beside the open dialog's file list. Each highlighted file is
-// read on the thread pool, never on the window's thread, so the dialog
+// read on a thread of its own, never on the window's thread, so the dialog
 // answers at once whatever the file holds; highlighting another file, or
 // closing the dialog, raises the flag of the reading under way, which then
-// stops soon, and its result is dropped.
+// stops within milliseconds (the reader looks at it before every row), and
+// its result is dropped. A thread of its own rather than a pool's: a new
+// highlight never waits behind abandoned readings, even ones stuck on a
+// file that does not answer.
 class PicturePreview : public QLabel {
 public:
     explicit PicturePreview(QWidget *parent) : QLabel(parent)
@@ -104,7 +107,7 @@ public:
         auto cancelled = std::make_shared<std::atomic<bool>>(false);
         reading = cancelled;
         QPointer<PicturePreview> self(this);
-        QThreadPool::globalInstance()->start([previewer, path, cancelled, self] {
+        std::thread([previewer, path, cancelled, self] {
             const QImage picture = previewer(path, kPreviewSide, cancelled.get());
             if (cancelled->load() || picture.isNull())
                 return;
@@ -116,7 +119,7 @@ public:
                         self->setPixmap(QPixmap::fromImage(picture));
                 },
                 Qt::QueuedConnection);
-        });
+        }).detach();
     }
 
 private:

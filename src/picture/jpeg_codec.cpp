@@ -1,7 +1,9 @@
 #include "picture/jpeg_codec.h"
 
 #include "core/failure.h"
+#include "picture/budget.h"
 #include "picture/exif_orientation.h"
+#include "picture/jpeg_blocks.h"
 #include "picture/jpeg_input.h"
 #include "picture/sampling.h"
 
@@ -65,24 +67,25 @@ void setUpErrors(ErrorManager &errors)
     errors.pub.output_message = onOutputMessage;
 }
 
-[[noreturn]] void throwCodecError(const ErrorManager &errors)
+Failure codecError(const ErrorManager &errors)
 {
-    throw Failure(FailureCode::JpegError, {.number = errors.pub.msg_code});
+    return Failure(FailureCode::JpegError, {.number = errors.pub.msg_code});
 }
 
 // A picture of several scans (progressive, or with its colours in separate
 // scans) is held whole as coefficients, and every scan goes over all its
 // blocks before the first row comes out; skipping rows saves none of that.
-// A small file can declare a huge one with next to no data: at 357
-// megapixels (the most that fits in the decoder's memory at 4:2:0) and ten
-// empty scans it keeps the window busy for a second and takes 1 GB. No
-// current camera or phone makes a photo above 2^28 pixels (268 megapixels;
-// the largest are about 200), so such a picture is refused with libjpeg's
-// error for a picture too big, as soon as its header is read; there the
-// worst case stays well under a second. A single-scan (baseline) picture
-// has no such cost: its rows between sampled ones are skipped, so it is
-// read at any size libjpeg accepts.
+// No current camera or phone makes a photo above 2^28 pixels (268
+// megapixels; the largest are about 200), so such a picture is refused as
+// too big as soon as its header is read, whatever the file's size: its
+// coefficients alone would take gigabytes. A single-scan (baseline) picture
+// has no such cost: its rows between sampled ones are skipped.
 constexpr qint64 kMultiScanPixelLimit = qint64(1) << 28;
+
+// A long run of skipped rows is skipped in pieces of about this much work,
+// so that the budget and the cancel flag are looked at every few
+// milliseconds even where one skip would cross a huge picture.
+constexpr qint64 kSkipPieceUnits = 16 * 1024 * 1024;
 
 // ---- Decoding ----
 
@@ -178,6 +181,7 @@ bool guardedDecode(jpeg_decompress_struct *codec, ErrorManager *errors, DecodePl
         return false;
 
     jpeg_start_decompress(codec);
+    jpeg::leaveOutUnsampledBlocks(codec, plan->map->pick);
     const int sourceWidth = int(codec->output_width);
     const int sourceHeight = int(codec->output_height);
     const int components = codec->output_components;
@@ -198,7 +202,19 @@ bool guardedDecode(jpeg_decompress_struct *codec, ErrorManager *errors, DecodePl
     int stopAt = sourceHeight;
     int wanted = 0; // the next source row to read
 
+    // Every row put out is charged for its samples. The coded data that a
+    // skip goes through are charged with their scan, as it starts
+    // (jpeg::watch); a long skip goes in pieces of whole iMCU rows (which
+    // keeps it starting on a group), with the cancel flag looked at between
+    // them.
+    const qint64 unitsPerRow = qint64(sourceWidth) * components;
+    const int rowsPerIMCU = codec->max_v_samp_factor * codec->min_DCT_scaled_size;
+    const int skipPiece = int(std::max<qint64>(1, kSkipPieceUnits / unitsPerRow / rowsPerIMCU) * rowsPerIMCU);
+    // The shortcut below holds for Huffman coding alone (jpeg::scanDataEnded).
+    const bool mayStopEarly = singleScan && !codec->arith_code;
+
     while (int(codec->output_scanline) < stopAt) {
+        jpeg::watch(codec);
         const int position = int(codec->output_scanline);
         if (wanted < position)
             wanted = position;
@@ -207,14 +223,15 @@ bool guardedDecode(jpeg_decompress_struct *codec, ErrorManager *errors, DecodePl
         const int next = std::min(wanted, stopAt - 1);
         const bool skip = next > position && position % rowsPerGroup == 0;
         if (skip) {
-            jpeg_skip_scanlines(codec, JDIMENSION(next - position));
+            jpeg_skip_scanlines(codec, JDIMENSION(std::min(next - position, skipPiece)));
         } else {
+            jpeg::spend(codec, unitsPerRow);
             jpeg_read_scanlines(codec, row, 1);
             const int line = map->lineOfRow[size_t(position)];
             if (line >= 0)
                 sampleRow(row[0], components, plan->colour, map->pick, plan->target.start(line), plan->target.step());
         }
-        if (singleScan && stopAt == sourceHeight && jpeg::scanDataEnded(codec)) {
+        if (mayStopEarly && stopAt == sourceHeight && jpeg::scanDataEnded(codec)) {
             const qint64 stop = rowsBeforeStop(codec, int(codec->input_iMCU_row));
             // At least one more row is read after a skip, for the colour.
             const qint64 least = codec->output_scanline + (skip ? 1 : 0);
@@ -224,8 +241,9 @@ bool guardedDecode(jpeg_decompress_struct *codec, ErrorManager *errors, DecodePl
     plan->rowsDecoded = int(codec->output_scanline);
 
     if (int(codec->output_scanline) < sourceHeight) {
-        // The rest is the uniform colour of the last row decoded.
-        const QRgb fill = toRgb(row[0], plan->colour);
+        // The rest is the uniform colour of the last row decoded, taken at a
+        // sampled column (the only ones made: jpeg::leaveOutUnsampledBlocks).
+        const QRgb fill = toRgb(row[0] + size_t(map->pick.front()) * size_t(components), plan->colour);
         for (int sourceRow = int(codec->output_scanline); sourceRow < sourceHeight; ++sourceRow) {
             const int line = map->lineOfRow[size_t(sourceRow)];
             if (line < 0)
@@ -268,6 +286,8 @@ bool guardedVerify(jpeg_decompress_struct *codec, ErrorManager *errors, const jp
             ERREXIT(codec, JERR_FRACT_SAMPLE_NOTIMPL);
     }
     const bool singleScan = !jpeg_has_multiple_scans(codec);
+    // The first scan is charged before any of it is read.
+    jpeg::watch(codec);
     jpeg_read_coefficients(codec);
     const int sourceHeight = int(codec->image_height);
     *rowsDecoded = sourceHeight;
@@ -288,6 +308,7 @@ struct JpegReader::State {
     ErrorManager errors;
     jpeg_decompress_struct codec;
     jpeg::Source source;
+    Budget budget;
     jpeg::ScanGuard scans;
     jpeg::ExifSegment exif;
     bool created = false;
@@ -301,56 +322,84 @@ struct JpegReader::State {
     }
 
     // The failure of a guarded call that returned false.
-    [[noreturn]] void fail() const
+    Unexpected fail() const
     {
-        if (scans.cancelled)
-            throw Failure(FailureCode::Cancelled);
-        throwCodecError(errors);
+        if (budget.stop != Budget::Going)
+            return Unexpected(budget.failure());
+        return Unexpected(codecError(errors));
+    }
+
+    DecodeReport report() const
+    {
+        DecodeReport report;
+        report.warnings = QList<int>(errors.warnings, errors.warnings + errors.warningCount);
+        report.rowsDecoded = rowsDecoded;
+        report.storedHeight = int(codec.image_height);
+        return report;
     }
 };
 
-JpegReader::JpegReader(const QString &path, const ReadOptions &options) : d(std::make_unique<State>())
+JpegReader::JpegReader() : d(std::make_unique<State>()) {}
+JpegReader::JpegReader(JpegReader &&) noexcept = default;
+JpegReader &JpegReader::operator=(JpegReader &&) noexcept = default;
+
+Result<JpegReader> JpegReader::open(const QString &path, const ReadOptions &options)
 {
-    d->options = options;
-    d->file.setFileName(path);
-    if (!d->file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        throw Failure(FailureCode::CannotOpenFile,
-                      {.file = QFileInfo(path).absoluteFilePath(), .reason = d->file.errorString()});
+    JpegReader reader;
+    State &d = *reader.d;
+    d.options = options;
+    d.file.setFileName(path);
+    if (!d.file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return Unexpected(Failure(FailureCode::CannotOpenFile,
+                                  {.file = QFileInfo(path).absoluteFilePath(), .reason = d.file.errorString()}));
     // An empty file has no header and so no size to scale by.
-    if (d->file.size() == 0)
-        throw Failure(FailureCode::FloatingPointDivision);
-    jpeg::setUpSource(d->source, &d->file, nullptr, 0);
-    start();
+    if (d.file.size() == 0)
+        return Unexpected(Failure(FailureCode::FloatingPointDivision));
+    jpeg::setUpSource(d.source, &d.file, nullptr, 0);
+    if (Result<void> started = reader.start(d.file.size()); !started)
+        return Unexpected(std::move(started).error());
+    return reader;
 }
 
-JpegReader::JpegReader(const QByteArray &bytes) : d(std::make_unique<State>())
+Result<JpegReader> JpegReader::read(const QByteArray &bytes, const ReadOptions &options)
 {
-    d->memory = bytes;
+    JpegReader reader;
+    State &d = *reader.d;
+    d.options = options;
+    d.memory = bytes;
     if (bytes.isEmpty())
-        throw Failure(FailureCode::FloatingPointDivision);
-    jpeg::setUpSource(d->source, nullptr, d->memory.constData(), size_t(d->memory.size()));
-    start();
+        return Unexpected(Failure(FailureCode::FloatingPointDivision));
+    jpeg::setUpSource(d.source, nullptr, d.memory.constData(), size_t(d.memory.size()));
+    if (Result<void> started = reader.start(bytes.size()); !started)
+        return Unexpected(std::move(started).error());
+    return reader;
 }
 
-void JpegReader::start()
+Result<void> JpegReader::start(qint64 fileBytes)
 {
+    d->budget.start(&d->options, fileBytes);
     setUpErrors(d->errors);
     d->codec.err = &d->errors.pub;
     jpeg_create_decompress(&d->codec);
     d->created = true;
     d->codec.mem->max_memory_to_use = d->options.decoderMemory;
-    jpeg::setUpScanGuard(d->scans, d->options);
+    jpeg::setUpScanGuard(d->scans, &d->budget);
     d->codec.progress = &d->scans.pub;
     d->codec.src = &d->source.pub;
     jpeg::keepFirstExif(&d->codec, &d->exif);
 
     bool multiScan = false;
     if (!guardedReadHeader(&d->codec, &d->errors, &multiScan))
-        d->fail();
-    if (multiScan && qint64(d->codec.image_width) * d->codec.image_height > kMultiScanPixelLimit)
-        throw Failure(FailureCode::JpegError, {.number = int(JERR_IMAGE_TOO_BIG)});
+        return d->fail();
+    const qint64 width = d->codec.image_width, height = d->codec.image_height;
+    if (std::optional<Failure> tooBig = oversize(width, height, fileBytes))
+        return Unexpected(std::move(*tooBig));
+    if (multiScan && width * height > kMultiScanPixelLimit)
+        return Unexpected(
+            Failure(FailureCode::PictureTooBig, {.width = width, .height = height, .limit = kMultiScanPixelLimit}));
     if (d->exif.found)
         d->orientation = exifOrientation(d->exif.bytes, d->exif.size);
+    return {};
 }
 
 JpegReader::~JpegReader() = default;
@@ -367,14 +416,9 @@ int JpegReader::orientation() const { return d->orientation; }
 
 int JpegReader::rowsDecoded() const { return d->rowsDecoded; }
 
-QList<int> JpegReader::warnings() const
+bool DecodeReport::damaged() const
 {
-    return QList<int>(d->errors.warnings, d->errors.warnings + d->errors.warningCount);
-}
-
-bool JpegReader::damaged() const
-{
-    for (int code : warnings()) {
+    for (int code : warnings) {
         switch (code) {
         case JWRN_BOGUS_PROGRESSION:
         case JWRN_EXTRANEOUS_DATA:
@@ -391,13 +435,13 @@ bool JpegReader::damaged() const
     return false;
 }
 
-bool JpegReader::cutShort() const { return warnings().contains(int(JWRN_JPEG_EOF)); }
+bool DecodeReport::cutShort() const { return warnings.contains(int(JWRN_JPEG_EOF)); }
 
-QImage JpegReader::decodeReduced(QSize target)
+Result<DecodedJpeg> JpegReader::decodeReduced(QSize target)
 {
     QImage picture(target, QImage::Format_RGB32);
     if (picture.isNull())
-        throw Failure(FailureCode::JpegError, {.number = int(JERR_OUT_OF_MEMORY)});
+        return Unexpected(Failure(FailureCode::JpegError, {.number = int(JERR_OUT_OF_MEMORY)}));
 
     const QSize stored = storedSize();
     const LineMap map = mapLines(stored.width(), stored.height(), d->orientation, target.width(), target.height());
@@ -431,23 +475,25 @@ QImage JpegReader::decodeReduced(QSize target)
     const bool decoded = guardedDecode(&codec, &d->errors, &plan);
     d->rowsDecoded = plan.rowsDecoded;
     if (!decoded)
-        d->fail();
+        return d->fail();
+    DecodedJpeg result{std::move(picture), d->report()};
     // The picture is shown as libjpeg filled it in; that it was damaged
     // reaches the log, for the user who asks why parts of it are grey.
-    if (damaged())
+    if (result.report.damaged())
         qCWarning(lcPicture, "picture data damaged, filled in by the decoder (libjpeg warning %d)%s%s",
-                  warnings().constFirst(), d->file.fileName().isEmpty() ? "" : ": ",
+                  result.report.warnings.constFirst(), d->file.fileName().isEmpty() ? "" : ": ",
                   qUtf8Printable(d->file.fileName()));
-    return picture;
+    return result;
 }
 
-void JpegReader::verify()
+Result<DecodeReport> JpegReader::verify()
 {
     int rows = 0;
     const bool verified = guardedVerify(&d->codec, &d->errors, &d->scans, &rows);
     d->rowsDecoded = rows;
     if (!verified)
-        d->fail();
+        return d->fail();
+    return d->report();
 }
 
 } // namespace picture

@@ -3,6 +3,7 @@
 #include <QIODevice>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 #include <jerror.h>
@@ -53,16 +54,18 @@ void skipInput(j_decompress_ptr codec, long count)
     }
 }
 
-// The scan limits. A picture with many scans is read scan after scan over
-// all its blocks before the first row comes out, so a small file of empty
-// scans can keep the decoder busy for minutes. Real photos have about ten
-// scans that read their blocks five to seven times over. Past 500 scans, or
-// past 12 times the picture's blocks (a small picture may always have a
-// million block reads, a matter of milliseconds), the file is refused with
+// A picture with many scans is read scan after scan over all its blocks
+// before the first row comes out; real photos have about ten. Every scan is
+// charged to the budget, and past 500 the file is refused outright with
 // libjpeg's error for an impossible progression.
 constexpr int kScanLimit = 500;
-constexpr int kBlockPassLimit = 12;
-constexpr qint64 kBlockReadsAlwaysAllowed = 1024 * 1024;
+
+[[noreturn]] void stop(j_decompress_ptr codec)
+{
+    codec->err->msg_code = JERR_BAD_PROGRESSION;
+    (*codec->err->error_exit)(reinterpret_cast<j_common_ptr>(codec));
+    std::abort(); // error_exit never returns
+}
 
 qint64 blocksInScan(j_decompress_ptr codec)
 {
@@ -72,39 +75,14 @@ qint64 blocksInScan(j_decompress_ptr codec)
     return blocks;
 }
 
-qint64 blocksInPicture(j_decompress_ptr codec)
-{
-    qint64 blocks = 0;
-    for (int i = 0; i < codec->num_components; ++i)
-        blocks += qint64(codec->comp_info[i].width_in_blocks) * codec->comp_info[i].height_in_blocks;
-    return blocks;
-}
-
 // Called by libjpeg before each piece of input it reads while it takes in
-// the scans, and before each row it puts out: every new scan is counted
+// the scans, and before each row it puts out: every new scan is charged
 // there, and the cancel flag is looked at.
 void watchScans(j_common_ptr common)
 {
     if (!common->is_decompressor)
         return;
-    auto codec = reinterpret_cast<j_decompress_ptr>(common);
-    auto *guard = reinterpret_cast<ScanGuard *>(codec->progress);
-    if (guard->options->isCancelled()) {
-        guard->cancelled = true;
-        codec->err->msg_code = JERR_BAD_PROGRESSION;
-        (*codec->err->error_exit)(common);
-    }
-    if (guard->endRow < 0 && !jpeg_has_multiple_scans(codec) && scanDataEnded(codec))
-        guard->endRow = int(codec->input_iMCU_row);
-    if (codec->input_scan_number == guard->lastScan)
-        return;
-    guard->lastScan = codec->input_scan_number;
-    guard->blocksRead += blocksInScan(codec);
-    if (guard->lastScan > kScanLimit
-        || guard->blocksRead > std::max(kBlockReadsAlwaysAllowed, kBlockPassLimit * blocksInPicture(codec))) {
-        codec->err->msg_code = JERR_BAD_PROGRESSION;
-        (*codec->err->error_exit)(common);
-    }
+    watch(reinterpret_cast<j_decompress_ptr>(common));
 }
 
 // One byte of input; false only where the source suspends (it never does).
@@ -185,16 +163,37 @@ void setUpSource(Source &source, QIODevice *file, const void *data, size_t size)
     }
 }
 
-void setUpScanGuard(ScanGuard &guard, const ReadOptions &options)
+void setUpScanGuard(ScanGuard &guard, Budget *budget)
 {
     guard.pub.progress_monitor = watchScans;
-    guard.options = &options;
+    guard.budget = budget;
+}
+
+void spend(j_decompress_ptr codec, qint64 units)
+{
+    auto *guard = reinterpret_cast<ScanGuard *>(codec->progress);
+    if (!guard->budget->spend(units))
+        stop(codec);
+}
+
+void watch(j_decompress_ptr codec)
+{
+    auto *guard = reinterpret_cast<ScanGuard *>(codec->progress);
+    spend(codec, 0);
+    if (guard->endRow < 0 && !jpeg_has_multiple_scans(codec) && scanDataEnded(codec))
+        guard->endRow = int(codec->input_iMCU_row);
+    if (codec->input_scan_number == guard->lastScan)
+        return;
+    guard->lastScan = codec->input_scan_number;
+    if (guard->lastScan > kScanLimit)
+        stop(codec);
+    spend(codec, 64 * blocksInScan(codec));
 }
 
 bool scanDataEnded(j_decompress_ptr codec)
 {
     const int marker = codec->unread_marker;
-    if (marker == 0)
+    if (marker == 0 || codec->arith_code)
         return false;
     if (codec->restart_interval == 0)
         return true;

@@ -4,7 +4,7 @@
 // from, the scan limits and the cancel flag (libjpeg's progress monitor), and
 // the one EXIF segment that is kept. Used by jpeg_codec.cpp alone.
 
-#include "picture/read_options.h"
+#include "picture/budget.h"
 
 #include <QtGlobal>
 #include <cstddef>
@@ -30,23 +30,34 @@ struct Source {
 // Sets up the source for a file, or (file null) for size bytes at data.
 void setUpSource(Source &source, QIODevice *file, const void *data, size_t size);
 
-// The progress monitor: counts the scans and the blocks they go over, and
-// refuses a file past the limits with libjpeg's error for an impossible
-// progression; stops the reading when the options' flag turns true.
+// The progress monitor: charges each scan to the budget as it starts (one
+// unit for each coefficient it goes over), looks at the cancel flag, and
+// refuses more than 500 scans with libjpeg's error for an impossible
+// progression. A reading stopped by the budget ends with the same error,
+// and budget->stop tells why.
 struct ScanGuard {
     jpeg_progress_mgr pub;
-    const ReadOptions *options = nullptr;
+    Budget *budget = nullptr;
     int lastScan = 0;
-    qint64 blocksRead = 0; // blocks that the scans so far go over
-    int endRow = -1;       // iMCU rows read when the scan's data were first found to end
-    bool cancelled = false;
+    int endRow = -1; // iMCU rows read when the scan's data were first found to end
 };
 
-void setUpScanGuard(ScanGuard &guard, const ReadOptions &options);
+void setUpScanGuard(ScanGuard &guard, Budget *budget);
+
+// Runs the progress monitor: charges a scan that has just started, and
+// stops the reading when it is cancelled.
+void watch(j_decompress_ptr codec);
+
+// Charges units of work to the budget; stops the reading with libjpeg's
+// error jump when the budget says so.
+void spend(j_decompress_ptr codec, qint64 units);
 
 // Whether the marker that the decoder stands at in a single-scan picture
+// coded with Huffman tables
 // ends the scan's data for good, so that every later block of the scan is
-// empty: libjpeg never reads past it before the scan ends. True for any
+// empty: libjpeg never reads past it before the scan ends. (An arithmetic
+// decoder goes on making coefficients from the zeros it is given past the
+// end, so there it is always false.) True for any
 // marker without restart intervals; with them, for a marker that libjpeg's
 // restart resynchronisation leaves in place (any valid marker but RSTn).
 bool scanDataEnded(j_decompress_ptr codec);

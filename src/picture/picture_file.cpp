@@ -1,6 +1,7 @@
 #include "picture/picture_file.h"
 
 #include "core/failure.h"
+#include "core/result.h"
 #include "picture/jpeg_codec.h"
 #include "picture/picture_size.h"
 #include "picture/png_reader.h"
@@ -15,27 +16,44 @@ namespace {
 Q_LOGGING_CATEGORY(lcPreview, "tirlada.picture.preview")
 }
 
-PictureFile::PictureFile(const QString &path, const ReadOptions &options)
+PictureFile::PictureFile() = default;
+PictureFile::PictureFile(PictureFile &&) noexcept = default;
+PictureFile &PictureFile::operator=(PictureFile &&) noexcept = default;
+PictureFile::~PictureFile() = default;
+
+Result<PictureFile> PictureFile::open(const QString &path, const ReadOptions &options)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw Failure(FailureCode::CannotOpenFile,
-                      {.file = QFileInfo(path).absoluteFilePath(), .reason = file.errorString()});
+        return Unexpected(Failure(FailureCode::CannotOpenFile,
+                                  {.file = QFileInfo(path).absoluteFilePath(), .reason = file.errorString()}));
     const bool isPng = isPngSignature(file.read(8));
     file.close();
-    if (isPng)
-        png = std::make_unique<PngReader>(path, options);
-    else
-        jpeg = std::make_unique<JpegReader>(path, options);
+    PictureFile picture;
+    if (isPng) {
+        Result<PngReader> reader = PngReader::open(path, options);
+        if (!reader)
+            return Unexpected(std::move(reader).error());
+        picture.png = std::make_unique<PngReader>(std::move(*reader));
+    } else {
+        Result<JpegReader> reader = JpegReader::open(path, options);
+        if (!reader)
+            return Unexpected(std::move(reader).error());
+        picture.jpeg = std::make_unique<JpegReader>(std::move(*reader));
+    }
+    return picture;
 }
-
-PictureFile::~PictureFile() = default;
 
 QSize PictureFile::size() const { return png ? png->size() : jpeg->size(); }
 
-QImage PictureFile::decodeReduced(QSize target)
+Result<QImage> PictureFile::decodeReduced(QSize target)
 {
-    return png ? png->decodeReduced(target) : jpeg->decodeReduced(target);
+    if (png)
+        return png->decodeReduced(target);
+    Result<DecodedJpeg> decoded = jpeg->decodeReduced(target);
+    if (!decoded)
+        return Unexpected(std::move(decoded).error());
+    return std::move(decoded->picture);
 }
 
 QImage previewPicture(const QString &path, int side, const std::atomic<bool> *cancelled)
@@ -43,15 +61,18 @@ QImage previewPicture(const QString &path, int side, const std::atomic<bool> *ca
     ReadOptions options;
     options.decoderMemory = kPreviewDecoderMemory;
     options.cancelled = cancelled;
+    // Runs on a thread of its own, where nothing may escape (a buffer that
+    // cannot be had, say).
     try {
-        PictureFile file(path, options);
-        const QSize size = file.size();
-        return file.decodeReduced(fitInto(size.width(), size.height(), side));
-    } catch (const Failure &failure) {
-        if (failure.code() != FailureCode::Cancelled)
-            qCDebug(lcPreview) << "no preview for" << path << failure.what();
-    } catch (const std::exception &error) {
-        qCDebug(lcPreview) << "no preview for" << path << error.what();
+        Result<PictureFile> file = PictureFile::open(path, options);
+        Result<QImage> shown = file ? file->decodeReduced(fitInto(file->size().width(), file->size().height(), side))
+                                    : Result<QImage>(Unexpected(file.error()));
+        if (shown)
+            return std::move(*shown);
+        if (shown.error().code() != FailureCode::Cancelled)
+            logFailure(lcPreview(), "previewing a picture", shown.error());
+    } catch (...) {
+        logUnexpectedException(lcPreview(), "previewing a picture");
     }
     return QImage();
 }

@@ -1,6 +1,7 @@
 #include "picture/png_reader.h"
 
 #include "core/failure.h"
+#include "picture/budget.h"
 #include "picture/exif_orientation.h"
 #include "picture/sampling.h"
 
@@ -8,6 +9,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 #include <png.h>
@@ -23,6 +25,13 @@ bool isPngSignature(const QByteArray &start) { return start.startsWith(QByteArra
 struct PngReader::State {
     QFile file;
     ReadOptions options;
+    Budget budget;
+    // The chunk walk (readData): bytes of the header just read that libpng
+    // has still to take, and bytes of the stream to pass on as they are
+    // (the signature first, then each kept chunk's data and checksum).
+    unsigned char header[8] = {};
+    int headerLeft = 0;
+    qint64 passLeft = 8;
     png_structp png = nullptr;
     png_infop info = nullptr;
     char message[200] = {}; // libpng's reason for the last error
@@ -50,11 +59,13 @@ namespace {
 using State = PngReader::State;
 
 // libpng refuses a header beyond a million pixels on a side (its row buffer
-// then stays under 8 MB); the picture's decoded size is limited further by
-// PngReader::kMaxBytes, with its own message.
+// then stays under 8 MB); the picture's size and the work of reading it are
+// bounded further by the budget (picture/budget.h).
 constexpr png_uint_32 kMaxSide = 1000000;
-// Ancillary chunks kept at most (text, say), and the most memory any one
-// chunk may take; a colour profile or text beyond them is dropped.
+// Ancillary chunks kept at most (text, say), and the largest chunk read at
+// all: an ancillary chunk (text, a colour profile, EXIF data) beyond it is
+// passed over in the file without being read (readData), so that a file of
+// any size costs no more than its small chunks; its content is not used.
 constexpr png_uint_32 kChunkCacheMax = 128;
 constexpr png_alloc_size_t kChunkMallocMax = 2 * 1024 * 1024;
 
@@ -68,11 +79,45 @@ void onError(png_structp png, png_const_charp text)
 // Warnings (a damaged ancillary chunk, say) are ignored.
 void onWarning(png_structp, png_const_charp) {}
 
+// libpng's read callback. It walks the chunks of the file itself: each
+// chunk's header is read here first, and an ancillary chunk (one whose type
+// begins with a small letter) longer than kChunkMallocMax is sought over,
+// checksum included, so that libpng never sees it; every other byte is
+// passed on as it stands. libpng reads a chunk's length and type in one
+// piece of 8 bytes, then its data and checksum.
 void readData(png_structp png, png_bytep data, size_t length)
 {
     auto *state = static_cast<State *>(png_get_io_ptr(png));
-    if (state->file.read(reinterpret_cast<char *>(data), qint64(length)) != qint64(length))
-        png_error(png, "the file ends too soon");
+    QFile &file = state->file;
+    while (length > 0) {
+        if (state->headerLeft > 0) {
+            const size_t piece = std::min(length, size_t(state->headerLeft));
+            std::memcpy(data, state->header + (8 - state->headerLeft), piece);
+            state->headerLeft -= int(piece);
+            data += piece;
+            length -= piece;
+        } else if (state->passLeft > 0) {
+            const qint64 piece = std::min(qint64(length), state->passLeft);
+            if (file.read(reinterpret_cast<char *>(data), piece) != piece)
+                png_error(png, "the file ends too soon");
+            state->passLeft -= piece;
+            data += piece;
+            length -= size_t(piece);
+        } else {
+            if (file.read(reinterpret_cast<char *>(state->header), 8) != 8)
+                png_error(png, "the file ends too soon");
+            const quint32 size = quint32(state->header[0]) << 24 | quint32(state->header[1]) << 16
+                                 | quint32(state->header[2]) << 8 | state->header[3];
+            const bool ancillary = state->header[4] & 0x20;
+            if (ancillary && size > kChunkMallocMax && size <= PNG_UINT_31_MAX) {
+                if (!file.seek(file.pos() + qint64(size) + 4))
+                    png_error(png, "the file ends too soon");
+                continue;
+            }
+            state->headerLeft = 8;
+            state->passLeft = qint64(size) + 4;
+        }
+    }
 }
 
 bool guardedHeader(State *state)
@@ -189,8 +234,22 @@ struct RowPlan {
     TargetLines target;
     const LineMap *map = nullptr;
     png_bytep row = nullptr; // one row of the whole picture's width
-    bool cancelled = false;
+    bool stopped = false;    // by the budget: state->budget.stop tells why
 };
+
+int channels(int type)
+{
+    switch (type) {
+    case PNG_COLOR_TYPE_RGB:
+        return 3;
+    case PNG_COLOR_TYPE_GRAY_ALPHA:
+        return 2;
+    case PNG_COLOR_TYPE_RGB_ALPHA:
+        return 4;
+    default:
+        return 1;
+    }
+}
 
 // Reads every row of the picture (of every pass when interlaced: libpng
 // then gives each pass's rows, of that pass's pixels, one after another)
@@ -206,9 +265,12 @@ bool guardedRows(State *state, RowPlan *plan)
         // libpng passes over the passes that hold no pixel.
         if (rows == 0 || columns == 0)
             continue;
+        // Each row is charged four units for each byte that libpng inflates
+        // and unfilters.
+        const qint64 rowUnits = 4 * ((qint64(columns) * channels(state->type) * state->depth + 7) / 8 + 1);
         for (png_uint_32 passRow = 0; passRow < rows; ++passRow) {
-            if (state->options.isCancelled()) {
-                plan->cancelled = true;
+            if (!state->budget.spend(rowUnits)) {
+                plan->stopped = true;
                 return false;
             }
             png_read_row(state->png, plan->row, nullptr);
@@ -234,27 +296,30 @@ bool guardedRows(State *state, RowPlan *plan)
 
 } // namespace
 
-PngReader::PngReader(const QString &path, const ReadOptions &options) : d(std::make_unique<State>())
+PngReader::PngReader() : d(std::make_unique<State>()) {}
+PngReader::PngReader(PngReader &&) noexcept = default;
+PngReader &PngReader::operator=(PngReader &&) noexcept = default;
+
+Result<PngReader> PngReader::open(const QString &path, const ReadOptions &options)
 {
+    PngReader reader;
+    State *d = reader.d.get();
     d->options = options;
     d->file.setFileName(path);
     if (!d->file.open(QIODevice::ReadOnly))
-        throw Failure(FailureCode::CannotOpenFile,
-                      {.file = QFileInfo(path).absoluteFilePath(), .reason = d->file.errorString()});
-    d->png = png_create_read_struct(PNG_LIBPNG_VER_STRING, d.get(), onError, onWarning);
+        return Unexpected(Failure(FailureCode::CannotOpenFile,
+                                  {.file = QFileInfo(path).absoluteFilePath(), .reason = d->file.errorString()}));
+    d->png = png_create_read_struct(PNG_LIBPNG_VER_STRING, d, onError, onWarning);
     if (d->png)
         d->info = png_create_info_struct(d->png);
     if (!d->png || !d->info)
-        throw Failure(FailureCode::OutOfMemory);
-    if (!guardedHeader(d.get()) || d->width == 0 || d->height == 0)
-        throw Failure(FailureCode::PngHeaderUnreadable, {.file = path});
-
-    const qint64 bytesPerPixel = d->depth == 16 ? 8 : 4;
-    const qint64 maxPixels = kMaxBytes / bytesPerPixel;
-    if (qint64(d->width) * d->height > maxPixels)
-        throw Failure(
-            FailureCode::PngTooLarge,
-            {.file = path, .width = qint64(d->width), .height = qint64(d->height), .limit = maxPixels / (1024 * 1024)});
+        return Unexpected(Failure(FailureCode::OutOfMemory));
+    d->budget.start(&d->options, d->file.size());
+    if (!guardedHeader(d) || d->width == 0 || d->height == 0)
+        return Unexpected(Failure(FailureCode::PngHeaderUnreadable, {.file = path}));
+    if (std::optional<Failure> tooBig = oversize(d->width, d->height, d->file.size()))
+        return Unexpected(std::move(*tooBig));
+    return reader;
 }
 
 PngReader::~PngReader() = default;
@@ -267,11 +332,11 @@ QSize PngReader::size() const
 
 int PngReader::orientation() const { return d->orientation; }
 
-QImage PngReader::decodeReduced(QSize target)
+Result<QImage> PngReader::decodeReduced(QSize target)
 {
     QImage picture(target, QImage::Format_RGB32);
     if (picture.isNull())
-        throw Failure(FailureCode::OutOfMemory);
+        return Unexpected(Failure(FailureCode::OutOfMemory));
     // Pixels that no pass reaches (none, in a sound file) stay white.
     picture.fill(Qt::white);
     const LineMap map = mapLines(int(d->width), int(d->height), d->orientation, target.width(), target.height());
@@ -281,10 +346,10 @@ QImage PngReader::decodeReduced(QSize target)
     plan.map = &map;
     plan.row = row.data();
     if (!guardedRows(d.get(), &plan)) {
-        if (plan.cancelled)
-            throw Failure(FailureCode::Cancelled);
-        throw Failure(FailureCode::PngDataUnreadable,
-                      {.file = d->file.fileName(), .reason = QString::fromLatin1(d->message)});
+        if (plan.stopped)
+            return Unexpected(d->budget.failure());
+        return Unexpected(Failure(FailureCode::PngDataUnreadable,
+                                  {.file = d->file.fileName(), .reason = QString::fromLatin1(d->message)}));
     }
     return picture;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/result.h"
 #include "picture/read_options.h"
 
 #include <QByteArray>
@@ -18,23 +19,26 @@ namespace picture {
 // pixel is taken from the one pass that carries it, so it costs no more
 // memory than a plain one. Transparent parts go over white; 16-bit channels
 // keep their high byte. The EXIF orientation of an eXIf chunk before the
-// picture data is applied as for a JPEG photo.
+// picture data is applied as for a JPEG photo. Ancillary chunks over 2 MB
+// are passed over without being read (an orientation in one is not
+// applied). Every reading is bounded by the budget of picture/budget.h.
 //
-// Failures are thrown as Failure, with these codes:
+// The failures, with these codes:
 //   CannotOpenFile       the file cannot be opened (file, the system's reason)
 //   PngHeaderUnreadable  the header cannot be read or gives no size (file)
-//   PngTooLarge          more pixels than the limit for the picture's bits a
-//                        channel allows (file, width, height, limit in megapixels)
+//   PictureTooBig        more pixels than the budget allows the file
+//                        (width, height, limit)
+//   PictureTooCostly     the reading would take more work than that (limit)
 //   PngDataUnreadable    the picture data cannot be read (file, libpng's reason)
 //   OutOfMemory          the decoder or the picture cannot be made
 //   Cancelled            options.cancelled turned true
 class PngReader {
 public:
     // Opens the file and reads the PNG header.
-    explicit PngReader(const QString &path, const ReadOptions &options = {});
+    [[nodiscard]] static Result<PngReader> open(const QString &path, const ReadOptions &options = {});
     ~PngReader();
-    PngReader(const PngReader &) = delete;
-    PngReader &operator=(const PngReader &) = delete;
+    PngReader(PngReader &&) noexcept;
+    PngReader &operator=(PngReader &&) noexcept;
 
     // The size of the upright picture: the stored size, turned for the
     // orientations 5 to 8.
@@ -44,18 +48,12 @@ public:
 
     // Decodes the whole picture and returns it upright, reduced to target
     // (RGB32). Call once.
-    QImage decodeReduced(QSize target);
-
-    // Every row of the picture is inflated and unfiltered even though only
-    // the sampled ones are kept, and a small file can declare a huge
-    // picture: the time a picture takes grows with its decoded size. So the
-    // decoded rows may take at most this much: 64 megapixels at up to 8 bits
-    // a channel (a screenshot of an 8K screen twice over), 32 at 16 bits.
-    static constexpr qint64 kMaxBytes = 256LL * 1024 * 1024;
+    [[nodiscard]] Result<QImage> decodeReduced(QSize target);
 
     struct State;
 
 private:
+    PngReader();
     std::unique_ptr<State> d;
 };
 

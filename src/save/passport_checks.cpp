@@ -142,52 +142,78 @@ void checkPicture(const QByteArray &jpeg, bool decode, PassportSnapshot &passpor
         problems.push_back({.code = ReadProblemCode::PictureTooComplex, .limit = kMaxPictureScans});
         return;
     }
-    try {
-        picture::JpegReader reader(jpeg);
-        const QSize size = reader.size();
-        if (size.isEmpty()) {
-            problems.push_back({ReadProblemCode::PictureNotJpeg});
-            return;
-        }
-        if (size.width() > kPictureFrame || size.height() > kPictureFrame) {
+    // What the decoder refuses is the picture's fault; anything else (no
+    // memory, a cancelled read) is no verdict on the package and goes on to
+    // the caller. The decoder's budget refuses a header that declares far
+    // more pixels than the file can hold before the size is looked at here;
+    // within the frame's size, no picture of a package's size reaches the
+    // budget's limit on work.
+    const auto refused = [&](const Failure &failure) {
+        switch (failure.code()) {
+        case FailureCode::PictureTooBig:
             problems.push_back({.code = ReadProblemCode::PictureTooLarge,
                                 .limit = kPictureFrame,
-                                .width = size.width(),
-                                .height = size.height()});
+                                .width = failure.details().width,
+                                .height = failure.details().height});
             return;
-        }
-        QImage image;
-        if (decode)
-            image = reader.decodeReduced(size);
-        else
-            reader.verify();
-        // The decoder fills in what is missing or damaged, and warns; the
-        // page would publish the filled-in parts as grey. Bytes after the
-        // end-of-image marker are never read, and harm nothing.
-        if (reader.cutShort() || reader.rowsDecoded() < reader.storedSize().height()) {
-            problems.push_back({ReadProblemCode::PictureCutShort});
-            return;
-        }
-        if (reader.damaged()) {
-            problems.push_back({.code = ReadProblemCode::PictureDamaged, .number = reader.warnings().constFirst()});
-            return;
-        }
-        passport.hasPicture = true;
-        passport.picture = std::move(image);
-    } catch (const Failure &failure) {
-        // What the decoder refuses is the picture's fault; anything else
-        // (no memory, a cancelled read) is no verdict on the package and
-        // goes on to the caller.
-        switch (failure.code()) {
         case FailureCode::JpegError:
         case FailureCode::PictureTooLarge:
+        case FailureCode::PictureTooCostly:
         case FailureCode::FloatingPointDivision:
             problems.push_back({ReadProblemCode::PictureNotJpeg});
             return;
         default:
-            throw;
+            throw failure;
         }
+    };
+    Result<picture::JpegReader> reader = picture::JpegReader::read(jpeg);
+    if (!reader) {
+        refused(reader.error());
+        return;
     }
+    const QSize size = reader->size();
+    if (size.isEmpty()) {
+        problems.push_back({ReadProblemCode::PictureNotJpeg});
+        return;
+    }
+    if (size.width() > kPictureFrame || size.height() > kPictureFrame) {
+        problems.push_back({.code = ReadProblemCode::PictureTooLarge,
+                            .limit = kPictureFrame,
+                            .width = size.width(),
+                            .height = size.height()});
+        return;
+    }
+    QImage image;
+    picture::DecodeReport report;
+    if (decode) {
+        Result<picture::DecodedJpeg> decoded = reader->decodeReduced(size);
+        if (!decoded) {
+            refused(decoded.error());
+            return;
+        }
+        image = std::move(decoded->picture);
+        report = std::move(decoded->report);
+    } else {
+        Result<picture::DecodeReport> verified = reader->verify();
+        if (!verified) {
+            refused(verified.error());
+            return;
+        }
+        report = std::move(*verified);
+    }
+    // The decoder fills in what is missing or damaged, and warns; the page
+    // would publish the filled-in parts as grey. Bytes after the
+    // end-of-image marker are never read, and harm nothing.
+    if (report.cutShort() || report.rowsDecoded < report.storedHeight) {
+        problems.push_back({ReadProblemCode::PictureCutShort});
+        return;
+    }
+    if (report.damaged()) {
+        problems.push_back({.code = ReadProblemCode::PictureDamaged, .number = report.warnings.constFirst()});
+        return;
+    }
+    passport.hasPicture = true;
+    passport.picture = std::move(image);
 }
 
 void checkDocument(const StoredDocument &document, DocumentForm form, PassportSnapshot &passport, qint64 &savedAt,

@@ -119,6 +119,7 @@ protected:
         if (withPicture) {
             gui::modal::testing::queueFileName(writePhoto(640, 480));
             QTest::mouseClick(session->control<QPushButton>("AddImg"), Qt::LeftButton);
+            session->waitForPicture();
             session->control<QLineEdit>("WorkImgSign")->setText(QStringLiteral("Подпись & <знак>"));
         }
     }

@@ -173,6 +173,7 @@ private slots:
         QTest::mouseClick(session->control<QPushButton>("DelImg"), Qt::LeftButton);
         gui::modal::testing::queueFileName(writePhoto(100, 80));
         QTest::mouseClick(session->control<QPushButton>("AddImg"), Qt::LeftButton);
+        session->waitForPicture();
         QVERIFY(saveAs(path(QStringLiteral("new.kwp"))));
         QCOMPARE(entryContent(path(QStringLiteral("new.kwp")), QStringLiteral("image.jpg")),
                  picture::encodeJpeg(session->control<ImageBox>("WorkImg")->bitmap()));

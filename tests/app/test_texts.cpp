@@ -74,6 +74,7 @@ private slots:
         const QString photo = tt::writeSessionPhoto(QDir(temp->path()), 40, 30);
         gui::modal::testing::queueFileName(photo);
         QTest::mouseClick(session->control<QPushButton>("AddImg"), Qt::LeftButton);
+        session->waitForPicture();
         QVERIFY(!session->control<QPushButton>("AddImg")->isEnabled());
 
         const QString title = longText(QLatin1Char('T'), 100000);

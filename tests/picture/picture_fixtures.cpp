@@ -234,6 +234,12 @@ QString failureWords(const Failure &failure)
         return QStringLiteral("PNG error: the picture data cannot be read (%1)").arg(d.reason);
     case FailureCode::FloatingPointDivision:
         return QStringLiteral("Floating point division by zero");
+    case FailureCode::PictureTooBig:
+        return QStringLiteral("too big: %1 x %2 (at most %3 pixels)").arg(d.width).arg(d.height).arg(d.limit);
+    case FailureCode::PictureTooCostly:
+        return QStringLiteral("too costly");
+    case FailureCode::Cancelled:
+        return QStringLiteral("cancelled");
     default:
         return QString::fromUtf8(failure.what());
     }

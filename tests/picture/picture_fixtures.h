@@ -7,6 +7,7 @@
 // crafted_jpegs.cpp, the PNG files in png_fixtures.cpp.
 
 #include "core/failure.h"
+#include "core/result.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -117,6 +118,26 @@ QByteArray withChunkBeforeData(const QByteArray &png, const QByteArray &type, co
 // with their references) into folder; returns what went wrong, or nothing.
 QString writePngCases(const QString &folder);
 
+// Files that cost a decoder far more than their size (budget_fixtures.cpp).
+// A black 64 x 64 picture coded with arithmetic coding, at 4:4:4 or grey,
+// that declares side x side pixels, with everything after its scan header
+// replaced by zeroBytes zero bytes and the end marker.
+QByteArray arithmeticHollow(int side, bool grey, int zeroBytes);
+// A progressive black 64 x 64 picture that declares side x side pixels,
+// followed by `scans` AC refinement scans of its first component that hold
+// no data.
+QByteArray emptyRefinements(int side, int scans);
+// A progressive CMYK picture that declares side x side pixels, its first
+// component sampled 2 x 2.
+QByteArray cmykSampled(int side);
+// Writes a PNG of width x height RGBA at depth 8 or 16 whose rows are the
+// Paeth filter over zeros, compressed at level 9.
+bool writePaethZeros(const QString &path, quint32 width, quint32 height, int depth);
+// Writes a 400 x 300 PNG with one chunk of `size` bytes before its picture
+// data, written in pieces: an eXIf chunk (a TIFF header with the
+// orientation 6, then zeros) or a tEXt one.
+bool writeBigChunk(const QString &path, const QByteArray &type, qint64 size);
+
 // Writes bytes to a file; returns false on failure.
 bool writeFile(const QString &path, const QByteArray &bytes);
 // Writes bytes as the file name in dir, and gives its path; a file that
@@ -132,5 +153,11 @@ qsizetype firstScanDataOffset(const QByteArray &jpeg);
 QString failureWords(const Failure &failure);
 // The words of the failure that action throws; empty when it throws none.
 QString failureOf(const std::function<void()> &action);
+// The words of a result's failure; empty when it holds a value.
+template <class T>
+QString failureOf(const Result<T> &result)
+{
+    return result ? QString() : failureWords(result.error());
+}
 
 } // namespace fixtures

@@ -30,14 +30,15 @@ protected:
 
     QString put(const QString &name, const QByteArray &bytes) { return fixtures::put(dir, name, bytes); }
 
-    // Presses "Добавить" and picks path in the open dialog.
+    // Presses "Добавить", picks path in the open dialog and waits until the
+    // load, read off the window's thread, is over.
     void load(const QString &path)
     {
         gui::modal::testing::queueFileName(path);
         QTest::mouseClick(addImg(), Qt::LeftButton);
-        // The busy cursor of the load is gone, however it ended.
-        QCOMPARE(QApplication::overrideCursor(), nullptr);
+        waitForLoad();
     }
+    void waitForLoad() { QTRY_VERIFY_WITH_TIMEOUT(!session->window().pictureLoading(), 60000); }
 
     QColor signBackground() { return sign()->palette().color(QPalette::Base); }
 

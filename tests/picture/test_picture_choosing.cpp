@@ -15,6 +15,8 @@
 #include <QPlainTextEdit>
 #include <QTimer>
 
+#include <sys/stat.h>
+
 #include <jerror.h>
 
 namespace {
@@ -143,6 +145,33 @@ private slots:
         QTest::qWait(100);
         ticker.stop();
         QVERIFY2(longest < 500, qPrintable(QString::number(longest)));
+    }
+
+    // Readings that never end (files on a stalled drive: named pipes that
+    // nobody writes) hold no one: a sound picture highlighted after two of
+    // them shows its preview.
+    void previewNeverWaitsBehindAbandoned()
+    {
+        QStringList pipes;
+        for (const QString name : {QStringLiteral("stalled1.jpg"), QStringLiteral("stalled2.jpg")}) {
+            pipes << dir.filePath(name);
+            QVERIFY(mkfifo(QFile::encodeName(pipes.last()).constData(), 0600) == 0);
+        }
+        const QString good = put(QStringLiteral("good2.png"), fixtures::png(fixtures::pattern(640, 480)));
+        QFileDialog dialog(nullptr, QString(), dir.path());
+        dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+        gui::modal::addPicturePreview(dialog, QString());
+        auto *preview = dialog.findChild<QLabel *>(QStringLiteral("PicturePreview"));
+        emit dialog.currentChanged(pipes[0]);
+        emit dialog.currentChanged(pipes[1]);
+        emit dialog.currentChanged(good);
+        QTRY_VERIFY_WITH_TIMEOUT(!preview->pixmap().isNull(), 5000);
+        QCOMPARE(preview->pixmap().size(), QSize(160, 120));
+        // The stalled readings end once their files come.
+        for (const QString &path : pipes) {
+            QFile writer(path);
+            QVERIFY(writer.open(QIODevice::WriteOnly));
+        }
     }
 
     // A picture dropped anywhere on the window loads as "Добавить" loads it,

@@ -103,10 +103,10 @@ private slots:
             jpeg.truncate(jpeg.size() * cutPercent / 100);
         const QString path = put(QStringLiteral("stream.jpg"), jpeg);
 
-        picture::JpegReader reader(path);
+        picture::JpegReader reader = picture::JpegReader::open(path).value();
         QCOMPARE(reader.size(), size);
         const QSize shown = picture::targetSize(size.width(), size.height());
-        const QImage streamed = reader.decodeReduced(shown);
+        const QImage streamed = reader.decodeReduced(shown).value().picture;
         QCOMPARE(streamed.size(), shown);
         QCOMPARE(streamed, fixtures::fullDecodeThenSample(jpeg, shown));
     }
@@ -119,8 +119,8 @@ private slots:
         QByteArray jpeg = fixtures::cjpeg(fixtures::pattern(1600, 1600), {"-quality", "90"});
         QVERIFY(!jpeg.isEmpty());
         jpeg.truncate(jpeg.size() / 5);
-        picture::JpegReader reader(put(QStringLiteral("cut.jpg"), jpeg));
-        const QImage shown = reader.decodeReduced(QSize(300, 300));
+        picture::JpegReader reader = picture::JpegReader::open(put(QStringLiteral("cut.jpg"), jpeg)).value();
+        const QImage shown = reader.decodeReduced(QSize(300, 300)).value().picture;
         QVERIFY2(reader.rowsDecoded() < 600, qPrintable(QString::number(reader.rowsDecoded())));
         QCOMPARE(shown.pixel(150, 299), qRgb(128, 128, 128));
         QCOMPARE(shown, fixtures::sample(fixtures::djpegFull(jpeg), QSize(300, 300)));
@@ -140,6 +140,11 @@ private slots:
             for (int orientation = 1; orientation <= 8; ++orientation)
                 QTest::addRow("%s %d", shape, orientation) << tagged << orientation;
         }
+        // Cut short, 4:4:4: the rows past the end are filled with the colour
+        // of the last row's first pixel, whichever columns are sampled.
+        const QByteArray full = fixtures::exifTagged(fixtures::cjpeg(fixtures::pattern(640, 480), {"-sample", "1x1"}));
+        for (int orientation = 1; orientation <= 8; ++orientation)
+            QTest::addRow("4:4:4 cut short %d", orientation) << full.left(full.size() * 6 / 10) << orientation;
     }
     void orientation()
     {
@@ -149,13 +154,13 @@ private slots:
         const QByteArray jpeg = fixtures::setOrientation(tagged, orientation);
         QVERIFY(!jpeg.isEmpty());
 
-        picture::JpegReader reader(put(QStringLiteral("oriented.jpg"), jpeg));
+        picture::JpegReader reader = picture::JpegReader::open(put(QStringLiteral("oriented.jpg"), jpeg)).value();
         QCOMPARE(reader.orientation(), orientation);
         const QImage upright = fixtures::upright(fixtures::djpegFull(jpeg), orientation);
         QVERIFY(!upright.isNull());
         QCOMPARE(reader.size(), upright.size());
         const QSize shown = picture::targetSize(upright.width(), upright.height());
-        const QImage ours = reader.decodeReduced(shown);
+        const QImage ours = reader.decodeReduced(shown).value().picture;
         const QImage reference = fixtures::sample(upright, shown);
         QCOMPARE(ours, reference);
         QVERIFY(picture::encodeJpeg(ours) == fixtures::exportOf(reference));
@@ -190,10 +195,11 @@ private slots:
     {
         QFETCH(QByteArray, jpeg);
         QVERIFY(!jpeg.isEmpty());
-        picture::JpegReader reader(put(QStringLiteral("unoriented.jpg"), jpeg));
+        picture::JpegReader reader = picture::JpegReader::open(put(QStringLiteral("unoriented.jpg"), jpeg)).value();
         QCOMPARE(reader.orientation(), 1);
         QCOMPARE(reader.size(), QSize(640, 480));
-        QCOMPARE(reader.decodeReduced(QSize(300, 225)), fixtures::sample(fixtures::djpegFull(jpeg), QSize(300, 225)));
+        QCOMPARE(reader.decodeReduced(QSize(300, 225)).value().picture,
+                 fixtures::sample(fixtures::djpegFull(jpeg), QSize(300, 225)));
     }
 
     // The Orientation tag stored as a LONG counts as one stored as a SHORT.
@@ -211,7 +217,7 @@ private slots:
         QFETCH(bool, littleEndian);
         const QByteArray jpeg = fixtures::withExif(fixtures::cjpeg(fixtures::pattern(64, 48), {}),
                                                    fixtures::exifTiff(6, asLong, littleEndian));
-        picture::JpegReader reader(put(QStringLiteral("typed.jpg"), jpeg));
+        picture::JpegReader reader = picture::JpegReader::open(put(QStringLiteral("typed.jpg"), jpeg)).value();
         QCOMPARE(reader.orientation(), 6);
         QCOMPARE(reader.size(), QSize(48, 64));
     }
@@ -269,9 +275,9 @@ private slots:
         QFETCH(QByteArray, jpeg);
         const QImage full = fixtures::djpegFull(jpeg);
         QVERIFY2(!full.isNull(), "djpeg accepts the file");
-        picture::JpegReader reader(put(QStringLiteral("damaged.jpg"), jpeg));
+        picture::JpegReader reader = picture::JpegReader::open(put(QStringLiteral("damaged.jpg"), jpeg)).value();
         const QSize shown = picture::targetSize(full.width(), full.height());
-        const QImage ours = reader.decodeReduced(shown);
+        const QImage ours = reader.decodeReduced(shown).value().picture;
         const QImage reference = fixtures::sample(full, shown);
         QCOMPARE(ours, reference);
         QVERIFY(picture::encodeJpeg(ours) == fixtures::exportOf(reference));
@@ -299,8 +305,8 @@ private slots:
         QFETCH(QByteArray, jpeg);
         QFETCH(int, code);
         QVERIFY2(fixtures::djpegFull(jpeg).isNull(), "djpeg refuses the file");
-        picture::JpegReader reader(put(QStringLiteral("fatal.jpg"), jpeg));
-        QCOMPARE(fixtures::failureOf([&] { reader.decodeReduced(QSize(300, 225)); }),
+        picture::JpegReader reader = picture::JpegReader::open(put(QStringLiteral("fatal.jpg"), jpeg)).value();
+        QCOMPARE(fixtures::failureOf(reader.decodeReduced(QSize(300, 225))),
                  QStringLiteral("JPEG error #%1").arg(code));
     }
 
@@ -325,8 +331,9 @@ private slots:
         QFETCH(QByteArray, jpeg);
         QFETCH(QRgb, left);
         QFETCH(QRgb, right);
-        picture::JpegReader reader(put(QStringLiteral("colour.jpg"), jpeg));
-        const QImage shown = reader.decodeReduced(picture::targetSize(reader.size().width(), reader.size().height()));
+        picture::JpegReader reader = picture::JpegReader::open(put(QStringLiteral("colour.jpg"), jpeg)).value();
+        const QImage shown =
+            reader.decodeReduced(picture::targetSize(reader.size().width(), reader.size().height())).value().picture;
         auto near = [](QRgb a, QRgb b) {
             return qAbs(qRed(a) - qRed(b)) <= 6 && qAbs(qGreen(a) - qGreen(b)) <= 6 && qAbs(qBlue(a) - qBlue(b)) <= 6;
         };
@@ -350,13 +357,13 @@ private slots:
         QFETCH(QByteArray, bytes);
         QFETCH(QString, message);
         const QString path = put(QStringLiteral("bad.jpg"), bytes);
-        QCOMPARE(fixtures::failureOf([&] { picture::JpegReader reader(path); }), message);
+        QCOMPARE(fixtures::failureOf(picture::JpegReader::open(path)), message);
     }
 
     void missingFile()
     {
         const QString path = dir.filePath(QStringLiteral("nowhere.jpg"));
-        QCOMPARE(fixtures::failureOf([&] { picture::JpegReader reader(path); }),
+        QCOMPARE(fixtures::failureOf(picture::JpegReader::open(path)),
                  QStringLiteral("Cannot open file \"%1\". No such file or directory").arg(path));
     }
 

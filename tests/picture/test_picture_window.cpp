@@ -3,6 +3,7 @@
 
 #include "core/failure.h"
 #include "gui/guard.h"
+#include "picture/budget.h"
 #include "picture/picture_size.h"
 #include "picture_window_fixture.h"
 
@@ -156,6 +157,12 @@ private slots:
         const qsizetype data = fixtures::firstScanDataOffset(good);
         const QByteArray progressive = fixtures::cjpeg(fixtures::pattern(640, 480), {"-progressive"});
         const QSize none(300, 300), shown(300, 225);
+        // A picture declaring more pixels than its file may, refused at its
+        // header, in the words of the error box.
+        const auto tooBig = [](qint64 width, qint64 height) {
+            return gui::failureText(Failure(FailureCode::PictureTooBig,
+                                            {.width = width, .height = height, .limit = picture::kPixelsAlways}));
+        };
 
         QTest::newRow("missing") << QByteArray() << QString() << After::Unchanged << none;
         QTest::newRow("empty") << QByteArray("") << QStringLiteral("Floating point division by zero")
@@ -165,9 +172,7 @@ private slots:
         QTest::newRow("GIF named .png") << QByteArray("GIF89a\x01\x00\x01\x00\x00\x00\x00", 13)
                                         << jpegError(JERR_NO_SOI) << After::Unchanged << none;
         const QByteArray png = fixtures::png(fixtures::pattern(640, 480));
-        QTest::newRow("PNG too large") << fixtures::pngDeclaring(png, 20000, 20000)
-                                       << QStringLiteral("PNG error: the picture is too large "
-                                                         "(20000 x 20000 pixels; at most 64 megapixels)")
+        QTest::newRow("PNG too large") << fixtures::pngDeclaring(png, 20000, 20000) << tooBig(20000, 20000)
                                        << After::Unchanged << none;
         QTest::newRow("PNG cut in its data")
             << png.left(png.size() / 2)
@@ -191,19 +196,26 @@ private slots:
             << withByte(withByte(good, data + (good.size() - data) / 2, char(0xFF)),
                         data + (good.size() - data) / 2 + 1, char(0x05))
             << jpegError(JERR_UNKNOWN_MARKER) << After::Half << shown;
-        QTest::newRow("scan bomb") << fixtures::hollowProgressive(12000, 12000, 3000) << jpegError(JERR_BAD_PROGRESSION)
-                                   << After::Half << QSize(300, 300);
+        QTest::newRow("scan bomb") << fixtures::hollowProgressive(12000, 12000, 3000) << tooBig(12000, 12000)
+                                   << After::Unchanged << none;
+        QTest::newRow("scans past the budget")
+            << fixtures::hollowProgressive(4000, 3000, 60)
+            << gui::failureText(Failure(FailureCode::PictureTooCostly, {.limit = picture::kWorkAlways})) << After::Half
+            << shown;
+        QTest::newRow("8 KB arithmetic-coded 65500x65500")
+            << fixtures::arithmeticHollow(65500, false, 8000) << tooBig(65500, 65500) << After::Unchanged << none;
         QTest::newRow("bad marker after the data")
             << withByte(good, good.size() - 1, char(0x05)) << jpegError(JERR_UNKNOWN_MARKER) << After::Half << shown;
         QTest::newRow("bad marker between scans")
             << badSecondScan(progressive) << jpegError(JERR_BAD_PROGRESSION) << After::Half << shown;
-        // Over 2^28 pixels a progressive picture is refused at its header;
-        // under it, one whose coefficients need more than the decoder's
-        // memory fails when decoded.
+        // Over the pixels of its size a picture is refused at its header; in
+        // a file large enough (padded to 1.2 MB), one whose coefficients need
+        // more than the decoder's memory fails when decoded.
         QTest::newRow("enormous progressive")
-            << enormousProgressive(65000) << jpegError(JERR_IMAGE_TOO_BIG) << After::Unchanged << none;
+            << enormousProgressive(65000) << tooBig(65000, 65000) << After::Unchanged << none;
         QTest::newRow("progressive over the memory limit")
-            << enormousProgressive(16384) << jpegError(JERR_NO_BACKING_STORE) << After::Half << QSize(300, 300);
+            << fixtures::app1Padding(enormousProgressive(16384), 19, 1, 1) << jpegError(JERR_NO_BACKING_STORE)
+            << After::Half << QSize(300, 300);
     }
     void badFiles()
     {

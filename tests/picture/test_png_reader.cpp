@@ -63,9 +63,10 @@ private slots:
         QFETCH(QString, name);
         const QImage reference(QDir(cases).filePath(name + QStringLiteral(".ppm")), "PPM");
         QVERIFY(!reference.isNull());
-        picture::PngReader reader(QDir(cases).filePath(name + QStringLiteral(".png")));
+        picture::PngReader reader =
+            picture::PngReader::open(QDir(cases).filePath(name + QStringLiteral(".png"))).value();
         QCOMPARE(reader.size(), reference.size());
-        const QImage ours = reader.decodeReduced(reader.size());
+        const QImage ours = reader.decodeReduced(reader.size()).value();
         const int difference = largestDifference(ours, reference);
         QVERIFY2(difference >= 0 && difference <= 1, qPrintable(QString::number(difference)));
     }
@@ -83,11 +84,13 @@ private slots:
         QFETCH(QString, name);
         const QImage reference(QDir(cases).filePath(name + QStringLiteral(".ppm")), "PPM");
         QVERIFY(!reference.isNull());
-        picture::PngReader reader(QDir(cases).filePath(name + QStringLiteral(".png")));
+        picture::PngReader reader =
+            picture::PngReader::open(QDir(cases).filePath(name + QStringLiteral(".png"))).value();
         QCOMPARE(reader.size(), reference.size());
         const QSize shown = picture::targetSize(reference.width(), reference.height());
         QVERIFY(shown != reference.size());
-        const int difference = largestDifference(reader.decodeReduced(shown), fixtures::sample(reference, shown));
+        const int difference =
+            largestDifference(reader.decodeReduced(shown).value(), fixtures::sample(reference, shown));
         QVERIFY2(difference >= 0 && difference <= 1, qPrintable(QString::number(difference)));
     }
 
@@ -109,11 +112,12 @@ private slots:
         QFETCH(QImage, picture);
         const QByteArray bytes = fixtures::png(picture);
         QVERIFY(bytes.startsWith("\x89PNG"));
-        picture::PictureFile file(put(QStringLiteral("screen.jpg"), bytes)); // the name does not matter
+        picture::PictureFile file =
+            picture::PictureFile::open(put(QStringLiteral("screen.jpg"), bytes)).value(); // the name does not matter
         QCOMPARE(file.size(), picture.size());
         const QSize shown = picture::targetSize(picture.width(), picture.height());
         const QImage reference = fixtures::sample(fixtures::overWhite(picture), shown);
-        const int difference = largestDifference(file.decodeReduced(shown), reference);
+        const int difference = largestDifference(file.decodeReduced(shown).value(), reference);
         QVERIFY2(difference >= 0 && difference <= 1, qPrintable(QString::number(difference)));
     }
 
@@ -130,15 +134,14 @@ private slots:
         QTest::newRow("PNG signature alone")
             << good.left(8) << true << QStringLiteral("PNG error: the header cannot be read");
         QTest::newRow("PNG of 100000 x 100000") << fixtures::pngDeclaring(good, 100000, 100000) << true
-                                                << QStringLiteral("PNG error: the picture is too large "
-                                                                  "(100000 x 100000 pixels; at most 64 megapixels)");
+                                                << QStringLiteral("too big: 100000 x 100000 (at most 16777216 pixels)");
         QTest::newRow("PNG over a million pixels wide") << fixtures::pngDeclaring(good, 1000001, 1) << true
                                                         << QStringLiteral("PNG error: the header cannot be read");
         const QByteArray deep =
             fixtures::png(fixtures::translucentPattern(60, 40).convertToFormat(QImage::Format_RGBA64));
-        QTest::newRow("PNG of 6000 x 6000 at 16 bits a channel")
+        QTest::newRow("PNG of 6000 x 6000 in a small file")
             << fixtures::pngDeclaring(deep, 6000, 6000) << true
-            << QStringLiteral("PNG error: the picture is too large (6000 x 6000 pixels; at most 32 megapixels)");
+            << QStringLiteral("too big: 6000 x 6000 (at most 16777216 pixels)");
         QTest::newRow("PNG cut in its data")
             << good.left(good.size() / 2) << false << QStringLiteral("PNG error: the picture data cannot be read (");
         QByteArray damaged = good;
@@ -152,14 +155,14 @@ private slots:
         QFETCH(bool, atHeader);
         QFETCH(QString, message);
         const QString path = put(QStringLiteral("bad.png"), bytes);
-        std::unique_ptr<picture::PictureFile> file;
-        const QString opening = fixtures::failureOf([&] { file = std::make_unique<picture::PictureFile>(path); });
+        Result<picture::PictureFile> file = picture::PictureFile::open(path);
+        const QString opening = fixtures::failureOf(file);
         if (atHeader) {
             QCOMPARE(opening, message);
             return;
         }
         QCOMPARE(opening, QString());
-        const QString decoding = fixtures::failureOf([&] { file->decodeReduced(picture::targetSize(300, 200)); });
+        const QString decoding = fixtures::failureOf(file->decodeReduced(picture::targetSize(300, 200)));
         QVERIFY2(decoding.startsWith(message), qPrintable(decoding));
     }
 
@@ -170,9 +173,10 @@ private slots:
         const QImage picture = fixtures::pattern(50, 40);
         const QByteArray bytes = fixtures::withChunkBeforeData(
             fixtures::png(picture), "zTXt", QByteArray("Comment\0\0", 9) + qCompress(QByteArray(4 << 20, 'a')).mid(4));
-        picture::PictureFile file(put(QStringLiteral("chunk.png"), bytes));
-        QCOMPARE(largestDifference(file.decodeReduced(QSize(50, 40)), picture.convertToFormat(QImage::Format_RGB32)),
-                 0);
+        picture::PictureFile file = picture::PictureFile::open(put(QStringLiteral("chunk.png"), bytes)).value();
+        QCOMPARE(
+            largestDifference(file.decodeReduced(QSize(50, 40)).value(), picture.convertToFormat(QImage::Format_RGB32)),
+            0);
     }
 
     // A reading whose flag is raised stops with Cancelled, JPEG or PNG.
@@ -190,14 +194,11 @@ private slots:
         std::atomic<bool> flag(false);
         picture::ReadOptions options;
         options.cancelled = &flag;
-        picture::PictureFile file(path, options);
+        picture::PictureFile file = picture::PictureFile::open(path, options).value();
         flag = true;
-        try {
-            file.decodeReduced(QSize(40, 30));
-            QFAIL("not cancelled");
-        } catch (const Failure &failure) {
-            QCOMPARE(failure.code(), FailureCode::Cancelled);
-        }
+        const Result<QImage> decoded = file.decodeReduced(QSize(40, 30));
+        QVERIFY(!decoded);
+        QCOMPARE(decoded.error().code(), FailureCode::Cancelled);
         // The preview gives nothing for it, and a picture otherwise.
         QVERIFY(picture::previewPicture(path, 160, &flag).isNull());
         flag = false;

@@ -100,6 +100,7 @@ inline bool loadPicture(tt::Session &session, const QString &file)
     gui::modal::testing::queueFileName(file);
     auto *add = session.control<QPushButton>("AddImg");
     add->click();
+    session.waitForPicture();
     return !add->isEnabled();
 }
 

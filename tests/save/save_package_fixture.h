@@ -210,6 +210,7 @@ protected:
         writeFile(source, picture::encodeJpeg(image));
         gui::modal::testing::queueFileName(source);
         session->window().loadPicture();
+        session->waitForPicture();
         gui::modal::testing::reset();
         QFile::remove(source);
         return session->window().model().hasPicture();

@@ -70,7 +70,8 @@ private slots:
             // The picture comes back as the stored JPEG decodes.
             QCOMPARE(contents.passport.picture.size(), original.picture.size());
             QCOMPARE(contents.passport.picture.format(), QImage::Format_RGB32);
-            expected.picture = picture::JpegReader(jpeg).decodeReduced(original.picture.size());
+            expected.picture =
+                picture::JpegReader::read(jpeg).value().decodeReduced(original.picture.size()).value().picture;
             // With its file as stored, to be written again unchanged.
             expected.pictureJpeg = jpeg;
         }

@@ -97,6 +97,7 @@ inline void typeFullPassport(Session &session, const QString &photo)
 
     gui::modal::testing::queueFileName(photo);
     QTest::mouseClick(session.control<QPushButton>("AddImg"), Qt::LeftButton);
+    session.waitForPicture();
     typeInto(session, "WorkImgSign", QStringLiteral("Наш двор"));
 
     typeInto(session, "Notes", QStringLiteral("Записка для оргкомитета"));

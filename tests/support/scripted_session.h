@@ -58,6 +58,7 @@ inline bool loadAndRemovePicture(Session &session, const QString &photo)
 {
     gui::modal::testing::queueFileName(photo);
     QTest::mouseClick(session.control<QPushButton>("AddImg"), Qt::LeftButton);
+    session.waitForPicture();
     const bool loaded = !session.control<QPushButton>("AddImg")->isEnabled();
     QTest::mouseClick(session.control<QPushButton>("DelImg"), Qt::LeftButton);
     return loaded;
@@ -68,6 +69,7 @@ inline bool savePassport(Session &session, const QString &photo, const QString &
 {
     gui::modal::testing::queueFileName(photo);
     QTest::mouseClick(session.control<QPushButton>("AddImg"), Qt::LeftButton);
+    session.waitForPicture();
     gui::modal::testing::queueFileName(package);
     QTest::mouseClick(session.control<QPushButton>("SaveButton"), Qt::LeftButton);
     const bool saved = gui::modal::testing::lastMessage().caption == QStringLiteral("Паспорт сохранен");

@@ -8,6 +8,7 @@
 #include "core/platform.h"
 #include "gui/modal.h"
 
+#include <QDeadlineTimer>
 #include <QTest>
 #include <QWidget>
 #include <memory>
@@ -50,6 +51,15 @@ struct Session {
     void setParticipants(const QList<TPersonRecord> &authors, const QList<TPersonRecord> &teachers, int leader = 0)
     {
         window().model().setParticipants(authors, teachers, teachers.isEmpty() ? -1 : leader);
+    }
+
+    // Waits until a picture load, which reads off the window's thread, is
+    // over (at most a minute).
+    void waitForPicture() const
+    {
+        QDeadlineTimer deadline(60000);
+        while (window().pictureLoading() && !deadline.hasExpired())
+            QTest::qWait(5);
     }
 
     // Puts section numbers straight into the passport.
