@@ -74,6 +74,11 @@ PictureLoader::PictureLoader(QWidget *window, QWidget *box)
     layout->addWidget(label);
     layout->addWidget(bar);
     layout->addWidget(cancelButton);
+    label->setObjectName(QStringLiteral("PictureBusyText"));
+    // A hidden panel is laid out only when first shown: until then its
+    // parts hold their whole texts at their own sizes.
+    label->resize(label->sizeHint());
+    cancelButton->resize(cancelButton->sizeHint());
     indicator->hide();
     connect(cancelButton, &QPushButton::clicked, this, &PictureLoader::cancel);
 

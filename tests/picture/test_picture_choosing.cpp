@@ -153,7 +153,7 @@ private slots:
     void previewNeverWaitsBehindAbandoned()
     {
         QStringList pipes;
-        for (const QString name : {QStringLiteral("stalled1.jpg"), QStringLiteral("stalled2.jpg")}) {
+        for (const QString &name : {QStringLiteral("stalled1.jpg"), QStringLiteral("stalled2.jpg")}) {
             pipes << dir.filePath(name);
             QVERIFY(mkfifo(QFile::encodeName(pipes.last()).constData(), 0600) == 0);
         }
