@@ -3,6 +3,7 @@
 // shows its columns whole and keeps the size it is given.
 
 #include "gui/modal.h"
+#include "when_shown.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -17,21 +18,7 @@
 
 namespace {
 
-// Runs what once the modal widget of the given class is up.
-template <class T>
-void whenShown(std::function<void(T *)> what)
-{
-    auto *timer = new QTimer;
-    timer->setInterval(20);
-    QObject::connect(timer, &QTimer::timeout, [timer, what] {
-        if (auto *widget = qobject_cast<T *>(QApplication::activeModalWidget())) {
-            timer->stop();
-            timer->deleteLater();
-            what(widget);
-        }
-    });
-    timer->start();
-}
+using tt::whenShown;
 
 } // namespace
 
